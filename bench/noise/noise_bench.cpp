@@ -1,0 +1,230 @@
+// Speed of the noise core: samples of each generator, the parallel build
+// against the sequential one, gradient rendering with light and JPEG
+// writing.
+//
+//   ns_per_sample      CPU nanoseconds per map cell of a sequential build
+//   parallel/sequential  wall time of the parallel 512 x 512 build divided
+//                        by the sequential one, measured side by side
+//   MP/s               megapixels per second
+
+#include "noise/modules.h"
+#include "noise/parallelbuilder.h"
+#include "noise/rendererimage.h"
+#include "noise/writerjpeg.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <ctime>
+#include <functional>
+#include <memory>
+
+using noise::utils::Color;
+using noise::utils::Image;
+using noise::utils::ModuleGraph;
+using noise::utils::ModuleGraphFactory;
+using noise::utils::NoiseMap;
+using noise::utils::NoiseMapBuilderPlane;
+using noise::utils::ParallelNoiseMapBuilderPlane;
+using noise::utils::RendererImage;
+namespace module = noise::module;
+
+namespace {
+
+void BuildMap (const module::Module& source, NoiseMap& map, int side)
+{
+  NoiseMapBuilderPlane builder;
+  builder.SetSourceModule (source);
+  builder.SetDestNoiseMap (map);
+  builder.SetDestSize (side, side);
+  builder.SetBounds (0.0, 4.0, 0.0, 4.0);
+  builder.Build ();
+}
+
+/// CPU time of the calling thread, in seconds: unlike the wall time it does
+/// not grow when other processes share the cores.
+double ThreadSeconds ()
+{
+  timespec now {};
+  clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double> (now.tv_sec) + now.tv_nsec * 1e-9;
+}
+
+/// Times sequential builds of @a side x @a side maps of @a source.
+void MeasureSamples (benchmark::State& state, const module::Module& source, int side)
+{
+  NoiseMap map;
+  double seconds = 0.0;
+  for (auto _ : state) {
+    const double start = ThreadSeconds ();
+    BuildMap (source, map, side);
+    seconds += ThreadSeconds () - start;
+    benchmark::DoNotOptimize (map.GetConstSlabPtr ());
+  }
+  const double samples = static_cast<double> (side) * side * state.iterations ();
+  state.counters["ns_per_sample"] = seconds * 1e9 / samples;
+}
+
+/// The generator of INPUT 1 in the shared workload: Perlin, 8 octaves,
+/// behind a cache, through a curve, a blend with a control noise and
+/// turbulence, as the noise machine wires it.
+std::unique_ptr<ModuleGraph> WorkloadGraph ()
+{
+  auto graph = std::make_unique<ModuleGraph> ();
+  auto& perlin = graph->Add<module::Perlin> ();
+  perlin.SetOctaveCount (8);
+  perlin.SetSeed (3);
+  auto& cache = graph->Add<module::Cache> ();
+  cache.SetSourceModule (0, perlin);
+  auto& curve = graph->Add<module::Curve> ();
+  curve.SetSourceModule (0, cache);
+  curve.AddControlPoint (-1.0, -1.0);
+  curve.AddControlPoint (-0.3, 0.0);
+  curve.AddControlPoint (0.3, 0.2);
+  curve.AddControlPoint (1.0, 1.0);
+  auto& ridged = graph->Add<module::RidgedMulti> ();
+  ridged.SetOctaveCount (8);
+  auto& control = graph->Add<module::Perlin> ();
+  control.SetSeed (1);
+  auto& blend = graph->Add<module::Blend> ();
+  blend.SetSourceModule (0, curve);
+  blend.SetSourceModule (1, ridged);
+  blend.SetSourceModule (2, control);
+  auto& turbulence = graph->Add<module::Turbulence> ();
+  turbulence.SetSourceModule (0, blend);
+  turbulence.SetPower (0.3);
+  turbulence.SetRoughness (4);
+  graph->SetOutput (0, turbulence);
+  return graph;
+}
+
+} // namespace
+
+static void BM_Perlin (benchmark::State& state)
+{
+  module::Perlin perlin;
+  perlin.SetOctaveCount (static_cast<int> (state.range (0)));
+  MeasureSamples (state, perlin, 256);
+}
+BENCHMARK (BM_Perlin)->Arg (4)->Arg (30)->Unit (benchmark::kMillisecond);
+
+static void BM_RidgedMulti (benchmark::State& state)
+{
+  module::RidgedMulti ridged;
+  ridged.SetOctaveCount (8);
+  MeasureSamples (state, ridged, 256);
+}
+BENCHMARK (BM_RidgedMulti)->Unit (benchmark::kMillisecond);
+
+static void BM_Voronoi (benchmark::State& state)
+{
+  module::Voronoi voronoi;
+  voronoi.EnableDistance (true);
+  MeasureSamples (state, voronoi, 256);
+}
+BENCHMARK (BM_Voronoi)->Unit (benchmark::kMillisecond);
+
+/// Impulses per kernel as the argument; a = 0.3 as in the Gabor workload.
+static void BM_Pitted (benchmark::State& state)
+{
+  module::Pitted pitted;
+  pitted.a = 0.3f;
+  pitted.seed = 3;
+  pitted.impulsesPerKernel = static_cast<float> (state.range (0));
+  MeasureSamples (state, pitted, state.range (0) >= 1024 ? 32 : 128);
+}
+BENCHMARK (BM_Pitted)->Arg (4)->Arg (64)->Arg (2048)->Unit (benchmark::kMillisecond);
+
+/// A 512 x 512 build of the workload graph, sequential then parallel, in
+/// every iteration.
+static void BM_ParallelVsSequential512 (benchmark::State& state)
+{
+  using Clock = std::chrono::steady_clock;
+  const ModuleGraphFactory factory = WorkloadGraph;
+  NoiseMap sequentialMap;
+  NoiseMap parallelMap;
+  double sequentialSeconds = 0.0;
+  double parallelSeconds = 0.0;
+  ParallelNoiseMapBuilderPlane parallel;
+  parallel.SetGraphFactory (factory);
+  parallel.SetDestNoiseMap (parallelMap);
+  parallel.SetDestSize (512, 512);
+  parallel.SetBounds (0.0, 4.0, 0.0, 4.0);
+  for (auto _ : state) {
+    const Clock::time_point start = Clock::now ();
+    const std::unique_ptr<ModuleGraph> graph = factory ();
+    BuildMap (graph->GetOutput (0), sequentialMap, 512);
+    const Clock::time_point middle = Clock::now ();
+    parallel.Build ();
+    const Clock::time_point end = Clock::now ();
+    sequentialSeconds += std::chrono::duration<double> (middle - start).count ();
+    parallelSeconds += std::chrono::duration<double> (end - middle).count ();
+    benchmark::DoNotOptimize (parallelMap.GetConstSlabPtr ());
+  }
+  const double iterations = static_cast<double> (state.iterations ());
+  state.counters["threads"] = parallel.GetThreadCount ();
+  state.counters["sequential_ms"] = sequentialSeconds * 1e3 / iterations;
+  state.counters["parallel_ms"] = parallelSeconds * 1e3 / iterations;
+  state.counters["parallel/sequential"] = parallelSeconds / sequentialSeconds;
+}
+BENCHMARK (BM_ParallelVsSequential512)->Unit (benchmark::kMillisecond);
+
+/// A 512 x 512 Perlin map and a renderer aimed at it.
+struct PerlinPicture
+{
+  PerlinPicture ()
+  {
+    const module::Perlin perlin;
+    BuildMap (perlin, map, 512);
+    renderer.SetSourceNoiseMap (map);
+    renderer.SetDestImage (image);
+  }
+
+  static constexpr double MEGAPIXELS = 512 * 512 * 1e-6;
+
+  NoiseMap map;
+  Image image;
+  RendererImage renderer;
+};
+
+/// The map through a 2048-point gradient, light on.
+static void BM_RenderGradientWithLight (benchmark::State& state)
+{
+  PerlinPicture picture;
+  picture.renderer.ClearGradient ();
+  for (int c = 0; c < RendererImage::GRADIENT_PICTURE_POINTS; ++c) {
+    picture.renderer.AddGradientPoint ((c + 1) / 1024.0 - 1.0,
+      Color (static_cast<std::uint8_t> (c / 8), static_cast<std::uint8_t> (255 - c / 8), 90, 255));
+  }
+  picture.renderer.EnableLight (true);
+  picture.renderer.SetLightContrast (2.0);
+  for (auto _ : state) {
+    picture.renderer.Render ();
+    benchmark::DoNotOptimize (picture.image.GetConstSlabPtr ());
+  }
+  state.counters["MP/s"] = benchmark::Counter (PerlinPicture::MEGAPIXELS,
+    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK (BM_RenderGradientWithLight)->Unit (benchmark::kMillisecond);
+
+/// The rendered picture written as JPEG, quality 100.
+static void BM_WriteJPEG (benchmark::State& state)
+{
+  PerlinPicture picture;
+  picture.renderer.Render ();
+  QTemporaryDir dir;
+  noise::utils::WriterJPEG writer;
+  writer.SetSourceImage (picture.image);
+  writer.SetDestFilename (dir.filePath ("bench.jpg"));
+  for (auto _ : state) {
+    if (!writer.WriteDestFile ()) {
+      state.SkipWithError ("the picture could not be written");
+      break;
+    }
+  }
+  state.counters["MP/s"] = benchmark::Counter (PerlinPicture::MEGAPIXELS,
+    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK (BM_WriteJPEG)->Unit (benchmark::kMillisecond);

@@ -1,0 +1,137 @@
+// gradientcolor.cpp
+
+#include "noise/gradientcolor.h"
+
+#include <libnoise/exception.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace noise
+{
+
+  namespace utils
+  {
+
+    namespace
+    {
+
+      bool PositionLess (const GradientPoint& point, double position)
+      {
+        return point.pos < position;
+      }
+
+      bool ValueLess (double value, const GradientPoint& point)
+      {
+        return value < point.pos;
+      }
+
+      std::uint8_t BlendChannel (std::uint8_t channel0, std::uint8_t channel1,
+        float alpha)
+      {
+        const float c0 = static_cast<float> (channel0) / 255.0f;
+        const float c1 = static_cast<float> (channel1) / 255.0f;
+        return static_cast<std::uint8_t> ((c1 * alpha + c0 * (1.0f - alpha)) * 255.0f);
+      }
+
+    }
+
+    void GradientColor::AddGradientPoint (double position, const Color& color)
+    {
+      if (!std::isfinite (position)) {
+        throw noise::ExceptionInvalidParam ();
+      }
+      const auto at = std::lower_bound (m_points.begin (), m_points.end (),
+        position, PositionLess);
+      if (at != m_points.end () && at->pos == position) {
+        throw noise::ExceptionInvalidParam ();
+      }
+      m_points.insert (at, GradientPoint {position, color});
+    }
+
+    Color GradientColor::GetColor (double value) const
+    {
+      const int above = static_cast<int> (std::upper_bound (m_points.begin (),
+        m_points.end (), value, ValueLess) - m_points.begin ());
+      return ColorBelow (above, value);
+    }
+
+    Color GradientColor::ColorBelow (int above, double value) const
+    {
+      const int count = GetGradientPointCount ();
+      if (count == 0) {
+        return Color ();
+      }
+      // The point before the first one above the value is the lower end of
+      // the segment.  Both are clamped to the list, which makes values
+      // outside the gradient (and NaN, which compares above nothing) take
+      // the colour of the nearest end.
+      const int index0 = std::clamp (above - 1, 0, count - 1);
+      const int index1 = std::clamp (above, 0, count - 1);
+      const GradientPoint& p0 = m_points[index0];
+      const GradientPoint& p1 = m_points[index1];
+      if (index0 == index1) {
+        return p1.color;
+      }
+      const float alpha = static_cast<float> ((value - p0.pos) / (p1.pos - p0.pos));
+      return Color (BlendChannel (p0.color.red, p1.color.red, alpha),
+        BlendChannel (p0.color.green, p1.color.green, alpha),
+        BlendChannel (p0.color.blue, p1.color.blue, alpha),
+        BlendChannel (p0.color.alpha, p1.color.alpha, alpha));
+    }
+
+    namespace
+    {
+
+      /// Buckets per point of a lookup.
+      constexpr int LOOKUP_BUCKETS_PER_POINT = 2;
+
+    }
+
+    GradientColor::Lookup::Lookup (const GradientColor& gradient)
+      : m_gradient (gradient)
+    {
+      const std::vector<GradientPoint>& points = gradient.m_points;
+      if (points.size () < 2) {
+        return;
+      }
+      m_first = points.front ().pos;
+      m_last = points.back ().pos;
+      const int buckets = LOOKUP_BUCKETS_PER_POINT * static_cast<int> (points.size ());
+      m_scale = buckets / (m_last - m_first);
+      if (!std::isfinite (m_scale)) {
+        return; // positions too close for buckets: GetColor() searches
+      }
+      // m_start[b]: the first point above the lower end of bucket b.
+      m_start.resize (static_cast<std::size_t> (buckets));
+      for (int b = 0; b < buckets; ++b) {
+        const double bucketStart = m_first + b / m_scale;
+        m_start[static_cast<std::size_t> (b)] = static_cast<int> (std::upper_bound (
+          points.begin (), points.end (), bucketStart, ValueLess) - points.begin ());
+      }
+    }
+
+    Color GradientColor::Lookup::GetColor (double value) const
+    {
+      if (m_start.empty () || !(value >= m_first && value < m_last)) {
+        return m_gradient.GetColor (value); // an end, NaN, or no index
+      }
+      const std::vector<GradientPoint>& points = m_gradient.m_points;
+      const int count = static_cast<int> (points.size ());
+      const int bucket = std::clamp (static_cast<int> ((value - m_first) * m_scale), 0,
+        static_cast<int> (m_start.size ()) - 1);
+      // Rounding may put the value into a neighbouring bucket: walk both
+      // ways to the exact first point above it.
+      int above = m_start[static_cast<std::size_t> (bucket)];
+      while (above > 0 && value < points[static_cast<std::size_t> (above - 1)].pos) {
+        --above;
+      }
+      while (above < count && !(value < points[static_cast<std::size_t> (above)].pos)) {
+        ++above;
+      }
+      return m_gradient.ColorBelow (above, value);
+    }
+
+  }
+
+}

@@ -1,0 +1,33 @@
+// progressreporter.cpp
+
+#include "noise/progressreporter.h"
+
+namespace noise
+{
+
+  namespace utils
+  {
+
+    ProgressReporter::~ProgressReporter () = default;
+
+    void ProgressReporter::SetStatusText (const QString&)
+    {
+    }
+
+    void ProgressReporter::SetPanelText (const QString&)
+    {
+    }
+
+    void ProgressReporter::ProcessEvents ()
+    {
+    }
+
+    ProgressReporter& ProgressReporter::Null ()
+    {
+      static ProgressReporter silent;
+      return silent;
+    }
+
+  }
+
+}

@@ -1,0 +1,255 @@
+#include "plugin/afirstpluginaction.h"
+
+#include "dzapp.h"
+#include "dzglbuffers.h"
+#include "graph/ff.h"
+#include "graph/i1.h"
+#include "plugin/dialogs.h"
+#include "plugin/programstate.h"
+#include "plugin/runlog.h"
+#include "plugin/statics.h"
+#include "plugin/style.h"
+#include "viewport/glterrain.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+
+using namespace orovista;
+
+namespace {
+const QString actionText = QStringLiteral("New OROVISTA Scene Objects...");
+const QString needTerrainTip = QStringLiteral("You need to create or load a terrain first...");
+
+QString hostPluginsPath() { return dzApp ? dzApp->getPluginsPath() : QString(); }
+}   // namespace
+
+DzOrovistaPluginActionFactory::DzOrovistaPluginActionFactory()
+    : DzTClassFactory<DzOrovistaPluginAction>(QStringLiteral("DzOrovistaPluginAction"),
+                                              DzGuid::fromString(QStringLiteral("CD69D1EC-2478-47E0-B702-00D53565D476")))
+{
+}
+
+DzOrovistaPluginAction::DzOrovistaPluginAction() : DzCreateItemAction(actionText, QString())
+{
+    resourcePathNative = hostPluginsPath() + QStringLiteral("/orovistaData");
+    resourcePath = resourcePathNative;
+    setIcon(resourcePathNative + QStringLiteral("/icon.png"));
+}
+
+DzOrovistaPluginAction::~DzOrovistaPluginAction() = default;
+
+bool DzOrovistaPluginAction::eventFilter(QObject *, QEvent *) { return false; }
+
+QString DzOrovistaPluginAction::pluginsPath() { return hostPluginsPath(); }
+
+void DzOrovistaPluginAction::showRegenerateNoiseButton()
+{
+    if (FF &ff = statics().finalNode; ff.FFReGenerateNoise)
+        ff.FFReGenerateNoise->show();
+}
+
+void DzOrovistaPluginAction::executeAction()
+{
+    ProgramState &s = state();
+    RunLog &log = runLog();
+
+    s.scratchBuffer.reset(new char[1024]());
+    s.suppressNoise = true;
+    s.platformName = QStringLiteral("Linux");
+
+    s.contentManager = dzApp ? dzApp->getContentMgr() : nullptr;
+    s.pluginsPathNative = hostPluginsPath();
+    QString documents = dzApp ? dzApp->getDocumentsPath() : QString();
+    documents.replace(QStringLiteral("Studio4"), QStringLiteral("Studio"));
+    s.workFolder = documents + QStringLiteral("/orovistaData");
+
+    mainWindow = new QWidget(nullptr);
+    mainWindow->setObjectName(QStringLiteral("ecoWin"));
+
+    // Without the documents folder there is nowhere to work. Say so and stop here; the host and
+    // the user's scene stay as they are.
+    if (documents.isEmpty() || !QFileInfo(documents).isDir()) {
+        dialogs::error(nullptr, QStringLiteral("The DAZ Studio documents folder\n") + documents +
+                                    QStringLiteral("/content\nwas not found. Please create this folder and "
+                                                   "start OROVISTA again."));
+        delete mainWindow;
+        mainWindow = nullptr;
+        s.suppressNoise = false;
+        return;
+    }
+
+    QDir().mkpath(s.workFolder);
+    QDir().mkpath(s.workFolder + QStringLiteral("/maps"));
+    QDir().mkpath(s.workFolder + QStringLiteral("/presets"));
+
+    s.terrainCreated = false;
+    s.normalMapDirty = true;
+
+    log.open(s.workFolder + QStringLiteral("/logFile.txt"));
+    log << "OROVISTA started\n";
+
+    removeTempFiles(true);
+
+    s.vboSupported = true;
+    log << "GL_ARB_vertex_buffer_object: SUPPORTED\n";
+
+    log << "building primary controls...\n";
+    buildMainWindow();
+
+    log << "building secondary controls...\n";
+    buildNodePanels();
+
+    log << "fill main controller tabs...\n";
+    buildPopulateTab();
+
+    log << "create openGL context\n";
+    buildViewport();
+
+    buildTerraformButton();
+    log << "set initial height and terrain map resolution\n";
+    FF &ff = statics().finalNode;
+    s.previewSize = (ff.FFPreviewImageSlider ? ff.FFPreviewImageSlider->value() : 1) * 256;
+
+    log << "set color gradients\n";
+    ff.selectGreyGradient();
+    ff.FFGradientTypeListViewLeft->setEnabled(false);
+    ff.FFGradientTypeListViewRight->setEnabled(false);
+    s.colourGradientName = QStringLiteral("australia 2.bmp");
+    ff.FFReGenerateNoise->hide();
+    statics().input1.hideGeneratorSliders();
+    statics().input2.hideGeneratorSliders();
+    selectGLMode(TerrainMode);
+
+    log << "build presets library...\n";
+    buildPresetsLibrary();
+
+    connect(s.ui.mainController, &QTabWidget::currentChanged, this, &DzOrovistaPluginAction::updateTab);
+    if (s.ui.glTerrain)
+        s.ui.glTerrain->setLightIntensity(1.0f);
+    s.ui.autoButton->show();
+    s.ui.resetButton->show();
+
+    log << "initialize noise machine...\n";
+    s.suppressNoise = false;
+    runNoiseMachine();
+
+    log << "initialize library...\n";
+    statics().library.fillFromContentManager();
+    s.ui.enableSubDivision->setEnabled(true);
+    setNormalMapControls();
+
+    if (s.vboSupported)
+        s.ui.vboCheckBox->setChecked(true);
+
+    for (int tab : {1, 2}) {
+        s.ui.mainController->setTabEnabled(tab, false);
+        s.ui.mainController->setTabToolTip(tab, needTerrainTip);
+    }
+
+    s.ui.statusLine->setText(QStringLiteral("Welcome to OROVISTA! Please load or generate a terrain..."));
+    mainFrame->show();
+}
+
+void DzOrovistaPluginAction::quitOrovista()
+{
+    if (!dialogs::confirm(state().ui.mainController, QStringLiteral("quit OROVISTA?")))
+        return;
+    runLog() << "closing OROVISTA\n";
+    teardown(true);
+}
+
+void DzOrovistaPluginAction::resetOrovista()
+{
+    if (!dialogs::confirm(state().ui.mainController, QStringLiteral("restart OROVISTA?")))
+        return;
+    teardown(false);
+    executeAction();
+}
+
+void DzOrovistaPluginAction::teardown(bool closeLog)
+{
+    ProgramState &s = state();
+    QPointer<GLTerrain> viewport = s.ui.glTerrain;
+
+    if (s.terrainArraysReady) {
+        releaseTerrainArrays();
+        s.scratchBuffer.reset();
+    }
+    if (viewport)
+        viewport->deleteAllObjectsSilent();
+    s.resetWorkingFlags();
+
+    // This runs inside a slot of one of the window's own buttons: close now, delete once the
+    // signal has been delivered.
+    if (viewport)
+        viewport->close();
+    if (mainWindow) {
+        mainWindow->close();
+        mainWindow->deleteLater();
+    }
+    mainWindow = nullptr;
+    mainFrame = nullptr;
+    scrollArea = nullptr;
+    if (closeLog)
+        runLog().close();
+
+    if (viewport && (s.vertexBuffers[0] || s.vertexBuffers[1])) {
+        viewport->makeCurrent();
+        __glewDeleteBuffersARB(2, s.vertexBuffers);
+        viewport->doneCurrent();
+    }
+    s.vertexBuffers[0] = s.vertexBuffers[1] = 0;
+    s.ui = WindowWidgets();
+}
+
+void DzOrovistaPluginAction::setAutoNoiseMode()
+{
+    ProgramState &s = state();
+    s.autoNoiseUpdate = !s.autoNoiseUpdate;
+    if (s.ui.autoButton)
+        s.ui.autoButton->setStyleSheet(style::autoButton(s.autoNoiseUpdate));
+}
+
+void DzOrovistaPluginAction::m_focusTerrainGL()
+{
+    if (GLTerrain *gl = state().ui.glTerrain)
+        gl->setFocus(Qt::OtherFocusReason);
+}
+
+void DzOrovistaPluginAction::selectedTab(const QString &) {}
+
+void DzOrovistaPluginAction::updateTriangleLabel()
+{
+    ProgramState &s = state();
+    if (s.ui.triangleLabel)
+        s.ui.triangleLabel->setText(QStringLiteral("triangles: ") + QString::number(s.sceneTriangles));
+}
+
+// Steps that later features fill in.
+void DzOrovistaPluginAction::buildPresetsLibrary() {}
+void DzOrovistaPluginAction::buildTerrainArrays() {}
+void DzOrovistaPluginAction::buildDecimatedTerrainArrays() {}
+void DzOrovistaPluginAction::releaseTerrainArrays() {}
+void DzOrovistaPluginAction::removeTempFiles(bool) {}
+void DzOrovistaPluginAction::runNoiseMachine() {}
+void DzOrovistaPluginAction::generatePreviewTerrain() {}
+void DzOrovistaPluginAction::loadCustomTerrain() {}
+void DzOrovistaPluginAction::savePreset() {}
+void DzOrovistaPluginAction::panHorizontal(int) {}
+void DzOrovistaPluginAction::panHorizontalValueChanged(int) {}
+void DzOrovistaPluginAction::panHorizontalReset() {}
+void DzOrovistaPluginAction::panVertical(int) {}
+void DzOrovistaPluginAction::panVerticalValueChanged(int) {}
+void DzOrovistaPluginAction::panVerticalReset() {}
+void DzOrovistaPluginAction::resetView() {}
+void DzOrovistaPluginAction::regenerateSkyDomeTexture() {}
+void DzOrovistaPluginAction::generateFinalNormalMap(bool, bool) {}
+void DzOrovistaPluginAction::generateFinalNormalCustomSize() {}
+void DzOrovistaPluginAction::createDAZScene() {}

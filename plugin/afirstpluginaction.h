@@ -1,0 +1,112 @@
+#pragma once
+// DzOrovistaPluginAction: the create action the host lists as "New OROVISTA Scene Objects...".
+// Triggering it opens the OROVISTA tool window; the action owns that window and the slots of
+// its global controls. The node panels, the prop library and a second, never registered action
+// object derive from it and share the program-wide state (programstate.h).
+#include "dzaction.h"
+#include "dzclassfactory.h"
+
+#include <QString>
+
+class QFrame;
+class QListWidget;
+class QScrollArea;
+class QWidget;
+
+class DzOrovistaPluginAction : public DzCreateItemAction {
+    Q_OBJECT
+public:
+    DzOrovistaPluginAction();
+    ~DzOrovistaPluginAction() override;
+
+    bool eventFilter(QObject *watched, QEvent *event) override;   ///< filters nothing
+
+    virtual QString pluginsPath();
+    virtual void showRegenerateNoiseButton();
+    virtual void buildPresetsLibrary();
+    virtual void buildTerrainArrays();
+    virtual void buildDecimatedTerrainArrays();
+
+    QString resourcePathNative;   ///< host plug-ins folder + "/orovistaData"
+    QString resourcePath;         ///< the same, "/" separated, for style sheets
+    QWidget *mainWindow = nullptr;
+    QFrame *mainFrame = nullptr;
+    QScrollArea *scrollArea = nullptr;
+
+public slots:
+    void executeAction() override;
+    void quitOrovista();
+    void resetOrovista();
+
+    void setAutoNoiseMode();
+    void setGLMode();
+    void m_focusTerrainGL();
+    void updateTab(int index);
+    void selectedTab(const QString &text);
+
+    // TERRAFORM
+    void generatePreviewTerrain();
+    void loadCustomTerrain();
+    void savePreset();
+
+    // POPULATE: panning and framing the view
+    void panHorizontal(int value);
+    void panHorizontalValueChanged(int value);
+    void panHorizontalReset();
+    void panVertical(int value);
+    void panVerticalValueChanged(int value);
+    void panVerticalReset();
+    void resetView();
+
+    // CREATE
+    void setSkydomeControls(const QString &text);
+    void setNormalMapControls();
+    void setNormalMapControls(const QString &text);
+    void regenerateSkyDomeTexture();
+    void generateFinalNormalMap(bool isFinal = false, bool manualUpdate = false);
+    void generateFinalNormalCustomSize();
+    void createDAZScene();
+
+    // SETUP
+    void discardPoserLibrary();
+    void addPoserLibrary();
+    void setVBOState(int state);
+
+public:
+    /// Selects viewport mode m (1 paint, 2 edit, 3 terrain, 4 sky) on the open window.
+    void selectGLMode(int m);
+    /// The scene triangle count label text.
+    void updateTriangleLabel();
+
+    /// Deletes the previous run's preview pictures in "maps" (with the normal-map thumbnail when
+    /// asked).
+    void removeTempFiles(bool withThumbnail);
+
+private:
+    void teardown(bool closeLog);
+    void releaseTerrainArrays();
+    void runNoiseMachine();
+
+    // Building the window, in start-up order.
+    void buildMainWindow();
+    void placeWindow();
+    void buildGlobalControls();
+    void buildTabs();
+    void buildTerraformTab(QWidget *page);
+    void buildCreateTab(QWidget *page);
+    void buildSetupTab(QWidget *page);
+    void buildAboutTab(QWidget *page);
+    void buildNodePanels();
+    void buildPopulateTab();
+    void buildViewport();
+    void buildPopulateToolBars(QWidget *page);
+    void buildTerraformButton();
+
+    void refillPropLibraryFolders();
+    void moveLibrary(QListWidget *from, QListWidget *to);
+};
+
+class DzOrovistaPluginActionFactory : public DzTClassFactory<DzOrovistaPluginAction> {
+public:
+    DzOrovistaPluginActionFactory();
+};

@@ -1,0 +1,238 @@
+// The CREATE tab (how the terrain becomes host scene objects) and the SETUP tab (prop library
+// folders, vertex buffers).
+#include "plugin/afirstpluginaction.h"
+
+#include "dzcontentmgr.h"
+#include "library/mylibrary.h"
+#include "plugin/programstate.h"
+#include "plugin/statics.h"
+#include "plugin/style.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMovie>
+#include <QPushButton>
+#include <QSlider>
+
+using namespace orovista;
+
+namespace {
+
+QLabel *styledLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setStyleSheet(style::label(l->objectName()));
+    l->setGeometry(geometry);
+    return l;
+}
+
+template <class Widget>
+Widget *named(Widget *w, const char *name, const QRect &geometry)
+{
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(geometry);
+    w->setFocusPolicy(Qt::NoFocus);
+    return w;
+}
+
+QComboBox *combo(QWidget *parent, const char *name, const QStringList &items, const QRect &geometry)
+{
+    auto *c = named(new QComboBox(parent), name, geometry);
+    c->addItems(items);
+    return c;
+}
+
+QPushButton *smallButton(QWidget *parent, const char *name, const QString &text, const QString &tip, const QRect &r)
+{
+    auto *b = named(new QPushButton(text, parent), name, r);
+    b->setToolTip(tip);
+    b->setStyleSheet(style::smallPushButton(b->objectName()));
+    return b;
+}
+
+QListWidget *libraryList(QWidget *parent, const QRect &geometry)
+{
+    auto *list = new QListWidget(parent);
+    list->setGeometry(geometry);
+    list->setStyleSheet(QStringLiteral("border-width: 1px; border-style: solid; border-color: rgb(128,128,128); "
+                                       "background-color:rgba(80,80,80,255); color:#ffffff;"));
+    list->setStyle(style::widgetStyle(QStringLiteral("Fusion")));
+    return list;
+}
+
+}   // namespace
+
+void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
+{
+    WindowWidgets &ui = state().ui;
+    auto *f = new QFrame(page);
+    f->setGeometry(400, 140, 700, 700);
+    const char *labels[] = {"Enable terrain SubD: ", "Terrain texture size: ", "Terrain group name: ",
+                            "DS Bounding Boxes: ", "add skydome: ", "morph percentage: ", "normal map: "};
+    for (int i = 0; i < 7; ++i)
+        styledLabel(f, "createDAZLabel", QString::fromLatin1(labels[i]), QRect(0, i * 30, 160, 20));
+
+    ui.enableSubDivision = named(new QCheckBox(f), "enableDAZTerrainSubDivisionCheckBox", QRect(160, 0, 200, 20));
+    ui.enableSubDivision->setToolTip(
+        QStringLiteral("enable high resolution subdivision levels for OROVISTA-generated terrains in DS4"));
+    ui.textureSize = combo(f, "createDAZTerrainTextureSizeComboBox", {"512", "1024", "2048", "4096", "8192", "16384"},
+                           QRect(160, 30, 100, 20));
+    ui.terrainName = named(new QLineEdit(QStringLiteral("my Terrain 1"), f), "createDAZTerrainNameLineEdit",
+                           QRect(160, 60, 200, 20));
+    ui.drawBoxStyle = named(new QCheckBox(f), "createDAZTerrainDrawBoxStyleCheckBox", QRect(160, 90, 200, 20));
+    ui.drawBoxStyle->setToolTip(QStringLiteral("set DAZ Scene drawstyle to \"Solid Bounding Boxes\""));
+
+    ui.skyDomeMapSize = combo(f, "skyDomeMapSizeComboBox", {"no thanks", "4096", "8192", "16384"},
+                              QRect(160, 120, 100, 20));
+    connect(ui.skyDomeMapSize, &QComboBox::currentTextChanged, this, &DzOrovistaPluginAction::setSkydomeControls);
+    ui.skyDomeTextureGenerateButton = smallButton(f, "skyDomeTextureGenerateButton", QStringLiteral("regen sky texture"),
+                                                  QStringLiteral("Regenerate only the sky dome map"),
+                                                  QRect(280, 118, 128, 24));
+    ui.skyDomeTextureGenerateButton->hide();
+    connect(ui.skyDomeTextureGenerateButton, &QPushButton::released, this,
+            &DzOrovistaPluginAction::regenerateSkyDomeTexture);
+
+    ui.morphPercentage = named(new QSlider(Qt::Horizontal, f), "morphPercentageSlider", QRect(160, 153, 100, 15));
+    ui.morphPercentage->setRange(0, 100);
+    ui.morphPercentage->setValue(0);
+    ui.morphPercentage->setPageStep(5);
+    ui.morphPercentage->setSingleStep(1);
+    ui.morphPercentage->setTracking(true);
+    ui.morphPercentage->setStyleSheet(style::horizontalSlider(true));
+
+    ui.normalMapSize = combo(f, "normalMapSizeComboBox", {"no thanks", "512", "1024", "2048", "4096", "8192", "16384"},
+                             QRect(160, 180, 100, 20));
+    connect(ui.normalMapSize, &QComboBox::currentTextChanged, this,
+            qOverload<const QString &>(&DzOrovistaPluginAction::setNormalMapControls));
+    ui.normalMapBumpHeight = named(new QSlider(Qt::Horizontal, f), "normalMapBumpHeightSlider", QRect(280, 183, 100, 15));
+    ui.normalMapBumpHeight->setRange(10, 5000);
+    ui.normalMapBumpHeight->setValue(1000);
+    ui.normalMapBumpHeight->setPageStep(10);
+    ui.normalMapBumpHeight->setSingleStep(10);
+    ui.normalMapBumpHeight->setTracking(true);
+    ui.normalMapBumpHeight->setStyleSheet(style::horizontalSlider(true));
+    connect(ui.normalMapBumpHeight, &QSlider::sliderReleased, this, [this] { generateFinalNormalMap(); });
+    ui.normalMapPreview = named(new QLabel(f), "normalMapPreviewLabel", QRect(400, 183, 128, 128));
+    ui.normalMapPreview->setAlignment(Qt::AlignCenter);
+    ui.normalMapPreview->setStyleSheet(
+        QStringLiteral("* { background-color: rgba(128,127,255,255); border: 1px solid rgba(45,45,45,255); }"));
+    ui.normalMapGenerateButton = smallButton(f, "normalMapGenerateButton", QStringLiteral("regen normal map"),
+                                             QStringLiteral("Regenerate only the normal map"), QRect(400, 321, 128, 24));
+    connect(ui.normalMapGenerateButton, &QPushButton::released, this,
+            &DzOrovistaPluginAction::generateFinalNormalCustomSize);
+
+    ui.createSceneButton = named(new QPushButton(QStringLiteral("CREATE Studio SCENE !"), f), "createDAZTerrainButton",
+                                 QRect(80, 390, 200, 40));
+    ui.createSceneButton->setStyleSheet(style::actionButton());
+    connect(ui.createSceneButton, &QPushButton::released, this, &DzOrovistaPluginAction::createDAZScene);
+
+    ui.holdOnLabel = named(new QLabel(QStringLiteral("DAZ Studio scene being generated, please wait..."), f),
+                           "createDAZHoldOnLabel", QRect(0, 470, 750, 80));
+    ui.holdOnLabel->setStyleSheet(QStringLiteral("* { color: rgba(255,255,255,255); font-size:16px; }"));
+    ui.holdOnGifLabel = named(new QLabel(f), "createDAZHoldOnGifLabel", QRect(140, 560, 64, 64));
+    auto *wait = new QMovie(pluginsPath() + QStringLiteral("/orovistaData/resources/wait.gif"), QByteArray(),
+                            ui.holdOnGifLabel);
+    ui.holdOnGifLabel->setMovie(wait);
+    ui.holdOnGifLabel->hide();
+}
+
+void DzOrovistaPluginAction::buildSetupTab(QWidget *page)
+{
+    ProgramState &s = state();
+    WindowWidgets &ui = s.ui;
+    auto *f = new QFrame(page);
+    f->setGeometry(20, 10, 700, 700);
+    styledLabel(f, "activeLibrariesLabel", QStringLiteral(" active libraries"), QRect(0, 0, 200, 20));
+    styledLabel(f, "disabledLibrariesLabel", QStringLiteral(" disabled libraries"), QRect(360, 0, 200, 20));
+    ui.activeLibraries = libraryList(f, QRect(0, 22, 300, 400));
+    ui.activeLibraries->setObjectName(QStringLiteral("activeLibrariesList"));
+    ui.disabledLibraries = libraryList(f, QRect(360, 22, 300, 400));
+    ui.disabledLibraries->setObjectName(QStringLiteral("disabledLibrariesList"));
+    if (DzContentMgr *content = s.contentManager)
+        for (int i = 0; i < content->getNumPoserDirectories(); ++i)
+            ui.activeLibraries->addItem(content->getPoserDirectory(i));
+
+    auto arrow = [f](const QString &text, const QString &tip, int y) {
+        auto *b = new QPushButton(text, f);
+        b->setGeometry(310, y, 40, 16);
+        b->setToolTip(tip);
+        b->setStyleSheet(style::actionButton(false));
+        return b;
+    };
+    connect(arrow(QStringLiteral(">>>"), QStringLiteral("discard selected library"), 170), &QPushButton::released, this,
+            &DzOrovistaPluginAction::discardPoserLibrary);
+    connect(arrow(QStringLiteral("<<<"), QStringLiteral("include selected library"), 240), &QPushButton::released, this,
+            &DzOrovistaPluginAction::addPoserLibrary);
+
+    auto *vbo = new QFrame(page);
+    vbo->setObjectName(QStringLiteral("vboFrame"));
+    vbo->setGeometry(765, 35, 235, 30);
+    styledLabel(vbo, "vboLabel", QStringLiteral("use Vertex Buffer Objects: "), QRect(0, 5, 205, 20));
+    ui.vboCheckBox = new QCheckBox(vbo);
+    ui.vboCheckBox->setObjectName(QStringLiteral("vboCheckBox"));
+    ui.vboCheckBox->setGeometry(210, 5, 20, 20);
+    connect(ui.vboCheckBox, &QCheckBox::stateChanged, this, &DzOrovistaPluginAction::setVBOState);
+}
+
+void DzOrovistaPluginAction::setSkydomeControls(const QString &)
+{
+    WindowWidgets &ui = state().ui;
+    if (ui.skyDomeTextureGenerateButton && ui.skyDomeMapSize)
+        ui.skyDomeTextureGenerateButton->setVisible(ui.skyDomeMapSize->currentIndex() > 0);
+}
+
+void DzOrovistaPluginAction::setNormalMapControls()
+{
+    WindowWidgets &ui = state().ui;
+    if (!ui.normalMapSize)
+        return;
+    const bool on = ui.normalMapSize->currentIndex() >= 1;
+    ui.normalMapBumpHeight->setVisible(on);
+    ui.normalMapPreview->setVisible(on);
+    ui.normalMapGenerateButton->setVisible(on);
+}
+
+void DzOrovistaPluginAction::setNormalMapControls(const QString &)
+{
+    setNormalMapControls();
+    if (state().ui.normalMapSize->currentIndex() > 0)
+        generateFinalNormalMap(false, false);
+}
+
+void DzOrovistaPluginAction::moveLibrary(QListWidget *from, QListWidget *to)
+{
+    QListWidgetItem *item = from ? from->currentItem() : nullptr;
+    if (!item || !to)
+        return;
+    to->addItem(item->clone());
+    to->setCurrentRow(to->count() - 1);
+    delete from->takeItem(from->row(item));
+    refillPropLibraryFolders();
+}
+
+void DzOrovistaPluginAction::discardPoserLibrary()
+{
+    moveLibrary(state().ui.activeLibraries, state().ui.disabledLibraries);
+}
+
+void DzOrovistaPluginAction::addPoserLibrary()
+{
+    moveLibrary(state().ui.disabledLibraries, state().ui.activeLibraries);
+}
+
+void DzOrovistaPluginAction::refillPropLibraryFolders()
+{
+    QStringList &folders = statics().library.folders;
+    folders.clear();
+    if (QListWidget *active = state().ui.activeLibraries)
+        for (int i = 0; i < active->count(); ++i)
+            folders << active->item(i)->text();
+}
+
+void DzOrovistaPluginAction::setVBOState(int checkState) { state().vboSupported = checkState != 0; }

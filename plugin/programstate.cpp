@@ -1,0 +1,24 @@
+#include "plugin/programstate.h"
+
+namespace orovista {
+
+void ProgramState::resetWorkingFlags()
+{
+    terrainArraysReady = false;
+    customTerrain = false;
+    terrainCreated = false;
+    suppressNoise = false;
+    normalMapDirty = true;
+    autoNoiseUpdate = true;
+    windowFitsScreen = false;
+    glMode = TerrainMode;
+    sceneTriangles = 0;
+}
+
+ProgramState &state()
+{
+    static ProgramState s;
+    return s;
+}
+
+}   // namespace orovista

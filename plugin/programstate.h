@@ -1,0 +1,95 @@
+#pragma once
+// Program-wide working state: the flags, folders and widget pointers shared by the action, the
+// node panels, the viewport and the painting code. One instance lives as long as the library.
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class DzContentMgr;
+class GLTerrain;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+class QWidget;
+
+namespace orovista {
+
+/// Nominal size of the tool window.
+inline constexpr int W = 1198;
+inline constexpr int H = 998;
+
+/// Viewport modes.
+enum GLMode { PaintMode = 1, EditMode = 2, TerrainMode = 3, SkyMode = 4 };
+
+/// Widgets of the open window that code outside the window builder reaches. Guarded pointers:
+/// they read null once the window is gone.
+struct WindowWidgets {
+    QPointer<QWidget> mainWindow;
+    QPointer<QFrame> mainFrame;
+    QPointer<QTabWidget> mainController;
+    QPointer<QLabel> statusLine;
+    QPointer<QLabel> triangleLabel;
+    QPointer<QPushButton> autoButton, resetButton, quitButton;
+    QPointer<QLabel> helpIcon;
+    QPointer<QLabel> busyOverlay;
+    QPointer<QPushButton> terraformButton;
+    QPointer<QWidget> terrainTab, populateTab, genesisTab, presetsTab, setupTab, aboutTab;
+
+    // POPULATE
+    QPointer<QFrame> viewportFrame;
+    QPointer<GLTerrain> glTerrain;
+    QPointer<QPushButton> glTerrainButton, glPaintButton, glEditButton, glSkyButton;
+    QPointer<QFrame> editTransformFrame, itemToolsFrame, modifierToolsFrame, skyFrame;
+    QPointer<QSlider> glPerpVsNormalSlider;
+    QPointer<QFrame> helpLabel;
+
+    // CREATE
+    QPointer<QCheckBox> enableSubDivision, drawBoxStyle;
+    QPointer<QComboBox> textureSize, skyDomeMapSize, normalMapSize;
+    QPointer<QLineEdit> terrainName;
+    QPointer<QPushButton> skyDomeTextureGenerateButton, normalMapGenerateButton, createSceneButton;
+    QPointer<QSlider> morphPercentage, normalMapBumpHeight;
+    QPointer<QLabel> normalMapPreview, holdOnLabel, holdOnGifLabel;
+
+    // SETUP
+    QPointer<QListWidget> activeLibraries, disabledLibraries;
+    QPointer<QCheckBox> vboCheckBox;
+};
+
+struct ProgramState {
+    QString platformName;          ///< compared with "Windows" and "macintosh"
+    QString pluginsPathNative;     ///< host plug-ins folder
+    QString workFolder;            ///< the user's working folder
+    DzContentMgr *contentManager = nullptr;
+    const QString versionLabel = QStringLiteral("OROVISTA 1.1");
+    std::unique_ptr<char[]> scratchBuffer;   ///< work buffer of the model loader
+
+    bool vboSupported = false;
+    bool autoNoiseUpdate = true;
+    bool suppressNoise = false;     ///< noise-generation requests do nothing while set
+    bool terrainCreated = false;
+    bool terrainArraysReady = false;
+    bool windowFitsScreen = false;
+    bool normalMapDirty = true;
+    bool customTerrain = false;     ///< the terrain came from an OBJ file, not from the noise graph
+    unsigned vertexBuffers[2] = {0, 0};
+    int glMode = TerrainMode;
+    int previewSize = 256;          ///< resolution of ordinary noise-machine runs
+    QString colourGradientName;     ///< the stored colour gradient
+    long long sceneTriangles = 0;   ///< terrain triangles plus every painted item's
+
+    WindowWidgets ui;
+
+    /// Back to the start values that quit and reset leave behind.
+    void resetWorkingFlags();
+};
+
+ProgramState &state();
+
+}   // namespace orovista

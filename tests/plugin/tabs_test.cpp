@@ -1,0 +1,186 @@
+// Tab changes, viewport modes, AUTO, and the CREATE and SETUP tab controls.
+#include "pluginfixture.h"
+
+#include "library/mylibrary.h"
+#include "plugin/statics.h"
+#include "viewport/glterrain.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+
+namespace {
+
+class Tabs : public PluginFixture {
+protected:
+    void SetUp() override
+    {
+        PluginFixture::SetUp();
+        content = home.path() + "/content";
+        dzApp->getContentMgr()->setPoserDirectories({content + "/A", content + "/B", content + "/C"});
+        action->executeAction();
+    }
+    void TearDown() override
+    {
+        dzApp->getContentMgr()->setPoserDirectories({});
+        PluginFixture::TearDown();
+    }
+    orovista::WindowWidgets &ui() { return orovista::state().ui; }
+    QString content;
+};
+
+TEST_F(Tabs, HelpIconShowsOnlyOnPopulate)
+{
+    ui().mainController->setTabEnabled(1, true);
+    ui().mainController->setCurrentIndex(1);
+    EXPECT_EQ(ui().helpIcon->geometry(), QRect(982, 979, 16, 16));
+    EXPECT_TRUE(ui().triangleLabel->isVisible());
+    ui().mainController->setCurrentIndex(3);
+    EXPECT_EQ(ui().helpIcon->geometry(), QRect(982, 979, 1, 1));
+    EXPECT_FALSE(ui().triangleLabel->isVisible());
+}
+
+TEST_F(Tabs, HelpBalloonReplacesTheViewportWhileThePointerRests)
+{
+    QEvent enter(QEvent::Enter), leave(QEvent::Leave), other(QEvent::MouseMove);
+    ui().mainController->setTabEnabled(1, true);
+    ui().mainController->setCurrentIndex(1);
+    EXPECT_TRUE(QCoreApplication::sendEvent(ui().helpIcon, &enter));
+    EXPECT_TRUE(ui().helpLabel->isVisible());
+    EXPECT_FALSE(ui().viewportFrame->isVisible());
+    EXPECT_TRUE(QCoreApplication::sendEvent(ui().helpIcon, &leave));
+    EXPECT_FALSE(ui().helpLabel->isVisible());
+    EXPECT_TRUE(ui().viewportFrame->isVisible());
+    EXPECT_FALSE(orovista::statics().helpFilter->eventFilter(ui().helpIcon, &other));
+}
+
+TEST_F(Tabs, PopulateOnASmallDesktopLiftsTheBottomRow)
+{
+    TearDown();
+    PluginFixture::SetUp();
+    orovista::screen::setDesktopSizeOverride(QSize(1280, 1024));
+    action->executeAction();
+    ui().mainController->setTabEnabled(1, true);
+    ui().mainController->setCurrentIndex(1);
+    EXPECT_EQ(action->mainFrame->geometry(), QRect(0, 0, 1198, 798));
+    EXPECT_EQ(ui().populateTab->size(), QSize(1158, 731));
+    EXPECT_EQ(ui().statusLine->pos(), QPoint(1, 777));
+    EXPECT_EQ(ui().quitButton->pos(), QPoint(1128, 779));
+    EXPECT_EQ(ui().helpIcon->pos(), QPoint(982, 779));
+    ui().mainController->setCurrentIndex(0);
+    EXPECT_EQ(action->mainFrame->geometry(), QRect(0, 0, 1198, 998));
+    EXPECT_EQ(ui().statusLine->pos(), QPoint(1, 977));
+    EXPECT_EQ(ui().quitButton->pos(), QPoint(1128, 979));
+}
+
+TEST_F(Tabs, ModeButtonsFollowTheModeTable)
+{
+    ui().mainController->setTabEnabled(1, true);
+    ui().mainController->setCurrentIndex(1);
+    QSlider *perp = ui().glPerpVsNormalSlider;
+    GLTerrain *gl = ui().glTerrain;
+
+    // Start-up selects terrain mode.
+    EXPECT_EQ(orovista::state().glMode, 3);
+    EXPECT_TRUE(ui().glTerrainButton->styleSheet().contains("rgba(71,120,247,255)"));
+    EXPECT_TRUE(ui().glPaintButton->styleSheet().contains("rgba(50,50,50,255)"));
+
+    ui().glSkyButton->click();
+    EXPECT_EQ(gl->mode(), 4);
+    EXPECT_TRUE(ui().skyFrame->isVisible());
+    EXPECT_FALSE(ui().itemToolsFrame->isVisible());
+    EXPECT_FALSE(ui().modifierToolsFrame->isVisible());
+    EXPECT_TRUE(ui().glSkyButton->styleSheet().contains("rgba(71,120,247,255)"));
+    EXPECT_TRUE(ui().glTerrainButton->styleSheet().contains("rgba(50,50,50,255)"));
+
+    ui().editTransformFrame->show();
+    ui().glEditButton->click();
+    EXPECT_EQ(orovista::state().glMode, 2);
+    EXPECT_TRUE(ui().editTransformFrame->isVisible()) << "edit mode leaves the transform frame alone";
+    EXPECT_FALSE(ui().skyFrame->isVisible());
+    EXPECT_TRUE(ui().itemToolsFrame->isVisible());
+
+    perp->setValue(50);
+    ui().glPaintButton->click();
+    EXPECT_EQ(gl->mode(), 1);
+    EXPECT_FALSE(ui().editTransformFrame->isVisible());
+    EXPECT_EQ(gl->selectedItem(), -1);
+    EXPECT_EQ(perp->value(), 50);
+
+    ui().glTerrainButton->click();
+    EXPECT_EQ(gl->mode(), 3);
+    EXPECT_EQ(perp->value(), perp->minimum());
+}
+
+TEST_F(Tabs, AutoButtonTogglesItsLook)
+{
+    EXPECT_TRUE(orovista::state().autoNoiseUpdate);
+    EXPECT_EQ(ui().autoButton->styleSheet(), "* { background-color:rgba(255,195,0,255); color:rgba(25,25,25,255)  }");
+    ui().autoButton->click();
+    EXPECT_FALSE(orovista::state().autoNoiseUpdate);
+    EXPECT_EQ(ui().autoButton->styleSheet(), "* { background-color:rgb(95,95,95); color:rgba(255,255,255,255)  }");
+    ui().autoButton->click();
+    EXPECT_TRUE(orovista::state().autoNoiseUpdate);
+}
+
+TEST_F(Tabs, BoundingBoxesSwitchOnAboveAMillionTriangles)
+{
+    ui().mainController->setTabEnabled(2, true);
+    orovista::state().sceneTriangles = 1000000;
+    ui().mainController->setCurrentIndex(2);
+    EXPECT_FALSE(ui().drawBoxStyle->isChecked());
+    ui().mainController->setCurrentIndex(0);
+    orovista::state().sceneTriangles = 1000001;
+    ui().mainController->setCurrentIndex(2);
+    EXPECT_TRUE(ui().drawBoxStyle->isChecked());
+}
+
+TEST_F(Tabs, NormalMapChoiceShowsItsControls)
+{
+    ui().mainController->setTabEnabled(2, true);
+    ui().mainController->setCurrentIndex(2);
+    EXPECT_FALSE(ui().normalMapBumpHeight->isVisible());
+    ui().normalMapSize->setCurrentIndex(3);
+    EXPECT_TRUE(ui().normalMapBumpHeight->isVisible());
+    EXPECT_TRUE(ui().normalMapPreview->isVisible());
+    EXPECT_TRUE(ui().normalMapGenerateButton->isVisible());
+    ui().normalMapSize->setCurrentIndex(0);
+    EXPECT_FALSE(ui().normalMapBumpHeight->isVisible());
+    EXPECT_FALSE(ui().normalMapGenerateButton->isVisible());
+
+    EXPECT_FALSE(ui().skyDomeTextureGenerateButton->isVisible());
+    ui().skyDomeMapSize->setCurrentIndex(1);
+    EXPECT_TRUE(ui().skyDomeTextureGenerateButton->isVisible());
+}
+
+TEST_F(Tabs, LibrariesMoveBetweenTheListsAndRefillTheBrowser)
+{
+    QStringList &folders = orovista::statics().library.folders;
+    EXPECT_EQ(folders, QStringList({content + "/A", content + "/B", content + "/C"}));
+    EXPECT_EQ(ui().activeLibraries->count(), 3);
+
+    // Nothing selected: nothing happens.
+    ui().activeLibraries->setCurrentRow(-1);
+    action->discardPoserLibrary();
+    EXPECT_EQ(ui().activeLibraries->count(), 3);
+
+    ui().activeLibraries->setCurrentRow(0);
+    action->discardPoserLibrary();
+    EXPECT_EQ(folders, QStringList({content + "/B", content + "/C"}));
+    EXPECT_EQ(ui().disabledLibraries->currentItem()->text(), content + "/A");
+
+    action->addPoserLibrary();
+    EXPECT_EQ(folders, QStringList({content + "/B", content + "/C", content + "/A"}));
+    EXPECT_EQ(ui().disabledLibraries->count(), 0);
+    EXPECT_EQ(ui().activeLibraries->currentRow(), 2);
+
+    ui().vboCheckBox->setChecked(false);
+    EXPECT_FALSE(orovista::state().vboSupported);
+}
+
+}   // namespace

@@ -1,0 +1,89 @@
+#pragma once
+// GLTerrain: the 3D preview of the POPULATE tab. Draws the terrain, the painted props and the sky
+// dome, and takes the mouse, wheel and keys with which the user flies, sculpts, paints and edits.
+#include <QOpenGLFunctions_2_1>
+#include <QOpenGLWidget>
+#include <QSurfaceFormat>
+
+class GLTerrain : public QOpenGLWidget, protected QOpenGLFunctions_2_1 {
+    Q_OBJECT
+public:
+    explicit GLTerrain(const QSurfaceFormat &format, QWidget *parent = nullptr);
+    ~GLTerrain() override;
+
+    /// Repaints at once (not at the next event-loop pass): picking reads the fresh depth buffer.
+    void updateGL();
+
+    /// The viewport mode: 1 paint, 2 edit, 3 terrain, 4 sky.
+    int mode() const { return m_mode; }
+    void setMode(int mode) { m_mode = mode; }
+    /// Clears the selected item (none selected).
+    void clearSelection() { m_selectedItem = -1; }
+    int selectedItem() const { return m_selectedItem; }
+
+    /// Removes every painted item without asking.
+    void deleteAllObjectsSilent();
+
+    /// Diffuse strength of both lights, 0 … 1.
+    float lightIntensity() const { return m_lightIntensity; }
+    void setLightIntensity(float intensity) { m_lightIntensity = intensity; }
+
+public slots:
+    void setGLFocus();
+    void focusTerrainGL();
+    void wheelTimeout();
+    void glCameraSpeedSliderReleased(int value);
+
+    void itemXRot();
+    void itemYRot();
+    void itemZRot();
+    void itemScaleX();
+    void itemScaleY();
+    void itemScaleZ();
+    void itemYOffset();
+
+    void deleteCurrentObject();
+    void deleteAllObjects();
+    void deleteLastItem();
+    void repositionItems();
+    void setPaintBelowZero();
+    void setItemStack();
+    void switchBoundingAll();
+
+    void loadReferenceTerrainTexture();
+    void setReferenceTextureOnOffCheckBox(int state);
+    void loadMaskTerrainTexture();
+    void setmaskTextureDisplayOnOffCheckBox(int state);
+    void setMaskTextureOnOffCheckBox(int state);
+
+    void glSunPitchSliderReleased(int value);
+    void glSunAzimuthSliderReleased(int value);
+    void glrSkyMxSliderReleased(int value);
+    void glgSkyMxSliderReleased(int value);
+    void glbSkyMxSliderReleased(int value);
+    void TurbiditySliderReleased(int value);
+    void glHorizonBrightnessSliderReleased(int value);
+    void glHorizonLuminanceGradientSliderReleased(int value);
+    void glSolarRegionIntensitySliderReleased(int value);
+    void glSolarRegionWidthSliderReleased(int value);
+    void glBackscatterLightSliderReleased(int value);
+    void glStarIntensitySliderReleased(int value);
+    void glStarPopulationSliderReleased(int value);
+    void glSkyResetButtonClicked();
+
+    void glLightPitchSliderReleased(int value);
+    void glLightAzimuthSliderReleased(int value);
+    void glLightIntensitySliderReleased(int value);
+
+    void EcoDiameterSliderReleased();
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+
+private:
+    int m_mode = 3;
+    int m_selectedItem = -1;
+    float m_lightIntensity = 1.0f;
+};
