@@ -1,22 +1,291 @@
 #include "graph/nodepanel.h"
 
+#include "plugin/dialogs.h"
+#include "plugin/programstate.h"
+#include "plugin/style.h"
+
+#include <QComboBox>
+#include <QDial>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTabWidget>
 
 namespace orovista {
 
-QTabWidget *makeNodePanel(QWidget *parent, const QString &objectName, const QString &pageName)
+namespace {
+
+// The look of a node panel: a framed tab widget with small bold tabs and light text.
+const QString panelSheet = QStringLiteral(
+    "QTabWidget::pane { border: 1px solid rgba(128,128,128,255); top: -1px; }\n"
+    "QTabBar::tab { background: rgba(40,40,40,255); color: rgba(200,200,200,255); padding: 2px 9px; "
+    "font-size: 11px; font-weight: bold; border: 1px solid rgba(128,128,128,255); border-bottom: 0px; }\n"
+    "QTabBar::tab:selected { background: rgba(71,120,247,255); color: rgb(255,255,255); }\n"
+    "QCheckBox { color: rgba(210,210,210,255); font-size: 11px; }\n"
+    "QComboBox { font-size: 11px; }\n");
+
+QString pageSheet(const QString &pageName)
+{
+    return QStringLiteral("QWidget#") + pageName + QStringLiteral(" { \nbackground-color: rgba(60,60,60,235);\n}");
+}
+
+}   // namespace
+
+QTabWidget *makeNodePanel(QWidget *parent, const QString &objectName, const QString &pageName, QSize size)
 {
     auto *panel = new QTabWidget(parent);
     panel->setObjectName(objectName);
     panel->setFocusPolicy(Qt::NoFocus);
-    auto *page = new QWidget;
-    page->setObjectName(pageName);
-    page->setStyleSheet(QStringLiteral("QWidget#") + pageName +
-                        QStringLiteral(" { \nbackground-color: rgba(60,60,60,230);\n}"));
-    panel->addTab(page, QString());
-    panel->resize(300, 300);
+    panel->setStyleSheet(panelSheet);
+    addPanelPage(panel, pageName, QString());
+    panel->resize(size);
     panel->show();
     return panel;
+}
+
+QWidget *addPanelPage(QTabWidget *panel, const QString &pageName, const QString &title)
+{
+    auto *page = new QWidget;
+    page->setObjectName(pageName);
+    page->setStyleSheet(pageSheet(pageName));
+    page->setAttribute(Qt::WA_StyledBackground);
+    panel->addTab(page, title);
+    return page;
+}
+
+namespace panel {
+
+QString labelStyle(const QString &objectName, const QString &colour)
+{
+    return QStringLiteral("QLabel#") + objectName + QStringLiteral(" { \nfont-size:11px;\ncolor:rgba(") + colour +
+           QStringLiteral(");\n}");
+}
+
+QLabel *label(QWidget *parent, const QString &objectName, const QString &text)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(objectName);
+    l->setStyleSheet(labelStyle(objectName));
+    return l;
+}
+
+QSlider *slider(QWidget *parent, const QString &objectName, int lo, int hi, int value, Qt::Orientation orientation)
+{
+    auto *s = new QSlider(orientation, parent);
+    s->setObjectName(objectName);
+    s->setRange(lo, hi);
+    s->setSingleStep(1);
+    s->setPageStep(1);
+    s->setValue(value);
+    s->setFocusPolicy(Qt::NoFocus);
+    s->setStyleSheet(orientation == Qt::Horizontal ? style::horizontalSlider() : style::verticalSlider());
+    if (orientation == Qt::Horizontal)
+        s->setFixedHeight(18);
+    return s;
+}
+
+QSpinBox *spinBox(QWidget *parent, const QString &objectName, int lo, int hi, int value, const QString &toolTip)
+{
+    auto *s = new QSpinBox(parent);
+    s->setObjectName(objectName);
+    s->setRange(lo, hi);
+    s->setValue(value);
+    s->setStyleSheet(style::spinBox());
+    s->setFixedHeight(20);
+    if (!toolTip.isEmpty())
+        s->setToolTip(toolTip);
+    return s;
+}
+
+QPushButton *button(QWidget *parent, const QString &objectName, const QString &text, const QString &toolTip)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(objectName);
+    b->setStyleSheet(style::smallPushButton(objectName));
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setFixedHeight(20);
+    if (!toolTip.isEmpty())
+        b->setToolTip(toolTip);
+    return b;
+}
+
+QComboBox *comboBox(QWidget *parent, const QString &objectName, const QStringList &items)
+{
+    auto *c = new QComboBox(parent);
+    c->setObjectName(objectName);
+    c->addItems(items);
+    c->setMaxVisibleItems(items.size());
+    c->setFocusPolicy(Qt::NoFocus);
+    c->setFixedHeight(22);
+    return c;
+}
+
+QLabel *previewLabel(QWidget *parent, const QString &objectName, int side)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(objectName);
+    l->setScaledContents(true);
+    l->setFixedSize(side, side);
+    l->setStyleSheet(QStringLiteral("QLabel#") + objectName +
+                     QStringLiteral(" { \nbackground-color: rgba(30,30,30,255);\n"
+                                    "border: 1px solid rgba(128,128,128,255);\n}"));
+    return l;
+}
+
+QDial *dial(QWidget *parent, const QString &objectName, int lo, int hi, int value)
+{
+    auto *d = new QDial(parent);
+    d->setObjectName(objectName);
+    d->setRange(lo, hi);
+    d->setValue(value);
+    d->setWrapping(true);
+    d->setNotchesVisible(true);
+    d->setFocusPolicy(Qt::NoFocus);
+    return d;
+}
+
+void showPicture(QLabel *label, const QString &file)
+{
+    if (!label)
+        return;
+    const QImage picture(file);
+    if (picture.isNull())
+        label->clear();
+    else
+        label->setPixmap(QPixmap::fromImage(picture));
+}
+
+QString mapsFolder() { return state().workFolder + QStringLiteral("/maps/"); }
+
+SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &labelName, const QString &text,
+                    int lo, int hi, int value)
+{
+    SliderRow r;
+    r.label = label(parent, labelName, text);
+    r.label->setFixedWidth(68);
+    r.slider = slider(parent, sliderName, lo, hi, value);
+    r.row = new QHBoxLayout;
+    r.row->setSpacing(4);
+    r.row->addWidget(r.label);
+    r.row->addWidget(r.slider, 1);
+    return r;
+}
+
+void setRowVisible(QWidget *label, QWidget *control, bool visible)
+{
+    for (QWidget *w : {label, control})
+        if (w)
+            w->setVisible(visible);
+}
+
+QString presetButtonStyle(bool chosen)
+{
+    if (chosen)
+        return QStringLiteral("* { \nborder-width: 2px;\nborder-style: solid;\nborder-color: rgba(") +
+               style::highlight + QStringLiteral(");\nbackground-color: rgba(225,25,25,255);\n}");
+    return QStringLiteral("* { \nborder-width: 1px;\nborder-style: solid;\nborder-color: rgba(35,35,35,255);\n"
+                          "background-color: rgba(225,25,25,255);\n}");
+}
+
+}   // namespace panel
+
+// --- Generator controls ------------------------------------------------------------------------
+
+const GeneratorControls::Ranges GeneratorControls::inputRanges = {
+    {{1, 100, 10}, {15, 50, 15}, {1, 3, 2}, {1, 30, 4}, {1, 10, 5}, {1, 100, 1}}};
+const GeneratorControls::Ranges GeneratorControls::combinerRanges = {
+    {{1, 160, 10}, {1, 50, 20}, {1, 3, 2}, {1, 30, 4}, {1, 10, 5}, {1, 100, 1}}};
+
+std::array<panel::SliderRow, GeneratorControls::RowCount>
+GeneratorControls::makeRows(QWidget *parent, const QString &prefix, const Ranges &ranges)
+{
+    static const char *const names[RowCount] = {"Frequency",   "Lacunarity",  "Quality",
+                                                 "Octaves",     "Persistence", "Displacement"};
+    static const char *const texts[RowCount] = {"frequency",   "lacunarity",  "quality",
+                                                "octaves",     "persistence", "displacement"};
+    std::array<panel::SliderRow, RowCount> rows;
+    for (int i = 0; i < RowCount; ++i) {
+        const QString name = prefix + QLatin1String(names[i]);
+        rows[i] = panel::sliderRow(parent, name + QStringLiteral("Slider"), name + QStringLiteral("Label"),
+                                   QLatin1String(texts[i]), ranges[i].lo, ranges[i].hi, ranges[i].value);
+    }
+    return rows;
+}
+
+GeneratorControls::Visibility GeneratorControls::visibilityFor(const QString &t)
+{
+    Visibility v;
+    auto show = [&v](std::initializer_list<Row> rows) {
+        for (Row r : rows)
+            v.rows[r] = true;
+    };
+    if (t == QLatin1String("Billow") || t == QLatin1String("Perlin")) {
+        show({Frequency, Lacunarity, Quality, Octaves, Persistence});
+    } else if (t == QLatin1String("MultiFractal")) {
+        show({Frequency, Lacunarity, Quality, Octaves});
+        v.multiFractalFrame = true;
+    } else if (t == QLatin1String("CheckerBoard") || t == QLatin1String("Cylinders") ||
+               t == QLatin1String("Spheres")) {
+        show({Frequency});
+    } else if (t == QLatin1String("Voronoi")) {
+        show({Frequency, Displacement});
+    } else if (t == QLatin1String("Gabor Convolution")) {
+        show({Frequency, Persistence, Displacement});
+        v.gaborFrame = true;
+    }
+    return v;
+}
+
+GeneratorControls::Visibility GeneratorControls::updateVisibility() const
+{
+    const Visibility v = visibilityFor(type ? type->currentText() : QString());
+    for (int i = 0; i < RowCount; ++i)
+        panel::setRowVisible(labels[i], sliders[i], v.rows[i]);
+    return v;
+}
+
+bool GeneratorControls::typeTakesSeed(const QString &t)
+{
+    return t == QLatin1String("Billow") || t == QLatin1String("MultiFractal") || t == QLatin1String("Perlin") ||
+           t == QLatin1String("Voronoi") || t == QLatin1String("Gabor Convolution");
+}
+
+void GeneratorControls::read(GeneratorSettings &g) const
+{
+    if (type)
+        g.type = type->currentIndex();
+    int *values[RowCount] = {&g.frequency,   &g.lacunarity,  &g.quality,
+                             &g.octaves,     &g.persistence, &g.displacement};
+    for (int i = 0; i < RowCount; ++i)
+        if (sliders[i])
+            *values[i] = sliders[i]->value();
+}
+
+void GeneratorControls::apply(const GeneratorSettings &g) const
+{
+    if (type) {
+        const QSignalBlocker block(type);
+        type->setCurrentIndex(g.type);
+    }
+    const int values[RowCount] = {g.frequency, g.lacunarity, g.quality, g.octaves, g.persistence, g.displacement};
+    for (int i = 0; i < RowCount; ++i)
+        if (sliders[i]) {
+            const QSignalBlocker block(sliders[i]);
+            sliders[i]->setValue(values[i]);
+        }
+}
+
+QString chooseNoiseImage(QWidget *parent, const QString &previous)
+{
+    const QString folder = previous.isEmpty() ? QString() : QFileInfo(previous).absolutePath();
+    return dialogs::openFile(parent, QStringLiteral("Open File"), folder,
+                             QStringLiteral("Images (*.png *.xpm *.jpg *.bmp)"));
 }
 
 }   // namespace orovista

@@ -33,7 +33,7 @@ namespace noise
     };
 
     /// A process-wide store for the picture of a NoiseImage module, one per
-    /// slot (0 for INPUT 1, 1 for INPUT 2).
+    /// slot (0 for INPUT 1, 1 for INPUT 2, 2 for the COMBINER's control noise).
     ///
     /// The holders outlive the modules: a module built for a later map
     /// finds the picture its predecessor loaded.  A holder is reloaded
@@ -49,7 +49,7 @@ namespace noise
 
       public:
 
-        static constexpr int SLOT_COUNT = 2;
+        static constexpr int SLOT_COUNT = 3;
 
         /// The holder of @a slot.
         ///

@@ -121,7 +121,7 @@ void DzOrovistaPluginAction::executeAction()
     ff.selectGreyGradient();
     ff.FFGradientTypeListViewLeft->setEnabled(false);
     ff.FFGradientTypeListViewRight->setEnabled(false);
-    s.colourGradientName = QStringLiteral("australia 2.bmp");
+    ff.leftGradientName = ff.rightGradientName = QStringLiteral("australia 2.bmp");
     ff.FFReGenerateNoise->hide();
     statics().input1.hideGeneratorSliders();
     statics().input2.hideGeneratorSliders();
@@ -138,7 +138,7 @@ void DzOrovistaPluginAction::executeAction()
 
     log << "initialize noise machine...\n";
     s.suppressNoise = false;
-    runNoiseMachine();
+    generateNoiseMaps(s.terrainCreated, s.previewSize, false);
 
     log << "initialize library...\n";
     statics().library.fillFromContentManager();
@@ -209,6 +209,15 @@ void DzOrovistaPluginAction::teardown(bool closeLog)
     s.ui = WindowWidgets();
 }
 
+void DzOrovistaPluginAction::noiseParameterChanged()
+{
+    ProgramState &s = state();
+    if (s.autoNoiseUpdate)
+        generateNoiseMaps(s.terrainCreated, s.previewSize, false);
+    else
+        showRegenerateNoiseButton();
+}
+
 void DzOrovistaPluginAction::setAutoNoiseMode()
 {
     ProgramState &s = state();
@@ -238,8 +247,6 @@ void DzOrovistaPluginAction::buildTerrainArrays() {}
 void DzOrovistaPluginAction::buildDecimatedTerrainArrays() {}
 void DzOrovistaPluginAction::releaseTerrainArrays() {}
 void DzOrovistaPluginAction::removeTempFiles(bool) {}
-void DzOrovistaPluginAction::runNoiseMachine() {}
-void DzOrovistaPluginAction::generatePreviewTerrain() {}
 void DzOrovistaPluginAction::loadCustomTerrain() {}
 void DzOrovistaPluginAction::savePreset() {}
 void DzOrovistaPluginAction::panHorizontal(int) {}

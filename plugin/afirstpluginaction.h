@@ -46,6 +46,7 @@ public slots:
 
     // TERRAFORM
     void generatePreviewTerrain();
+    void erodeTerrain();
     void loadCustomTerrain();
     void savePreset();
 
@@ -73,6 +74,13 @@ public slots:
     void setVBOState(int state);
 
 public:
+    /// Runs the noise machine on the current node settings: the nine maps, their pictures and the
+    /// node previews. A request made while a run is in progress is not started inside it.
+    void generateNoiseMaps(bool terrainCreated, int size, bool fullOctaves);
+    /// What a node does after one of its parameters changed: run the machine at once in AUTO
+    /// mode (at the preview resolution), else show the final node's regenerate button.
+    void noiseParameterChanged();
+
     /// Selects viewport mode m (1 paint, 2 edit, 3 terrain, 4 sky) on the open window.
     void selectGLMode(int m);
     /// The scene triangle count label text.
@@ -83,9 +91,9 @@ public:
     void removeTempFiles(bool withThumbnail);
 
 private:
+    void runNoiseMachine(bool terrainCreated, int size, bool fullOctaves);
     void teardown(bool closeLog);
     void releaseTerrainArrays();
-    void runNoiseMachine();
 
     // Building the window, in start-up order.
     void buildMainWindow();

@@ -24,16 +24,18 @@ QMessageBox::StandardButton warning(QWidget *parent, const QString &title, const
     return QMessageBox::warning(parent, title, text, buttons);
 }
 
-void error(QWidget *parent, const QString &text)
+void message(QWidget *parent, const QString &title, const QString &text)
 {
     if (responder()) {
-        responder()({Request::Warning, QStringLiteral("Error"), text, {}});
+        responder()({Request::Warning, title, text, {}});
         return;
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), text, QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, parent);
     box.addButton(QStringLiteral("&OK"), QMessageBox::AcceptRole);
     box.exec();
 }
+
+void error(QWidget *parent, const QString &text) { message(parent, QStringLiteral("Error"), text); }
 
 bool confirm(QWidget *parent, const QString &text)
 {

@@ -25,6 +25,8 @@ void setResponder(Responder responder);   ///< empty = real dialogs again
 /// A warning box with the given buttons; returns the button pressed.
 QMessageBox::StandardButton warning(QWidget *parent, const QString &title, const QString &text,
                                     QMessageBox::StandardButtons buttons);
+/// A message box with one "&OK" button.
+void message(QWidget *parent, const QString &title, const QString &text);
 /// The error box of the whole program: title "Error", one "&OK" button.
 void error(QWidget *parent, const QString &text);
 /// Asks Yes/Cancel in a box titled "Warning"; true only for Yes.

@@ -81,7 +81,13 @@ struct ProgramState {
     unsigned vertexBuffers[2] = {0, 0};
     int glMode = TerrainMode;
     int previewSize = 256;          ///< resolution of ordinary noise-machine runs
-    QString colourGradientName;     ///< the stored colour gradient
+    bool noiseRunning = false;      ///< a noise-machine run is in progress
+    bool noiseRunPending = false;   ///< a run was asked for during it: run once more afterwards
+    int pendingRunSize = 256;
+    bool pendingRunTerrainCreated = false;
+    bool pendingRunFullOctaves = false;
+    int terrainSize = 100;          ///< scene units of the current terrain
+    bool greyscaleMapMode = true;   ///< the final node shows height maps, not textures
     long long sceneTriangles = 0;   ///< terrain triangles plus every painted item's
 
     WindowWidgets ui;

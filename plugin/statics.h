@@ -7,6 +7,7 @@
 #include "graph/ff.h"
 #include "graph/i1.h"
 #include "library/mylibrary.h"
+#include "noise/noisemap.h"
 #include "plugin/afirstpluginaction.h"
 #include "plugin/helpfilter.h"
 
@@ -21,6 +22,7 @@ struct Statics {
     DzOrovistaPluginAction action;   ///< never registered; reaches the window's program-wide operations
     C1 combiner;
     myLibrary library;
+    noise::utils::NoiseMap finalHeightMap;   ///< left by the last noise-machine run
     std::unique_ptr<PopulateLabelHelpFilter> helpFilter;
     I1 input1{0};
     I1 input2{1};

@@ -211,9 +211,9 @@ TEST_F (NoiseImageTest, TheTwoSlotsHoldTheirOwnPictures)
   EXPECT_EQ (NoiseImageHolder::ForSlot (1).GetPicture ()->fileName, Path ("two.png"));
 }
 
-TEST_F (NoiseImageTest, SlotOutsideZeroAndOneIsRefused)
+TEST_F (NoiseImageTest, SlotOutsideTheThreeHoldersIsRefused)
 {
-  const auto module = Module (Path ("x.png"), 2);
+  const auto module = Module (Path ("x.png"), 3);
   EXPECT_THROW (module->GetValue (1.0, 0.0, 1.0), noise::ExceptionInvalidParam);
   EXPECT_THROW (NoiseImageHolder::ForSlot (-1), noise::ExceptionInvalidParam);
 }

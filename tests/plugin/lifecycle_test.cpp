@@ -2,6 +2,7 @@
 #include "pluginfixture.h"
 
 #include "plugin/runlog.h"
+#include "plugin/statics.h"
 
 #include <QDir>
 #include <QTabWidget>
@@ -33,7 +34,8 @@ TEST_F(Lifecycle, StartUpWritesTheLogLinesInOrderAndMakesTheWorkingFolders)
     EXPECT_EQ(orovista::state().workFolder, workFolder());
     EXPECT_FALSE(orovista::state().suppressNoise);
     EXPECT_TRUE(orovista::state().vboSupported);
-    EXPECT_EQ(orovista::state().colourGradientName, "australia 2.bmp");
+    EXPECT_EQ(orovista::statics().finalNode.leftGradientName, "australia 2.bmp");
+    EXPECT_EQ(orovista::statics().finalNode.rightGradientName, "australia 2.bmp");
 }
 
 TEST_F(Lifecycle, ShallowColourDepthFallsBackToA24BitDepthBuffer)

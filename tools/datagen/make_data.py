@@ -3,7 +3,9 @@
 
 Everything under data/ that is not hand-written comes from here: the window
 images and tool icons, the action icon, the busy spinner, the "no thumbnail"
-pictures and the small content library (props, OBJ geometry, thumbnails).
+pictures and the small content library (props, OBJ geometry, thumbnails),
+and, through the sibling modules, the colour gradients (gradients.py) and the
+curve preset pictures (curves.py).
 
 Run it from anywhere:  /usr/bin/python3 tools/datagen/make_data.py
 All randomness uses fixed seeds, so a rerun rewrites identical files.
@@ -16,6 +18,11 @@ from pathlib import Path
 
 import numpy as np
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
+
+sys.dont_write_bytecode = True  # keep tools/datagen free of __pycache__
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import curves  # noqa: E402  curve preset pictures
+import gradients  # noqa: E402  colour gradients and their thumbnails
 
 ROOT = Path(__file__).resolve().parents[2]
 DATA = ROOT / "data"
@@ -1208,9 +1215,13 @@ def main():
     make_none()
     make_tool_icons()
     make_balloon()
-    for line in make_content():
-        print("prop", line)
-    print("data written to", DATA)
+    props = make_content()
+    n_grad = gradients.make_gradients(RES)
+    n_curve = curves.make_curves(RES)
+    n_files = sum(1 for p in DATA.rglob("*") if p.is_file())
+    print(f"datagen: {n_files} files in {DATA}: window images and tool icons, "
+          f"{n_grad} gradients (+ thumbnails), {n_curve} curve pictures, "
+          f"{len(props)} props")
 
 
 if __name__ == "__main__":

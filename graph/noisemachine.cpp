@@ -1,0 +1,335 @@
+#include "graph/noisemachine.h"
+
+#include "graph/noisegraph.h"
+#include "noise/image.h"
+#include "noise/parallelbuilder.h"
+#include "noise/rendererimage.h"
+#include "noise/writerjpeg.h"
+#include "plugin/runlog.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace orovista {
+
+using noise::utils::NoiseMap;
+using noise::utils::ProgressReporter;
+
+MachineObserver::~MachineObserver() = default;
+void MachineObserver::warning(const QString &) {}
+void MachineObserver::nodeDone(int, const NoiseMap &, const QString &, const QString &) {}
+void MachineObserver::erode(NoiseMap &) {}
+
+QString heightPictureName(int node)
+{
+    static const char *const names[] = {"",
+                                        "HI1noisePreview.jpg",
+                                        "HI2noisePreview.jpg",
+                                        "HD1noisePreview.jpg",
+                                        "HD2noisePreview.jpg",
+                                        "C1noisePreview.jpg",
+                                        "HFFnoisePreview.jpg",
+                                        "C1ControlMap.jpg",
+                                        "",
+                                        ""};
+    return node >= 1 && node <= nodeCount ? QString::fromLatin1(names[node]) : QString();
+}
+
+QString colourPictureName(int node)
+{
+    static const char *const names[] = {"",
+                                        "TI1noisePreview.jpg",
+                                        "TI2noisePreview.jpg",
+                                        "TD1noisePreview.jpg",
+                                        "TD2noisePreview.jpg",
+                                        "",
+                                        "TFFnoisePreview.jpg",
+                                        "",
+                                        "TD1TurbulenceMap.jpg",
+                                        "TD2TurbulenceMap.jpg"};
+    return node >= 1 && node <= nodeCount ? QString::fromLatin1(names[node]) : QString();
+}
+
+namespace {
+
+struct Window {
+    double lowerX, upperX, lowerZ, upperZ;
+};
+
+QString stepText(int node) { return QString::number(node) + QStringLiteral("/9"); }
+
+void announce(ProgressReporter &reporter, int node)
+{
+    reporter.SetPanelText(QStringLiteral("computing noise ... \n\nnode: ") + stepText(node));
+    reporter.SetStatusText(QStringLiteral("computing noise ... node: ") + stepText(node));
+    reporter.ProcessEvents();
+}
+
+/// Samples several outputs of the graph at once: at every point of the window the outputs are
+/// evaluated in the given order, so the graph's Caches hand each later node the values an earlier
+/// one computed there. Rows are shared among threads, each with its own graph; the calling thread
+/// samples the window's lower corner first and alone, and is the only one to report progress.
+void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vector<int> &outputs,
+                const std::vector<NoiseMap *> &maps, int n, const Window &w, int threadCount,
+                ProgressReporter &reporter)
+{
+    const int count = int(outputs.size());
+    for (NoiseMap *map : maps)
+        map->SetSize(n, n);
+    const double xStep = (w.upperX - w.lowerX) / n;
+    const double zStep = (w.upperZ - w.lowerZ) / n;
+
+    std::vector<std::unique_ptr<noise::utils::ModuleGraph>> graphs;
+    threadCount = std::clamp(threadCount, 1, n);
+    for (int t = 0; t < threadCount; ++t)
+        graphs.push_back(factory());
+
+    auto sampleRow = [&](const noise::utils::ModuleGraph &graph, int y, int firstColumn) {
+        std::vector<const noise::module::Module *> modules(count);
+        std::vector<float *> rows(count);
+        for (int i = 0; i < count; ++i) {
+            modules[i] = &graph.GetOutput(outputs[i]);
+            rows[i] = maps[i]->GetSlabPtr(y);
+        }
+        const double z = w.lowerZ + y * zStep;
+        for (int x = firstColumn; x < n; ++x) {
+            const double xc = w.lowerX + x * xStep;
+            for (int i = 0; i < count; ++i)
+                rows[i][x] = static_cast<float>(modules[i]->GetValue(xc, 0.0, z));
+        }
+    };
+
+    // The lower corner first: a picture-backed module (re)reads its picture there.
+    sampleRow(*graphs[0], 0, 0);
+
+    std::atomic<int> nextRow{1};
+    std::atomic<int> rowsDone{1};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    std::mutex errorLock;
+    auto work = [&](const noise::utils::ModuleGraph &graph, bool report) {
+        int shown = -1;
+        try {
+            for (int y; !failed && (y = nextRow.fetch_add(1)) < n;) {
+                sampleRow(graph, y, 0);
+                const int done = rowsDone.fetch_add(1) + 1;
+                if (report) {
+                    const int step = std::min(count - 1, int(std::int64_t(done) * count / n));
+                    if (step != shown) {
+                        shown = step;
+                        announce(reporter, outputs[step]);
+                    }
+                }
+            }
+        } catch (...) {
+            std::lock_guard lock(errorLock);
+            if (!error)
+                error = std::current_exception();
+            failed = true;
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int t = 1; t < threadCount; ++t)
+        workers.emplace_back(work, std::cref(*graphs[t]), false);
+    work(*graphs[0], true);
+    for (std::thread &t : workers)
+        t.join();
+    if (error)
+        std::rethrow_exception(error);
+}
+
+/// Renders and writes the pictures of a run.
+class Pictures {
+public:
+    Pictures(const NoiseSettings &s, const MachineFolders &folders, MachineObserver &observer)
+        : m_settings(s.final), m_folders(folders), m_observer(observer)
+    {
+    }
+
+    /// The grey picture of a map; missingWarning: say so when the grey gradient is missing.
+    QString grey(const NoiseMap &map, int node, bool missingWarning)
+    {
+        loadGradient(greyGradientName, missingWarning);
+        m_renderer.EnableLight(false);
+        return render(map, heightPictureName(node));
+    }
+
+    /// The grey picture of the control noise: the renderer's built-in black-to-white gradient.
+    QString plainGrey(const NoiseMap &map, int node)
+    {
+        m_renderer.BuildGrayscaleGradient();
+        m_renderer.EnableLight(false);
+        return render(map, heightPictureName(node));
+    }
+
+    /// The coloured picture of a map with the given gradient and the light of the final node.
+    QString colour(const NoiseMap &map, const QString &file, const QString &gradient)
+    {
+        loadGradient(gradient, true);
+        const FinalSettings &f = m_settings;
+        m_renderer.EnableLight(f.lightOn);
+        m_renderer.SetLightContrast(std::max(1, f.lightContrast));
+        m_renderer.SetLightIntensity(std::max(0, f.lightIntensity) * 0.05);
+        m_renderer.SetLightAzimuth(f.lightAzimuth);
+        m_renderer.SetLightElev(f.lightElevation);
+        return render(map, file);
+    }
+
+    QString path(const QString &file) const { return m_folders.maps + QLatin1Char('/') + file; }
+    /// The picture rendered last.
+    const noise::utils::Image &image() const { return m_image; }
+
+    /// Writes a picture made elsewhere.
+    QString write(const noise::utils::Image &image, const QString &file)
+    {
+        m_writer.SetSourceImage(image);
+        m_writer.SetDestFilename(path(file));
+        m_writer.WriteDestFile();
+        return path(file);
+    }
+
+private:
+    void loadGradient(const QString &name, bool missingWarning)
+    {
+        const QString file = m_folders.gradients + QLatin1Char('/') + name;
+        if (missingWarning && !QFileInfo::exists(file)) {
+            m_observer.warning(gradientMissingWarning);
+            return;   // the renderer keeps its current gradient
+        }
+        m_renderer.LoadGradient(file);
+    }
+
+    QString render(const NoiseMap &map, const QString &file)
+    {
+        m_renderer.SetSourceNoiseMap(map);
+        m_renderer.SetDestImage(m_image);
+        m_renderer.Render();
+        return write(m_image, file);
+    }
+
+    const FinalSettings &m_settings;
+    const MachineFolders &m_folders;
+    MachineObserver &m_observer;
+    noise::utils::RendererImage m_renderer;
+    noise::utils::Image m_image;
+    noise::utils::WriterJPEG m_writer;
+};
+
+/// The colour texture where the two branches have different gradients: the turbulent deformer
+/// pictures blended by the control noise, a = red(control) / 255, per channel in single precision.
+/// The pictures are blended as rendered, before compression, so a black or white control noise
+/// gives exactly the one picture or the other.
+noise::utils::Image blendComposite(const noise::utils::Image &control, const noise::utils::Image &left,
+                              const noise::utils::Image &right)
+{
+    using noise::utils::Color;
+    const int w = control.GetWidth(), h = control.GetHeight();
+    noise::utils::Image out(w, h);
+    for (int y = 0; y < h; ++y) {
+        const Color *c = control.GetConstSlabPtr(y);
+        const Color *l = left.GetConstSlabPtr(y);
+        const Color *r = right.GetConstSlabPtr(y);
+        Color *o = out.GetSlabPtr(y);
+        for (int x = 0; x < w; ++x) {
+            const float a = c[x].red / 255.0f;
+            auto blend = [a](std::uint8_t from, std::uint8_t to) {
+                return std::uint8_t((from / 255.0f * (1.0f - a) + to / 255.0f * a) * 255.0f);
+            };
+            o[x] = Color(blend(l[x].red, r[x].red), blend(l[x].green, r[x].green), blend(l[x].blue, r[x].blue), 255);
+        }
+    }
+    return out;
+}
+
+}   // namespace
+
+void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const MachineFolders &folders,
+                     NoiseMap &finalMap, ProgressReporter &reporter, MachineObserver &observer)
+{
+    const int n = run.size;
+    const FinalSettings &f = s.final;
+    const Window window{double(f.startX), double(f.startX + f.noiseSize), double(f.startY),
+                        double(f.startY + f.noiseSize)};
+    const bool composite = f.leftGradient != f.rightGradient;
+    const int threads = run.threads > 0 ? run.threads : noise::utils::ParallelNoiseMapBuilderPlane::DefaultThreadCount();
+    const auto factory = noiseGraphFactory(s, run.fullOctaves);
+
+    NoiseMap maps[nodeCount + 1];
+    auto mapOf = [&](int node) -> NoiseMap & { return node == 6 ? finalMap : maps[node]; };
+
+    std::vector<int> nodes = {1, 2, 3, 4, 5, 6};
+    if (composite)
+        nodes.insert(nodes.end(), {7, 8, 9});
+
+    noise::utils::ParallelNoiseMapBuilderPlane builder;
+    builder.SetGraphFactory(factory);
+    builder.SetThreadCount(threads);
+    builder.SetDestSize(n, n);
+    builder.SetBounds(window.lowerX, window.upperX, window.lowerZ, window.upperZ);
+    builder.SetProgressReporter(&reporter);
+
+    if (run.evaluation == Evaluation::Fused) {
+        std::vector<int> outputs;
+        std::vector<NoiseMap *> targets;
+        for (int node : nodes)
+            if (node != 6) {   // node 6 samples the same module as node 5
+                outputs.push_back(node);
+                targets.push_back(&maps[node]);
+            }
+        buildFused(factory, outputs, targets, n, window, threads, reporter);
+        finalMap = maps[5];
+        reporter.SetStatusText(QStringLiteral("noise maps generated"));
+    }
+
+    Pictures pictures(s, folders, observer);
+    noise::utils::Image blendParts[3];   // control, left and right turbulence pictures
+    for (int node : nodes) {
+        NoiseMap &map = mapOf(node);
+        if (run.evaluation == Evaluation::PerNode) {
+            builder.SetOutput(node);
+            builder.SetDestNoiseMap(map);
+            builder.Build(node);
+        }
+        runLog() << "noise node " << node << " generated\n";
+
+        QString height, colour;
+        switch (node) {
+        case 1: case 2: case 3: case 4: {
+            const QString &gradient = node % 2 ? f.leftGradient : f.rightGradient;
+            height = pictures.grey(map, node, true);
+            colour = pictures.colour(map, colourPictureName(node), gradient);
+            break;
+        }
+        case 5:
+            height = pictures.grey(map, node, false);
+            break;
+        case 6:
+            height = pictures.grey(map, node, true);
+            if (!composite)
+                colour = pictures.colour(map, colourPictureName(6), f.leftGradient);
+            break;
+        case 7:
+            height = pictures.plainGrey(map, node);
+            blendParts[0] = pictures.image();
+            break;
+        case 8: case 9:
+            colour = pictures.colour(map, colourPictureName(node), node == 8 ? f.leftGradient : f.rightGradient);
+            blendParts[node - 7] = pictures.image();
+            if (node == 9)
+                pictures.write(blendComposite(blendParts[0], blendParts[1], blendParts[2]), colourPictureName(6));
+            break;
+        }
+        observer.nodeDone(node, map, height, colour);
+    }
+
+    if (f.erosionIterations > 0 && f.erosion() != ErosionType::None)
+        observer.erode(finalMap);
+}
+
+}   // namespace orovista

@@ -1,0 +1,62 @@
+#pragma once
+// The noise machine: turns the settings of the six nodes into up to nine height maps, their grey
+// and coloured pictures in the "maps" folder, and the final height map the later stages read.
+//
+// One run, at resolution N over the plane window x in [H, H + B), z in [V, V + B):
+//   nodes 1–6  INPUT 1, INPUT 2, DEFORMER 1, DEFORMER 2, the COMBINER, the final map;
+//   nodes 7–9  only when the two gradients differ: the control noise and the two turbulent
+//              deformer outputs, blended into the colour texture "TFFnoisePreview.jpg".
+// Maps are sampled with every node evaluated in order at each point through the graph's Caches,
+// rows shared among threads with one graph per thread (Evaluation::Fused); Evaluation::PerNode
+// builds the nodes one after another, each with its own pass, and gives the same bits.
+#include "graph/noisesettings.h"
+#include "noise/noisemap.h"
+#include "noise/progressreporter.h"
+
+#include <QString>
+
+namespace orovista {
+
+/// What a run tells its caller on the way.
+class MachineObserver {
+public:
+    virtual ~MachineObserver();
+    /// A warning for the user (the caller shows it as a "Warning" box or prints it).
+    virtual void warning(const QString &text);
+    /// Node 1 … 9 is built (map) and its pictures are written (either path may be empty).
+    virtual void nodeDone(int node, const noise::utils::NoiseMap &map, const QString &heightPicture,
+                          const QString &colourPicture);
+    /// The final map is complete and erosion is asked for: erode finalMap now.
+    virtual void erode(noise::utils::NoiseMap &finalMap);
+};
+
+struct MachineFolders {
+    QString maps;        ///< where the pictures go
+    QString gradients;   ///< the colour gradients
+};
+
+enum class Evaluation { Fused, PerNode };
+
+struct MachineRun {
+    int size = 256;                 ///< N
+    bool fullOctaves = false;       ///< every generator at 30 octaves
+    Evaluation evaluation = Evaluation::Fused;
+    int threads = 0;                ///< 0: one per hardware thread
+};
+
+/// Runs the machine once. finalMap receives node 6 (and then erosion, through the observer).
+/// Throws noise::Exception for settings the modules refuse.
+void runNoiseMachine(const NoiseSettings &settings, const MachineRun &run, const MachineFolders &folders,
+                     noise::utils::NoiseMap &finalMap, noise::utils::ProgressReporter &reporter,
+                     MachineObserver &observer);
+
+/// The grey gradient every height picture uses.
+inline const QString greyGradientName = QStringLiteral("black and white.bmp");
+inline const QString gradientMissingWarning =
+    QStringLiteral("Gradient file not found. Unpredictable behaviour may occur.");
+
+/// The picture file names of nodes 1 … 9: height (grey) and colour; empty where a node has none.
+QString heightPictureName(int node);
+QString colourPictureName(int node);
+
+}   // namespace orovista

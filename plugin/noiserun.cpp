@@ -1,0 +1,201 @@
+// Running the noise machine from the window: settings from the node panels, progress on the status
+// line and the busy overlay, warnings as message boxes, pictures into the node previews.
+#include "plugin/afirstpluginaction.h"
+
+#include "graph/c1.h"
+#include "graph/d1.h"
+#include "graph/ff.h"
+#include "graph/i1.h"
+#include "graph/noisemachine.h"
+#include "graph/nodesettings.h"
+#include "plugin/dialogs.h"
+#include "plugin/programstate.h"
+#include "plugin/runlog.h"
+#include "plugin/statics.h"
+#include "viewport/glterrain.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include <libnoise/exception.h>
+
+using namespace orovista;
+
+namespace {
+
+/// Progress of long work in the window: the status line, the busy overlay over the TERRAFORM page,
+/// and one pass of the event loop so both repaint.
+class WindowProgress : public noise::utils::ProgressReporter {
+public:
+    void SetStatusText(const QString &text) override
+    {
+        if (QLabel *l = state().ui.statusLine)
+            l->setText(text);
+    }
+    void SetPanelText(const QString &text) override
+    {
+        if (QLabel *l = state().ui.busyOverlay)
+            l->setText(text);
+    }
+    void ProcessEvents() override { QCoreApplication::processEvents(); }
+};
+
+void showPicture(QLabel *label, const QString &path)
+{
+    if (label && !path.isEmpty())
+        label->setPixmap(QPixmap(path));
+}
+
+class WindowMachineObserver : public MachineObserver {
+public:
+    WindowMachineObserver(DzOrovistaPluginAction &action, int mapStyle) : m_action(action), m_mapStyle(mapStyle) {}
+
+    void warning(const QString &text) override
+    {
+        dialogs::message(state().ui.mainWindow, QStringLiteral("Warning"), text);
+    }
+
+    void nodeDone(int node, const noise::utils::NoiseMap &, const QString &height, const QString &colour) override
+    {
+        Statics &o = statics();
+        const QString &shown = m_mapStyle == 0 ? height : colour;
+        switch (node) {
+        case 1: showPicture(o.input1.I1PreviewLabel, shown); break;
+        case 2: showPicture(o.input2.I1PreviewLabel, shown); break;
+        case 3: showPicture(o.deformer1.D1PreviewLabel, shown); break;
+        case 4: showPicture(o.deformer2.D1PreviewLabel, shown); break;
+        case 5: showPicture(o.combiner.C1PreviewLabel, height); break;
+        default: break;
+        }
+    }
+
+    void erode(noise::utils::NoiseMap &) override { m_action.erodeTerrain(); }
+
+private:
+    DzOrovistaPluginAction &m_action;
+    int m_mapStyle;
+};
+
+}   // namespace
+
+void DzOrovistaPluginAction::generateNoiseMaps(bool terrainCreated, int size, bool fullOctaves)
+{
+    ProgramState &s = state();
+    runLog() << "generating noise maps...\n";
+    if (s.suppressNoise)
+        return;
+    // A request that arrives through the event processing of a run in progress is not started
+    // inside it: the latest such request runs once the current run is over.
+    if (s.noiseRunning) {
+        s.noiseRunPending = true;
+        s.pendingRunTerrainCreated = terrainCreated;
+        s.pendingRunSize = size;
+        s.pendingRunFullOctaves = fullOctaves;
+        return;
+    }
+    s.noiseRunning = true;
+    runNoiseMachine(terrainCreated, size, fullOctaves);
+    while (s.noiseRunPending && !s.suppressNoise) {
+        s.noiseRunPending = false;
+        runNoiseMachine(s.pendingRunTerrainCreated, s.pendingRunSize, s.pendingRunFullOctaves);
+    }
+    s.noiseRunPending = false;
+    s.noiseRunning = false;
+}
+
+void DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool fullOctaves)
+{
+    ProgramState &s = state();
+    Statics &o = statics();
+    if (o.finalNode.FFReGenerateNoise)
+        o.finalNode.FFReGenerateNoise->hide();
+
+    int n = size;
+    if (!terrainCreated)
+        n = s.previewSize;
+    if (fullOctaves)
+        n = size;
+
+    // Curve, exponent and terrace deformers clamp their output to the full range.
+    for (D1 *d : {&o.deformer1, &o.deformer2}) {
+        const auto type = DeformerType(d->D1TerrainType ? d->D1TerrainType->currentIndex() : 0);
+        if ((type == DeformerType::Curve || type == DeformerType::Exponent || type == DeformerType::Terrace) &&
+            d->D1ClampLowerSpinBox && d->D1ClampUpperSpinBox) {
+            d->D1ClampLowerSpinBox->setValue(-100);
+            d->D1ClampUpperSpinBox->setValue(100);
+        }
+    }
+    NoiseSettings settings = readNodeSettings();
+    settings.final.leftGradient = o.finalNode.leftGradientName;
+    settings.final.rightGradient = o.finalNode.rightGradientName;
+
+    MachineRun run;
+    run.size = n;
+    run.fullOctaves = fullOctaves;
+    const MachineFolders folders{s.workFolder + QStringLiteral("/maps"),
+                                 resourcePath + QStringLiteral("/resources/gradients")};
+    WindowProgress progress;
+    WindowMachineObserver observer(*this, settings.final.mapStyle);
+    if (s.ui.busyOverlay) {
+        s.ui.busyOverlay->show();
+        s.ui.busyOverlay->raise();
+    }
+    try {
+        orovista::runNoiseMachine(settings, run, folders, o.finalHeightMap, progress, observer);
+        // The final preview follows every run (also the ones of the node controls).
+        showPicture(o.finalNode.FFPreviewLabel, s.workFolder + QStringLiteral("/maps/") +
+                                                    (settings.final.mapStyle == 0 ? QStringLiteral("HFFnoisePreview.jpg")
+                                                                                  : QStringLiteral("TFFnoisePreview.jpg")));
+    } catch (const noise::Exception &) {
+        progress.SetStatusText(QStringLiteral("the noise settings could not be computed"));
+    }
+    if (s.ui.busyOverlay)
+        s.ui.busyOverlay->hide();
+}
+
+void DzOrovistaPluginAction::generatePreviewTerrain()
+{
+    ProgramState &s = state();
+    const NoiseSettings settings = readNodeSettings();
+    s.terrainSize = settings.final.terrainSize;
+    if (s.terrainSize <= 0) {
+        dialogs::error(s.ui.mainWindow, QStringLiteral("nice try... please enter a terrain size higher than 0"));
+        return;
+    }
+    if (s.customTerrain && s.terrainArraysReady && s.ui.glTerrain)
+        s.ui.glTerrain->deleteAllObjectsSilent();
+    s.customTerrain = false;
+
+    s.terrainCreated = true;
+    generateNoiseMaps(true, 512, false);
+
+    WindowProgress progress;
+    if (s.ui.busyOverlay) {
+        s.ui.busyOverlay->show();
+        s.ui.busyOverlay->raise();
+    }
+    progress.SetPanelText(QStringLiteral("creating terrain ...\n\n1/2"));
+    progress.ProcessEvents();
+
+    buildTerrainArrays();
+    buildDecimatedTerrainArrays();
+
+    if (QTabWidget *tabs = s.ui.mainController) {
+        for (int tab : {1, 2}) {
+            tabs->setTabEnabled(tab, true);
+            tabs->setTabToolTip(tab, QString());
+        }
+        tabs->setCurrentIndex(1);
+    }
+    if (s.ui.busyOverlay)
+        s.ui.busyOverlay->hide();
+    s.terrainCreated = false;
+    if (s.ui.glTerrain)
+        s.ui.glTerrain->setFocus(Qt::OtherFocusReason);
+}
+
+void DzOrovistaPluginAction::erodeTerrain() {}

@@ -1,0 +1,133 @@
+#include "terrain/normalmap.h"
+
+#include "noise/image.h"
+#include "noise/noisemap.h"
+#include "noise/renderernormalmap.h"
+#include "noise/writerjpeg.h"
+
+#include <libnoise/exception.h>
+
+#include <QDir>
+
+#include <new>
+
+namespace orovista {
+
+int normalMapSizeFactor(int resolution)
+{
+    switch (resolution) {
+    case 512:
+        return 1;
+    case 1024:
+        return 2;
+    case 2048:
+        return 4;
+    case 4096:
+        return 8;
+    case 8192:
+        return 16;
+    case 16384:
+        return 32;
+    default:
+        return 1;
+    }
+}
+
+double normalMapBumpHeight(int sliderValue, int resolution)
+{
+    return sliderValue / 100.0 * normalMapSizeFactor(resolution);
+}
+
+bool normalMapControlsVisible(int sizeIndex)
+{
+    return sizeIndex >= 1;
+}
+
+QString normalMapThumbnailName()
+{
+    return QStringLiteral("NMapFFnoisePreviewThumb.jpg");
+}
+
+QString finalNormalMapName(const QString &terrainName)
+{
+    return QStringLiteral("NormalMap_") + terrainName + QStringLiteral(".jpg");
+}
+
+NormalMapPlan planNormalMap(bool isFinal, bool manualUpdate, const NormalMapControls &controls)
+{
+    NormalMapPlan plan;
+    plan.isFinal = isFinal;
+    if (isFinal) {
+        if (controls.sizeIndex <= 0)
+            return plan;
+        plan.resolution = controls.sizeText.trimmed().toInt();
+    } else {
+        plan.resolution = controls.previewResolution;
+    }
+    if (plan.resolution <= 0)
+        return plan;
+    plan.run = true;
+
+    const int textureSize = controls.textureSizeText.trimmed().toInt();
+    if (manualUpdate) {
+        plan.rerunPipeline = true;
+        plan.logLine = QStringLiteral("manual updated of normal map\n");
+    } else if (isFinal && plan.resolution != textureSize) {
+        plan.rerunPipeline = true;
+        plan.logLine = QStringLiteral("create normal map from scratch\n");
+    }
+    return plan;
+}
+
+NormalMapOutput writeNormalMap(const noise::utils::NoiseMap &map, double bumpHeight, const QString &path)
+{
+    NormalMapOutput output;
+    output.path = path;
+    output.bumpHeight = bumpHeight;
+    if (map.GetWidth() < 1 || map.GetHeight() < 1) {
+        output.error = QStringLiteral("the height map is empty");
+        return output;
+    }
+    try {
+        noise::utils::Image image;
+        noise::utils::RendererNormalMap renderer;
+        renderer.SetSourceNoiseMap(map);
+        renderer.SetDestImage(image);
+        renderer.SetBumpHeight(bumpHeight);
+        renderer.Render();
+
+        noise::utils::WriterJPEG writer;
+        writer.SetSourceImage(image);
+        writer.SetDestFilename(path);
+        output.written = writer.WriteDestFile();
+        if (!output.written)
+            output.error = QStringLiteral("could not write ") + path;
+    } catch (const noise::ExceptionOutOfMemory &) {
+        output.error = QStringLiteral("not enough memory for the normal map");
+    } catch (const std::bad_alloc &) {
+        output.error = QStringLiteral("not enough memory for the normal map");
+    } catch (const noise::Exception &) {
+        output.error = QStringLiteral("the normal map could not be rendered");
+    }
+    return output;
+}
+
+NormalMapOutput renderNormalMapFile(const noise::utils::NoiseMap &map, const NormalMapPlan &plan, int bumpSlider,
+                                    const QString &mapsFolder, const QString &terrainName)
+{
+    const QDir folder(mapsFolder);
+    const QString thumbnail = folder.filePath(normalMapThumbnailName());
+    const double bump = normalMapBumpHeight(bumpSlider, plan.resolution);
+    NormalMapOutput output;
+    if (plan.isFinal && (terrainName.contains(QLatin1Char('/')) || terrainName.contains(QLatin1Char('\\')))) {
+        output.path = folder.filePath(finalNormalMapName(terrainName));
+        output.bumpHeight = bump;
+        output.error = QStringLiteral("the terrain name must not contain / or \\");
+    } else {
+        output = writeNormalMap(map, bump, plan.isFinal ? folder.filePath(finalNormalMapName(terrainName)) : thumbnail);
+    }
+    output.thumbnailPath = thumbnail;
+    return output;
+}
+
+}   // namespace orovista

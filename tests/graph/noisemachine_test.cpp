@@ -1,0 +1,323 @@
+// The noise machine: the maps and pictures of a run, the fused evaluation against the node-by-node
+// one, and the module graph of each node type.
+#include "graph/noisegraph.h"
+#include "graph/noisemachine.h"
+#include "noise/modules.h"
+#include "plugin/runlog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+namespace {
+
+using namespace orovista;
+using noise::utils::NoiseMap;
+
+/// Keeps a copy of every node's map and counts the warnings and erosion requests.
+struct Recorder : MachineObserver {
+    void warning(const QString &text) override { warnings << text; }
+    void nodeDone(int node, const NoiseMap &map, const QString &h, const QString &c) override
+    {
+        maps[node] = map;
+        order.push_back(node);
+        heights[node] = h;
+        colours[node] = c;
+    }
+    void erode(NoiseMap &) override { ++erosions; }
+
+    QStringList warnings;
+    std::map<int, NoiseMap> maps;
+    std::map<int, QString> heights, colours;
+    std::vector<int> order;
+    int erosions = 0;
+};
+
+/// A gradient picture running linearly from one colour to another.
+void writeGradient(const QString &path, QColor from, QColor to)
+{
+    QImage image(2048, 4, QImage::Format_RGB32);
+    for (int c = 0; c < 2048; ++c) {
+        const double t = c / 2047.0;
+        const QColor colour(int(from.red() + (to.red() - from.red()) * t + 0.5),
+                            int(from.green() + (to.green() - from.green()) * t + 0.5),
+                            int(from.blue() + (to.blue() - from.blue()) * t + 0.5));
+        for (int r = 0; r < 4; ++r)
+            image.setPixelColor(c, r, colour);
+    }
+    ASSERT_TRUE(image.save(path, "BMP"));
+}
+
+bool sameBits(const NoiseMap &a, const NoiseMap &b)
+{
+    if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight())
+        return false;
+    for (int y = 0; y < a.GetHeight(); ++y)
+        if (std::memcmp(a.GetConstSlabPtr(y), b.GetConstSlabPtr(y), sizeof(float) * a.GetWidth()) != 0)
+            return false;
+    return true;
+}
+
+class Machine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        folders.maps = dir.filePath("maps");
+        folders.gradients = dir.filePath("gradients");
+        QDir().mkpath(folders.maps);
+        QDir().mkpath(folders.gradients);
+        writeGradient(folders.gradients + "/black and white.bmp", Qt::black, Qt::white);
+        writeGradient(folders.gradients + "/australia 2.bmp", QColor(120, 40, 10), QColor(240, 220, 160));
+        writeGradient(folders.gradients + "/alpine.bmp", QColor(20, 60, 20), QColor(250, 250, 255));
+        ASSERT_TRUE(runLog().open(dir.filePath("log.txt")));
+
+        settings.input[0].type = int(NoiseType::Perlin);
+        settings.input[0].seed = 3;
+        settings.input[1].type = int(NoiseType::Voronoi);
+        settings.input[1].seed = 7;
+    }
+    void TearDown() override { runLog().close(); }
+
+    Recorder run(int size = 32, Evaluation evaluation = Evaluation::Fused, int threads = 2)
+    {
+        Recorder recorder;
+        MachineRun r;
+        r.size = size;
+        r.evaluation = evaluation;
+        r.threads = threads;
+        runNoiseMachine(settings, r, folders, finalMap, noise::utils::ProgressReporter::Null(), recorder);
+        return recorder;
+    }
+
+    QString log() const
+    {
+        QFile f(dir.filePath("log.txt"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    QString maps(const char *file) const { return folders.maps + '/' + file; }
+
+    QTemporaryDir dir;
+    MachineFolders folders;
+    NoiseSettings settings;
+    NoiseMap finalMap;
+};
+
+TEST_F(Machine, EqualGradientsBuildSixNodesAndColourTheFinalMap)
+{
+    const Recorder r = run();
+    EXPECT_EQ(log(), "noise node 1 generated\nnoise node 2 generated\nnoise node 3 generated\n"
+                     "noise node 4 generated\nnoise node 5 generated\nnoise node 6 generated\n");
+    EXPECT_EQ(r.order, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    for (const char *file : {"HI1noisePreview.jpg", "TI1noisePreview.jpg", "HI2noisePreview.jpg", "TI2noisePreview.jpg",
+                             "HD1noisePreview.jpg", "TD1noisePreview.jpg", "HD2noisePreview.jpg", "TD2noisePreview.jpg",
+                             "C1noisePreview.jpg", "HFFnoisePreview.jpg", "TFFnoisePreview.jpg"})
+        EXPECT_EQ(QImage(maps(file)).size(), QSize(32, 32)) << file;
+    for (const char *file : {"C1ControlMap.jpg", "TD1TurbulenceMap.jpg", "TD2TurbulenceMap.jpg"})
+        EXPECT_FALSE(QFile::exists(maps(file))) << file;
+    EXPECT_TRUE(r.warnings.isEmpty());
+    EXPECT_TRUE(sameBits(finalMap, r.maps.at(5)));
+    EXPECT_EQ(r.erosions, 0);
+}
+
+TEST_F(Machine, DifferentGradientsAddControlAndTurbulenceMaps)
+{
+    settings.final.rightGradient = "alpine.bmp";
+    const Recorder r = run(48);
+    EXPECT_TRUE(log().endsWith("noise node 6 generated\nnoise node 7 generated\nnoise node 8 generated\n"
+                               "noise node 9 generated\n"));
+    for (const char *file : {"C1ControlMap.jpg", "TD1TurbulenceMap.jpg", "TD2TurbulenceMap.jpg", "TFFnoisePreview.jpg"})
+        EXPECT_EQ(QImage(maps(file)).size(), QSize(48, 48)) << file;
+}
+
+TEST_F(Machine, FusedEvaluationMatchesNodeByNodeBitForBit)
+{
+    // Every generator, deformer and combiner type, with the extra nodes of differing gradients.
+    settings.final.rightGradient = "alpine.bmp";
+    settings.final.turbulencePower = 80;
+    settings.final.turbulenceFrequency = 150;
+    settings.final.turbulenceRoughness = 3;
+    for (int combiner = 0; combiner < 7; ++combiner) {
+        settings.input[0].type = 1 + combiner % 9;
+        settings.input[1].type = 1 + (combiner * 3 + 4) % 9;
+        settings.deformer[0].type = combiner;
+        settings.deformer[1].type = 7 - combiner;
+        settings.deformer[0].curveProfile = 3;
+        settings.deformer[1].terraceProfile = 5;
+        settings.combiner.type = combiner;
+        settings.combiner.control.type = int(NoiseType::Perlin);
+        settings.combiner.edgeFalloff = 40;
+        if (settings.input[0].type == int(NoiseType::Image))
+            settings.input[0].type = int(NoiseType::Billow);
+        if (settings.input[1].type == int(NoiseType::Image))
+            settings.input[1].type = int(NoiseType::MultiFractal);
+
+        const Recorder fused = run(24, Evaluation::Fused, 3);
+        const Recorder perNode = run(24, Evaluation::PerNode, 1);
+        ASSERT_EQ(fused.maps.size(), 9u);
+        for (int node = 1; node <= 9; ++node)
+            EXPECT_TRUE(sameBits(fused.maps.at(node), perNode.maps.at(node)))
+                << "combiner " << combiner << " node " << node;
+    }
+}
+
+TEST_F(Machine, CompositeFollowsTheControlNoise)
+{
+    settings.final.rightGradient = "alpine.bmp";
+    settings.combiner.control.type = int(NoiseType::Image);
+    for (QColor control : {QColor(Qt::black), QColor(Qt::white)}) {
+        QImage picture(64, 64, QImage::Format_RGB32);
+        picture.fill(control);
+        const QString file = dir.filePath(control == Qt::black ? "black.png" : "white.png");
+        ASSERT_TRUE(picture.save(file));
+        settings.combiner.control.imageFile = file;
+        run(32);
+        QFile composite(maps("TFFnoisePreview.jpg"));
+        QFile expected(maps(control == Qt::black ? "TD1TurbulenceMap.jpg" : "TD2TurbulenceMap.jpg"));
+        ASSERT_TRUE(composite.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
+        EXPECT_EQ(composite.readAll(), expected.readAll());
+    }
+    // Half grey blends the two halves.
+    settings.combiner.control.type = int(NoiseType::Flat);
+    run(32);
+    const QImage blend(maps("TFFnoisePreview.jpg")), left(maps("TD1TurbulenceMap.jpg")), right(maps("TD2TurbulenceMap.jpg"));
+    const QRgb b = blend.pixel(5, 5), l = left.pixel(5, 5), r = right.pixel(5, 5);
+    EXPECT_NEAR(qGreen(b), (qGreen(l) * 128 + qGreen(r) * 127) / 255.0, 4.0);
+}
+
+TEST_F(Machine, MissingGreyGradientWarnsOncePerHeightPicture)
+{
+    QFile::remove(folders.gradients + "/black and white.bmp");
+    const Recorder r = run();
+    EXPECT_EQ(r.warnings.size(), 5);   // nodes 1 to 4 and 6; the COMBINER's picture is not checked
+    EXPECT_EQ(r.warnings.value(0), "Gradient file not found. Unpredictable behaviour may occur.");
+    EXPECT_TRUE(QFile::exists(maps("HI1noisePreview.jpg")));
+    EXPECT_TRUE(QFile::exists(maps("HFFnoisePreview.jpg")));
+}
+
+TEST_F(Machine, ZeroTurbulencePowerLeavesTheDeformerPicture)
+{
+    settings.final.rightGradient = "alpine.bmp";
+    settings.final.turbulencePower = 0;
+    const Recorder r = run();
+    EXPECT_TRUE(sameBits(r.maps.at(8), r.maps.at(3)));
+    EXPECT_TRUE(sameBits(r.maps.at(9), r.maps.at(4)));
+    QFile a(maps("TD1TurbulenceMap.jpg")), b(maps("TD1noisePreview.jpg"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+TEST_F(Machine, ErosionIsAskedForOnlyWithATypeAndIterations)
+{
+    settings.final.erosionType = int(ErosionType::Thermal);
+    EXPECT_EQ(run().erosions, 0);
+    settings.final.erosionIterations = 10;
+    EXPECT_EQ(run().erosions, 1);
+    settings.final.erosionType = int(ErosionType::None);
+    EXPECT_EQ(run().erosions, 0);
+}
+
+TEST_F(Machine, ThePlaneWindowAndTheSizeAreHonoured)
+{
+    settings.final.startX = -3;
+    settings.final.startY = 5;
+    settings.final.noiseSize = 2;
+    const Recorder r = run(16);
+    noise::module::Perlin perlin;
+    perlin.SetSeed(3);
+    perlin.SetFrequency(1.0);
+    perlin.SetLacunarity(1.5);
+    perlin.SetPersistence(0.5);
+    perlin.SetOctaveCount(4);
+    const NoiseMap &m = r.maps.at(1);
+    EXPECT_EQ(m.GetWidth(), 16);
+    EXPECT_FLOAT_EQ(m.GetValue(0, 0), float(perlin.GetValue(-3.0, 0.0, 5.0)));
+    EXPECT_FLOAT_EQ(m.GetValue(5, 9), float(perlin.GetValue(-3.0 + 5 * 2.0 / 16, 0.0, 5.0 + 9 * 2.0 / 16)));
+}
+
+// The module graph, node by node.
+class Graph : public ::testing::Test {
+protected:
+    double value(int output, double x, double z)
+    {
+        auto graph = buildNoiseGraph(settings, false);
+        return graph->GetOutput(output).GetValue(x, 0.0, z);
+    }
+    NoiseSettings settings;
+};
+
+TEST_F(Graph, DeformersReshapeTheirInput)
+{
+    settings.input[0].type = int(NoiseType::Perlin);
+    const double x = 0.37, z = 1.21;
+    const double source = value(1, x, z);
+    ASSERT_NE(source, 0.0);
+
+    settings.deformer[0].type = int(DeformerType::Clamp);
+    EXPECT_DOUBLE_EQ(value(3, x, z), source) << "bounds -100 … 100 change nothing";
+    settings.deformer[0].clampLow = 0;
+    EXPECT_DOUBLE_EQ(value(3, x, z), std::max(source, 0.0));
+    settings.deformer[0].clampLow = 5;
+    settings.deformer[0].clampHigh = 5;
+    EXPECT_DOUBLE_EQ(value(3, x, z), 5.0) << "an empty range is that one value";
+
+    settings.deformer[0].type = int(DeformerType::ScaleBias);
+    EXPECT_DOUBLE_EQ(value(3, x, z), source) << "scale 1.0, bias 0.0";
+    settings.deformer[0].scaleBiasLow = 20;
+    settings.deformer[0].scaleBiasHigh = -50;
+    EXPECT_DOUBLE_EQ(value(3, x, z), source * 2.0 - 0.5);
+
+    settings.deformer[0].type = int(DeformerType::Curve);
+    settings.deformer[0].curveProfile = 0;
+    EXPECT_DOUBLE_EQ(value(3, x, z), source) << "no curve chosen: the input passes";
+    settings.deformer[0].curveProfile = 14;
+    noise::module::Perlin p;
+    p.SetLacunarity(1.5);
+    p.SetOctaveCount(4);
+    noise::module::Curve curve;
+    curve.SetSourceModule(0, p);
+    for (auto [in, out] : curveProfile(14))
+        curve.AddControlPoint(in, out);
+    EXPECT_NEAR(value(3, x, z), std::clamp(curve.GetValue(x, 0, z), -100.0, 100.0), 1e-12);
+
+    settings.deformer[0].type = int(DeformerType::RoundEdge);
+    settings.final.noiseSize = 4;
+    EXPECT_DOUBLE_EQ(value(3, 0.0, 1.3), 0.0);
+    EXPECT_DOUBLE_EQ(value(3, 2.1, 0.0), 0.0);
+}
+
+TEST_F(Graph, CombinersJoinTheTwoDeformers)
+{
+    settings.input[0].type = int(NoiseType::Perlin);
+    settings.input[1].type = int(NoiseType::Billow);
+    const double a = value(3, 0.7, 0.2), b = value(4, 0.7, 0.2);
+    settings.combiner.type = int(CombinerType::Add);
+    EXPECT_DOUBLE_EQ(value(5, 0.7, 0.2), a + b);
+    settings.combiner.type = int(CombinerType::Max);
+    EXPECT_DOUBLE_EQ(value(5, 0.7, 0.2), std::max(a, b));
+    settings.combiner.type = int(CombinerType::Multiply);
+    EXPECT_DOUBLE_EQ(value(6, 0.7, 0.2), a * b);
+    settings.combiner.type = int(CombinerType::Blend);   // control noise "Flat": halfway
+    EXPECT_DOUBLE_EQ(value(5, 0.7, 0.2), (a + b) / 2);
+}
+
+TEST(GraphTables, GaborImpulsesAndProfiles)
+{
+    EXPECT_EQ(gaborImpulsesPerKernel(1), 4);
+    EXPECT_EQ(gaborImpulsesPerKernel(8), 512);
+    EXPECT_EQ(gaborImpulsesPerKernel(10), 2048);
+    EXPECT_TRUE(curveProfile(0).empty());
+    EXPECT_TRUE(curveProfile(17).empty());
+    EXPECT_EQ(curveProfile(1).size(), 17u);
+    EXPECT_EQ(curveProfile(16).back(), std::make_pair(1.0, -1.0));
+    EXPECT_TRUE(terraceProfile(0).empty());
+    EXPECT_EQ(terraceProfile(10).size(), 10u);
+    EXPECT_EQ(terraceProfile(15), (std::vector<double>{-1, -0.25, 0, 0.5, 1}));
+}
+
+}   // namespace
