@@ -8,14 +8,14 @@
 #include <QList>
 #include <QPointer>
 
-class QComboBox;
-class QFrame;
-class QLabel;
-class QPushButton;
-class QSlider;
-class QSpinBox;
-class QTabWidget;
-class QToolButton;
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QToolButton>
 
 class D1 : public DzOrovistaPluginAction {
     Q_OBJECT
@@ -32,7 +32,8 @@ public:
     /// s.deformer[slot] back into the widgets and the node, without signals and without a run.
     void applySettings(const orovista::NoiseSettings &s);
 
-    /// Chooses a curve (0 … 16) or terrace (0 … 15) profile and highlights its button; no run.
+    /// Chooses a curve (0 … 16) or terrace (0 … 15) profile and highlights its button; no run. A
+    /// number outside the range chooses 0.
     void selectCurveProfile(int profile);
     void selectTerraceProfile(int profile);
 

@@ -7,14 +7,14 @@
 
 #include <QPointer>
 
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QLabel;
-class QPushButton;
-class QSlider;
-class QSpinBox;
-class QTabWidget;
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
 
 class I1 : public DzOrovistaPluginAction {
     Q_OBJECT

@@ -243,10 +243,6 @@ void DzOrovistaPluginAction::updateTriangleLabel()
 
 // Steps that later features fill in.
 void DzOrovistaPluginAction::buildPresetsLibrary() {}
-void DzOrovistaPluginAction::buildTerrainArrays() {}
-void DzOrovistaPluginAction::buildDecimatedTerrainArrays() {}
-void DzOrovistaPluginAction::releaseTerrainArrays() {}
-void DzOrovistaPluginAction::removeTempFiles(bool) {}
 void DzOrovistaPluginAction::loadCustomTerrain() {}
 void DzOrovistaPluginAction::savePreset() {}
 void DzOrovistaPluginAction::panHorizontal(int) {}
@@ -257,6 +253,4 @@ void DzOrovistaPluginAction::panVerticalValueChanged(int) {}
 void DzOrovistaPluginAction::panVerticalReset() {}
 void DzOrovistaPluginAction::resetView() {}
 void DzOrovistaPluginAction::regenerateSkyDomeTexture() {}
-void DzOrovistaPluginAction::generateFinalNormalMap(bool, bool) {}
-void DzOrovistaPluginAction::generateFinalNormalCustomSize() {}
 void DzOrovistaPluginAction::createDAZScene() {}

@@ -64,7 +64,8 @@ public slots:
     void setNormalMapControls();
     void setNormalMapControls(const QString &text);
     void regenerateSkyDomeTexture();
-    void generateFinalNormalMap(bool isFinal = false, bool manualUpdate = false);
+    void generateFinalNormalMap(bool isFinal, bool manualUpdate);
+    void generateFinalNormalMap();
     void generateFinalNormalCustomSize();
     void createDAZScene();
 

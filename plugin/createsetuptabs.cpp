@@ -7,6 +7,7 @@
 #include "plugin/programstate.h"
 #include "plugin/statics.h"
 #include "plugin/style.h"
+#include "terrain/normalmap.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -117,7 +118,8 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
     ui.normalMapBumpHeight->setSingleStep(10);
     ui.normalMapBumpHeight->setTracking(true);
     ui.normalMapBumpHeight->setStyleSheet(style::horizontalSlider(true));
-    connect(ui.normalMapBumpHeight, &QSlider::sliderReleased, this, [this] { generateFinalNormalMap(); });
+    connect(ui.normalMapBumpHeight, &QSlider::sliderReleased, this,
+            qOverload<>(&DzOrovistaPluginAction::generateFinalNormalMap));
     ui.normalMapPreview = named(new QLabel(f), "normalMapPreviewLabel", QRect(400, 183, 128, 128));
     ui.normalMapPreview->setAlignment(Qt::AlignCenter);
     ui.normalMapPreview->setStyleSheet(
@@ -192,7 +194,7 @@ void DzOrovistaPluginAction::setNormalMapControls()
     WindowWidgets &ui = state().ui;
     if (!ui.normalMapSize)
         return;
-    const bool on = ui.normalMapSize->currentIndex() >= 1;
+    const bool on = normalMapControlsVisible(ui.normalMapSize->currentIndex());
     ui.normalMapBumpHeight->setVisible(on);
     ui.normalMapPreview->setVisible(on);
     ui.normalMapGenerateButton->setVisible(on);

@@ -12,6 +12,7 @@
 #include "plugin/programstate.h"
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
+#include "plugin/windowprogress.h"
 #include "viewport/glterrain.h"
 
 #include <QCoreApplication>
@@ -26,23 +27,6 @@
 using namespace orovista;
 
 namespace {
-
-/// Progress of long work in the window: the status line, the busy overlay over the TERRAFORM page,
-/// and one pass of the event loop so both repaint.
-class WindowProgress : public noise::utils::ProgressReporter {
-public:
-    void SetStatusText(const QString &text) override
-    {
-        if (QLabel *l = state().ui.statusLine)
-            l->setText(text);
-    }
-    void SetPanelText(const QString &text) override
-    {
-        if (QLabel *l = state().ui.busyOverlay)
-            l->setText(text);
-    }
-    void ProcessEvents() override { QCoreApplication::processEvents(); }
-};
 
 void showPicture(QLabel *label, const QString &path)
 {
@@ -140,10 +124,6 @@ void DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
                                  resourcePath + QStringLiteral("/resources/gradients")};
     WindowProgress progress;
     WindowMachineObserver observer(*this, settings.final.mapStyle);
-    if (s.ui.busyOverlay) {
-        s.ui.busyOverlay->show();
-        s.ui.busyOverlay->raise();
-    }
     try {
         orovista::runNoiseMachine(settings, run, folders, o.finalHeightMap, progress, observer);
         // The final preview follows every run (also the ones of the node controls).
@@ -153,8 +133,7 @@ void DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
     } catch (const noise::Exception &) {
         progress.SetStatusText(QStringLiteral("the noise settings could not be computed"));
     }
-    if (s.ui.busyOverlay)
-        s.ui.busyOverlay->hide();
+    progress.Hide();
 }
 
 void DzOrovistaPluginAction::generatePreviewTerrain()
@@ -174,16 +153,13 @@ void DzOrovistaPluginAction::generatePreviewTerrain()
     generateNoiseMaps(true, 512, false);
 
     WindowProgress progress;
-    if (s.ui.busyOverlay) {
-        s.ui.busyOverlay->show();
-        s.ui.busyOverlay->raise();
-    }
     progress.SetPanelText(QStringLiteral("creating terrain ...\n\n1/2"));
     progress.ProcessEvents();
 
     buildTerrainArrays();
     buildDecimatedTerrainArrays();
 
+    s.terrainPresent = true;
     if (QTabWidget *tabs = s.ui.mainController) {
         for (int tab : {1, 2}) {
             tabs->setTabEnabled(tab, true);
@@ -191,11 +167,23 @@ void DzOrovistaPluginAction::generatePreviewTerrain()
         }
         tabs->setCurrentIndex(1);
     }
-    if (s.ui.busyOverlay)
-        s.ui.busyOverlay->hide();
+    progress.Hide();
     s.terrainCreated = false;
-    if (s.ui.glTerrain)
-        s.ui.glTerrain->setFocus(Qt::OtherFocusReason);
+    GLTerrain *gl = s.ui.glTerrain;
+    if (gl) {
+        gl->farPlane = 16.0f * float(s.terrainSize);
+        gl->resize(gl->size());
+        gl->setFocus(Qt::OtherFocusReason);
+        gl->uploadTerrain(s.fullMesh);
+        gl->camera = {0.0, 0.0, 2.0 * s.terrainSize, 0.0f, 20.0f, 0.0f};
+        gl->terrainTexturePath = s.workFolder + QStringLiteral("/maps/TFFnoisePreview.jpg");
+    }
+    if (s.ui.mainWindow)
+        if (auto *instances = s.ui.mainWindow->findChild<QSpinBox *>(QStringLiteral("glEcoInstancesSpinBox")))
+            instances->setValue(std::max(1, s.terrainSize / 20));
+    if (s.paintedItems == 0) {
+        s.sceneTriangles = 522242;
+        updateTriangleLabel();
+    }
 }
 
-void DzOrovistaPluginAction::erodeTerrain() {}

@@ -5,6 +5,7 @@ namespace orovista {
 void ProgramState::resetWorkingFlags()
 {
     terrainArraysReady = false;
+    terrainPresent = false;
     customTerrain = false;
     terrainCreated = false;
     suppressNoise = false;

@@ -1,6 +1,8 @@
 #pragma once
 // Program-wide working state: the flags, folders and widget pointers shared by the action, the
 // node panels, the viewport and the painting code. One instance lives as long as the library.
+#include "terrain/terrainarrays.h"
+
 #include <QPointer>
 #include <QString>
 #include <memory>
@@ -87,8 +89,12 @@ struct ProgramState {
     bool pendingRunTerrainCreated = false;
     bool pendingRunFullOctaves = false;
     int terrainSize = 100;          ///< scene units of the current terrain
-    bool greyscaleMapMode = true;   ///< the final node shows height maps, not textures
+    bool greyscaleMapMode = true;
+    bool terrainPresent = false;    ///< a terrain (generated or imported) is in the viewport
+    TerrainArrays fullMesh;         ///< 512 × 512
+    TerrainArrays decimatedMesh;    ///< 128 × 128, drawn while the camera moves   ///< the final node shows height maps, not textures
     long long sceneTriangles = 0;   ///< terrain triangles plus every painted item's
+    int paintedItems = 0;           ///< prop instances painted on the terrain
 
     WindowWidgets ui;
 

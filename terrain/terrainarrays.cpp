@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include <algorithm>
 #include <cmath>
 
 namespace orovista {
@@ -34,12 +35,14 @@ QImage loadColourPicture(const QString &path)
     return picture.convertToFormat(QImage::Format_RGB32);
 }
 
-/// Builds an n × n mesh sampling every step-th height and colour.
-TerrainArrays buildMesh(const TerrainSource &source, int n, int step)
+/// Builds an n × n mesh sampling every step-th height and colour into @a a, reusing its buffers
+/// when they already have the right sizes (every element is overwritten).
+void buildMesh(const TerrainSource &source, int n, int step, TerrainArrays &a)
 {
-    TerrainArrays a;
-    if (source.heightMap == nullptr || source.terrainSize <= 0)
-        return a;
+    if (source.heightMap == nullptr || source.terrainSize <= 0) {
+        a = TerrainArrays();
+        return;
+    }
     const noise::utils::NoiseMap &map = *source.heightMap;
     const int needed = (n - 1) * step + 1;
     if (map.GetWidth() < needed || map.GetHeight() < needed) {
@@ -61,8 +64,9 @@ TerrainArrays buildMesh(const TerrainSource &source, int n, int step)
     a.texCoords.resize(2 * count);
     a.normals.resize(3 * count);
     a.colors.resize(3 * count);
-    a.whiteColors.assign(3 * count, 1.0f);
-    a.vertices.assign(3 * count, 0.0f);
+    a.whiteColors.resize(3 * count);
+    std::fill(a.whiteColors.begin(), a.whiteColors.end(), 1.0f);
+    a.vertices.resize(3 * count);
 
     // Heights first (into y), with the smallest and largest sample.
     float minimum = 2147483648.0f;
@@ -126,7 +130,6 @@ TerrainArrays buildMesh(const TerrainSource &source, int n, int step)
     }
 
     recomputeTerrainNormals(a);
-    return a;
 }
 
 }   // namespace
@@ -143,16 +146,30 @@ VertexBufferLayout vertexBufferLayout(int gridSize)
     return layout;
 }
 
-TerrainArrays buildTerrainArrays(const TerrainSource &source)
+void buildTerrainArrays(const TerrainSource &source, TerrainArrays &arrays)
 {
     runLog() << "building terrain arrays\n";
-    return buildMesh(source, kFullGridSize, 1);
+    buildMesh(source, kFullGridSize, 1, arrays);
+}
+
+void buildDecimatedTerrainArrays(const TerrainSource &source, TerrainArrays &arrays)
+{
+    runLog() << "build decimated terrain arrays\n";
+    buildMesh(source, kDecimatedGridSize, kDecimationStep, arrays);
+}
+
+TerrainArrays buildTerrainArrays(const TerrainSource &source)
+{
+    TerrainArrays arrays;
+    buildTerrainArrays(source, arrays);
+    return arrays;
 }
 
 TerrainArrays buildDecimatedTerrainArrays(const TerrainSource &source)
 {
-    runLog() << "build decimated terrain arrays\n";
-    return buildMesh(source, kDecimatedGridSize, kDecimationStep);
+    TerrainArrays arrays;
+    buildDecimatedTerrainArrays(source, arrays);
+    return arrays;
 }
 
 void recomputeTerrainNormals(TerrainArrays &a)

@@ -61,10 +61,15 @@ struct TerrainSource {
 /// Returns an empty record (gridSize 0) when there is no height map or S is not above 0.
 TerrainArrays buildTerrainArrays(const TerrainSource &source);
 
+/// Rebuilds @a arrays in place: the buffers of the previous build are reused when their sizes fit
+/// (no fresh pages to fault in), every element is overwritten. Otherwise as above.
+void buildTerrainArrays(const TerrainSource &source, TerrainArrays &arrays);
+
 /// Builds the decimated 128 × 128 mesh from every fourth sample (column 4c, row 4(127 − r)) and
 /// every fourth colour pixel (4c, 4r); min, max and the height scale come from those samples only.
 /// Logs "build decimated terrain arrays\n". Otherwise as buildTerrainArrays().
 TerrainArrays buildDecimatedTerrainArrays(const TerrainSource &source);
+void buildDecimatedTerrainArrays(const TerrainSource &source, TerrainArrays &arrays);
 
 /// Recomputes every normal from the current vertices (after sculpting or moving items).
 ///

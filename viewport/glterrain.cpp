@@ -1,5 +1,9 @@
 #include "viewport/glterrain.h"
 
+#include "dzglbuffers.h"
+#include "plugin/programstate.h"
+#include "terrain/terrainarrays.h"
+
 GLTerrain::GLTerrain(const QSurfaceFormat &format, QWidget *parent) : QOpenGLWidget(parent)
 {
     setFormat(format);
@@ -13,6 +17,33 @@ void GLTerrain::updateGL()
 {
     update();
     repaint();
+}
+
+void GLTerrain::uploadTerrain(const TerrainArrays &mesh)
+{
+    orovista::ProgramState &s = orovista::state();
+    if (!s.vboSupported || mesh.isEmpty() || !context())
+        return;
+    makeCurrent();
+    const orovista::VertexBufferLayout layout = orovista::vertexBufferLayout(mesh.gridSize);
+    if (!s.vertexBuffers[0]) {
+        __glewGenBuffersARB(2, s.vertexBuffers);
+        __glewBindBufferARB(GL_ARRAY_BUFFER, s.vertexBuffers[0]);
+        __glewBufferDataARB(GL_ARRAY_BUFFER, layout.totalBytes, nullptr, GL_DYNAMIC_DRAW);
+        __glewBindBufferARB(GL_ELEMENT_ARRAY_BUFFER, s.vertexBuffers[1]);
+        __glewBufferDataARB(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(mesh.indices.size() * sizeof(std::uint32_t)),
+                            mesh.indices.data(), GL_DYNAMIC_DRAW);
+    }
+    __glewBindBufferARB(GL_ARRAY_BUFFER, s.vertexBuffers[0]);
+    auto put = [](long long offset, const std::vector<float> &data) {
+        __glewBufferSubDataARB(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(data.size() * sizeof(float)), data.data());
+    };
+    put(layout.vertices, mesh.vertices);
+    put(layout.normals, mesh.normals);
+    put(layout.colors, mesh.colors);
+    put(layout.texCoords, mesh.texCoords);
+    __glewBindBufferARB(GL_ARRAY_BUFFER, 0);
+    doneCurrent();
 }
 
 void GLTerrain::deleteAllObjectsSilent() { m_selectedItem = -1; }

@@ -5,6 +5,11 @@
 #include <QOpenGLWidget>
 #include <QSurfaceFormat>
 
+namespace orovista {
+struct TerrainArrays;
+}
+using orovista::TerrainArrays;
+
 class GLTerrain : public QOpenGLWidget, protected QOpenGLFunctions_2_1 {
     Q_OBJECT
 public:
@@ -21,8 +26,21 @@ public:
     void clearSelection() { m_selectedItem = -1; }
     int selectedItem() const { return m_selectedItem; }
 
+    /// Copies the mesh into the vertex buffers (when vertex buffers are in use), creating them on
+    /// first use: positions, normals, colours and texture coordinates one after another.
+    void uploadTerrain(const TerrainArrays &mesh);
+
     /// Removes every painted item without asking.
     void deleteAllObjectsSilent();
+
+    /// Where the camera stands and looks (scene units, degrees).
+    struct Camera {
+        double x = 0.0, y = 0.0, z = 0.0;
+        float yaw = 0.0f, pitch = 0.0f, roll = 0.0f;
+    };
+    Camera camera;
+    float farPlane = 1600.0f;
+    QString terrainTexturePath;   ///< the colour texture drawn on the terrain
 
     /// Diffuse strength of both lights, 0 … 1.
     float lightIntensity() const { return m_lightIntensity; }

@@ -28,7 +28,9 @@ using Lifecycle = PluginFixture;
 TEST_F(Lifecycle, StartUpWritesTheLogLinesInOrderAndMakesTheWorkingFolders)
 {
     action->executeAction();
-    EXPECT_EQ(logText(), QString::fromLatin1(startupLines));
+    EXPECT_TRUE(logText().startsWith("OROVISTA started\n"));
+    EXPECT_EQ(logLinesAmong(startupLines), QString::fromLatin1(startupLines));
+    EXPECT_TRUE(logText().contains("initialize noise machine...\ngenerating noise maps...\nnoise node 1 generated\n"));
     EXPECT_TRUE(QDir(workFolder() + "/maps").exists());
     EXPECT_TRUE(QDir(workFolder() + "/presets").exists());
     EXPECT_EQ(orovista::state().workFolder, workFolder());
@@ -124,7 +126,8 @@ TEST_F(Lifecycle, ResetTruncatesTheLogAndRebuildsTheWindow)
     orovista::state().ui.resetButton->click();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].text, "restart OROVISTA?");
-    EXPECT_EQ(logText(), QString::fromLatin1(startupLines));
+    EXPECT_TRUE(logText().startsWith("OROVISTA started\n"));
+    EXPECT_EQ(logLinesAmong(startupLines), QString::fromLatin1(startupLines)) << "once, from the start";
     EXPECT_NE(action->mainWindow, nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(first);

@@ -19,6 +19,10 @@
 
 #include <memory>
 
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
+
 class PluginFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -65,6 +69,17 @@ protected:
     {
         QFile f(workFolder() + QStringLiteral("/logFile.txt"));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    /// The log with only the lines that are among keep, in their order.
+    QString logLinesAmong(const QString &keep) const
+    {
+        const QStringList wanted = keep.split(QLatin1Char('\n'));
+        QString out;
+        for (const QString &line : logText().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (wanted.contains(line))
+                out += line + QLatin1Char('\n');
+        return out;
     }
 
     template <class T>

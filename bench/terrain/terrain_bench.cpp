@@ -1,0 +1,181 @@
+// Speed of heightfield processing: erosion passes, the two mesh builds and the normal map.
+//
+//   ms_per_100_passes  CPU milliseconds of 100 passes over a 512 x 512 grid
+//   ms                 CPU milliseconds of one mesh build (colour picture decoding included)
+//   MP/s               megapixels per second of the normal map at 4096 x 4096
+//
+// CPU time of the calling thread is used throughout: unlike wall time it does not grow when
+// other processes share the cores.
+
+#include "terrain/erosion.h"
+#include "terrain/normalmap.h"
+#include "terrain/terrainarrays.h"
+
+#include "noise/image.h"
+#include "noise/noisemap.h"
+#include "noise/renderernormalmap.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <ctime>
+#include <functional>
+
+using noise::utils::NoiseMap;
+using orovista::ErosionGrid;
+
+namespace {
+
+double threadSeconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + now.tv_nsec * 1e-9;
+}
+
+/// A wavy height map in about −1 … 1, like a generated terrain.
+NoiseMap wavyMap(int side)
+{
+    NoiseMap map(side, side);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const double u = x * 8.0 / side, v = y * 8.0 / side;
+            map.SetValue(x, y, float(0.6 * std::sin(u * 1.3) * std::cos(v * 0.9) + 0.3 * std::sin(u * 5.1 + v * 3.7)
+                                     + 0.1 * std::sin(u * 23.0) * std::sin(v * 19.0)));
+        }
+    }
+    return map;
+}
+
+ErosionGrid normalisedGrid(const NoiseMap &map)
+{
+    float lo = map.GetValue(0, 0), hi = lo;
+    for (int y = 0; y < map.GetHeight(); ++y)
+        for (int x = 0; x < map.GetWidth(); ++x) {
+            lo = std::min(lo, map.GetValue(x, y));
+            hi = std::max(hi, map.GetValue(x, y));
+        }
+    ErosionGrid grid(map.GetWidth());
+    grid.loadNormalised(map, lo, hi - lo);
+    return grid;
+}
+
+void erosionPasses(benchmark::State &state, const std::function<void(ErosionGrid &)> &run100)
+{
+    const ErosionGrid start = normalisedGrid(wavyMap(512));
+    double seconds = 0.0;
+    for (auto _ : state) {
+        ErosionGrid grid = start;
+        const double t0 = threadSeconds();
+        run100(grid);
+        const double dt = threadSeconds() - t0;
+        seconds += dt;
+        benchmark::DoNotOptimize(grid.data());
+        state.SetIterationTime(dt);
+    }
+    state.counters["ms_per_100_passes"] = seconds * 1000.0 / double(state.iterations());
+}
+
+void BM_Thermal(benchmark::State &state)
+{
+    erosionPasses(state, [](ErosionGrid &g) { g.thermal(100); });
+}
+void BM_ImprovedThermal(benchmark::State &state)
+{
+    erosionPasses(state, [](ErosionGrid &g) { g.improved(100); });
+}
+void BM_Hydraulic(benchmark::State &state)
+{
+    const orovista::HydraulicParams k = orovista::HydraulicParams::fromControls(1, 1, 90, 1);
+    erosionPasses(state, [&](ErosionGrid &g) { g.hydraulic(100, k); });
+}
+void BM_Smooth(benchmark::State &state)
+{
+    erosionPasses(state, [](ErosionGrid &g) { g.smooth(100); });
+}
+
+/// One mesh build; range(0) = 1 rebuilds into the arrays of the previous build (what every
+/// TERRAFORM! after the first one does), 0 builds into fresh arrays.
+void meshBuild(benchmark::State &state, bool decimated)
+{
+    const bool rebuild = state.range(0) != 0;
+    QTemporaryDir dir;
+    const NoiseMap map = wavyMap(512);
+    QImage colour(512, 512, QImage::Format_RGB32);
+    colour.fill(qRgb(120, 160, 90));
+    const QString path = dir.filePath(QStringLiteral("TFFnoisePreview.jpg"));
+    colour.save(path, "JPG", 100);
+    orovista::TerrainSource source;
+    source.heightMap = &map;
+    source.terrainSize = 1000;
+    source.elevationLow = 0;
+    source.elevationHigh = 150;
+    source.colourPicturePath = path;
+    orovista::TerrainArrays kept;
+    double seconds = 0.0;
+    for (auto _ : state) {
+        orovista::TerrainArrays fresh;
+        orovista::TerrainArrays &arrays = rebuild ? kept : fresh;
+        const double t0 = threadSeconds();
+        if (decimated)
+            orovista::buildDecimatedTerrainArrays(source, arrays);
+        else
+            orovista::buildTerrainArrays(source, arrays);
+        const double dt = threadSeconds() - t0;
+        seconds += dt;
+        benchmark::DoNotOptimize(arrays.vertices.data());
+        state.SetIterationTime(dt);
+    }
+    state.counters["ms"] = seconds * 1000.0 / double(state.iterations());
+}
+
+void BM_BuildTerrainArrays(benchmark::State &state)
+{
+    meshBuild(state, false);
+}
+void BM_BuildDecimatedTerrainArrays(benchmark::State &state)
+{
+    meshBuild(state, true);
+}
+
+/// Rendering only, and rendering with the JPEG file, at 4096 x 4096.
+void BM_NormalMap4096(benchmark::State &state)
+{
+    const bool withFile = state.range(0) != 0;
+    const int side = 4096;
+    const NoiseMap map = wavyMap(side);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("NormalMap_bench.jpg"));
+    noise::utils::Image image;
+    double seconds = 0.0;
+    for (auto _ : state) {
+        const double t0 = threadSeconds();
+        if (withFile) {
+            benchmark::DoNotOptimize(orovista::writeNormalMap(map, orovista::normalMapBumpHeight(1000, side), path));
+        } else {
+            noise::utils::RendererNormalMap renderer;
+            renderer.SetSourceNoiseMap(map);
+            renderer.SetDestImage(image);
+            renderer.SetBumpHeight(orovista::normalMapBumpHeight(1000, side));
+            renderer.Render();
+            benchmark::DoNotOptimize(image.GetSlabPtr());
+        }
+        const double dt = threadSeconds() - t0;
+        seconds += dt;
+        state.SetIterationTime(dt);
+    }
+    state.counters["MP/s"] = double(side) * side * 1e-6 * double(state.iterations()) / seconds;
+}
+
+}   // namespace
+
+BENCHMARK(BM_Thermal)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ImprovedThermal)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Hydraulic)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Smooth)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_BuildTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_BuildDecimatedTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_NormalMap4096)->ArgName("file")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

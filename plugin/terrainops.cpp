@@ -1,0 +1,131 @@
+// The terrain steps of the window: erosion after a noise run, the mesh arrays, temporary pictures
+// and normal maps. The work itself is in terrain/; this file reads the controls and shows results.
+#include "plugin/afirstpluginaction.h"
+
+#include "graph/ff.h"
+#include "graph/nodesettings.h"
+#include "plugin/programstate.h"
+#include "plugin/runlog.h"
+#include "plugin/statics.h"
+#include "plugin/windowprogress.h"
+#include "terrain/erosion.h"
+#include "terrain/normalmap.h"
+#include "terrain/terrainarrays.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QSlider>
+
+using namespace orovista;
+
+namespace {
+
+QString mapsFolder() { return state().workFolder + QStringLiteral("/maps"); }
+
+TerrainSource terrainSource()
+{
+    const NoiseSettings settings = readNodeSettings();
+    TerrainSource source;
+    source.heightMap = &statics().finalHeightMap;
+    source.terrainSize = state().terrainSize;
+    source.elevationLow = settings.final.elevationLow;
+    source.elevationHigh = settings.final.elevationHigh;
+    source.colourPicturePath = mapsFolder() + QStringLiteral("/TFFnoisePreview.jpg");
+    return source;
+}
+
+}   // namespace
+
+void DzOrovistaPluginAction::erodeTerrain()
+{
+    ProgramState &s = state();
+    const NoiseSettings settings = readNodeSettings();
+    const ErosionRequest request = ErosionRequest::fromSettings(settings.final, s.greyscaleMapMode, mapsFolder());
+    WindowProgress progress;
+    const ErosionResult result = erodeHeightMap(statics().finalHeightMap, request, &progress);
+    if (result.eroded() && !s.terrainCreated && settings.final.mapStyle == 0)
+        if (QLabel *preview = statics().finalNode.FFPreviewLabel)
+            preview->setPixmap(QPixmap(request.picturePath));
+    progress.Hide();
+}
+
+void DzOrovistaPluginAction::buildTerrainArrays()
+{
+    ProgramState &s = state();
+    const TerrainSource source = terrainSource();
+    const BrushRange brush = brushRangeForTerrain(source.terrainSize);
+    if (s.ui.mainWindow)
+        if (auto *diameter = s.ui.mainWindow->findChild<QSlider *>(QStringLiteral("glEcoDiameterSlider"))) {
+            diameter->setMaximum(std::max(1, brush.maximum));
+            diameter->setValue(brush.value);
+        }
+    orovista::buildTerrainArrays(source, s.fullMesh);
+    s.terrainArraysReady = !s.fullMesh.isEmpty();
+}
+
+void DzOrovistaPluginAction::buildDecimatedTerrainArrays()
+{
+    orovista::buildDecimatedTerrainArrays(terrainSource(), state().decimatedMesh);
+}
+
+void DzOrovistaPluginAction::releaseTerrainArrays()
+{
+    ProgramState &s = state();
+    s.fullMesh = TerrainArrays();
+    s.decimatedMesh = TerrainArrays();
+}
+
+void DzOrovistaPluginAction::removeTempFiles(bool withThumbnail)
+{
+    orovista::removeTempFiles(mapsFolder(), withThumbnail);
+}
+
+void DzOrovistaPluginAction::generateFinalNormalMap() { generateFinalNormalMap(false, false); }
+
+void DzOrovistaPluginAction::generateFinalNormalCustomSize() { generateFinalNormalMap(true, true); }
+
+void DzOrovistaPluginAction::generateFinalNormalMap(bool isFinal, bool manualUpdate)
+{
+    ProgramState &s = state();
+    WindowWidgets &ui = s.ui;
+    if (!ui.normalMapSize || !ui.textureSize)
+        return;
+    const bool greyscale = s.greyscaleMapMode;
+    s.greyscaleMapMode = true;
+    NormalMapControls controls;
+    controls.sizeIndex = ui.normalMapSize->currentIndex();
+    controls.sizeText = ui.normalMapSize->currentText();
+    controls.textureSizeText = ui.textureSize->currentText();
+    controls.previewResolution = s.previewSize;
+    const NormalMapPlan plan = planNormalMap(isFinal, manualUpdate, controls);
+    if (!plan.run) {
+        s.greyscaleMapMode = greyscale;
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString name = ui.terrainName ? ui.terrainName->text() : QStringLiteral("my Terrain 1");
+    if (ui.normalMapPreview)
+        ui.normalMapPreview->setText(QStringLiteral("computing normal map\n\nplease wait"));
+    QCoreApplication::processEvents();
+    if (plan.rerunPipeline) {
+        runLog() << plan.logLine;
+        generateNoiseMaps(false, plan.resolution, true);
+    }
+    s.greyscaleMapMode = greyscale;
+    const NormalMapOutput out =
+        renderNormalMapFile(statics().finalHeightMap, plan, ui.normalMapBumpHeight ? ui.normalMapBumpHeight->value() : 1000,
+                            mapsFolder(), name);
+    s.normalMapDirty = !out.written;
+    if (QLabel *preview = ui.normalMapPreview) {
+        preview->setScaledContents(true);
+        preview->setText(QString());
+        preview->setPixmap(QPixmap(out.thumbnailPath));
+    }
+    if (!out.error.isEmpty() && ui.statusLine)
+        ui.statusLine->setText(out.error);
+    QApplication::restoreOverrideCursor();
+}

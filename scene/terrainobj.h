@@ -1,0 +1,20 @@
+#pragma once
+// The terrain as a Wavefront OBJ file: the form in which the terrain reaches the host's importer and
+// other 3D programs. Vertices row by row ("v x y z"), then texture coordinates in the same order
+// ("vt u v", u = c / (N − 1), v = 1 − r / (N − 1)), then one quadrilateral per grid cell
+// ("f a/a b/b d/d e/e"). Numbers in the shortest general form with 6 significant digits; no
+// normals, groups or materials.
+#include <QString>
+
+namespace orovista {
+
+struct TerrainArrays;
+
+/// The OBJ text of a mesh's vertices and grid, appended to out.
+void appendTerrainObj(const TerrainArrays &mesh, std::string &out);
+
+/// Writes the mesh to path; an existing file is replaced only once the new one is complete.
+/// Returns false with a message in *error when the file cannot be written.
+bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error = nullptr);
+
+}   // namespace orovista
