@@ -95,18 +95,22 @@ void C1::buildPanel(QWidget *terrainTab)
                                                       -100, 100, 0);
     C1EdgeFalloffSlider = falloff.slider, C1EdgeFalloffLabel = falloff.label;
 
-    auto *left = new QVBoxLayout, *right = new QVBoxLayout;
-    for (auto *column : {left, right})
-        column->setSpacing(3);
-    for (int i = 0; i < 4; ++i)
-        left->addLayout(rows[i].row);
-    for (int i = 4; i < GeneratorControls::RowCount; ++i)
-        right->addLayout(rows[i].row);
-    right->addLayout(falloff.row);
-    for (auto *column : {left, right}) {
-        column->addStretch(1);
-        columns->addLayout(column, 1);
+    // Two columns of rows that keep their place when rows hide.
+    QVBoxLayout *column[2];
+    for (QVBoxLayout *&c : column) {
+        auto *holder = new QWidget(content);
+        holder->setFixedWidth(168);
+        c = new QVBoxLayout(holder);
+        c->setContentsMargins(0, 0, 0, 0);
+        c->setSpacing(3);
+        columns->addWidget(holder);
     }
+    for (int i = 0; i < GeneratorControls::RowCount; ++i)
+        column[i < 4 ? 0 : 1]->addLayout(rows[i].row);
+    column[1]->addLayout(falloff.row);
+    for (QVBoxLayout *c : column)
+        c->addStretch(1);
+    columns->addStretch(1);
 
     setControlsVisibility();
     panel::showPicture(C1PreviewLabel, panel::mapsFolder() + QStringLiteral("C1noisePreview.jpg"));

@@ -42,7 +42,9 @@ QListWidget *gradientList(QWidget *page, const char *objectName, const QString &
     auto *list = new QListWidget(page);
     list->setObjectName(QString::fromLatin1(objectName));
     list->setGeometry(geometry);
-    list->setIconSize(QSize(64, 16));
+    list->setIconSize(QSize(48, 14));
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setTextElideMode(Qt::ElideRight);
     list->setStyleSheet(listSheet);
     list->setFocusPolicy(Qt::NoFocus);
     const QDir dir(folder);
@@ -405,10 +407,18 @@ void FF::FFCollapse(int checkState)
 void FF::refreshNoise()
 {
     previousPreviewSize = state().previewSize;
-    refreshNoise(0);
+    refresh();
 }
 
-void FF::refreshNoise(int)
+void FF::refreshNoise(int row)
+{
+    // A list that loses its rows (the window closing) has nothing new to show.
+    if (row < 0)
+        return;
+    refresh();
+}
+
+void FF::refresh()
 {
     if (FFReGenerateNoise)
         FFReGenerateNoise->hide();
@@ -533,7 +543,7 @@ void FF::setCurrentMapStyles(int mapStyle)
     // The lists now choose the gradients; when that changes them, the pictures follow.
     const QString left = currentText(FFGradientTypeListViewLeft), right = currentText(FFGradientTypeListViewRight);
     if (left != leftGradientName || right != rightGradientName)
-        refreshNoise(0);
+        refresh();
 }
 
 // --- Settings ------------------------------------------------------------------------------------

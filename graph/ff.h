@@ -110,6 +110,9 @@ private:
     void buildColourPage(QWidget *page, const QString &gradientsFolder);
     void buildTurbulencePage(QWidget *page);
     void buildErosionPage(QWidget *page);
+    /// A refresh: hide the regenerate button, take the gradients from the lists in the texture
+    /// view, and run at the preview resolution of the slider.
+    void refresh();
     void runAtPreviewSize();
     /// The map-style switch's look, list state, greyscale flag and preview pictures; reports a
     /// missing grey gradient when asked.

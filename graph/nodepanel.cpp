@@ -32,7 +32,7 @@ const QString panelSheet = QStringLiteral(
 
 QString pageSheet(const QString &pageName)
 {
-    return QStringLiteral("QWidget#") + pageName + QStringLiteral(" { \nbackground-color: rgba(60,60,60,235);\n}");
+    return QStringLiteral("QWidget#") + pageName + QStringLiteral(" { \nbackground-color: rgba(48,48,48,240);\n}");
 }
 
 }   // namespace
@@ -84,7 +84,7 @@ QSlider *slider(QWidget *parent, const QString &objectName, int lo, int hi, int 
     s->setPageStep(1);
     s->setValue(value);
     s->setFocusPolicy(Qt::NoFocus);
-    s->setStyleSheet(orientation == Qt::Horizontal ? style::horizontalSlider() : style::verticalSlider());
+    s->setStyleSheet(orientation == Qt::Horizontal ? style::horizontalSlider(true) : style::verticalSlider());
     if (orientation == Qt::Horizontal)
         s->setFixedHeight(18);
     return s;
@@ -168,7 +168,7 @@ SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &l
 {
     SliderRow r;
     r.label = label(parent, labelName, text);
-    r.label->setFixedWidth(68);
+    r.label->setFixedWidth(74);
     r.slider = slider(parent, sliderName, lo, hi, value);
     r.row = new QHBoxLayout;
     r.row->setSpacing(4);

@@ -5,6 +5,7 @@
 #include <libnoise/exception.h>
 
 #include <QImage>
+#include <QSaveFile>
 
 namespace noise
 {
@@ -34,7 +35,13 @@ namespace noise
           line[x] = qRgb (source[x].red, source[x].green, source[x].blue);
         }
       }
-      return picture.save (m_destFilename, "JPG", 100);
+      // Written under a temporary name and renamed when complete, so a reader never finds half a
+      // picture and a failed write keeps the previous one.
+      QSaveFile file (m_destFilename);
+      if (!file.open (QIODevice::WriteOnly) || !picture.save (&file, "JPG", 100)) {
+        return false;
+      }
+      return file.commit ();
     }
 
   }

@@ -1,0 +1,251 @@
+#include "cli/generate.h"
+
+#include "cli/terminalprogress.h"
+#include "graph/noisemachine.h"
+#include "presets/presetfile.h"
+#include "scene/heightmapexport.h"
+#include "scene/terrainobj.h"
+#include "terrain/erosion.h"
+#include "terrain/normalmap.h"
+#include "terrain/terrainarrays.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <libnoise/exception.h>
+
+namespace orovista::cli {
+
+using noise::utils::NoiseMap;
+using noise::utils::ProgressReporter;
+
+const QList<int> &pictureSizes()
+{
+    static const QList<int> sizes = {512, 1024, 2048, 4096, 8192, 16384};
+    return sizes;
+}
+
+QStringList nativePresets(const QString &resourceFolder)
+{
+    QDir dir(resourceFolder + QStringLiteral("/presets"));
+    QStringList paths;
+    for (const QString &file : dir.entryList({QStringLiteral("*.opf")}, QDir::Files, QDir::Name | QDir::IgnoreCase))
+        paths << dir.filePath(file);
+    return paths;
+}
+
+QString checkOptions(const GenerateOptions &o)
+{
+    auto sizeList = [] {
+        QStringList s;
+        for (int size : pictureSizes())
+            s << QString::number(size);
+        return s.join(QStringLiteral(", "));
+    };
+    if (o.preset.isEmpty())
+        return QStringLiteral("no preset given: use --preset FILE");
+    if (const QString problem = presets::nameProblem(o.name); !problem.isEmpty())
+        return QStringLiteral("bad terrain name: ") + problem;
+    if (!pictureSizes().contains(o.textureSize))
+        return QStringLiteral("--texture-size must be one of ") + sizeList();
+    if (o.normalMapSize != 0 && !pictureSizes().contains(o.normalMapSize))
+        return QStringLiteral("--normal-map must be one of ") + sizeList();
+    if (o.bumpSlider < 10 || o.bumpSlider > 5000)
+        return QStringLiteral("--bump must lie between 10 and 5000");
+    if (o.terrainSize < 1 || o.terrainSize > 100000)
+        return QStringLiteral("--terrain-size must lie between 1 and 100000 (metres)");
+    if (o.elevationLow < -10000 || o.elevationLow > 0 || o.elevationHigh < 0 || o.elevationHigh > 9000)
+        return QStringLiteral("--elevation LOW:HIGH needs LOW in -10000 … 0 and HIGH in 0 … 9000");
+    for (const QString &format : o.heightmapFormats)
+        if (format != QLatin1String("png16") && format != QLatin1String("r16") && format != QLatin1String("exr"))
+            return QStringLiteral("unknown heightmap format \"%1\": use png16, r16 or exr").arg(format);
+    if (o.heightmapSize < 2 || o.heightmapSize > 16384)
+        return QStringLiteral("--heightmap-size must lie between 2 and 16384");
+    return {};
+}
+
+namespace {
+
+/// The machine's warnings go to the user; erosion runs as in the window after a preset load.
+class Observer : public MachineObserver {
+public:
+    Observer(const GenerateOutput &output, const FinalSettings &settings, const QString &maps)
+        : m_output(output), m_settings(settings), m_maps(maps)
+    {
+    }
+    void warning(const QString &text) override
+    {
+        if (m_output.warning)
+            m_output.warning(text);
+    }
+    void erode(NoiseMap &map) override
+    {
+        erodeHeightMap(map, ErosionRequest::fromSettings(m_settings, false, m_maps), m_output.progress);
+    }
+
+private:
+    const GenerateOutput &m_output;
+    const FinalSettings &m_settings;
+    QString m_maps;
+};
+
+bool copyWhole(const QString &from, const QString &to, QString *error)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1").arg(from);
+        return false;
+    }
+    QSaveFile target(to);
+    if (!target.open(QIODevice::WriteOnly) || target.write(source.readAll()) != source.size() || !target.commit()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(to, target.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString chooseGradient(const QString &wanted, const QStringList &available, const GenerateOutput &output)
+{
+    if (available.contains(wanted))
+        return wanted;
+    if (output.warning)
+        output.warning(QStringLiteral("Gradient file not found, defaulting to first one (\"%1\" asked for)").arg(wanted));
+    return available.value(0);
+}
+
+}   // namespace
+
+QString generate(const GenerateOptions &o, const GenerateOutput &output)
+{
+    if (const QString problem = checkOptions(o); !problem.isEmpty())
+        return problem;
+    ProgressReporter &progress = output.progress ? *output.progress : ProgressReporter::Null();
+    auto *terminal = dynamic_cast<TerminalProgress *>(output.progress);
+    auto stage = [&, count = 0, stages = 2 + (o.normalMapSize > 0) + (!o.heightmapFormats.isEmpty() &&
+                                                                      o.heightmapSize != 512)](const QString &text) mutable {
+        if (terminal)
+            terminal->SetStage(++count, stages, text);
+        else
+            progress.SetStatusText(text);
+    };
+
+    const QString gradients = o.resourceFolder + QStringLiteral("/resources/gradients");
+    const QStringList available =
+        QDir(gradients).entryList({QStringLiteral("*.bmp")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    if (available.isEmpty())
+        return QStringLiteral("no colour gradients in %1 (use --resources DIR)").arg(gradients);
+
+    // The preset. One in the program's own presets folder names its images relative to it.
+    QFile presetFile(o.preset);
+    if (!QFileInfo::exists(o.preset))
+        return QStringLiteral("cannot read preset %1: no such file").arg(o.preset);
+    if (!QFileInfo(o.preset).isFile())
+        return QStringLiteral("cannot read preset %1: not a file").arg(o.preset);
+    if (!presetFile.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read preset %1: %2").arg(o.preset, presetFile.errorString());
+    const QString presetFolder = QFileInfo(o.preset).absolutePath();
+    const bool native = presetFolder == QFileInfo(o.resourceFolder + QStringLiteral("/presets")).absoluteFilePath();
+    NoiseSettings settings;
+    if (presets::read(presetFile.readAll(), settings, {!native, presetFolder}).keysRead == 0)
+        return QStringLiteral("%1 holds no preset settings").arg(o.preset);
+    FinalSettings &f = settings.final;
+    f.leftGradient = chooseGradient(f.leftGradient, available, output);
+    f.rightGradient = chooseGradient(f.rightGradient, available, output);
+    f.mapStyle = 1;   // as after loading a preset in the window: texture pictures
+    f.terrainSize = o.terrainSize;
+    f.elevationLow = o.elevationLow;
+    f.elevationHigh = o.elevationHigh;
+
+    // The output folder, and proof that it takes files.
+    const QDir out(o.outFolder);
+    const QString maps = out.filePath(QStringLiteral("maps"));
+    if (!QDir().mkpath(maps))
+        return QStringLiteral("cannot create the output folder %1").arg(maps);
+    {
+        QTemporaryFile probe(out.filePath(QStringLiteral(".orovista-XXXXXX")));
+        if (!probe.open())
+            return QStringLiteral("cannot write into %1").arg(out.absolutePath());
+    }
+
+    const MachineFolders folders{maps, gradients};
+    NoiseMap finalMap;
+    Observer observer(output, f, maps);
+    auto runMachine = [&](int size, bool fullOctaves) {
+        MachineRun run;
+        run.size = size;
+        run.fullOctaves = fullOctaves;
+        runNoiseMachine(settings, run, folders, finalMap, progress, observer);
+    };
+    QString error;
+    auto writeHeightmaps = [&]() -> bool {
+        const ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
+        QStringList files;
+        for (const QString &format : o.heightmapFormats) {
+            const QString file = o.name + QStringLiteral("_height.") +
+                                 (format == QLatin1String("png16") ? QStringLiteral("png") : format);
+            const QString path = out.filePath(file);
+            const bool ok = format == QLatin1String("png16") ? writeHeightmapPng16(grid, path, &error)
+                            : format == QLatin1String("r16") ? writeHeightmapRaw16(grid, path, &error)
+                                                             : writeHeightmapExr(grid, path, &error);
+            if (!ok)
+                return false;
+            files << file;
+        }
+        return writeHeightmapSidecar(grid, o.terrainSize, files, out.filePath(o.name + QStringLiteral("_height.json")),
+                                     &error);
+    };
+
+    try {
+        stage(QStringLiteral("terrain 512 × 512"));
+        runMachine(512, false);
+        TerrainSource source;
+        source.heightMap = &finalMap;
+        source.terrainSize = o.terrainSize;
+        source.elevationLow = o.elevationLow;
+        source.elevationHigh = o.elevationHigh;
+        source.colourPicturePath = maps + QStringLiteral("/TFFnoisePreview.jpg");
+        progress.SetStatusText(QStringLiteral("writing %1.obj").arg(o.name));
+        if (!writeTerrainObj(buildTerrainArrays(source), out.filePath(o.name + QStringLiteral(".obj")), &error))
+            return error;
+        if (!o.heightmapFormats.isEmpty()) {
+            if (o.heightmapSize != 512) {
+                stage(QStringLiteral("heightmap %1 × %1").arg(o.heightmapSize));
+                runMachine(o.heightmapSize, true);
+            }
+            if (!writeHeightmaps())
+                return error;
+        }
+
+        stage(QStringLiteral("texture %1 × %1").arg(o.textureSize));
+        runMachine(o.textureSize, true);
+        if (!copyWhole(maps + QStringLiteral("/TFFnoisePreview.jpg"), out.filePath(o.name + QStringLiteral(".jpg")), &error))
+            return error;
+
+        if (o.normalMapSize > 0) {
+            stage(QStringLiteral("normal map %1 × %1").arg(o.normalMapSize));
+            NormalMapControls controls;
+            controls.sizeIndex = int(pictureSizes().indexOf(o.normalMapSize)) + 1;
+            controls.sizeText = QString::number(o.normalMapSize);
+            controls.textureSizeText = QString::number(o.textureSize);
+            const NormalMapPlan plan = planNormalMap(true, false, controls);
+            if (plan.rerunPipeline)
+                runMachine(plan.resolution, true);
+            const NormalMapOutput normal = renderNormalMapFile(finalMap, plan, o.bumpSlider, maps, o.name);
+            if (!normal.written)
+                return normal.error;
+            if (!copyWhole(normal.path, out.filePath(finalNormalMapName(o.name)), &error))
+                return error;
+        }
+    } catch (const noise::Exception &) {
+        return QStringLiteral("the preset's noise settings could not be computed");
+    } catch (const std::bad_alloc &) {
+        return QStringLiteral("not enough memory for these sizes");
+    }
+    progress.SetStatusText(QStringLiteral("done: %1").arg(out.absolutePath()));
+    return {};
+}
+
+}   // namespace orovista::cli

@@ -1,0 +1,49 @@
+#pragma once
+// `orovista generate`: a terrain from a preset, without a window. The same core as the window:
+// preset → settings → noise machine (with erosion) → mesh → files.
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace noise::utils {
+class ProgressReporter;
+}
+
+namespace orovista::cli {
+
+struct GenerateOptions {
+    QString preset;
+    QString outFolder = QStringLiteral("out");
+    QString name = QStringLiteral("my Terrain 1");
+    int textureSize = 512;
+    int normalMapSize = 0;          ///< 0: no normal map
+    int bumpSlider = 1000;          ///< as the window's bump-height slider
+    int terrainSize = 100;
+    int elevationLow = 0;
+    int elevationHigh = 15;
+    QStringList heightmapFormats;   ///< of "png16", "r16", "exr"
+    int heightmapSize = 512;
+    QString resourceFolder;         ///< the program's resource folder ("orovistaData")
+};
+
+/// Messages for the user on the way (warnings) and the progress of the work.
+struct GenerateOutput {
+    noise::utils::ProgressReporter *progress = nullptr;
+    std::function<void(const QString &)> warning;
+};
+
+/// Checks options that do not need the file system. Empty when they are fine, else one line.
+QString checkOptions(const GenerateOptions &options);
+
+/// Runs the whole job. Returns an empty string on success, else the one-line reason it stopped.
+/// Every file is written under a temporary name and renamed when complete.
+QString generate(const GenerateOptions &options, const GenerateOutput &output);
+
+/// The sizes a texture or normal map may have.
+const QList<int> &pictureSizes();
+
+/// The native presets shipped in the resource folder, by file path.
+QStringList nativePresets(const QString &resourceFolder);
+
+}   // namespace orovista::cli

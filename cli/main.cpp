@@ -1,0 +1,154 @@
+// orovista: the terrain generator on the command line.
+//   orovista generate --preset FILE [--out DIR] [...]
+//   orovista presets
+#include "cli/generate.h"
+#include "cli/terminalprogress.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+using namespace orovista::cli;
+
+constexpr int usageError = 2;
+constexpr int failure = 1;
+
+int fail(const QString &message, int status)
+{
+    std::fprintf(stderr, "orovista: %s\n", message.toLocal8Bit().constData());
+    return status;
+}
+
+QString defaultResources()
+{
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../plugins/orovistaData"));
+}
+
+bool toInt(const QString &text, int *value)
+{
+    bool ok = false;
+    *value = text.toInt(&ok);
+    return ok;
+}
+
+int runPresets(const QString &resources)
+{
+    const QStringList presets = nativePresets(resources);
+    if (presets.isEmpty())
+        return fail(QStringLiteral("no presets in %1/presets").arg(resources), failure);
+    for (const QString &path : presets)
+        std::printf("%-24s %s\n", QFileInfo(path).completeBaseName().toLocal8Bit().constData(),
+                    QDir::cleanPath(path).toLocal8Bit().constData());
+    return 0;
+}
+
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orovista"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.1.0.1"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "OROVISTA terrain generator.\n\nCommands:\n"
+        "  generate   build a terrain from a preset and write its mesh, textures and heightmaps\n"
+        "  presets    list the presets that ship with the program"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("generate or presets"));
+    const QCommandLineOption resources(QStringLiteral("resources"),
+                                       QStringLiteral("The program's resource folder (default: %1).").arg(defaultResources()),
+                                       QStringLiteral("DIR"), defaultResources());
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print no progress."));
+    const QCommandLineOption preset(QStringLiteral("preset"), QStringLiteral("The preset (.opf) to build."), QStringLiteral("FILE"));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output folder (default: ./out)."), QStringLiteral("DIR"),
+                                 QStringLiteral("out"));
+    const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Terrain name (default: \"my Terrain 1\")."),
+                                  QStringLiteral("NAME"), QStringLiteral("my Terrain 1"));
+    const QCommandLineOption texture(QStringLiteral("texture-size"),
+                                     QStringLiteral("Colour texture size: 512 … 16384 (default 512)."), QStringLiteral("T"),
+                                     QStringLiteral("512"));
+    const QCommandLineOption normal(QStringLiteral("normal-map"), QStringLiteral("Also write a normal map of this size."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption bump(QStringLiteral("bump"), QStringLiteral("Normal-map bump height, 10 … 5000 (default 1000)."),
+                                  QStringLiteral("V"), QStringLiteral("1000"));
+    const QCommandLineOption terrainSize(QStringLiteral("terrain-size"),
+                                         QStringLiteral("Terrain side in metres (default 100)."), QStringLiteral("S"),
+                                         QStringLiteral("100"));
+    const QCommandLineOption elevation(QStringLiteral("elevation"),
+                                       QStringLiteral("Lowest and highest elevation in metres (default 0:15)."),
+                                       QStringLiteral("LOW:HIGH"), QStringLiteral("0:15"));
+    const QCommandLineOption heightmap(QStringLiteral("heightmap"),
+                                       QStringLiteral("Heightmap formats, comma separated: png16, r16, exr."),
+                                       QStringLiteral("FORMATS"));
+    const QCommandLineOption heightmapSize(QStringLiteral("heightmap-size"),
+                                           QStringLiteral("Heightmap size (default 512, the mesh's)."), QStringLiteral("N"),
+                                           QStringLiteral("512"));
+    parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap,
+                       heightmapSize});
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText() + QStringLiteral(" (see orovista --help)"), usageError);
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("orovista 1.1.0.1\n");
+        return 0;
+    }
+    const QStringList commands = parser.positionalArguments();
+    if (commands.size() != 1)
+        return fail(commands.isEmpty() ? QStringLiteral("no command: use generate or presets (see orovista --help)")
+                                       : QStringLiteral("one command at a time: ") + commands.join(QLatin1Char(' ')),
+                    usageError);
+    const QString command = commands.first();
+    if (command == QLatin1String("presets"))
+        return runPresets(parser.value(resources));
+    if (command != QLatin1String("generate"))
+        return fail(QStringLiteral("unknown command \"%1\": use generate or presets").arg(command), usageError);
+
+    GenerateOptions o;
+    o.preset = parser.value(preset);
+    o.outFolder = parser.value(out);
+    o.name = parser.value(name);
+    o.resourceFolder = parser.value(resources);
+    struct Number { const QCommandLineOption &option; int *value; };
+    for (const Number &n : {Number{texture, &o.textureSize}, Number{bump, &o.bumpSlider},
+                            Number{terrainSize, &o.terrainSize}, Number{heightmapSize, &o.heightmapSize}})
+        if (!toInt(parser.value(n.option), n.value))
+            return fail(QStringLiteral("--%1 needs a whole number, not \"%2\"").arg(n.option.names().first(), parser.value(n.option)),
+                        usageError);
+    if (parser.isSet(normal) && !toInt(parser.value(normal), &o.normalMapSize))
+        return fail(QStringLiteral("--normal-map needs a whole number, not \"%1\"").arg(parser.value(normal)), usageError);
+    if (parser.isSet(normal) && o.normalMapSize == 0)
+        return fail(QStringLiteral("--normal-map must be one of 512, 1024, 2048, 4096, 8192, 16384"), usageError);
+    const QStringList range = parser.value(elevation).split(QLatin1Char(':'));
+    if (range.size() != 2 || !toInt(range[0], &o.elevationLow) || !toInt(range[1], &o.elevationHigh))
+        return fail(QStringLiteral("--elevation needs LOW:HIGH in whole metres, not \"%1\"").arg(parser.value(elevation)),
+                    usageError);
+    if (parser.isSet(heightmap))
+        o.heightmapFormats = parser.value(heightmap).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (const QString problem = checkOptions(o); !problem.isEmpty())
+        return fail(problem, usageError);
+
+    TerminalProgress progress(parser.isSet(quiet));
+    GenerateOutput output;
+    output.progress = &progress;
+    output.warning = [&](const QString &text) {
+        progress.Finish();
+        std::fprintf(stderr, "orovista: warning: %s\n", text.toLocal8Bit().constData());
+    };
+    const QString problem = generate(o, output);
+    progress.Finish();
+    if (!problem.isEmpty())
+        return fail(problem, failure);
+    return 0;
+}

@@ -1,0 +1,144 @@
+#include "scene/heightmapexport.h"
+
+#include "noise/noisemap.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfOutputFile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace orovista {
+
+ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high)
+{
+    ElevationGrid grid;
+    const int n = std::min(map.GetWidth(), map.GetHeight());
+    if (n < 1)
+        return grid;
+    float minimum = map.GetValue(0, 0), maximum = minimum;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const float v = map.GetValue(x, y);
+            minimum = std::min(minimum, v);
+            maximum = std::max(maximum, v);
+        }
+    // The same arithmetic as the terrain mesh, so the values equal the mesh's heights.
+    const float scale = maximum != minimum ? float(high - low) / (maximum - minimum) : 0.0f;
+    grid.size = n;
+    grid.metres.resize(std::size_t(n) * n);
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c)
+            grid.metres[std::size_t(r) * n + c] = (map.GetValue(c, n - 1 - r) - minimum) * scale + float(low);
+    const auto [lo, hi] = std::minmax_element(grid.metres.begin(), grid.metres.end());
+    grid.lowest = *lo;
+    grid.highest = *hi;
+    return grid;
+}
+
+quint16 heightmapValue(const ElevationGrid &grid, float metres)
+{
+    const float span = grid.highest - grid.lowest;
+    if (!(span > 0.0f))
+        return 0;
+    const float t = std::clamp((metres - grid.lowest) / span, 0.0f, 1.0f);
+    return quint16(std::lround(t * 65535.0f));
+}
+
+namespace {
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+bool saveBytes(const QByteArray &bytes, const QString &path, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    return true;
+}
+
+}   // namespace
+
+bool writeHeightmapPng16(const ElevationGrid &grid, const QString &path, QString *error)
+{
+    QImage image(grid.size, grid.size, QImage::Format_Grayscale16);
+    if (image.isNull())
+        return fail(error, QStringLiteral("no memory for a %1 × %1 heightmap").arg(grid.size));
+    for (int r = 0; r < grid.size; ++r) {
+        auto *line = reinterpret_cast<quint16 *>(image.scanLine(r));
+        for (int c = 0; c < grid.size; ++c)
+            line[c] = heightmapValue(grid, grid.metres[std::size_t(r) * grid.size + c]);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
+        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    return true;
+}
+
+bool writeHeightmapRaw16(const ElevationGrid &grid, const QString &path, QString *error)
+{
+    QByteArray bytes(qsizetype(grid.metres.size()) * 2, Qt::Uninitialized);
+    auto *out = reinterpret_cast<uchar *>(bytes.data());
+    for (std::size_t i = 0; i < grid.metres.size(); ++i)
+        qToLittleEndian(heightmapValue(grid, grid.metres[i]), out + 2 * i);
+    return saveBytes(bytes, path, error);
+}
+
+bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error)
+{
+    if (grid.size < 1)
+        return fail(error, QStringLiteral("no heightmap to write"));
+    // OpenEXR writes to a path of its own: write next to the target, then rename over it.
+    const QString temporary = path + QStringLiteral(".part");
+    try {
+        Imf::Header header(grid.size, grid.size);
+        header.channels().insert("Y", Imf::Channel(Imf::FLOAT));
+        Imf::OutputFile file(QFile::encodeName(temporary).constData(), header);
+        Imf::FrameBuffer frame;
+        frame.insert("Y", Imf::Slice(Imf::FLOAT, reinterpret_cast<char *>(const_cast<float *>(grid.metres.data())),
+                                     sizeof(float), sizeof(float) * std::size_t(grid.size)));
+        file.setFrameBuffer(frame);
+        file.writePixels(grid.size);
+    } catch (const std::exception &e) {
+        QFile::remove(temporary);
+        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(e.what())));
+    }
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(temporary);
+        return fail(error, QStringLiteral("cannot write %1").arg(path));
+    }
+    return true;
+}
+
+bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QStringList &files, const QString &path,
+                           QString *error)
+{
+    QJsonObject o;
+    o[QStringLiteral("size")] = grid.size;
+    o[QStringLiteral("files")] = QJsonArray::fromStringList(files);
+    o[QStringLiteral("metresAt0")] = double(grid.lowest);
+    o[QStringLiteral("metresAt65535")] = double(grid.highest);
+    o[QStringLiteral("terrainSize")] = terrainSize;
+    o[QStringLiteral("rowOrder")] = QStringLiteral("row 0 is the terrain's -z edge, column 0 its -x edge");
+    o[QStringLiteral("raw")] = QStringLiteral("16-bit unsigned, little-endian, no header");
+    return saveBytes(QJsonDocument(o).toJson(), path, error);
+}
+
+}   // namespace orovista

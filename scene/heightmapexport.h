@@ -1,0 +1,39 @@
+#pragma once
+// Heightmaps for game engines and other terrain tools: the terrain's elevations as a 16-bit grey
+// PNG, a little-endian 16-bit RAW (what a Unity terrain imports), and a 32-bit float OpenEXR in
+// metres, with a JSON sidecar that says what the 16-bit values stand for.
+//
+// Row r, column c of every file is mesh vertex (r, c): the height map read upside down, as the
+// terrain mesh reads it. The 16-bit forms span the lowest to the highest elevation.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace noise::utils {
+class NoiseMap;
+}
+
+namespace orovista {
+
+struct ElevationGrid {
+    int size = 0;
+    std::vector<float> metres;   ///< size × size, row by row
+    float lowest = 0.0f;         ///< what 0 stands for
+    float highest = 0.0f;        ///< what 65535 stands for
+};
+
+/// Elevations of the mesh built from map between low and high metres (a flat map lies at low).
+ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high);
+
+/// The 16-bit value of an elevation: 0 … 65535 across lowest … highest (0 for a flat grid).
+quint16 heightmapValue(const ElevationGrid &grid, float metres);
+
+// Each writer replaces path only with a complete file; on failure it returns false and says why.
+bool writeHeightmapPng16(const ElevationGrid &grid, const QString &path, QString *error = nullptr);
+bool writeHeightmapRaw16(const ElevationGrid &grid, const QString &path, QString *error = nullptr);
+bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error = nullptr);
+/// {"size", "formats", "metresAt0", "metresAt65535", "terrainSize"}.
+bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QStringList &files, const QString &path,
+                           QString *error = nullptr);
+
+}   // namespace orovista

@@ -1,0 +1,220 @@
+// The command line: argument checking with its messages and status, and a whole run's files.
+#include "cli/generate.h"
+#include "noise/noisemap.h"
+#include "presets/presetfile.h"
+
+#include <ImfFrameBuffer.h>
+#include <ImfInputFile.h>
+
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace orovista;
+
+const QString resources = QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData");
+
+struct Outcome {
+    int status;
+    QString err;
+};
+
+Outcome orovista(const QStringList &arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral(OROVISTA_CLI), arguments);
+    EXPECT_TRUE(p.waitForFinished(600000));
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+/// A small, quick preset: two Perlin branches, thermal erosion, two gradients.
+QString writePreset(const QTemporaryDir &dir)
+{
+    NoiseSettings s;
+    s.input[0].type = int(NoiseType::Perlin);
+    s.input[1].type = int(NoiseType::Billow);
+    s.final.leftGradient = QStringLiteral("alpine.bmp");
+    s.final.rightGradient = QStringLiteral("desert.bmp");
+    s.final.erosionType = int(ErosionType::Thermal);
+    s.final.erosionIterations = 5;
+    const QString path = dir.filePath(QStringLiteral("quick.opf"));
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(presets::write(s));
+    return path;
+}
+
+TEST(CommandLine, RefusesBadArgumentsWithAMessageAndStatus)
+{
+    QTemporaryDir dir;
+    const QString preset = writePreset(dir);
+    struct Case {
+        QStringList args;
+        int status;
+        const char *says;
+    };
+    const Case cases[] = {
+        {{}, 2, "no command"},
+        {{"fly"}, 2, "unknown command"},
+        {{"generate", "--colour", "red"}, 2, "Unknown option"},
+        {{"generate"}, 2, "no preset given"},
+        {{"generate", "--preset", preset, "--texture-size", "333"}, 2, "--texture-size must be one of"},
+        {{"generate", "--preset", preset, "--texture-size", "big"}, 2, "needs a whole number"},
+        {{"generate", "--preset", preset, "--normal-map", "100"}, 2, "--normal-map must be one of"},
+        {{"generate", "--preset", preset, "--elevation", "5:3"}, 2, "--elevation LOW:HIGH"},
+        {{"generate", "--preset", preset, "--elevation", "10"}, 2, "--elevation needs LOW:HIGH"},
+        {{"generate", "--preset", preset, "--terrain-size", "0"}, 2, "--terrain-size must lie"},
+        {{"generate", "--preset", preset, "--bump", "9"}, 2, "--bump must lie"},
+        {{"generate", "--preset", preset, "--heightmap", "png16,tiff"}, 2, "unknown heightmap format \"tiff\""},
+        {{"generate", "--preset", preset, "--name", "a/b"}, 2, "bad terrain name"},
+        {{"generate", "--preset", dir.filePath("missing.opf"), "--out", dir.filePath("o")}, 1, "cannot read preset"},
+        {{"generate", "--preset", dir.path(), "--out", dir.filePath("o")}, 1, "not a file"},
+        {{"generate", "--preset", preset, "--out", preset + "/inside"}, 1, "cannot create the output folder"},
+    };
+    for (const Case &c : cases) {
+        const Outcome r = orovista(c.args + QStringList{"--resources", resources});
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith("orovista: ")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << "one line: " << r.err.toStdString();
+    }
+    QFile blank(dir.filePath("blank.opf"));
+    ASSERT_TRUE(blank.open(QIODevice::WriteOnly));
+    blank.write("hello\nworld\n");
+    blank.close();
+    const Outcome empty = orovista({"generate", "--preset", blank.fileName(), "--out", dir.filePath("o"), "--resources", resources});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_TRUE(empty.err.contains("holds no preset settings")) << empty.err.toStdString();
+}
+
+TEST(CommandLine, HelpVersionAndPresets)
+{
+    EXPECT_EQ(orovista({"--version"}).status, 0);
+    QProcess p;
+    p.start(QStringLiteral(OROVISTA_CLI), {"--help"});
+    ASSERT_TRUE(p.waitForFinished());
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.readAllStandardOutput().contains("--heightmap"));
+}
+
+class Generate : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = new QTemporaryDir;
+        cli::GenerateOptions o;
+        o.preset = writePreset(*dir);
+        o.outFolder = dir->filePath("out");
+        o.resourceFolder = resources;
+        o.terrainSize = 1000;
+        o.elevationLow = -20;
+        o.elevationHigh = 300;
+        o.normalMapSize = 1024;
+        o.heightmapFormats = {"png16", "r16", "exr"};
+        cli::GenerateOutput output;
+        output.warning = [](const QString &w) { warnings << w; };
+        problem = new QString(cli::generate(o, output));
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir;
+        delete problem;
+    }
+    static QString out(const char *file) { return dir->filePath(QStringLiteral("out/") + file); }
+    static QByteArray bytes(const char *file)
+    {
+        QFile f(out(file));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    /// The y of every "v" line, in order.
+    static std::vector<float> objHeights()
+    {
+        std::vector<float> ys;
+        for (const QByteArray &line : bytes("my Terrain 1.obj").split('\n'))
+            if (line.startsWith("v "))
+                ys.push_back(line.split(' ')[2].toFloat());
+        return ys;
+    }
+
+    static inline QTemporaryDir *dir = nullptr;
+    static inline QString *problem = nullptr;
+    static inline QStringList warnings;
+};
+
+TEST_F(Generate, WritesEveryFile)
+{
+    ASSERT_TRUE(problem->isEmpty()) << problem->toStdString();
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+    for (const char *file : {"my Terrain 1.obj", "my Terrain 1.jpg", "NormalMap_my Terrain 1.jpg", "my Terrain 1_height.png",
+                             "my Terrain 1_height.r16", "my Terrain 1_height.exr", "my Terrain 1_height.json",
+                             "maps/HFFnoisePreview.jpg", "maps/TFFnoisePreview.jpg", "maps/C1ControlMap.jpg"})
+        EXPECT_TRUE(QFile::exists(out(file))) << file;
+    EXPECT_EQ(QImage(out("my Terrain 1.jpg")).size(), QSize(512, 512));
+    EXPECT_EQ(QImage(out("NormalMap_my Terrain 1.jpg")).size(), QSize(1024, 1024));
+    const QStringList leftovers = QDir(out("")).entryList(QDir::Files | QDir::Hidden).filter(QRegularExpression("part|XXXX|orovista-"));
+    EXPECT_TRUE(leftovers.isEmpty()) << leftovers.join(' ').toStdString();
+}
+
+TEST_F(Generate, ObjSpansTheTerrain)
+{
+    const QList<QByteArray> lines = bytes("my Terrain 1.obj").split('\n');
+    ASSERT_EQ(lines.size(), 512 * 512 * 2 + 511 * 511 + 1);
+    EXPECT_TRUE(lines[0].startsWith("v -500 ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(" -500"));
+    EXPECT_TRUE(lines[262143].startsWith("v 500 "));
+    EXPECT_EQ(lines[262144], "vt 0 1");
+    EXPECT_EQ(lines[524287], "vt 1 0");
+    EXPECT_EQ(lines[524288], "f 1/1 513/513 514/514 2/2");
+}
+
+TEST_F(Generate, HeightmapsHoldTheMeshElevations)
+{
+    const std::vector<float> ys = objHeights();
+    ASSERT_EQ(ys.size(), 512u * 512u);
+
+    const QImage png(out("my Terrain 1_height.png"));
+    EXPECT_EQ(png.format(), QImage::Format_Grayscale16);
+    EXPECT_EQ(png.depth(), 16);
+    quint16 lo = 65535, hi = 0;
+    for (int y = 0; y < 512; ++y) {
+        const auto *line = reinterpret_cast<const quint16 *>(png.constScanLine(y));
+        for (int x = 0; x < 512; ++x) {
+            lo = std::min(lo, line[x]);
+            hi = std::max(hi, line[x]);
+        }
+    }
+    EXPECT_EQ(lo, 0);
+    EXPECT_EQ(hi, 65535);
+
+    const QByteArray raw = bytes("my Terrain 1_height.r16");
+    ASSERT_EQ(raw.size(), 512 * 512 * 2);
+    const auto *r16 = reinterpret_cast<const uchar *>(raw.constData());
+    const auto *p = reinterpret_cast<const quint16 *>(png.constScanLine(7));
+    EXPECT_EQ(qFromLittleEndian<quint16>(r16 + 2 * (7 * 512 + 33)), p[33]);
+
+    Imf::InputFile exr(QFile::encodeName(out("my Terrain 1_height.exr")).constData());
+    std::vector<float> metres(512 * 512);
+    Imf::FrameBuffer frame;
+    frame.insert("Y", Imf::Slice(Imf::FLOAT, reinterpret_cast<char *>(metres.data()), sizeof(float), sizeof(float) * 512));
+    exr.setFrameBuffer(frame);
+    exr.readPixels(0, 511);
+    for (std::size_t i = 0; i < metres.size(); i += 997)
+        EXPECT_NEAR(metres[i], ys[i], 5e-6f * std::max(1.0f, std::abs(ys[i]))) << i;   // the OBJ has 6 digits
+
+    const QJsonObject json = QJsonDocument::fromJson(bytes("my Terrain 1_height.json")).object();
+    EXPECT_EQ(json["size"].toInt(), 512);
+    EXPECT_EQ(json["terrainSize"].toInt(), 1000);
+    EXPECT_NEAR(json["metresAt0"].toDouble(), -20.0, 1e-4);
+    EXPECT_NEAR(json["metresAt65535"].toDouble(), 300.0, 1e-3);
+}
+
+}   // namespace
