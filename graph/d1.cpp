@@ -115,25 +115,12 @@ void D1::buildPanel(QWidget *terrainTab)
     const QString name = slot == 0 ? QStringLiteral("D1Panel") : QStringLiteral("D2Panel");
     m_panel = makeNodePanel(terrainTab, name, name + QStringLiteral("Page"), QSize(190, 305));
     QWidget *page = m_panel->widget(0);
-    auto *box = new QVBoxLayout(page);
-    box->setContentsMargins(5, 5, 5, 5);
-    box->setSpacing(4);
-
     D1TerrainType = panel::comboBox(page, QStringLiteral("D1TerrainType"), deformerTypeNames);
     D1TerrainType->setCurrentIndex(int(DeformerType::Clamp));
-    box->addWidget(D1TerrainType);
-
-    auto *top = new QHBoxLayout;
-    top->setSpacing(4);
     D1PreviewLabel = panel::previewLabel(page, QStringLiteral("D1PreviewLabel"), 110);
-    top->addWidget(D1PreviewLabel);
-    auto *side = new QVBoxLayout;
     D1ResetButton = panel::button(page, QStringLiteral("D1ResetButton"), QStringLiteral("reset"),
                                   QStringLiteral("reset deformer"));
-    side->addWidget(D1ResetButton);
-    side->addStretch(1);
-    top->addLayout(side, 1);
-    box->addLayout(top);
+    QVBoxLayout *box = panel::nodeHead(page, D1TerrainType, D1PreviewLabel, D1ResetButton);
 
     // One frame per type that has settings; only the current type's frame shows.
     auto valueRow = [](QFrame *frame, std::initializer_list<QWidget *> widgets) {
@@ -251,23 +238,21 @@ void D1::selectTerraceProfile(int profile)
     highlight(terraceButtons, profile);
 }
 
-void D1::curveItemClicked()
+void D1::presetClicked(bool curve)
 {
     const int n = profileOf(sender());
-    if (n < 0 || n >= curveProfileCount)
+    if (n < 0 || n >= (curve ? curveProfileCount : terraceProfileCount))
         return;
-    selectCurveProfile(n);
+    if (curve)
+        selectCurveProfile(n);
+    else
+        selectTerraceProfile(n);
     noiseParameterChanged();
 }
 
-void D1::terraceItemClicked()
-{
-    const int n = profileOf(sender());
-    if (n < 0 || n >= terraceProfileCount)
-        return;
-    selectTerraceProfile(n);
-    noiseParameterChanged();
-}
+void D1::curveItemClicked() { presetClicked(true); }
+
+void D1::terraceItemClicked() { presetClicked(false); }
 
 void D1::D1ResetAll()
 {

@@ -71,6 +71,9 @@ private:
     QFrame *typeFrame(QWidget *page, const char *name, const char *text, QPointer<QLabel> &label);
     QFrame *profilesFrame(QWidget *parent, const char *frameName, const char *buttonPrefix, int count,
                           QList<QPointer<QToolButton>> &buttons);
+    /// A preset button of the curve or the terrace grid was clicked: choose its profile, then
+    /// run (AUTO) or show the regenerate button.
+    void presetClicked(bool curve);
     static void highlight(const QList<QPointer<QToolButton>> &buttons, int chosen);
 
     QPointer<QTabWidget> m_panel;

@@ -46,24 +46,11 @@ void I1::buildPanel(QWidget *terrainTab)
     const QString name = slot == 0 ? QStringLiteral("I1Panel") : QStringLiteral("I2Panel");
     m_panel = makeNodePanel(terrainTab, name, name + QStringLiteral("Page"), QSize(190, 360));
     QWidget *page = m_panel->widget(0);
-    auto *box = new QVBoxLayout(page);
-    box->setContentsMargins(5, 5, 5, 5);
-    box->setSpacing(4);
-
     I1TerrainType = panel::comboBox(page, QStringLiteral("I1TerrainType"), noiseTypeNames);
-    box->addWidget(I1TerrainType);
-
-    auto *top = new QHBoxLayout;
-    top->setSpacing(4);
     I1PreviewLabel = panel::previewLabel(page, QStringLiteral("I1PreviewLabel"), 124);
-    top->addWidget(I1PreviewLabel);
-    auto *side = new QVBoxLayout;
     I1SeedButton = panel::button(page, QStringLiteral("I1SeedButton"), QStringLiteral("reseed"),
                                  QStringLiteral("reseed noise map"));
-    side->addWidget(I1SeedButton);
-    side->addStretch(1);
-    top->addLayout(side, 1);
-    box->addLayout(top);
+    QVBoxLayout *box = panel::nodeHead(page, I1TerrainType, I1PreviewLabel, I1SeedButton);
 
     const auto rows = GeneratorControls::makeRows(page, QStringLiteral("I1"), GeneratorControls::inputRanges);
     for (const panel::SliderRow &r : rows)

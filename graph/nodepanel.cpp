@@ -16,6 +16,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 namespace orovista {
 
@@ -175,6 +176,23 @@ SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &l
     r.row->addWidget(r.label);
     r.row->addWidget(r.slider, 1);
     return r;
+}
+
+QVBoxLayout *nodeHead(QWidget *page, QComboBox *type, QLabel *preview, QPushButton *button)
+{
+    auto *box = new QVBoxLayout(page);
+    box->setContentsMargins(5, 5, 5, 5);
+    box->setSpacing(4);
+    box->addWidget(type);
+    auto *top = new QHBoxLayout;
+    top->setSpacing(4);
+    top->addWidget(preview);
+    auto *side = new QVBoxLayout;
+    side->addWidget(button);
+    side->addStretch(1);
+    top->addLayout(side, 1);
+    box->addLayout(top);
+    return box;
 }
 
 void setRowVisible(QWidget *label, QWidget *control, bool visible)

@@ -17,6 +17,7 @@ class QLabel;
 class QPushButton;
 class QSlider;
 class QSpinBox;
+class QVBoxLayout;
 class QTabWidget;
 class QWidget;
 
@@ -62,6 +63,10 @@ struct SliderRow {
 };
 SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &labelName, const QString &text,
                     int lo, int hi, int value);
+
+/// The top of an INPUT or DEFORMER page: the page's column layout with the type combo, then the
+/// preview with button beside it. Returns the column for the rows below.
+QVBoxLayout *nodeHead(QWidget *page, QComboBox *type, QLabel *preview, QPushButton *button);
 
 /// Shows or hides a label together with its control.
 void setRowVisible(QWidget *label, QWidget *control, bool visible);

@@ -4,28 +4,31 @@
 
 namespace orovista {
 
-NoiseSettings readNodeSettings()
+namespace {
+/// Calls f on each of the six nodes, in graph order.
+template <class F>
+void forEachNode(F f)
 {
     Statics &o = statics();
+    f(o.input1);
+    f(o.input2);
+    f(o.deformer1);
+    f(o.deformer2);
+    f(o.combiner);
+    f(o.finalNode);
+}
+}   // namespace
+
+NoiseSettings readNodeSettings()
+{
     NoiseSettings s;
-    o.input1.readSettings(s);
-    o.input2.readSettings(s);
-    o.deformer1.readSettings(s);
-    o.deformer2.readSettings(s);
-    o.combiner.readSettings(s);
-    o.finalNode.readSettings(s);
+    forEachNode([&s](const auto &node) { node.readSettings(s); });
     return s;
 }
 
 void applyNodeSettings(const NoiseSettings &settings)
 {
-    Statics &o = statics();
-    o.input1.applySettings(settings);
-    o.input2.applySettings(settings);
-    o.deformer1.applySettings(settings);
-    o.deformer2.applySettings(settings);
-    o.combiner.applySettings(settings);
-    o.finalNode.applySettings(settings);
+    forEachNode([&settings](auto &node) { node.applySettings(settings); });
 }
 
 }   // namespace orovista

@@ -242,9 +242,7 @@ void DzOrovistaPluginAction::updateTriangleLabel()
 }
 
 // Steps that later features fill in.
-void DzOrovistaPluginAction::buildPresetsLibrary() {}
 void DzOrovistaPluginAction::loadCustomTerrain() {}
-void DzOrovistaPluginAction::savePreset() {}
 void DzOrovistaPluginAction::panHorizontal(int) {}
 void DzOrovistaPluginAction::panHorizontalValueChanged(int) {}
 void DzOrovistaPluginAction::panHorizontalReset() {}

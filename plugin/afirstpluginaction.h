@@ -49,6 +49,8 @@ public slots:
     void erodeTerrain();
     void loadCustomTerrain();
     void savePreset();
+    void loadPreset(const QString &path, int userPreset);
+    void presetItemClicked();
 
     // POPULATE: panning and framing the view
     void panHorizontal(int value);

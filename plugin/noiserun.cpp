@@ -7,6 +7,7 @@
 #include "graph/ff.h"
 #include "graph/i1.h"
 #include "graph/noisemachine.h"
+#include "graph/nodepanel.h"
 #include "graph/nodesettings.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
@@ -30,8 +31,8 @@ namespace {
 
 void showPicture(QLabel *label, const QString &path)
 {
-    if (label && !path.isEmpty())
-        label->setPixmap(QPixmap(path));
+    if (!path.isEmpty())
+        panel::showPicture(label, path);
 }
 
 class WindowMachineObserver : public MachineObserver {

@@ -94,7 +94,8 @@ struct ProgramState {
     TerrainArrays fullMesh;         ///< 512 × 512
     TerrainArrays decimatedMesh;    ///< 128 × 128, drawn while the camera moves   ///< the final node shows height maps, not textures
     long long sceneTriangles = 0;   ///< terrain triangles plus every painted item's
-    int paintedItems = 0;           ///< prop instances painted on the terrain
+    int paintedItems = 0;
+    QString currentPresetPath;      ///< the preset clicked last           ///< prop instances painted on the terrain
 
     WindowWidgets ui;
 

@@ -3,6 +3,7 @@
 #include "plugin/afirstpluginaction.h"
 
 #include "graph/ff.h"
+#include "graph/nodepanel.h"
 #include "graph/nodesettings.h"
 #include "plugin/programstate.h"
 #include "plugin/runlog.h"
@@ -48,8 +49,7 @@ void DzOrovistaPluginAction::erodeTerrain()
     WindowProgress progress;
     const ErosionResult result = erodeHeightMap(statics().finalHeightMap, request, &progress);
     if (result.eroded() && !s.terrainCreated && settings.final.mapStyle == 0)
-        if (QLabel *preview = statics().finalNode.FFPreviewLabel)
-            preview->setPixmap(QPixmap(request.picturePath));
+        panel::showPicture(statics().finalNode.FFPreviewLabel, request.picturePath);
     progress.Hide();
 }
 

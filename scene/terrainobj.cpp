@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <string>
+#include <vector>
 
 namespace orovista {
 
@@ -34,29 +35,56 @@ void appendPair(std::string &out, long long index)
     appendIndex(out, index);
 }
 
+/// The text of numbers that repeat along the grid (x per column, z per row, u and v), made once.
+/// A value that differs from the remembered one (an edited vertex) is formatted on its own.
+class RepeatedNumbers {
+public:
+    explicit RepeatedNumbers(int count) : m_values(count), m_texts(count) {}
+
+    void append(std::string &out, int slot, double value)
+    {
+        if (m_texts[slot].empty() || m_values[slot] != value) {
+            if (!m_texts[slot].empty()) {
+                appendNumber(out, value);
+                return;
+            }
+            m_values[slot] = value;
+            appendNumber(m_texts[slot], value);
+        }
+        out += m_texts[slot];
+    }
+
+private:
+    std::vector<double> m_values;
+    std::vector<std::string> m_texts;
+};
+
 }   // namespace
 
 void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
 {
     const int n = mesh.gridSize;
-    const long long count = mesh.vertexCount();
-    out.reserve(out.size() + std::size_t(count) * 96);
-    for (long long i = 0; i < count; ++i) {
-        out += "v ";
-        appendNumber(out, mesh.vertices[3 * i]);
-        out += ' ';
-        appendNumber(out, mesh.vertices[3 * i + 1]);
-        out += ' ';
-        appendNumber(out, mesh.vertices[3 * i + 2]);
-        out += '\n';
-    }
+    out.reserve(out.size() + std::size_t(mesh.vertexCount()) * 96);
+    RepeatedNumbers xs(n), zs(n);
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) {
+            const float *v = mesh.vertices.data() + 3 * (std::size_t(r) * n + c);
+            out += "v ";
+            xs.append(out, c, v[0]);
+            out += ' ';
+            appendNumber(out, v[1]);
+            out += ' ';
+            zs.append(out, r, v[2]);
+            out += '\n';
+        }
     const int last = n - 1;
+    RepeatedNumbers us(n), vs(n);
     for (int r = 0; r < n; ++r)
         for (int c = 0; c < n; ++c) {
             out += "vt ";
-            appendNumber(out, float(c) / float(last));
+            us.append(out, c, float(c) / float(last));
             out += ' ';
-            appendNumber(out, 1.0 - double(r) / last);
+            vs.append(out, r, 1.0 - double(r) / last);
             out += '\n';
         }
     for (int r = 0; r < last; ++r)

@@ -1,0 +1,179 @@
+// The PRESETS tab and the window's side of preset files: saving the current graph, loading a preset
+// into the node panels, and the grid of thumbnails.
+#include "plugin/afirstpluginaction.h"
+
+#include "graph/ff.h"
+#include "graph/nodesettings.h"
+#include "plugin/dialogs.h"
+#include "plugin/programstate.h"
+#include "plugin/runlog.h"
+#include "plugin/statics.h"
+#include "plugin/style.h"
+#include "presets/presetfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollArea>
+#include <QSlider>
+#include <QTabWidget>
+#include <QToolButton>
+
+using namespace orovista;
+
+namespace {
+
+constexpr int columns = 7;
+const QString nativeMarker = QStringLiteral("__native__");
+const QString userMarker = QStringLiteral("__user__");
+
+QString nativePresetFolder() { return state().pluginsPathNative + QStringLiteral("/orovistaData/presets/"); }
+QString userPresetFolder() { return state().workFolder + QStringLiteral("/presets/"); }
+
+QStringList presetFiles(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.opf")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+}
+
+/// Makes the row of the first item named name current; row 0 and false when there is none.
+bool selectGradient(QListWidget *list, const QString &name)
+{
+    if (!list)
+        return true;
+    const QList<QListWidgetItem *> found = list->findItems(name, Qt::MatchExactly);
+    list->setCurrentRow(found.isEmpty() ? 0 : list->row(found.first()));
+    return !found.isEmpty();
+}
+
+}   // namespace
+
+void DzOrovistaPluginAction::buildPresetsLibrary()
+{
+    ProgramState &s = state();
+    QWidget *page = s.ui.presetsTab;
+    if (!page)
+        return;
+    // A rebuild starts from an empty panel.
+    if (QScrollArea *old = page->findChild<QScrollArea *>(QStringLiteral("presetsScrollArea")))
+        delete old;
+    auto *layout = qobject_cast<QHBoxLayout *>(page->layout());
+    if (!layout) {
+        layout = new QHBoxLayout(page);
+        layout->setObjectName(QStringLiteral("PresetsGridLayout"));
+        layout->setSpacing(6);
+        layout->setContentsMargins(9, 9, 9, 9);
+    }
+    auto *scroll = new QScrollArea(page);
+    scroll->setObjectName(QStringLiteral("presetsScrollArea"));
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll->setFrameStyle(QFrame::NoFrame);
+    if (s.platformName != QLatin1String("Windows"))
+        scroll->setStyle(style::widgetStyle(QStringLiteral("Fusion")));
+    auto *frame = new QFrame;
+    frame->setObjectName(QStringLiteral("presetsFrame"));
+    frame->setStyleSheet(QStringLiteral("background-color:rgba(95,95,95,255); border: 0px solid rgba(128,128,128,255); "));
+
+    const QString fallback = resourcePathNative + QStringLiteral("/library/none.jpg");
+    int k = 0;
+    for (const auto &[marker, folder] : {std::pair{nativeMarker, nativePresetFolder()}, std::pair{userMarker, userPresetFolder()}}) {
+        for (const QString &entry : presetFiles(folder)) {
+            auto *button = new QToolButton(frame);
+            button->setGeometry(20 + 156 * (k % columns), 14 + 148 * (k / columns), 128, 128);
+            ++k;
+            const QString thumbnail = folder + entry.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".jpg");
+            button->setIcon(QIcon(QFileInfo::exists(thumbnail) ? thumbnail : fallback));
+            button->setIconSize(QSize(128, 128));
+            button->setStyleSheet(QStringLiteral("* { \nborder-width: 2px;\nborder-style: solid;\nborder-color: rgba(25,25,25,255);\n}"));
+            button->setObjectName(marker + folder + entry);
+            button->setToolTip(folder + entry);
+            connect(button, &QToolButton::clicked, this, &DzOrovistaPluginAction::presetItemClicked);
+        }
+    }
+    // The panel grows with the presets instead of cutting rows off.
+    const int rows = (k + columns - 1) / columns;
+    frame->setFixedSize(1150, std::max(2000, 14 + 148 * rows + 14));
+    scroll->setWidget(frame);
+    layout->addWidget(scroll);
+}
+
+void DzOrovistaPluginAction::presetItemClicked()
+{
+    QString path = sender() ? sender()->objectName() : QString();
+    const bool user = path.contains(userMarker);
+    path.remove(user ? userMarker : nativeMarker);
+    state().currentPresetPath = path;
+    loadPreset(path, user ? 1 : 0);
+}
+
+void DzOrovistaPluginAction::loadPreset(const QString &path, int userPreset)
+{
+    ProgramState &s = state();
+    FF &ff = statics().finalNode;
+    runLog() << "loading preset " << path << "\n";
+    if (ff.FFSetCurrentMapSlider)
+        ff.FFSetCurrentMapSlider->setValue(1);
+    s.suppressNoise = true;
+
+    NoiseSettings settings = readNodeSettings();
+    const presets::ReadResult read = presets::readFile(path, settings, {userPreset != 0, nativePresetFolder().chopped(1)});
+    applyNodeSettings(settings);
+    // Gradients are chosen among the files the lists hold.
+    const struct {
+        const std::optional<QString> &name;
+        QListWidget *list;
+        QString &stored;
+    } gradients[] = {{read.gradient1, ff.FFGradientTypeListViewLeft, ff.leftGradientName},
+                     {read.gradient2, ff.FFGradientTypeListViewRight, ff.rightGradientName}};
+    for (const auto &g : gradients) {
+        if (!g.name)
+            continue;
+        if (!selectGradient(g.list, *g.name))
+            dialogs::error(s.ui.mainWindow, QStringLiteral("Gradient file not found, defaulting to first one"));
+        if (g.list && g.list->currentItem())
+            g.stored = g.list->currentItem()->text();
+    }
+    ff.updateErosionControls();
+
+    s.suppressNoise = false;
+    if (s.ui.mainController)
+        s.ui.mainController->setCurrentIndex(0);
+    generateNoiseMaps(s.terrainCreated, s.previewSize, false);
+    if (s.ui.statusLine)
+        s.ui.statusLine->setText(QStringLiteral("loaded preset: ") + path);
+}
+
+void DzOrovistaPluginAction::savePreset()
+{
+    ProgramState &s = state();
+    FF &ff = statics().finalNode;
+    NoiseSettings settings = readNodeSettings();
+    const bool heightView = ff.FFSetCurrentMapSlider && ff.FFSetCurrentMapSlider->value() == 0;
+    auto listed = [](QListWidget *list, const QString &otherwise) {
+        return list && list->currentItem() ? list->currentItem()->text() : otherwise;
+    };
+    settings.final.leftGradient = heightView ? ff.leftGradientName : listed(ff.FFGradientTypeListViewLeft, ff.leftGradientName);
+    settings.final.rightGradient =
+        heightView ? ff.rightGradientName : listed(ff.FFGradientTypeListViewRight, ff.rightGradientName);
+
+    const QString name = dialogs::text(s.ui.mainWindow, QStringLiteral("Save preset"), QStringLiteral("type a name for you preset:"));
+    if (name.isEmpty())
+        return;
+    // The name becomes a file name: one that would leave the presets folder is refused.
+    if (const QString problem = presets::nameProblem(name); !problem.isEmpty()) {
+        dialogs::error(s.ui.mainWindow, problem);
+        return;
+    }
+    const QString folder = userPresetFolder();
+    presets::saveThumbnail(folder, name, s.workFolder + QStringLiteral("/maps/TFFnoisePreview.jpg"));
+    QString error;
+    if (!presets::save(folder, name, settings, &error)) {
+        dialogs::error(s.ui.mainWindow, error);
+        return;
+    }
+    runLog() << "preset saved\n";
+    buildPresetsLibrary();
+}
