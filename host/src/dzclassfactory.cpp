@@ -37,8 +37,10 @@ private:
 
 QHash<const DzClassFactory *, QList<QPointer<DzFactoryBridge>>> &bridgeRegistry()
 {
-    static QHash<const DzClassFactory *, QList<QPointer<DzFactoryBridge>>> registry;
-    return registry;
+    // Never destroyed: plug-in libraries stay loaded and destroy their factories at process exit,
+    // after this library's own statics may be gone.
+    static auto *registry = new QHash<const DzClassFactory *, QList<QPointer<DzFactoryBridge>>>;
+    return *registry;
 }
 
 } // namespace
