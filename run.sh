@@ -12,8 +12,6 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 echo "No display found: running the headless generator instead of the studio window."
-if [ -x build/bin/orovista ]; then
-  exec build/bin/orovista generate --preset "build/plugins/orovistaData/presets/alpine ridges.opf" --out out "$@"
-fi
-echo "The headless generator is not built yet; it would run:"
-echo "  build/bin/orovista generate --preset <preset.opf> --out out"
+preset="${OROVISTA_PRESET:-$(ls build/plugins/orovistaData/presets/*.opf | head -n 1)}"
+echo "build/bin/orovista generate --preset \"$preset\" --out out $*"
+exec build/bin/orovista generate --preset "$preset" --out out "$@"
