@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <exception>
 #include <mutex>
@@ -54,6 +55,16 @@ QString colourPictureName(int node)
                                         "TD1TurbulenceMap.jpg",
                                         "TD2TurbulenceMap.jpg"};
     return node >= 1 && node <= nodeCount ? QString::fromLatin1(names[node]) : QString();
+}
+
+void replaceNonFinite(NoiseMap &map)
+{
+    for (int y = 0; y < map.GetHeight(); ++y) {
+        float *row = map.GetSlabPtr(y);
+        for (int x = 0; x < map.GetWidth(); ++x)
+            if (!std::isfinite(row[x]))
+                row[x] = std::isnan(row[x]) ? 0.0f : std::copysign(1.0f, row[x]);
+    }
 }
 
 namespace {
@@ -283,6 +294,8 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
                 targets.push_back(&maps[node]);
             }
         buildFused(factory, outputs, targets, n, window, threads, reporter);
+        for (NoiseMap *map : targets)
+            replaceNonFinite(*map);
         finalMap = maps[5];
         reporter.SetStatusText(QStringLiteral("noise maps generated"));
     }
@@ -295,8 +308,11 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
             builder.SetOutput(node);
             builder.SetDestNoiseMap(map);
             builder.Build(node);
+            replaceNonFinite(map);
         }
         runLog() << "noise node " << node << " generated\n";
+        if (!run.writePictures)
+            continue;
 
         QString height, colour;
         switch (node) {

@@ -42,6 +42,7 @@ struct MachineRun {
     bool fullOctaves = false;       ///< every generator at 30 octaves
     Evaluation evaluation = Evaluation::Fused;
     int threads = 0;                ///< 0: one per hardware thread
+    bool writePictures = true;      ///< false: only the maps (benchmarks)
 };
 
 /// Runs the machine once. finalMap receives node 6 (and then erosion, through the observer).
@@ -49,6 +50,11 @@ struct MachineRun {
 void runNoiseMachine(const NoiseSettings &settings, const MachineRun &run, const MachineFolders &folders,
                      noise::utils::NoiseMap &finalMap, noise::utils::ProgressReporter &reporter,
                      MachineObserver &observer);
+
+/// Replaces values no picture, erosion or mesh can use: NaN (a negative value to a fractional
+/// power) becomes 0, +∞ and −∞ (zero to a negative power) become +1 and −1, the ends of the
+/// nominal range.
+void replaceNonFinite(noise::utils::NoiseMap &map);
 
 /// The grey gradient every height picture uses.
 inline const QString greyGradientName = QStringLiteral("black and white.bmp");

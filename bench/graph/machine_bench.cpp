@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+
 namespace {
 
 using namespace orovista;
@@ -18,7 +20,7 @@ NoiseSettings workload(const char *file)
     return s;
 }
 
-void machine(benchmark::State &state, const char *file, Evaluation evaluation)
+void machine(benchmark::State &state, const char *file, Evaluation evaluation, bool pictures = true)
 {
     const NoiseSettings settings = workload(file);
     QTemporaryDir dir;
@@ -27,21 +29,50 @@ void machine(benchmark::State &state, const char *file, Evaluation evaluation)
     run.size = int(state.range(0));
     run.evaluation = evaluation;
     run.threads = int(state.range(1));
+    run.writePictures = pictures;
+    run.fullOctaves = state.range(0) > 512;
     MachineObserver observer;   // no erosion: the machine alone
     noise::utils::NoiseMap finalMap;
     for (auto _ : state)
         runNoiseMachine(settings, run, folders, finalMap, noise::utils::ProgressReporter::Null(), observer);
 }
 
-void Fused(benchmark::State &state) { machine(state, "workload.opf", Evaluation::Fused); }
 void PerNode(benchmark::State &state) { machine(state, "workload.opf", Evaluation::PerNode); }
-void FusedGabor(benchmark::State &state) { machine(state, "workload-gabor.opf", Evaluation::Fused); }
+void Fused(benchmark::State &state) { machine(state, "workload.opf", Evaluation::Fused); }
+void PerNodeMapsOnly(benchmark::State &state) { machine(state, "workload.opf", Evaluation::PerNode, false); }
+void FusedMapsOnly(benchmark::State &state) { machine(state, "workload.opf", Evaluation::Fused, false); }
 void PerNodeGabor(benchmark::State &state) { machine(state, "workload-gabor.opf", Evaluation::PerNode); }
+void FusedGabor(benchmark::State &state) { machine(state, "workload-gabor.opf", Evaluation::Fused); }
 
-// Arguments: map size, threads. Run as pairs so the ratio is measured side by side.
+/// Memory of the largest run: the same maps and pictures at 16384 with generators that cost
+/// nothing, so that only the sizes count. Reports the process's high-water mark.
+void PeakMemory16384(benchmark::State &state)
+{
+    NoiseSettings s;
+    s.final.rightGradient = QStringLiteral("alpine.bmp");   // all nine maps
+    QTemporaryDir dir;
+    MachineFolders folders{dir.path(), QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData/resources/gradients")};
+    MachineRun run;
+    run.size = 16384;
+    run.fullOctaves = true;
+    MachineObserver observer;
+    noise::utils::NoiseMap finalMap;
+    for (auto _ : state)
+        runNoiseMachine(s, run, folders, finalMap, noise::utils::ProgressReporter::Null(), observer);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
+}
+
+// Arguments: map size, threads. The straightforward baseline is PerNode with one thread; each
+// pair runs side by side in one process.
 BENCHMARK(PerNode)->Args({512, 1})->Args({512, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Fused)->Args({512, 1})->Args({512, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(PerNodeGabor)->Args({256, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK(FusedGabor)->Args({256, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(PerNodeMapsOnly)->Args({512, 1})->Args({512, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FusedMapsOnly)->Args({512, 1})->Args({512, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(PerNodeGabor)->Args({512, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(FusedGabor)->Args({512, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(Fused)->Name("FusedFullOctaves")->Args({4096, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(PeakMemory16384)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 }   // namespace

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <map>
 
@@ -222,6 +223,27 @@ TEST_F(Machine, ErosionIsAskedForOnlyWithATypeAndIterations)
     EXPECT_EQ(run().erosions, 0);
 }
 
+TEST_F(Machine, PowersGiveOnlyFiniteHeights)
+{
+    // Zero (a flat INPUT 1) to the negative powers of INPUT 2, and negative values to fractional ones.
+    settings.combiner.type = int(CombinerType::Pow);
+    for (NoiseType first : {NoiseType::Flat, NoiseType::Perlin}) {
+        settings.input[0].type = int(first);
+        for (Evaluation e : {Evaluation::Fused, Evaluation::PerNode}) {
+            const Recorder r = run(32, e);
+            int replaced = 0;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x) {
+                    const float v = finalMap.GetValue(x, y);
+                    ASSERT_TRUE(std::isfinite(v));
+                    replaced += v == 0.0f || std::abs(v) == 1.0f;
+                }
+            EXPECT_GT(replaced, 0);
+            EXPECT_TRUE(sameBits(r.maps.at(5), finalMap));
+        }
+    }
+}
+
 TEST_F(Machine, ThePlaneWindowAndTheSizeAreHonoured)
 {
     settings.final.startX = -3;
@@ -265,6 +287,9 @@ TEST_F(Graph, DeformersReshapeTheirInput)
     settings.deformer[0].clampLow = 5;
     settings.deformer[0].clampHigh = 5;
     EXPECT_DOUBLE_EQ(value(3, x, z), 5.0) << "an empty range is that one value";
+    settings.deformer[0].clampLow = 0;
+    settings.deformer[0].clampHigh = -100;
+    EXPECT_DOUBLE_EQ(value(3, x, z), std::min(source, 0.0)) << "bounds given the wrong way round are put in order";
 
     settings.deformer[0].type = int(DeformerType::ScaleBias);
     EXPECT_DOUBLE_EQ(value(3, x, z), source) << "scale 1.0, bias 0.0";
