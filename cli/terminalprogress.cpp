@@ -1,5 +1,8 @@
 #include "cli/terminalprogress.h"
 
+#include <QRegularExpression>
+
+#include <algorithm>
 #include <unistd.h>
 
 namespace orovista::cli {
@@ -19,7 +22,16 @@ void TerminalProgress::SetStage(int stage, int stages, const QString &text)
 
 void TerminalProgress::SetStatusText(const QString &text)
 {
-    show(m_stage.isEmpty() ? text : m_stage + QStringLiteral(": ") + text);
+    QString line = m_stage.isEmpty() ? text : m_stage + QStringLiteral(": ") + text;
+    // On a terminal the noise steps ("node: 4/9") also fill a bar.
+    static const QRegularExpression step(QStringLiteral("node: (\\d+)/9"));
+    if (const QRegularExpressionMatch m = step.match(text); m_terminal && m.hasMatch()) {
+        const int done = std::clamp(m.captured(1).toInt(), 0, 9);
+        const int width = 27;
+        line = m_stage + QStringLiteral(" [") + QString(done * width / 9, QLatin1Char('#')) +
+               QString(width - done * width / 9, QLatin1Char('.')) + QStringLiteral("] ") + text;
+    }
+    show(line);
 }
 
 void TerminalProgress::show(const QString &line)

@@ -68,6 +68,7 @@ TEST_F(Terraform, BuildsBothMeshesAndOpensPopulate)
     EXPECT_EQ(s.ui.glTerrain->terrainTexturePath, maps("TFFnoisePreview.jpg"));
     EXPECT_EQ(QImage(maps("HFFnoisePreview.jpg")).size(), QSize(512, 512)) << "the terrain comes from a 512 map";
     EXPECT_TRUE(logText().contains("building terrain arrays"));
+    EXPECT_NE(s.vertexBuffers[0], 0u) << "the mesh went into the vertex buffer";
     // The mesh spans the elevation range of the final node (0 … 15).
     float lo = 1e9f, hi = -1e9f;
     for (std::size_t i = 1; i < s.fullMesh.vertices.size(); i += 3) {
