@@ -124,10 +124,10 @@ nm::Module &clamp(ModuleGraph &graph, const nm::Module &source, int low, int hig
     return m;
 }
 
-template <class M>
-M &over(ModuleGraph &graph, const nm::Module &source)
+template <class M, class... Args>
+M &over(ModuleGraph &graph, const nm::Module &source, Args &&...args)
 {
-    auto &m = graph.Add<M>();
+    auto &m = graph.Add<M>(std::forward<Args>(args)...);
     m.SetSourceModule(0, source);
     return m;
 }
@@ -218,7 +218,7 @@ const nm::Module &combiner(ModuleGraph &graph, const CombinerSettings &c, const 
     }
 }
 
-const nm::Module &turbulence(ModuleGraph &graph, const FinalSettings &f, const nm::Module &source)
+nm::Turbulence &turbulence(ModuleGraph &graph, const FinalSettings &f, const nm::Module &source)
 {
     auto &m = over<nm::Turbulence>(graph, source);
     m.SetFrequency(f.turbulenceFrequency * 0.01);
@@ -228,6 +228,64 @@ const nm::Module &turbulence(ModuleGraph &graph, const FinalSettings &f, const n
     return m;
 }
 
+/// Passes its source's value through and remembers the point it was asked for: placed under a
+/// turbulence module, it learns where that module displaced the plane to.
+class PointRecorder : public nm::Module {
+public:
+    PointRecorder() : Module(1) {}
+    int GetSourceModuleCount() const override { return 1; }
+    double GetValue(double x, double y, double z) const override
+    {
+        m_x = x;
+        m_y = y;
+        m_z = z;
+        return m_pSourceModule[0]->GetValue(x, y, z);
+    }
+    mutable double m_x = 0.0, m_y = 0.0, m_z = 0.0;
+};
+
+/// A turbulence module's output that also remembers the (undisplaced) point it was asked for.
+class TurbulenceOutput : public nm::Module {
+public:
+    TurbulenceOutput() : Module(1) {}
+    int GetSourceModuleCount() const override { return 1; }
+    double GetValue(double x, double y, double z) const override
+    {
+        m_valid = true;
+        m_x = x;
+        m_y = y;
+        m_z = z;
+        return m_pSourceModule[0]->GetValue(x, y, z);
+    }
+    bool askedFor(double x, double y, double z) const { return m_valid && x == m_x && y == m_y && z == m_z; }
+
+private:
+    mutable bool m_valid = false;
+    mutable double m_x = 0.0, m_y = 0.0, m_z = 0.0;
+};
+
+/// Turbulence over a second source with the displacement of a first turbulence module of the same
+/// settings: the source sampled where that module displaced the same point to, computing the
+/// displacement only when the first output has not just been asked for this point.
+class TwinTurbulence : public nm::Module {
+public:
+    TwinTurbulence(const TurbulenceOutput &first, const PointRecorder &displaced)
+        : Module(1), m_first(first), m_displaced(displaced)
+    {
+    }
+    int GetSourceModuleCount() const override { return 1; }
+    double GetValue(double x, double y, double z) const override
+    {
+        if (!m_first.askedFor(x, y, z))
+            m_first.GetValue(x, y, z);
+        return m_pSourceModule[0]->GetValue(m_displaced.m_x, m_displaced.m_y, m_displaced.m_z);
+    }
+
+private:
+    const TurbulenceOutput &m_first;
+    const PointRecorder &m_displaced;
+};
+
 }   // namespace
 
 int gaborImpulsesPerKernel(int persistence)
@@ -235,7 +293,7 @@ int gaborImpulsesPerKernel(int persistence)
     return 4 << std::clamp(persistence - 1, 0, 9);
 }
 
-std::unique_ptr<ModuleGraph> buildNoiseGraph(const NoiseSettings &s, bool fullOctaves)
+std::unique_ptr<ModuleGraph> buildNoiseGraph(const NoiseSettings &s, bool fullOctaves, Turbulence turbulenceMode)
 {
     auto graph = std::make_unique<ModuleGraph>();
     ModuleGraph &g = *graph;
@@ -252,14 +310,22 @@ std::unique_ptr<ModuleGraph> buildNoiseGraph(const NoiseSettings &s, bool fullOc
     g.SetOutput(5, combined);
     g.SetOutput(6, combined);
     g.SetOutput(7, control);
-    g.SetOutput(8, turbulence(g, s.final, deformer1));
-    g.SetOutput(9, turbulence(g, s.final, deformer2));
+    if (turbulenceMode == Turbulence::Separate) {
+        g.SetOutput(8, turbulence(g, s.final, deformer1));
+        g.SetOutput(9, turbulence(g, s.final, deformer2));
+    } else {
+        auto &displaced = over<PointRecorder>(g, deformer1);
+        auto &first = over<TurbulenceOutput>(g, turbulence(g, s.final, displaced));
+        g.SetOutput(8, first);
+        g.SetOutput(9, over<TwinTurbulence>(g, deformer2, first, displaced));
+    }
     return graph;
 }
 
-noise::utils::ModuleGraphFactory noiseGraphFactory(const NoiseSettings &settings, bool fullOctaves)
+noise::utils::ModuleGraphFactory noiseGraphFactory(const NoiseSettings &settings, bool fullOctaves,
+                                                   Turbulence turbulence)
 {
-    return [settings, fullOctaves] { return buildNoiseGraph(settings, fullOctaves); };
+    return [settings, fullOctaves, turbulence] { return buildNoiseGraph(settings, fullOctaves, turbulence); };
 }
 
 const std::vector<std::pair<double, double>> &curveProfile(int profile)

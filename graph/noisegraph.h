@@ -18,11 +18,19 @@ namespace orovista {
 
 inline constexpr int nodeCount = 9;
 
+/// How the two turbulence outputs are made. Both displace the plane with the same settings, so
+/// Shared computes the displacement once per point (at output 8) and output 9 samples its deformer
+/// at that same displaced point; the values are the same bits as Separate, where each output is a
+/// turbulence module of its own. Shared pays off when 8 and 9 are sampled at each point in turn.
+enum class Turbulence { Separate, Shared };
+
 /// Builds the graph. fullOctaves raises every octave count to 30.
-std::unique_ptr<noise::utils::ModuleGraph> buildNoiseGraph(const NoiseSettings &settings, bool fullOctaves);
+std::unique_ptr<noise::utils::ModuleGraph> buildNoiseGraph(const NoiseSettings &settings, bool fullOctaves,
+                                                           Turbulence turbulence = Turbulence::Separate);
 
 /// A factory for the parallel builders: every call builds an identical graph.
-noise::utils::ModuleGraphFactory noiseGraphFactory(const NoiseSettings &settings, bool fullOctaves);
+noise::utils::ModuleGraphFactory noiseGraphFactory(const NoiseSettings &settings, bool fullOctaves,
+                                                   Turbulence turbulence = Turbulence::Separate);
 
 /// Gabor convolution impulses per kernel for a persistence slider value: 4 × 2^(value − 1).
 int gaborImpulsesPerKernel(int persistence);

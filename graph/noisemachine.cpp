@@ -269,7 +269,8 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
                         double(f.startY + f.noiseSize)};
     const bool composite = f.leftGradient != f.rightGradient;
     const int threads = run.threads > 0 ? run.threads : noise::utils::ParallelNoiseMapBuilderPlane::DefaultThreadCount();
-    const auto factory = noiseGraphFactory(s, run.fullOctaves);
+    const auto factory = noiseGraphFactory(
+        s, run.fullOctaves, run.evaluation == Evaluation::Fused ? Turbulence::Shared : Turbulence::Separate);
 
     NoiseMap maps[nodeCount + 1];
     auto mapOf = [&](int node) -> NoiseMap & { return node == 6 ? finalMap : maps[node]; };
