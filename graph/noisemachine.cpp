@@ -272,8 +272,11 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
     const auto factory = noiseGraphFactory(
         s, run.fullOctaves, run.evaluation == Evaluation::Fused ? Turbulence::Shared : Turbulence::Separate);
 
+    // Node 6 samples the same module as node 5: the fused pass writes node 5 straight into the
+    // final map. Every other map is released once its pictures are written.
+    const bool fused = run.evaluation == Evaluation::Fused;
     NoiseMap maps[nodeCount + 1];
-    auto mapOf = [&](int node) -> NoiseMap & { return node == 6 ? finalMap : maps[node]; };
+    auto mapOf = [&](int node) -> NoiseMap & { return node == 6 || (node == 5 && fused) ? finalMap : maps[node]; };
 
     std::vector<int> nodes = {1, 2, 3, 4, 5, 6};
     if (composite)
@@ -286,63 +289,68 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
     builder.SetBounds(window.lowerX, window.upperX, window.lowerZ, window.upperZ);
     builder.SetProgressReporter(&reporter);
 
-    if (run.evaluation == Evaluation::Fused) {
+    if (fused) {
         std::vector<int> outputs;
         std::vector<NoiseMap *> targets;
         for (int node : nodes)
-            if (node != 6) {   // node 6 samples the same module as node 5
+            if (node != 6) {
                 outputs.push_back(node);
-                targets.push_back(&maps[node]);
+                targets.push_back(&mapOf(node));
             }
         buildFused(factory, outputs, targets, n, window, threads, reporter);
         for (NoiseMap *map : targets)
             replaceNonFinite(*map);
-        finalMap = maps[5];
         reporter.SetStatusText(QStringLiteral("noise maps generated"));
     }
 
-    Pictures pictures(s, folders, observer);
-    noise::utils::Image blendParts[3];   // control, left and right turbulence pictures
-    for (int node : nodes) {
-        NoiseMap &map = mapOf(node);
-        if (run.evaluation == Evaluation::PerNode) {
-            builder.SetOutput(node);
-            builder.SetDestNoiseMap(map);
-            builder.Build(node);
-            replaceNonFinite(map);
+    {   // the pictures and their images are gone before erosion needs its grids
+        Pictures pictures(s, folders, observer);
+        noise::utils::Image blendParts[3];   // control, left and right turbulence pictures
+        for (int node : nodes) {
+            NoiseMap &map = mapOf(node);
+            if (!fused) {
+                builder.SetOutput(node);
+                builder.SetDestNoiseMap(map);
+                builder.Build(node);
+                replaceNonFinite(map);
+            }
+            runLog() << "noise node " << node << " generated\n";
+            QString height, colour;
+            if (run.writePictures) {
+                switch (node) {
+                case 1: case 2: case 3: case 4: {
+                    const QString &gradient = node % 2 ? f.leftGradient : f.rightGradient;
+                    height = pictures.grey(map, node, true);
+                    colour = pictures.colour(map, colourPictureName(node), gradient);
+                    break;
+                }
+                case 5:
+                    height = pictures.grey(map, node, false);
+                    break;
+                case 6:
+                    height = pictures.grey(map, node, true);
+                    if (!composite)
+                        colour = pictures.colour(map, colourPictureName(6), f.leftGradient);
+                    break;
+                case 7:
+                    height = pictures.plainGrey(map, node);
+                    blendParts[0] = pictures.image();
+                    break;
+                case 8: case 9:
+                    colour = pictures.colour(map, colourPictureName(node), node == 8 ? f.leftGradient : f.rightGradient);
+                    blendParts[node - 7] = pictures.image();
+                    if (node == 9) {
+                        pictures.write(blendComposite(blendParts[0], blendParts[1], blendParts[2]), colourPictureName(6));
+                        for (noise::utils::Image &part : blendParts)
+                            part.SetSize(0, 0);
+                    }
+                    break;
+                }
+            }
+            observer.nodeDone(node, map, height, colour);
+            if (&map != &finalMap)
+                map.SetSize(0, 0);
         }
-        runLog() << "noise node " << node << " generated\n";
-        if (!run.writePictures)
-            continue;
-
-        QString height, colour;
-        switch (node) {
-        case 1: case 2: case 3: case 4: {
-            const QString &gradient = node % 2 ? f.leftGradient : f.rightGradient;
-            height = pictures.grey(map, node, true);
-            colour = pictures.colour(map, colourPictureName(node), gradient);
-            break;
-        }
-        case 5:
-            height = pictures.grey(map, node, false);
-            break;
-        case 6:
-            height = pictures.grey(map, node, true);
-            if (!composite)
-                colour = pictures.colour(map, colourPictureName(6), f.leftGradient);
-            break;
-        case 7:
-            height = pictures.plainGrey(map, node);
-            blendParts[0] = pictures.image();
-            break;
-        case 8: case 9:
-            colour = pictures.colour(map, colourPictureName(node), node == 8 ? f.leftGradient : f.rightGradient);
-            blendParts[node - 7] = pictures.image();
-            if (node == 9)
-                pictures.write(blendComposite(blendParts[0], blendParts[1], blendParts[2]), colourPictureName(6));
-            break;
-        }
-        observer.nodeDone(node, map, height, colour);
     }
 
     if (f.erosionIterations > 0 && f.erosion() != ErosionType::None)
