@@ -228,26 +228,11 @@ nm::Turbulence &turbulence(ModuleGraph &graph, const FinalSettings &f, const nm:
     return m;
 }
 
-/// Passes its source's value through and remembers the point it was asked for: placed under a
-/// turbulence module, it learns where that module displaced the plane to.
+/// Passes its source's value through and remembers the point it was asked for. Under a turbulence
+/// module it learns where that module displaced the plane to; over one, which point it displaced.
 class PointRecorder : public nm::Module {
 public:
     PointRecorder() : Module(1) {}
-    int GetSourceModuleCount() const override { return 1; }
-    double GetValue(double x, double y, double z) const override
-    {
-        m_x = x;
-        m_y = y;
-        m_z = z;
-        return m_pSourceModule[0]->GetValue(x, y, z);
-    }
-    mutable double m_x = 0.0, m_y = 0.0, m_z = 0.0;
-};
-
-/// A turbulence module's output that also remembers the (undisplaced) point it was asked for.
-class TurbulenceOutput : public nm::Module {
-public:
-    TurbulenceOutput() : Module(1) {}
     int GetSourceModuleCount() const override { return 1; }
     double GetValue(double x, double y, double z) const override
     {
@@ -259,17 +244,16 @@ public:
     }
     bool askedFor(double x, double y, double z) const { return m_valid && x == m_x && y == m_y && z == m_z; }
 
-private:
     mutable bool m_valid = false;
     mutable double m_x = 0.0, m_y = 0.0, m_z = 0.0;
 };
 
 /// Turbulence over a second source with the displacement of a first turbulence module of the same
-/// settings: the source sampled where that module displaced the same point to, computing the
-/// displacement only when the first output has not just been asked for this point.
+/// settings: the source sampled where that module displaced the same point to. The displacement
+/// is computed again only when the first output has not just been asked for this point.
 class TwinTurbulence : public nm::Module {
 public:
-    TwinTurbulence(const TurbulenceOutput &first, const PointRecorder &displaced)
+    TwinTurbulence(const PointRecorder &first, const PointRecorder &displaced)
         : Module(1), m_first(first), m_displaced(displaced)
     {
     }
@@ -282,7 +266,7 @@ public:
     }
 
 private:
-    const TurbulenceOutput &m_first;
+    const PointRecorder &m_first;
     const PointRecorder &m_displaced;
 };
 
@@ -315,7 +299,7 @@ std::unique_ptr<ModuleGraph> buildNoiseGraph(const NoiseSettings &s, bool fullOc
         g.SetOutput(9, turbulence(g, s.final, deformer2));
     } else {
         auto &displaced = over<PointRecorder>(g, deformer1);
-        auto &first = over<TurbulenceOutput>(g, turbulence(g, s.final, displaced));
+        auto &first = over<PointRecorder>(g, turbulence(g, s.final, displaced));
         g.SetOutput(8, first);
         g.SetOutput(9, over<TwinTurbulence>(g, deformer2, first, displaced));
     }
