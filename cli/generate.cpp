@@ -239,6 +239,8 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
             if (!copyWhole(normal.path, out.filePath(finalNormalMapName(o.name)), &error))
                 return error;
         }
+    } catch (const noise::ExceptionOutOfMemory &) {
+        return QStringLiteral("not enough memory for these sizes");
     } catch (const noise::Exception &) {
         return QStringLiteral("the preset's noise settings could not be computed");
     } catch (const std::bad_alloc &) {

@@ -131,8 +131,12 @@ void DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
         showPicture(o.finalNode.FFPreviewLabel, s.workFolder + QStringLiteral("/maps/") +
                                                     (settings.final.mapStyle == 0 ? QStringLiteral("HFFnoisePreview.jpg")
                                                                                   : QStringLiteral("TFFnoisePreview.jpg")));
+    } catch (const noise::ExceptionOutOfMemory &) {
+        progress.SetStatusText(QStringLiteral("not enough memory for noise maps of %1 × %1").arg(n));
     } catch (const noise::Exception &) {
         progress.SetStatusText(QStringLiteral("the noise settings could not be computed"));
+    } catch (const std::bad_alloc &) {
+        progress.SetStatusText(QStringLiteral("not enough memory for noise maps of %1 × %1").arg(n));
     }
     progress.Hide();
 }
