@@ -5,6 +5,7 @@
 #include <QSaveFile>
 
 #include <charconv>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -59,12 +60,10 @@ private:
     std::vector<std::string> m_texts;
 };
 
-}   // namespace
-
-void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
+void appendVertices(const TerrainArrays &mesh, std::string &out)
 {
     const int n = mesh.gridSize;
-    out.reserve(out.size() + std::size_t(mesh.vertexCount()) * 96);
+    out.reserve(out.size() + std::size_t(mesh.vertexCount()) * 40);
     RepeatedNumbers xs(n), zs(n);
     for (int r = 0; r < n; ++r)
         for (int c = 0; c < n; ++c) {
@@ -77,7 +76,13 @@ void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
             zs.append(out, r, v[2]);
             out += '\n';
         }
+}
+
+void appendTexCoords(const TerrainArrays &mesh, std::string &out)
+{
+    const int n = mesh.gridSize;
     const int last = n - 1;
+    out.reserve(out.size() + std::size_t(mesh.vertexCount()) * 24);
     RepeatedNumbers us(n), vs(n);
     for (int r = 0; r < n; ++r)
         for (int c = 0; c < n; ++c) {
@@ -87,6 +92,13 @@ void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
             vs.append(out, r, 1.0 - double(r) / last);
             out += '\n';
         }
+}
+
+void appendFaces(const TerrainArrays &mesh, std::string &out)
+{
+    const int n = mesh.gridSize;
+    const int last = n - 1;
+    out.reserve(out.size() + std::size_t(mesh.vertexCount()) * 48);
     for (int r = 0; r < last; ++r)
         for (int c = 0; c < last; ++c) {
             const long long a = (long long)r * n + c + 1;
@@ -99,18 +111,34 @@ void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
         }
 }
 
+}   // namespace
+
+void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
+{
+    appendVertices(mesh, out);
+    appendTexCoords(mesh, out);
+    appendFaces(mesh, out);
+}
+
 bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error)
 {
+    // The face lines are made on a second thread while this one makes the others.
+    auto faces = std::async(std::launch::async, [&mesh] {
+        std::string text;
+        appendFaces(mesh, text);
+        return text;
+    });
     std::string text;
-    appendTerrainObj(mesh, text);
+    appendVertices(mesh, text);
+    appendTexCoords(mesh, text);
+    const std::string faceText = faces.get();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), qint64(text.size())) != qint64(text.size()) ||
-        !file.commit()) {
-        if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    const bool written = file.open(QIODevice::WriteOnly) &&
+                         file.write(text.data(), qint64(text.size())) == qint64(text.size()) &&
+                         file.write(faceText.data(), qint64(faceText.size())) == qint64(faceText.size()) && file.commit();
+    if (!written && error)
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    return written;
 }
 
 }   // namespace orovista
