@@ -23,6 +23,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
+#include <utility>
+
 #include <libnoise/exception.h>
 
 using namespace orovista;
@@ -76,19 +78,16 @@ void DzOrovistaPluginAction::generateNoiseMaps(bool terrainCreated, int size, bo
     // A request that arrives through the event processing of a run in progress is not started
     // inside it: the latest such request runs once the current run is over.
     if (s.noiseRunning) {
-        s.noiseRunPending = true;
-        s.pendingRunTerrainCreated = terrainCreated;
-        s.pendingRunSize = size;
-        s.pendingRunFullOctaves = fullOctaves;
+        s.pendingNoiseRun = ProgramState::NoiseRunRequest{terrainCreated, size, fullOctaves};
         return;
     }
     s.noiseRunning = true;
     runNoiseMachine(terrainCreated, size, fullOctaves);
-    while (s.noiseRunPending && !s.suppressNoise) {
-        s.noiseRunPending = false;
-        runNoiseMachine(s.pendingRunTerrainCreated, s.pendingRunSize, s.pendingRunFullOctaves);
+    while (s.pendingNoiseRun && !s.suppressNoise) {
+        const ProgramState::NoiseRunRequest next = *std::exchange(s.pendingNoiseRun, std::nullopt);
+        runNoiseMachine(next.terrainCreated, next.size, next.fullOctaves);
     }
-    s.noiseRunPending = false;
+    s.pendingNoiseRun.reset();
     s.noiseRunning = false;
 }
 
@@ -114,9 +113,7 @@ void DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
             d->D1ClampUpperSpinBox->setValue(100);
         }
     }
-    NoiseSettings settings = readNodeSettings();
-    settings.final.leftGradient = o.finalNode.leftGradientName;
-    settings.final.rightGradient = o.finalNode.rightGradientName;
+    const NoiseSettings settings = readNodeSettings();
 
     MachineRun run;
     run.size = n;

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class DzContentMgr;
 class GLTerrain;
@@ -84,10 +85,13 @@ struct ProgramState {
     int glMode = TerrainMode;
     int previewSize = 256;          ///< resolution of ordinary noise-machine runs
     bool noiseRunning = false;      ///< a noise-machine run is in progress
-    bool noiseRunPending = false;   ///< a run was asked for during it: run once more afterwards
-    int pendingRunSize = 256;
-    bool pendingRunTerrainCreated = false;
-    bool pendingRunFullOctaves = false;
+    /// A run asked for during a run, to make once that one is over (the latest request wins).
+    struct NoiseRunRequest {
+        bool terrainCreated;
+        int size;
+        bool fullOctaves;
+    };
+    std::optional<NoiseRunRequest> pendingNoiseRun;
     int terrainSize = 100;          ///< scene units of the current terrain
     bool greyscaleMapMode = true;
     bool terrainPresent = false;    ///< a terrain (generated or imported) is in the viewport

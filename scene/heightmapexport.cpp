@@ -1,6 +1,7 @@
 #include "scene/heightmapexport.h"
 
 #include "noise/noisemap.h"
+#include "terrain/terrainarrays.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -35,13 +36,13 @@ ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high
             minimum = std::min(minimum, v);
             maximum = std::max(maximum, v);
         }
-    // The same arithmetic as the terrain mesh, so the values equal the mesh's heights.
-    const float scale = maximum != minimum ? float(high - low) / (maximum - minimum) : 0.0f;
+    // The terrain mesh's own rule, so the values equal the mesh's heights.
+    const ElevationScale elevation = elevationScale(minimum, maximum, low, high);
     grid.size = n;
     grid.metres.resize(std::size_t(n) * n);
     for (int r = 0; r < n; ++r)
         for (int c = 0; c < n; ++c)
-            grid.metres[std::size_t(r) * n + c] = (map.GetValue(c, n - 1 - r) - minimum) * scale + float(low);
+            grid.metres[std::size_t(r) * n + c] = elevation.metres(map.GetValue(c, n - 1 - r));
     const auto [lo, hi] = std::minmax_element(grid.metres.begin(), grid.metres.end());
     grid.lowest = *lo;
     grid.highest = *hi;

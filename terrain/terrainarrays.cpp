@@ -37,6 +37,19 @@ QImage loadColourPicture(const QString &path)
 
 /// Builds an n × n mesh sampling every step-th height and colour into @a a, reusing its buffers
 /// when they already have the right sizes (every element is overwritten).
+}   // namespace
+
+ElevationScale elevationScale(float minimum, float maximum, int low, int high)
+{
+    ElevationScale e;
+    e.minimum = minimum;
+    e.scale = maximum != minimum ? float(high - low) / (maximum - minimum) : 0.0f;
+    e.low = float(low);
+    return e;
+}
+
+namespace {
+
 void buildMesh(const TerrainSource &source, int n, int step, TerrainArrays &a)
 {
     if (source.heightMap == nullptr || source.terrainSize <= 0) {
@@ -83,9 +96,8 @@ void buildMesh(const TerrainSource &source, int n, int step, TerrainArrays &a)
                 maximum = h;
         }
     }
-    a.heightScale = maximum != minimum ? float(source.elevationHigh - source.elevationLow) / (maximum - minimum) : 0.0f;
-
-    const float low = float(source.elevationLow);
+    const ElevationScale elevation = elevationScale(minimum, maximum, source.elevationLow, source.elevationHigh);
+    a.heightScale = elevation.scale;
     const double centre = (n - 1) * 0.5;
     const double spacing = a.spacing;
     const float last = float(n - 1);
@@ -99,7 +111,7 @@ void buildMesh(const TerrainSource &source, int n, int step, TerrainArrays &a)
             const std::size_t i = std::size_t(r) * std::size_t(n) + std::size_t(c);
             float *vertex = a.vertices.data() + 3 * i;
             vertex[0] = float((c - centre) * spacing);
-            vertex[1] = (vertex[1] - minimum) * a.heightScale + low;
+            vertex[1] = elevation.metres(vertex[1]);
             vertex[2] = z;
 
             float *colour = a.colors.data() + 3 * i;

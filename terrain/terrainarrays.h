@@ -37,6 +37,16 @@ struct TerrainArrays {
 };
 
 /// Byte offsets of the arrays in the viewport's vertex buffer (whiteColors is not copied).
+/// How height-map values become elevations in metres: the lowest value lies at the low elevation,
+/// the highest at the high one (a flat map lies at the low one).
+struct ElevationScale {
+    float minimum = 0.0f;
+    float scale = 0.0f;
+    float low = 0.0f;
+    float metres(float value) const { return (value - minimum) * scale + low; }
+};
+ElevationScale elevationScale(float minimum, float maximum, int low, int high);
+
 struct VertexBufferLayout {
     long long vertices = 0;    ///< 0
     long long normals = 0;     ///< 12·N²
