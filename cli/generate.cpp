@@ -8,11 +8,11 @@
 #include "terrain/erosion.h"
 #include "terrain/normalmap.h"
 #include "terrain/terrainarrays.h"
+#include "noise/outputfiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <libnoise/exception.h>
@@ -81,9 +81,13 @@ public:
         if (m_output.warning)
             m_output.warning(text);
     }
-    void erode(NoiseMap &map) override
+    void erode(NoiseMap &map, const QString &greyPicture) override
     {
-        erodeHeightMap(map, ErosionRequest::fromSettings(m_settings, false, m_maps), m_output.progress);
+        ErosionRequest request = ErosionRequest::fromSettings(m_settings, false, m_maps);
+        request.picturePath = greyPicture;
+        const ErosionResult result = erodeHeightMap(map, request, m_output.progress);
+        if (!result.writeError.isEmpty())
+            throw files::WriteError(result.writeError);
     }
 
 private:
@@ -92,19 +96,18 @@ private:
     QString m_maps;
 };
 
-bool copyWhole(const QString &from, const QString &to, QString *error)
+/// Stages a copy of a finished picture among the run's outputs.
+void copyWhole(const QString &from, const QString &to, files::Batch &outputs)
 {
+    if (const QString problem = files::inputProblem(from); !problem.isEmpty())
+        throw files::WriteError(QStringLiteral("cannot read %1: %2").arg(from, problem));
     QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1").arg(from);
-        return false;
-    }
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly) || target.write(source.readAll()) != source.size() || !target.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(to, target.errorString());
-        return false;
-    }
-    return true;
+    if (!source.open(QIODevice::ReadOnly))
+        throw files::WriteError(QStringLiteral("cannot read %1: %2").arg(from, source.errorString()));
+    const QByteArray content = source.readAll();
+    if (content.size() != source.size())
+        throw files::WriteError(QStringLiteral("cannot read %1: %2").arg(from, source.errorString()));
+    outputs.write(to, {content});
 }
 
 QString chooseGradient(const QString &wanted, const QStringList &available, const GenerateOutput &output)
@@ -179,6 +182,9 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
         run.fullOctaves = fullOctaves;
         runNoiseMachine(settings, run, folders, finalMap, progress, observer);
     };
+    // Everything the run makes is staged and put in place only at its end: a run that fails
+    // half-way leaves the previous run's outputs as they were, never a mix.
+    files::Batch outputs;
     QString error;
     auto writeHeightmaps = [&]() -> bool {
         const ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
@@ -187,15 +193,15 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
             const QString file = o.name + QStringLiteral("_height.") +
                                  (format == QLatin1String("png16") ? QStringLiteral("png") : format);
             const QString path = out.filePath(file);
-            const bool ok = format == QLatin1String("png16") ? writeHeightmapPng16(grid, path, &error)
-                            : format == QLatin1String("r16") ? writeHeightmapRaw16(grid, path, &error)
-                                                             : writeHeightmapExr(grid, path, &error);
+            const bool ok = format == QLatin1String("png16") ? writeHeightmapPng16(grid, path, &error, &outputs)
+                            : format == QLatin1String("r16") ? writeHeightmapRaw16(grid, path, &error, &outputs)
+                                                             : writeHeightmapExr(grid, path, &error, &outputs);
             if (!ok)
                 return false;
             files << file;
         }
         return writeHeightmapSidecar(grid, o.terrainSize, files, out.filePath(o.name + QStringLiteral("_height.json")),
-                                     &error);
+                                     &error, &outputs);
     };
 
     try {
@@ -208,7 +214,8 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
         source.elevationHigh = o.elevationHigh;
         source.colourPicturePath = maps + QStringLiteral("/TFFnoisePreview.jpg");
         progress.SetStatusText(QStringLiteral("writing %1.obj").arg(o.name));
-        if (!writeTerrainObj(buildTerrainArrays(source), out.filePath(o.name + QStringLiteral(".obj")), &error))
+        if (!writeTerrainObj(buildTerrainArrays(source), out.filePath(o.name + QStringLiteral(".obj")), &error,
+                             &outputs))
             return error;
         if (!o.heightmapFormats.isEmpty()) {
             if (o.heightmapSize != 512) {
@@ -221,8 +228,7 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
 
         stage(QStringLiteral("texture %1 × %1").arg(o.textureSize));
         runMachine(o.textureSize, true);
-        if (!copyWhole(maps + QStringLiteral("/TFFnoisePreview.jpg"), out.filePath(o.name + QStringLiteral(".jpg")), &error))
-            return error;
+        copyWhole(maps + QStringLiteral("/TFFnoisePreview.jpg"), out.filePath(o.name + QStringLiteral(".jpg")), outputs);
 
         if (o.normalMapSize > 0) {
             stage(QStringLiteral("normal map %1 × %1").arg(o.normalMapSize));
@@ -236,9 +242,14 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
             const NormalMapOutput normal = renderNormalMapFile(finalMap, plan, o.bumpSlider, maps, o.name);
             if (!normal.written)
                 return normal.error;
-            if (!copyWhole(normal.path, out.filePath(finalNormalMapName(o.name)), &error))
-                return error;
+            copyWhole(normal.path, out.filePath(finalNormalMapName(o.name)), outputs);
         }
+        progress.SetStatusText(QStringLiteral("putting the files in place"));
+        outputs.commit();
+    } catch (const files::WriteError &failure) {
+        return failure.message();
+    } catch (const noise::utils::Cancelled &) {
+        return QStringLiteral("stopped");
     } catch (const noise::ExceptionOutOfMemory &) {
         return QStringLiteral("not enough memory for these sizes");
     } catch (const noise::Exception &) {

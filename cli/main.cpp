@@ -3,13 +3,19 @@
 //   orovista presets
 #include "cli/generate.h"
 #include "cli/terminalprogress.h"
+#include "noise/outputfiles.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
+#include <thread>
+
+#include <pthread.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,10 +53,34 @@ int runPresets(const QString &resources)
     return 0;
 }
 
+/// Ctrl+C or a kill while a run writes: the half-written files are removed before the
+/// process ends, so what is left under the output names is the previous run's, whole.
+/// The signals are blocked in every thread and taken by one watcher that may lock and
+/// remove files, which a signal handler may not.
+void watchForStopSignals()
+{
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+    std::thread([stops] {
+        int signalNumber = 0;
+        if (sigwait(&stops, &signalNumber) != 0)
+            return;
+        orovista::files::removeAllTemporaries();
+        if (signalNumber == SIGINT)
+            std::fputs("\norovista: stopped\n", stderr);
+        _exit(128 + signalNumber);
+    }).detach();
+}
+
 }   // namespace
 
 int main(int argc, char **argv)
 {
+    watchForStopSignals();   // before any thread starts, so that all inherit the mask
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orovista"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.1.0.1"));

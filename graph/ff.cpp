@@ -447,6 +447,7 @@ void FF::setRefreshButton(int)
 
 void FF::setRefreshButton()
 {
+    nodeControlChanged();
     dirty = true;
     if (FFReGenerateNoise)
         FFReGenerateNoise->show();
@@ -490,6 +491,7 @@ void FF::setTerrainSize(int exponent)
 {
     if (!FFTerrainSizeLineEdit)
         return;
+    nodeControlChanged();
     FFTerrainSizeLineEdit->setText(QString::number(std::pow(10.0, exponent), 'g', 6));
     const int upper = terrainSize() / 10;
     FFTerrainElevationUpSpinBox->setValue(upper == 0 ? 1 : upper);

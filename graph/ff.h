@@ -104,6 +104,8 @@ public slots:
     void setElevationDial();
     void setTerrainSize(int exponent);
     void setCurrentMapStyles(int style);
+    /// Shows every node's picture as it is on disc now (grey maps, or textures).
+    void showNodePictures(bool texture);
 
 private:
     void buildFinalPage(QWidget *page);
@@ -118,7 +120,6 @@ private:
     /// missing grey gradient when asked.
     void showMapStyle(int style, bool reportMissingGrey);
     void showLightState(bool on);
-    void showNodePictures(bool texture);
 
     QPointer<QTabWidget> m_panel;
 };

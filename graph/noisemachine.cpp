@@ -2,16 +2,18 @@
 
 #include "graph/noisegraph.h"
 #include "noise/image.h"
+#include "noise/outputfiles.h"
 #include "noise/parallelbuilder.h"
 #include "noise/rendererimage.h"
 #include "noise/writerjpeg.h"
 #include "plugin/runlog.h"
 
-#include <QFileInfo>
+#include <QDir>
 
 #include <algorithm>
 #include <cmath>
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -25,7 +27,7 @@ using noise::utils::ProgressReporter;
 MachineObserver::~MachineObserver() = default;
 void MachineObserver::warning(const QString &) {}
 void MachineObserver::nodeDone(int, const NoiseMap &, const QString &, const QString &) {}
-void MachineObserver::erode(NoiseMap &) {}
+void MachineObserver::erode(NoiseMap &, const QString &) {}
 
 QString heightPictureName(int node)
 {
@@ -80,7 +82,11 @@ void announce(ProgressReporter &reporter, int node)
     reporter.SetPanelText(QStringLiteral("computing noise ... \n\nnode: ") + stepText(node));
     reporter.SetStatusText(QStringLiteral("computing noise ... node: ") + stepText(node));
     reporter.ProcessEvents();
+    reporter.CheckCancelled();
 }
+
+/// How often the reporting thread lets the window process events between progress steps.
+constexpr auto eventInterval = std::chrono::milliseconds(100);
 
 /// Samples several outputs of the graph at once: at every point of the window the outputs are
 /// evaluated in the given order, so the graph's Caches hand each later node the values an earlier
@@ -126,6 +132,7 @@ void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vect
     std::mutex errorLock;
     auto work = [&](const noise::utils::ModuleGraph &graph, bool report) {
         int shown = -1;
+        auto lastEvents = std::chrono::steady_clock::now();
         try {
             for (int y; !failed && (y = nextRow.fetch_add(1)) < n;) {
                 sampleRow(graph, y, 0);
@@ -135,6 +142,11 @@ void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vect
                     if (step != shown) {
                         shown = step;
                         announce(reporter, outputs[step]);
+                        lastEvents = std::chrono::steady_clock::now();
+                    } else if (std::chrono::steady_clock::now() - lastEvents >= eventInterval) {
+                        reporter.ProcessEvents();
+                        reporter.CheckCancelled();
+                        lastEvents = std::chrono::steady_clock::now();
                     }
                 }
             }
@@ -158,9 +170,10 @@ void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vect
 /// Renders and writes the pictures of a run.
 class Pictures {
 public:
-    Pictures(const NoiseSettings &s, const MachineFolders &folders, MachineObserver &observer)
-        : m_settings(s.final), m_folders(folders), m_observer(observer)
+    Pictures(const NoiseSettings &s, const MachineFolders &folders, MachineObserver &observer, files::Batch &batch)
+        : m_settings(s.final), m_folders(folders), m_observer(observer), m_batch(batch)
     {
+        m_writer.SetBatch(&batch);
     }
 
     /// The grey picture of a map; missingWarning: say so when the grey gradient is missing.
@@ -196,24 +209,26 @@ public:
     /// The picture rendered last.
     const noise::utils::Image &image() const { return m_image; }
 
-    /// Writes a picture made elsewhere.
+    /// Writes a picture made elsewhere; returns where it is until the run ends.
     QString write(const noise::utils::Image &image, const QString &file)
     {
         m_writer.SetSourceImage(image);
         m_writer.SetDestFilename(path(file));
         m_writer.WriteDestFile();
-        return path(file);
+        return m_batch.current(path(file));
     }
 
 private:
     void loadGradient(const QString &name, bool missingWarning)
     {
         const QString file = m_folders.gradients + QLatin1Char('/') + name;
-        if (missingWarning && !QFileInfo::exists(file)) {
+        // Only a regular file is read (a FIFO named like a gradient would never end).
+        if (missingWarning && !files::inputProblem(file).isEmpty()) {
             m_observer.warning(gradientMissingWarning);
             return;   // the renderer keeps its current gradient
         }
-        m_renderer.LoadGradient(file);
+        if (files::inputProblem(file).isEmpty())
+            m_renderer.LoadGradient(file);
     }
 
     QString render(const NoiseMap &map, const QString &file)
@@ -227,6 +242,7 @@ private:
     const FinalSettings &m_settings;
     const MachineFolders &m_folders;
     MachineObserver &m_observer;
+    files::Batch &m_batch;
     noise::utils::RendererImage m_renderer;
     noise::utils::Image m_image;
     noise::utils::WriterJPEG m_writer;
@@ -273,10 +289,13 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
         s, run.fullOctaves, run.evaluation == Evaluation::Fused ? Turbulence::Shared : Turbulence::Separate);
 
     // Node 6 samples the same module as node 5: the fused pass writes node 5 straight into the
-    // final map. Every other map is released once its pictures are written.
+    // final map. Every other map is released once its pictures are written. The caller's map
+    // changes only when the run is through.
     const bool fused = run.evaluation == Evaluation::Fused;
+    NoiseMap result;
     NoiseMap maps[nodeCount + 1];
-    auto mapOf = [&](int node) -> NoiseMap & { return node == 6 || (node == 5 && fused) ? finalMap : maps[node]; };
+    auto mapOf = [&](int node) -> NoiseMap & { return node == 6 || (node == 5 && fused) ? result : maps[node]; };
+    files::Batch batch;
 
     std::vector<int> nodes = {1, 2, 3, 4, 5, 6};
     if (composite)
@@ -304,7 +323,7 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
     }
 
     {   // the pictures and their images are gone before erosion needs its grids
-        Pictures pictures(s, folders, observer);
+        Pictures pictures(s, folders, observer, batch);
         noise::utils::Image blendParts[3];   // control, left and right turbulence pictures
         for (int node : nodes) {
             NoiseMap &map = mapOf(node);
@@ -348,13 +367,19 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
                 }
             }
             observer.nodeDone(node, map, height, colour);
-            if (&map != &finalMap)
+            if (&map != &result)
                 map.SetSize(0, 0);
         }
     }
 
-    if (f.erosionIterations > 0 && f.erosion() != ErosionType::None)
-        observer.erode(finalMap);
+    reporter.CheckCancelled();
+    if (f.erosionIterations > 0 && f.erosion() != ErosionType::None) {
+        const QString grey = QDir(folders.maps).filePath(heightPictureName(6));
+        observer.erode(result, batch.current(grey));
+        reporter.CheckCancelled();
+    }
+    batch.commit();
+    finalMap = std::move(result);
 }
 
 }   // namespace orovista

@@ -26,8 +26,9 @@ public:
     /// Node 1 … 9 is built (map) and its pictures are written (either path may be empty).
     virtual void nodeDone(int node, const noise::utils::NoiseMap &map, const QString &heightPicture,
                           const QString &colourPicture);
-    /// The final map is complete and erosion is asked for: erode finalMap now.
-    virtual void erode(noise::utils::NoiseMap &finalMap);
+    /// The final map is complete and erosion is asked for: erode finalMap now, and rewrite its
+    /// grey picture, which until the run ends is the file greyPicture.
+    virtual void erode(noise::utils::NoiseMap &finalMap, const QString &greyPicture);
 };
 
 struct MachineFolders {
@@ -46,7 +47,13 @@ struct MachineRun {
 };
 
 /// Runs the machine once. finalMap receives node 6 (and then erosion, through the observer).
-/// Throws noise::Exception for settings the modules refuse.
+///
+/// The run's pictures are written under temporary names and put in place together when it ends;
+/// finalMap changes only then. A run that fails or is cancelled leaves the pictures and finalMap
+/// as they were and throws: noise::Exception for settings the modules refuse,
+/// noise::utils::Cancelled when the reporter says the user stopped it (asked at every progress
+/// point, at least every tenth of a second), orovista::files::WriteError for a picture that could
+/// not be written. The observer has by then seen pictures by their temporary names.
 void runNoiseMachine(const NoiseSettings &settings, const MachineRun &run, const MachineFolders &folders,
                      noise::utils::NoiseMap &finalMap, noise::utils::ProgressReporter &reporter,
                      MachineObserver &observer);

@@ -69,6 +69,7 @@ namespace noise
       reporter.SetPanelText (QStringLiteral ("computing noise ... \n\nnode: ") + step);
       reporter.SetStatusText (QStringLiteral ("computing noise ... node: ") + step);
       reporter.ProcessEvents ();
+      reporter.CheckCancelled ();
       Validate ();
       Run ();
       reporter.SetStatusText (QStringLiteral ("noise maps generated"));

@@ -22,6 +22,18 @@ namespace noise
     {
     }
 
+    bool ProgressReporter::IsCancelled ()
+    {
+      return false;
+    }
+
+    void ProgressReporter::CheckCancelled ()
+    {
+      if (IsCancelled ()) {
+        throw Cancelled ();
+      }
+    }
+
     ProgressReporter& ProgressReporter::Null ()
     {
       static ProgressReporter silent;

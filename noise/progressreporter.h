@@ -7,11 +7,23 @@
 
 #include <QString>
 
+#include <exception>
+
 namespace noise
 {
 
   namespace utils
   {
+
+    /// Thrown from a progress point of a computation the user stopped.
+    class Cancelled : public std::exception
+    {
+      public:
+        const char* what () const noexcept override
+        {
+          return "cancelled";
+        }
+    };
 
     /// Receives the progress of a long computation.
     ///
@@ -42,6 +54,14 @@ namespace noise
         /// Lets the user interface process its pending events once, so that
         /// the texts above repaint.
         virtual void ProcessEvents ();
+
+        /// Whether the user asked to stop.  Computations ask at their
+        /// progress points (after ProcessEvents()) and then stop by
+        /// throwing Cancelled, leaving their results unfinished.
+        virtual bool IsCancelled ();
+
+        /// Throws Cancelled when IsCancelled() says so.
+        void CheckCancelled ();
 
         /// A shared reporter that does nothing.
         static ProgressReporter& Null ();

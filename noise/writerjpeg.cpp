@@ -4,8 +4,8 @@
 
 #include <libnoise/exception.h>
 
+#include <QBuffer>
 #include <QImage>
-#include <QSaveFile>
 
 namespace noise
 {
@@ -26,7 +26,7 @@ namespace noise
       }
       QImage picture (width, height, QImage::Format_RGB32);
       if (picture.isNull ()) {
-        return false;
+        throw noise::ExceptionOutOfMemory ();
       }
       for (int y = 0; y < height; ++y) {
         const Color* source = image.GetConstSlabPtr (y);
@@ -35,13 +35,23 @@ namespace noise
           line[x] = qRgb (source[x].red, source[x].green, source[x].blue);
         }
       }
-      // Written under a temporary name and renamed when complete, so a reader never finds half a
-      // picture and a failed write keeps the previous one.
-      QSaveFile file (m_destFilename);
-      if (!file.open (QIODevice::WriteOnly) || !picture.save (&file, "JPG", 100)) {
-        return false;
+      // Compressed in memory first: the file is then written with every step checked, so a full
+      // disk is reported as such.
+      QByteArray bytes;
+      {
+        QBuffer buffer (&bytes);
+        buffer.open (QIODevice::WriteOnly);
+        if (!picture.save (&buffer, "JPG", 100)) {
+          throw orovista::files::WriteError (orovista::files::cannotWrite (m_destFilename,
+            QStringLiteral ("the picture could not be compressed")));
+        }
       }
-      return file.commit ();
+      picture = QImage ();
+      const QString error = orovista::files::writeFile (m_destFilename, {bytes}, m_batch);
+      if (!error.isEmpty ()) {
+        throw orovista::files::WriteError (error);
+      }
+      return true;
     }
 
   }

@@ -6,6 +6,7 @@
 #define OROVISTA_NOISE_WRITERJPEG_H
 
 #include "noise/image.h"
+#include "noise/outputfiles.h"
 
 #include <QString>
 
@@ -26,12 +27,22 @@ namespace noise
 
       public:
 
-        /// Writes the file.
+        /// Writes the file: in place once complete, or into the batch set
+        /// with SetBatch(), which puts it in place later.
         ///
-        /// @return false when the picture could not be made or written (an
-        /// empty image, an unwritable path).
+        /// @return false for an empty image (nothing is written).
         /// @throw noise::ExceptionInvalidParam no source image is set.
+        /// @throw noise::ExceptionOutOfMemory no memory for the picture.
+        /// @throw orovista::files::WriteError the file could not be written;
+        /// the message gives the system's reason.
         bool WriteDestFile ();
+
+        /// Stages the pictures written from now on in @a batch (null: write
+        /// each in place at once).  The writer does not own it.
+        void SetBatch (orovista::files::Batch* batch)
+        {
+          m_batch = batch;
+        }
 
         /// Sets the image written.  The writer does not own it.
         void SetSourceImage (const Image& sourceImage)
@@ -53,6 +64,7 @@ namespace noise
 
         const Image* m_sourceImage = nullptr;
         QString m_destFilename;
+        orovista::files::Batch* m_batch = nullptr;
 
     };
 

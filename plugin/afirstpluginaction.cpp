@@ -4,6 +4,7 @@
 #include "dzglbuffers.h"
 #include "graph/ff.h"
 #include "graph/i1.h"
+#include "graph/nodesettings.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
 #include "plugin/runlog.h"
@@ -20,6 +21,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
+
+#include <utility>
 
 using namespace orovista;
 
@@ -127,6 +130,12 @@ void DzOrovistaPluginAction::executeAction()
     statics().input2.hideGeneratorSliders();
     selectGLMode(TerrainMode);
 
+    // After a reset the panels show the values the nodes kept, and the first run computes them.
+    if (s.keptNodeSettings) {
+        applyNodeSettings(*std::exchange(s.keptNodeSettings, std::nullopt));
+        ff.updateErosionControls();
+    }
+
     log << "build presets library...\n";
     buildPresetsLibrary();
 
@@ -155,6 +164,7 @@ void DzOrovistaPluginAction::executeAction()
 
     s.ui.statusLine->setText(QStringLiteral("Welcome to OROVISTA! Please load or generate a terrain..."));
     mainFrame->show();
+    s.windowReady = true;
 }
 
 void DzOrovistaPluginAction::quitOrovista()
@@ -169,7 +179,9 @@ void DzOrovistaPluginAction::resetOrovista()
 {
     if (!dialogs::confirm(state().ui.mainController, QStringLiteral("restart OROVISTA?")))
         return;
+    const NoiseSettings kept = readNodeSettings();
     teardown(false);
+    state().keptNodeSettings = kept;
     executeAction();
 }
 
@@ -209,9 +221,17 @@ void DzOrovistaPluginAction::teardown(bool closeLog)
     s.ui = WindowWidgets();
 }
 
+void DzOrovistaPluginAction::nodeControlChanged()
+{
+    ProgramState &s = state();
+    if (s.windowReady && !s.suppressNoise && s.ui.terraformButton)
+        s.ui.terraformButton->setEnabled(true);
+}
+
 void DzOrovistaPluginAction::noiseParameterChanged()
 {
     ProgramState &s = state();
+    nodeControlChanged();
     if (s.autoNoiseUpdate)
         generateNoiseMaps(s.terrainCreated, s.previewSize, false);
     else

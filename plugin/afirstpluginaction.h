@@ -8,6 +8,10 @@
 
 #include <QString>
 
+namespace noise::utils {
+class NoiseMap;
+}
+
 class QFrame;
 class QListWidget;
 class QScrollArea;
@@ -79,10 +83,17 @@ public slots:
 public:
     /// Runs the noise machine on the current node settings: the nine maps, their pictures and the
     /// node previews. A request made while a run is in progress is not started inside it.
-    void generateNoiseMaps(bool terrainCreated, int size, bool fullOctaves);
+    /// Returns whether the run (and the ones asked for meanwhile) went through; false when it
+    /// was cancelled, failed, or is left to the run in progress.
+    bool generateNoiseMaps(bool terrainCreated, int size, bool fullOctaves);
+    /// Erodes map as the final node's settings say and rewrites its grey picture greyPicture.
+    /// Returns why the picture could not be written (empty when it was, or needed not be).
+    QString erodeMap(noise::utils::NoiseMap &map, const QString &greyPicture);
     /// What a node does after one of its parameters changed: run the machine at once in AUTO
     /// mode (at the preview resolution), else show the final node's regenerate button.
     void noiseParameterChanged();
+    /// A node control changed: from now on TERRAFORM ! can build a terrain.
+    void nodeControlChanged();
 
     /// Selects viewport mode m (1 paint, 2 edit, 3 terrain, 4 sky) on the open window.
     void selectGLMode(int m);
@@ -94,7 +105,7 @@ public:
     void removeTempFiles(bool withThumbnail);
 
 private:
-    void runNoiseMachine(bool terrainCreated, int size, bool fullOctaves);
+    bool runNoiseMachine(bool terrainCreated, int size, bool fullOctaves);
     void teardown(bool closeLog);
     void releaseTerrainArrays();
 

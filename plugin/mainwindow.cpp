@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QScrollBar>
 #include <QTabWidget>
 
@@ -180,6 +181,20 @@ void DzOrovistaPluginAction::buildTerraformTab(QWidget *page)
     busy->setStyleSheet(style::busyOverlay());
     busy->hide();
     s.ui.busyOverlay = busy;
+    // A run in progress stops at its next progress point when asked, by this button or by Esc.
+    auto *cancel = new QPushButton(QStringLiteral("cancel"), busy);
+    cancel->setObjectName(QStringLiteral("cancelRunButton"));
+    cancel->setGeometry(400 - 70, 160 - 28, 60, 20);
+    cancel->setFocusPolicy(Qt::NoFocus);
+    cancel->setToolTip(QStringLiteral("Stop this run: the maps stay as they were (Esc)"));
+    cancel->setStyleSheet(style::actionButton(false) + QStringLiteral("* { padding:0px; font-size:12px; }"));
+    connect(cancel, &QPushButton::clicked, this, [] { state().cancelRequested = true; });
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), mainWindow);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [] {
+        if (state().noiseRunning)
+            state().cancelRequested = true;
+    });
 
     auto *frame = new QFrame(page);
     frame->setObjectName(QStringLiteral("customControlsFrame"));

@@ -14,6 +14,7 @@
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
 #include "plugin/windowprogress.h"
+#include "noise/outputfiles.h"
 #include "viewport/glterrain.h"
 
 #include <QCoreApplication>
@@ -60,7 +61,12 @@ public:
         }
     }
 
-    void erode(noise::utils::NoiseMap &) override { m_action.erodeTerrain(); }
+    void erode(noise::utils::NoiseMap &map, const QString &greyPicture) override
+    {
+        const QString failure = m_action.erodeMap(map, greyPicture);
+        if (!failure.isEmpty())
+            throw files::WriteError(failure);
+    }
 
 private:
     DzOrovistaPluginAction &m_action;
@@ -69,29 +75,34 @@ private:
 
 }   // namespace
 
-void DzOrovistaPluginAction::generateNoiseMaps(bool terrainCreated, int size, bool fullOctaves)
+bool DzOrovistaPluginAction::generateNoiseMaps(bool terrainCreated, int size, bool fullOctaves)
 {
     ProgramState &s = state();
     runLog() << "generating noise maps...\n";
     if (s.suppressNoise)
-        return;
+        return false;
+    nodeControlChanged();
     // A request that arrives through the event processing of a run in progress is not started
     // inside it: the latest such request runs once the current run is over.
     if (s.noiseRunning) {
         s.pendingNoiseRun = ProgramState::NoiseRunRequest{terrainCreated, size, fullOctaves};
-        return;
+        return false;
     }
     s.noiseRunning = true;
-    runNoiseMachine(terrainCreated, size, fullOctaves);
-    while (s.pendingNoiseRun && !s.suppressNoise) {
+    s.cancelRequested = false;
+    bool done = runNoiseMachine(terrainCreated, size, fullOctaves);
+    // A run that was stopped or failed takes the requests made meanwhile with it.
+    while (done && s.pendingNoiseRun && !s.suppressNoise) {
         const ProgramState::NoiseRunRequest next = *std::exchange(s.pendingNoiseRun, std::nullopt);
-        runNoiseMachine(next.terrainCreated, next.size, next.fullOctaves);
+        done = runNoiseMachine(next.terrainCreated, next.size, next.fullOctaves);
     }
     s.pendingNoiseRun.reset();
     s.noiseRunning = false;
+    s.cancelRequested = false;
+    return done;
 }
 
-void DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool fullOctaves)
+bool DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool fullOctaves)
 {
     ProgramState &s = state();
     Statics &o = statics();
@@ -122,12 +133,27 @@ void DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
                                  resourcePath + QStringLiteral("/resources/gradients")};
     WindowProgress progress;
     WindowMachineObserver observer(*this, settings.final.mapStyle);
+    bool done = false;
+    // The node previews show the pictures of a run as it goes; when it does not finish they show
+    // the pictures that are still in place.
+    auto showPicturesInPlace = [&] { o.finalNode.showNodePictures(settings.final.mapStyle == 1); };
     try {
         orovista::runNoiseMachine(settings, run, folders, o.finalHeightMap, progress, observer);
         // The final preview follows every run (also the ones of the node controls).
         showPicture(o.finalNode.FFPreviewLabel, s.workFolder + QStringLiteral("/maps/") +
                                                     (settings.final.mapStyle == 0 ? QStringLiteral("HFFnoisePreview.jpg")
                                                                                   : QStringLiteral("TFFnoisePreview.jpg")));
+        done = true;
+    } catch (const noise::utils::Cancelled &) {
+        runLog() << "noise run cancelled\n";
+        showPicturesInPlace();
+        progress.SetStatusText(QStringLiteral("noise run cancelled: the maps are as before"));
+    } catch (const files::WriteError &e) {
+        runLog() << "noise run failed: " << e.message() << "\n";
+        progress.Hide();
+        showPicturesInPlace();
+        progress.SetStatusText(e.message());
+        dialogs::message(s.ui.mainWindow, QStringLiteral("Warning"), e.message());
     } catch (const noise::ExceptionOutOfMemory &) {
         progress.SetStatusText(QStringLiteral("not enough memory for noise maps of %1 × %1").arg(n));
     } catch (const noise::Exception &) {
@@ -136,6 +162,7 @@ void DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
         progress.SetStatusText(QStringLiteral("not enough memory for noise maps of %1 × %1").arg(n));
     }
     progress.Hide();
+    return done;
 }
 
 void DzOrovistaPluginAction::generatePreviewTerrain()
@@ -152,7 +179,11 @@ void DzOrovistaPluginAction::generatePreviewTerrain()
     s.customTerrain = false;
 
     s.terrainCreated = true;
-    generateNoiseMaps(true, 512, false);
+    if (!generateNoiseMaps(true, 512, false)) {
+        // Stopped or failed: the terrain stays what it was.
+        s.terrainCreated = false;
+        return;
+    }
 
     WindowProgress progress;
     progress.SetPanelText(QStringLiteral("creating terrain ...\n\n1/2"));

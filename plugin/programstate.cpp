@@ -14,6 +14,8 @@ void ProgramState::resetWorkingFlags()
     windowFitsScreen = false;
     glMode = TerrainMode;
     sceneTriangles = 0;
+    windowReady = false;
+    cancelRequested = false;
 }
 
 ProgramState &state()

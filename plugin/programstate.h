@@ -1,6 +1,7 @@
 #pragma once
 // Program-wide working state: the flags, folders and widget pointers shared by the action, the
 // node panels, the viewport and the painting code. One instance lives as long as the library.
+#include "graph/noisesettings.h"
 #include "terrain/terrainarrays.h"
 
 #include <QPointer>
@@ -85,6 +86,10 @@ struct ProgramState {
     int glMode = TerrainMode;
     int previewSize = 256;          ///< resolution of ordinary noise-machine runs
     bool noiseRunning = false;      ///< a noise-machine run is in progress
+    bool windowReady = false;       ///< the window is built and has made its first run
+    bool cancelRequested = false;   ///< the user asked to stop the run in progress
+    /// The node values a reset carries over into the rebuilt panels.
+    std::optional<NoiseSettings> keptNodeSettings;
     /// A run asked for during a run, to make once that one is over (the latest request wins).
     struct NoiseRunRequest {
         bool terrainCreated;
@@ -93,13 +98,13 @@ struct ProgramState {
     };
     std::optional<NoiseRunRequest> pendingNoiseRun;
     int terrainSize = 100;          ///< scene units of the current terrain
-    bool greyscaleMapMode = true;
+    bool greyscaleMapMode = true;   ///< the final node shows height maps, not textures
     bool terrainPresent = false;    ///< a terrain (generated or imported) is in the viewport
     TerrainArrays fullMesh;         ///< 512 × 512
-    TerrainArrays decimatedMesh;    ///< 128 × 128, drawn while the camera moves   ///< the final node shows height maps, not textures
+    TerrainArrays decimatedMesh;    ///< 128 × 128, drawn while the camera moves
     long long sceneTriangles = 0;   ///< terrain triangles plus every painted item's
-    int paintedItems = 0;
-    QString currentPresetPath;      ///< the preset clicked last           ///< prop instances painted on the terrain
+    int paintedItems = 0;           ///< prop instances painted on the terrain
+    QString currentPresetPath;      ///< the preset clicked last
 
     WindowWidgets ui;
 

@@ -5,6 +5,7 @@
 #include "graph/ff.h"
 #include "graph/nodepanel.h"
 #include "graph/nodesettings.h"
+#include "plugin/dialogs.h"
 #include "plugin/programstate.h"
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -43,14 +45,24 @@ TerrainSource terrainSource()
 
 void DzOrovistaPluginAction::erodeTerrain()
 {
+    const QString failure =
+        erodeMap(statics().finalHeightMap, QDir(mapsFolder()).filePath(QStringLiteral("HFFnoisePreview.jpg")));
+    if (!failure.isEmpty())
+        dialogs::message(state().ui.mainWindow, QStringLiteral("Warning"), failure);
+}
+
+QString DzOrovistaPluginAction::erodeMap(noise::utils::NoiseMap &map, const QString &greyPicture)
+{
     ProgramState &s = state();
     const NoiseSettings settings = readNodeSettings();
-    const ErosionRequest request = ErosionRequest::fromSettings(settings.final, s.greyscaleMapMode, mapsFolder());
+    ErosionRequest request = ErosionRequest::fromSettings(settings.final, s.greyscaleMapMode, mapsFolder());
+    request.picturePath = greyPicture;
     WindowProgress progress;
-    const ErosionResult result = erodeHeightMap(statics().finalHeightMap, request, &progress);
-    if (result.eroded() && !s.terrainCreated && settings.final.mapStyle == 0)
+    const ErosionResult result = erodeHeightMap(map, request, &progress);
+    if (result.eroded() && result.writeError.isEmpty() && !s.terrainCreated && settings.final.mapStyle == 0)
         panel::showPicture(statics().finalNode.FFPreviewLabel, request.picturePath);
     progress.Hide();
+    return result.writeError;
 }
 
 void DzOrovistaPluginAction::buildTerrainArrays()

@@ -24,6 +24,8 @@ void WindowProgress::SetPanelText(const QString &text)
 
 void WindowProgress::ProcessEvents() { QCoreApplication::processEvents(); }
 
+bool WindowProgress::IsCancelled() { return state().cancelRequested; }
+
 void WindowProgress::Hide() { SetPanelText(QString()); }
 
 }   // namespace orovista

@@ -10,6 +10,8 @@ public:
     void SetStatusText(const QString &text) override;
     void SetPanelText(const QString &text) override;
     void ProcessEvents() override;
+    /// The user pressed the overlay's "cancel" button or Esc.
+    bool IsCancelled() override;
     /// Hides the overlay and clears its text.
     void Hide();
 };

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QSaveFile>
+#include <QBuffer>
 
 #include <algorithm>
 #include <climits>
@@ -202,8 +202,9 @@ ReadResult read(const QByteArray &text, NoiseSettings &s, const ReadOptions &opt
 
 ReadResult readFile(const QString &path, NoiseSettings &settings, const ReadOptions &options, bool *opened)
 {
+    // Only a regular file is read: a FIFO or a device would never end.
     QFile file(path);
-    const bool ok = file.open(QIODevice::ReadOnly);
+    const bool ok = files::inputProblem(path).isEmpty() && file.open(QIODevice::ReadOnly);
     if (opened)
         *opened = ok;
     return read(ok ? file.readAll() : QByteArray(), settings, options);
@@ -246,18 +247,8 @@ QString nameProblem(const QString &name)
     return {};
 }
 
-namespace {
-bool commit(QSaveFile &file, const QString &what, QString *error)
-{
-    if (file.commit())
-        return true;
-    if (error)
-        *error = QStringLiteral("could not write %1: %2").arg(what, file.errorString());
-    return false;
-}
-}   // namespace
-
-bool save(const QString &folder, const QString &name, const NoiseSettings &settings, QString *error)
+bool save(const QString &folder, const QString &name, const NoiseSettings &settings, QString *error,
+          files::Batch *batch)
 {
     if (const QString problem = nameProblem(name); !problem.isEmpty()) {
         if (error)
@@ -265,26 +256,37 @@ bool save(const QString &folder, const QString &name, const NoiseSettings &setti
         return false;
     }
     const QString path = QDir(folder).filePath(name + QStringLiteral(".opf"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("could not write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    file.write(write(settings));
-    return commit(file, path, error);
+    const QByteArray text = write(settings);
+    const QString failure = files::writeFile(path, {text}, batch);
+    if (!failure.isEmpty() && error)
+        *error = failure;
+    return failure.isEmpty();
 }
 
-bool saveThumbnail(const QString &folder, const QString &name, const QString &picture)
+bool saveThumbnail(const QString &folder, const QString &name, const QString &picture, QString *error,
+                   files::Batch *batch)
 {
+    if (!files::inputProblem(picture).isEmpty() || !nameProblem(name).isEmpty())
+        return false;
     const QImage source(picture);
-    if (source.isNull() || !nameProblem(name).isEmpty())
+    if (source.isNull())
         return false;
     const QImage thumbnail = source.scaled(128, 128, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    QSaveFile file(QDir(folder).filePath(name + QStringLiteral(".jpg")));
-    if (!file.open(QIODevice::WriteOnly) || !thumbnail.save(&file, "JPG", 100))
-        return false;
-    return file.commit();
+    const QString path = QDir(folder).filePath(name + QStringLiteral(".jpg"));
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!thumbnail.save(&buffer, "JPG", 100)) {
+            if (error)
+                *error = files::cannotWrite(path, QStringLiteral("the picture could not be compressed"));
+            return false;
+        }
+    }
+    const QString failure = files::writeFile(path, {bytes}, batch);
+    if (!failure.isEmpty() && error)
+        *error = failure;
+    return failure.isEmpty();
 }
 
 }   // namespace orovista::presets

@@ -6,6 +6,7 @@
 // order, ignores unknown ones, leaves the settings of missing ones alone, reads numbers by the C
 // library's atoi rules and takes any bytes without failing: a damaged file loads what it can.
 // Values are clamped to the ranges of their controls, as the controls themselves would.
+#include "noise/outputfiles.h"
 #include "graph/noisesettings.h"
 
 #include <QByteArray>
@@ -41,13 +42,17 @@ QByteArray write(const NoiseSettings &settings);
 /// separator, be "." or "..", or lead out of the folder. Spaces, dots and non-ASCII are fine.
 QString nameProblem(const QString &name);
 
-/// Writes folder/name.opf, replacing an existing preset only once the new file is complete.
-/// On failure returns false with a message in *error and leaves any earlier file as it was.
-bool save(const QString &folder, const QString &name, const NoiseSettings &settings, QString *error = nullptr);
+/// Writes folder/name.opf, replacing an existing preset only once the new file is complete (or
+/// stages it in batch, which puts it in place). On failure returns false with a message in *error
+/// (with the system's reason) and leaves any earlier file as it was.
+bool save(const QString &folder, const QString &name, const NoiseSettings &settings, QString *error = nullptr,
+          files::Batch *batch = nullptr);
 
 /// Writes the thumbnail folder/name.jpg from picture (scaled to exactly 128 × 128), the same way.
-/// Returns false when the picture cannot be read or the file cannot be written.
-bool saveThumbnail(const QString &folder, const QString &name, const QString &picture);
+/// Returns false when the picture cannot be read (*error stays empty) or the file cannot be
+/// written (*error says why).
+bool saveThumbnail(const QString &folder, const QString &name, const QString &picture, QString *error = nullptr,
+                   files::Batch *batch = nullptr);
 
 /// The number of keys a preset holds.
 inline constexpr int keyCount = 70;

@@ -85,7 +85,7 @@ void DzOrovistaPluginAction::buildPresetsLibrary()
             button->setGeometry(20 + 156 * (k % columns), 14 + 148 * (k / columns), 128, 128);
             ++k;
             const QString thumbnail = folder + entry.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".jpg");
-            button->setIcon(QIcon(QFileInfo::exists(thumbnail) ? thumbnail : fallback));
+            button->setIcon(QIcon(files::inputProblem(thumbnail).isEmpty() ? thumbnail : fallback));
             button->setIconSize(QSize(128, 128));
             button->setStyleSheet(QStringLiteral("* { \nborder-width: 2px;\nborder-style: solid;\nborder-color: rgba(25,25,25,255);\n}"));
             button->setObjectName(marker + folder + entry);
@@ -167,13 +167,28 @@ void DzOrovistaPluginAction::savePreset()
         dialogs::error(s.ui.mainWindow, problem);
         return;
     }
+    // The preset and its thumbnail land together, or neither does.
     const QString folder = userPresetFolder();
-    presets::saveThumbnail(folder, name, s.workFolder + QStringLiteral("/maps/TFFnoisePreview.jpg"));
     QString error;
-    if (!presets::save(folder, name, settings, &error)) {
+    files::Batch batch;
+    bool saved = presets::save(folder, name, settings, &error, &batch);
+    if (saved && !presets::saveThumbnail(folder, name, s.workFolder + QStringLiteral("/maps/TFFnoisePreview.jpg"), &error,
+                                         &batch))
+        saved = error.isEmpty();   // no picture to make a thumbnail of: the preset goes without
+    if (saved) {
+        try {
+            batch.commit();
+        } catch (const files::WriteError &e) {
+            error = e.message();
+            saved = false;
+        }
+    }
+    if (!saved) {
         dialogs::error(s.ui.mainWindow, error);
         return;
     }
+    if (s.ui.statusLine)
+        s.ui.statusLine->setText(QStringLiteral("saved preset: ") + folder + name + QStringLiteral(".opf"));
     runLog() << "preset saved\n";
     buildPresetsLibrary();
 }

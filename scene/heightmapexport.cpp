@@ -9,7 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QtEndian>
 
 #include <ImfChannelList.h>
@@ -67,17 +67,15 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
-bool saveBytes(const QByteArray &bytes, const QString &path, QString *error)
+bool saveBytes(const QByteArray &bytes, const QString &path, QString *error, files::Batch *batch)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-    return true;
+    const QString failure = files::writeFile(path, {bytes}, batch);
+    return failure.isEmpty() || fail(error, failure);
 }
 
 }   // namespace
 
-bool writeHeightmapPng16(const ElevationGrid &grid, const QString &path, QString *error)
+bool writeHeightmapPng16(const ElevationGrid &grid, const QString &path, QString *error, files::Batch *batch)
 {
     QImage image(grid.size, grid.size, QImage::Format_Grayscale16);
     if (image.isNull())
@@ -87,27 +85,35 @@ bool writeHeightmapPng16(const ElevationGrid &grid, const QString &path, QString
         for (int c = 0; c < grid.size; ++c)
             line[c] = heightmapValue(grid, grid.metres[std::size_t(r) * grid.size + c]);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
-        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-    return true;
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "PNG"))
+            return fail(error, files::cannotWrite(path, QStringLiteral("the picture could not be compressed")));
+    }
+    image = QImage();
+    return saveBytes(bytes, path, error, batch);
 }
 
-bool writeHeightmapRaw16(const ElevationGrid &grid, const QString &path, QString *error)
+bool writeHeightmapRaw16(const ElevationGrid &grid, const QString &path, QString *error, files::Batch *batch)
 {
     QByteArray bytes(qsizetype(grid.metres.size()) * 2, Qt::Uninitialized);
     auto *out = reinterpret_cast<uchar *>(bytes.data());
     for (std::size_t i = 0; i < grid.metres.size(); ++i)
         qToLittleEndian(heightmapValue(grid, grid.metres[i]), out + 2 * i);
-    return saveBytes(bytes, path, error);
+    return saveBytes(bytes, path, error, batch);
 }
 
-bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error)
+bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error, files::Batch *batch)
 {
     if (grid.size < 1)
         return fail(error, QStringLiteral("no heightmap to write"));
-    // OpenEXR writes to a path of its own: write next to the target, then rename over it.
-    const QString temporary = path + QStringLiteral(".part");
+    // OpenEXR opens its file itself: it writes beside the target, under a name the batch removes
+    // unless it puts the file in place.
+    files::Batch own;
+    files::Batch &staging = batch ? *batch : own;
+    const QString temporary = staging.reserve(path);
     try {
         Imf::Header header(grid.size, grid.size);
         header.channels().insert("Y", Imf::Channel(Imf::FLOAT));
@@ -118,18 +124,22 @@ bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *
         file.setFrameBuffer(frame);
         file.writePixels(grid.size);
     } catch (const std::exception &e) {
-        QFile::remove(temporary);
-        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(e.what())));
+        // OpenEXR's messages carry the system's reason ("… No space left on device").
+        staging.discard();
+        return fail(error, files::cannotWrite(path, QString::fromLocal8Bit(e.what())));
     }
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
-        QFile::remove(temporary);
-        return fail(error, QStringLiteral("cannot write %1").arg(path));
+    if (!batch) {
+        try {
+            own.commit();
+        } catch (const files::WriteError &e) {
+            return fail(error, e.message());
+        }
     }
     return true;
 }
 
 bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QStringList &files, const QString &path,
-                           QString *error)
+                           QString *error, files::Batch *batch)
 {
     QJsonObject o;
     o[QStringLiteral("size")] = grid.size;
@@ -139,7 +149,7 @@ bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QSt
     o[QStringLiteral("terrainSize")] = terrainSize;
     o[QStringLiteral("rowOrder")] = QStringLiteral("row 0 is the terrain's -z edge, column 0 its -x edge");
     o[QStringLiteral("raw")] = QStringLiteral("16-bit unsigned, little-endian, no header");
-    return saveBytes(QJsonDocument(o).toJson(), path, error);
+    return saveBytes(QJsonDocument(o).toJson(), path, error, batch);
 }
 
 }   // namespace orovista

@@ -5,6 +5,8 @@
 //
 // Row r, column c of every file is mesh vertex (r, c): the height map read upside down, as the
 // terrain mesh reads it. The 16-bit forms span the lowest to the highest elevation.
+#include "noise/outputfiles.h"
+
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -28,12 +30,16 @@ ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high
 /// The 16-bit value of an elevation: 0 … 65535 across lowest … highest (0 for a flat grid).
 quint16 heightmapValue(const ElevationGrid &grid, float metres);
 
-// Each writer replaces path only with a complete file; on failure it returns false and says why.
-bool writeHeightmapPng16(const ElevationGrid &grid, const QString &path, QString *error = nullptr);
-bool writeHeightmapRaw16(const ElevationGrid &grid, const QString &path, QString *error = nullptr);
-bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error = nullptr);
+// Each writer replaces path only with a complete file, or stages it in batch, which puts it in
+// place; on failure it returns false and says why (with the system's reason).
+bool writeHeightmapPng16(const ElevationGrid &grid, const QString &path, QString *error = nullptr,
+                         files::Batch *batch = nullptr);
+bool writeHeightmapRaw16(const ElevationGrid &grid, const QString &path, QString *error = nullptr,
+                         files::Batch *batch = nullptr);
+bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error = nullptr,
+                       files::Batch *batch = nullptr);
 /// {"size", "formats", "metresAt0", "metresAt65535", "terrainSize"}.
 bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QStringList &files, const QString &path,
-                           QString *error = nullptr);
+                           QString *error = nullptr, files::Batch *batch = nullptr);
 
 }   // namespace orovista

@@ -2,7 +2,6 @@
 
 #include "terrain/terrainarrays.h"
 
-#include <QSaveFile>
 
 #include <charconv>
 #include <future>
@@ -120,7 +119,7 @@ void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
     appendFaces(mesh, out);
 }
 
-bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error)
+bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error, files::Batch *batch)
 {
     // The face lines are made on a second thread while this one makes the others.
     auto faces = std::async(std::launch::async, [&mesh] {
@@ -132,13 +131,12 @@ bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *er
     appendVertices(mesh, text);
     appendTexCoords(mesh, text);
     const std::string faceText = faces.get();
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(text.data(), qint64(text.size())) == qint64(text.size()) &&
-                         file.write(faceText.data(), qint64(faceText.size())) == qint64(faceText.size()) && file.commit();
-    if (!written && error)
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-    return written;
+    const QList<QByteArrayView> parts = {QByteArrayView(text.data(), qsizetype(text.size())),
+                                         QByteArrayView(faceText.data(), qsizetype(faceText.size()))};
+    const QString failure = files::writeFile(path, parts, batch);
+    if (!failure.isEmpty() && error)
+        *error = failure;
+    return failure.isEmpty();
 }
 
 }   // namespace orovista

@@ -4,6 +4,8 @@
 // ("vt u v", u = c / (N − 1), v = 1 − r / (N − 1)), then one quadrilateral per grid cell
 // ("f a/a b/b d/d e/e"). Numbers in the shortest general form with 6 significant digits; no
 // normals, groups or materials.
+#include "noise/outputfiles.h"
+
 #include <QString>
 
 namespace orovista {
@@ -13,8 +15,10 @@ struct TerrainArrays;
 /// The OBJ text of a mesh's vertices and grid, appended to out.
 void appendTerrainObj(const TerrainArrays &mesh, std::string &out);
 
-/// Writes the mesh to path; an existing file is replaced only once the new one is complete.
-/// Returns false with a message in *error when the file cannot be written.
-bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error = nullptr);
+/// Writes the mesh to path; an existing file is replaced only once the new one is complete (or
+/// stages it in batch, which puts it in place). Returns false with a message giving the system's
+/// reason in *error when the file cannot be written.
+bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error = nullptr,
+                     files::Batch *batch = nullptr);
 
 }   // namespace orovista

@@ -1,8 +1,10 @@
 #include "terrain/erosion.h"
 
 #include "noise/noisemap.h"
+#include "noise/outputfiles.h"
 #include "noise/progressreporter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QImageReader>
@@ -336,9 +338,9 @@ void runErosion(ErosionGrid &grid, const ErosionRequest &request)
     }
 }
 
-bool rewriteGreyPicture(const QString &path, const ErosionGrid &grid)
+bool rewriteGreyPicture(const QString &path, const ErosionGrid &grid, QString *writeError)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || !files::inputProblem(path).isEmpty())
         return false;
     const int n = grid.size();
     QImage picture;
@@ -379,7 +381,18 @@ bool rewriteGreyPicture(const QString &path, const ErosionGrid &grid)
             }
         }
     }
-    return picture.save(path, "JPG", 100);
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!picture.save(&buffer, "JPG", 100))
+            return false;
+    }
+    picture = QImage();
+    const QString failure = files::writeFile(path, {bytes});
+    if (!failure.isEmpty() && writeError)
+        *writeError = failure;
+    return failure.isEmpty();
 }
 
 ErosionResult erodeHeightMap(noise::utils::NoiseMap &map, const ErosionRequest &request,
@@ -430,7 +443,7 @@ ErosionResult erodeHeightMap(noise::utils::NoiseMap &map, const ErosionRequest &
         grid.loadNormalised(map, minimum, range);
         runErosion(grid, request);
         grid.storeScaled(map, range);
-        result.pictureRewritten = rewriteGreyPicture(request.picturePath, grid);
+        result.pictureRewritten = rewriteGreyPicture(request.picturePath, grid, &result.writeError);
     } catch (const std::bad_alloc &) {
         return finish(ErosionResult::Outcome::OutOfMemory);
     }

@@ -108,6 +108,8 @@ struct ErosionResult {
     Outcome outcome = Outcome::NotRequested;
     /// The grey picture was rewritten (false when it is missing, unreadable or unwritable).
     bool pictureRewritten = false;
+    /// Why the picture could not be written (with the system's reason); empty otherwise.
+    QString writeError;
     float minimum = 0.0f;   ///< smallest value before erosion
     float maximum = 0.0f;   ///< largest value before erosion
 
@@ -132,6 +134,6 @@ ErosionResult erodeHeightMap(noise::utils::NoiseMap &map, const ErosionRequest &
 /// Rewrites an existing grey picture from the grid: pixel (x = c, y = r) becomes the opaque grey
 /// grid(r, c) × 255 truncated and clamped to 0 … 255; saved as JPG at quality 100. Returns false
 /// (and writes nothing) when the picture is missing or unreadable or cannot be saved.
-bool rewriteGreyPicture(const QString &path, const ErosionGrid &grid);
+bool rewriteGreyPicture(const QString &path, const ErosionGrid &grid, QString *writeError = nullptr);
 
 }   // namespace orovista

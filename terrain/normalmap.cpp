@@ -102,6 +102,8 @@ NormalMapOutput writeNormalMap(const noise::utils::NoiseMap &map, double bumpHei
         output.written = writer.WriteDestFile();
         if (!output.written)
             output.error = QStringLiteral("could not write ") + path;
+    } catch (const files::WriteError &e) {
+        output.error = e.message();
     } catch (const noise::ExceptionOutOfMemory &) {
         output.error = QStringLiteral("not enough memory for the normal map");
     } catch (const std::bad_alloc &) {

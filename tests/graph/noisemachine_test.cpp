@@ -30,7 +30,7 @@ struct Recorder : MachineObserver {
         heights[node] = h;
         colours[node] = c;
     }
-    void erode(NoiseMap &) override { ++erosions; }
+    void erode(NoiseMap &, const QString &) override { ++erosions; }
 
     QStringList warnings;
     std::map<int, NoiseMap> maps;

@@ -1,5 +1,6 @@
 // The JPEG writer: upside down, opaque RGB, quality 100, bad input.
 
+#include "noise/outputfiles.h"
 #include "noise/writerjpeg.h"
 
 #include <libnoise/exception.h>
@@ -81,6 +82,12 @@ TEST (WriterJPEGTest, BadInputIsRefusedOrReported)
   const Image image (4, 4);
   writer.SetSourceImage (image);
   writer.SetDestFilename (dir.filePath ("no such folder/picture.jpg"));
-  EXPECT_FALSE (writer.WriteDestFile ());
+  try {
+    writer.WriteDestFile ();
+    ADD_FAILURE () << "a picture written into a missing folder";
+  } catch (const orovista::files::WriteError& e) {
+    EXPECT_EQ (e.message (), "cannot write " + dir.filePath ("no such folder/picture.jpg")
+      + ": No such file or directory");
+  }
   EXPECT_EQ (writer.GetDestFilename (), dir.filePath ("no such folder/picture.jpg"));
 }

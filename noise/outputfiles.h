@@ -1,0 +1,103 @@
+// outputfiles.h
+//
+// Writing files so that a failure is noticed, told in the system's own
+// words, and never costs the user a file they had.
+
+#ifndef OROVISTA_NOISE_OUTPUTFILES_H
+#define OROVISTA_NOISE_OUTPUTFILES_H
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <stdexcept>
+#include <vector>
+
+namespace orovista::files
+{
+
+  /// The system's words for an error number ("No space left on device").
+  QString reason (int errorNumber);
+
+  /// "cannot write PATH: REASON".
+  QString cannotWrite (const QString& path, const QString& reason);
+
+  /// A file that could not be written.  what() holds the whole message in
+  /// UTF-8; message() gives it back as text.
+  class WriteError : public std::runtime_error
+  {
+    public:
+      explicit WriteError (const QString& message);
+      QString message () const;
+  };
+
+  /// The files of one run, written under temporary names beside their
+  /// targets and put in place together.
+  ///
+  /// Every write, and the close of every file, is checked: the first that
+  /// fails throws WriteError naming the target and the system's reason.
+  /// Until commit() nothing under a target's name changes, so a run that
+  /// fails or is stopped leaves the previous run's files as they were; the
+  /// destructor removes the temporary files of a batch never committed.
+  ///
+  /// Renaming is atomic per file, not for the batch: commit() renames the
+  /// files one after another, which fails only where the folder itself
+  /// changed in between.
+  class Batch
+  {
+    public:
+      Batch ();
+      ~Batch ();
+      Batch (const Batch&) = delete;
+      Batch& operator= (const Batch&) = delete;
+
+      /// Writes the parts, one after another, as the new content of path.
+      /// Returns the temporary file that holds it until commit().
+      QString write (const QString& path, const QList<QByteArrayView>& parts);
+
+      /// A temporary name beside path for a writer that creates its file
+      /// itself (OpenEXR).  The file written there becomes path at commit()
+      /// and is removed with the batch otherwise.
+      QString reserve (const QString& path);
+
+      /// Where path's new content is now: its temporary file, or path when
+      /// the batch holds nothing for it.
+      QString current (const QString& path) const;
+
+      /// Puts every file in place, in the order they were written.
+      void commit ();
+
+      /// Removes every file not yet in place.
+      void discard ();
+
+      bool isEmpty () const
+      {
+        return m_entries.empty ();
+      }
+
+    private:
+      struct Entry
+      {
+        QString temporary;
+        QString target;
+      };
+      std::vector<Entry> m_entries;
+  };
+
+  /// Writes one file, in place only when complete, or stages it in batch
+  /// when one is given.  Returns an empty string, or the message of the
+  /// failure.
+  QString writeFile (const QString& path, const QList<QByteArrayView>& parts, Batch* batch = nullptr);
+
+  /// Removes the temporary files of every batch of the process, waiting for
+  /// a commit in progress to end; no batch commits afterwards.  For a
+  /// process about to exit on a signal.
+  void removeAllTemporaries ();
+
+  /// Why path cannot be read as an input file: missing, not a regular file
+  /// (a folder, a FIFO, a device), or not readable.  Empty when it can.
+  QString inputProblem (const QString& path);
+
+}
+
+#endif
