@@ -222,13 +222,12 @@ private:
     void loadGradient(const QString &name, bool missingWarning)
     {
         const QString file = m_folders.gradients + QLatin1Char('/') + name;
-        // Only a regular file is read (a FIFO named like a gradient would never end).
-        if (missingWarning && !files::inputProblem(file).isEmpty()) {
-            m_observer.warning(gradientMissingWarning);
-            return;   // the renderer keeps its current gradient
-        }
+        // Only a regular file is read (a FIFO named like a gradient would never end); otherwise
+        // the renderer keeps its current gradient.
         if (files::inputProblem(file).isEmpty())
             m_renderer.LoadGradient(file);
+        else if (missingWarning)
+            m_observer.warning(gradientMissingWarning);
     }
 
     QString render(const NoiseMap &map, const QString &file)

@@ -2,6 +2,7 @@
 
 #include "noise/outputfiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -236,6 +237,20 @@ namespace orovista::files
       return e.message ();
     }
     return {};
+  }
+
+  QString writePicture (const QString& path, QImage picture, Batch* batch)
+  {
+    QByteArray bytes;
+    {
+      QBuffer buffer (&bytes);
+      buffer.open (QIODevice::WriteOnly);
+      if (!picture.save (&buffer, "JPG", 100)) {
+        return cannotWrite (path, QStringLiteral ("the picture could not be compressed"));
+      }
+    }
+    picture = QImage ();
+    return writeFile (path, {bytes}, batch);
   }
 
   void removeAllTemporaries ()

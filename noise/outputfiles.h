@@ -7,6 +7,7 @@
 #define OROVISTA_NOISE_OUTPUTFILES_H
 
 #include <QByteArrayView>
+#include <QImage>
 #include <QList>
 #include <QString>
 
@@ -88,6 +89,12 @@ namespace orovista::files
   /// when one is given.  Returns an empty string, or the message of the
   /// failure.
   QString writeFile (const QString& path, const QList<QByteArrayView>& parts, Batch* batch = nullptr);
+
+  /// Writes a picture as a JPEG of quality 100, compressed in memory first
+  /// so that the file's writes are checked one by one.  The picture is
+  /// released before the file is written (pass it with std::move to save
+  /// the copy).  Returns an empty string, or the message of the failure.
+  QString writePicture (const QString& path, QImage picture, Batch* batch = nullptr);
 
   /// Removes the temporary files of every batch of the process, waiting for
   /// a commit in progress to end; no batch commits afterwards.  For a

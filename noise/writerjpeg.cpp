@@ -4,7 +4,6 @@
 
 #include <libnoise/exception.h>
 
-#include <QBuffer>
 #include <QImage>
 
 namespace noise
@@ -35,19 +34,7 @@ namespace noise
           line[x] = qRgb (source[x].red, source[x].green, source[x].blue);
         }
       }
-      // Compressed in memory first: the file is then written with every step checked, so a full
-      // disk is reported as such.
-      QByteArray bytes;
-      {
-        QBuffer buffer (&bytes);
-        buffer.open (QIODevice::WriteOnly);
-        if (!picture.save (&buffer, "JPG", 100)) {
-          throw orovista::files::WriteError (orovista::files::cannotWrite (m_destFilename,
-            QStringLiteral ("the picture could not be compressed")));
-        }
-      }
-      picture = QImage ();
-      const QString error = orovista::files::writeFile (m_destFilename, {bytes}, m_batch);
+      const QString error = orovista::files::writePicture (m_destFilename, std::move (picture), m_batch);
       if (!error.isEmpty ()) {
         throw orovista::files::WriteError (error);
       }

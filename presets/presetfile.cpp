@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QBuffer>
 
 #include <algorithm>
 #include <climits>
@@ -271,19 +270,9 @@ bool saveThumbnail(const QString &folder, const QString &name, const QString &pi
     const QImage source(picture);
     if (source.isNull())
         return false;
-    const QImage thumbnail = source.scaled(128, 128, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    const QString path = QDir(folder).filePath(name + QStringLiteral(".jpg"));
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!thumbnail.save(&buffer, "JPG", 100)) {
-            if (error)
-                *error = files::cannotWrite(path, QStringLiteral("the picture could not be compressed"));
-            return false;
-        }
-    }
-    const QString failure = files::writeFile(path, {bytes}, batch);
+    const QString failure =
+        files::writePicture(QDir(folder).filePath(name + QStringLiteral(".jpg")),
+                            source.scaled(128, 128, Qt::IgnoreAspectRatio, Qt::FastTransformation), batch);
     if (!failure.isEmpty() && error)
         *error = failure;
     return failure.isEmpty();

@@ -4,7 +4,6 @@
 #include "noise/outputfiles.h"
 #include "noise/progressreporter.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QImageReader>
@@ -381,15 +380,7 @@ bool rewriteGreyPicture(const QString &path, const ErosionGrid &grid, QString *w
             }
         }
     }
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!picture.save(&buffer, "JPG", 100))
-            return false;
-    }
-    picture = QImage();
-    const QString failure = files::writeFile(path, {bytes});
+    const QString failure = files::writePicture(path, std::move(picture));
     if (!failure.isEmpty() && writeError)
         *writeError = failure;
     return failure.isEmpty();
