@@ -1,0 +1,409 @@
+// The tool window as a user drives it: the studio loads the plug-in library, its create action
+// opens the window, and from then on only mouse clicks and key presses on the real widgets reach
+// it. Message boxes and text dialogs are the real ones, answered by pressing their buttons.
+#include "dzaction.h"
+#include "dzapp.h"
+#include "pluginloader.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QInputDialog>
+#include <QJSEngine>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace {
+
+/// What the user does with the next modal dialog: press the button with this text, after typing
+/// into the dialog's line edit when it has one.
+struct Answer {
+    QString button;
+    QString typed;
+};
+
+class UserPath : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!dzApp)
+            new DzApp(qApp);   // lives as long as the test program
+        dzApp->setPluginsPath(QStringLiteral(OROVISTA_PLUGINS_DIR));
+        engine = new QJSEngine;
+        loader = new PluginLoader(engine);
+        ASSERT_EQ(loader->loadFolder(QStringLiteral(OROVISTA_PLUGINS_DIR)), 1);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        documents = home.path() + QStringLiteral("/Studio");
+        QDir().mkpath(documents);
+        dzApp->setDocumentsPath(documents);
+        QObject::connect(&dialogWatch, &QTimer::timeout, [this] { answerModalDialog(); });
+        dialogWatch.start(20);
+        openWindow();
+    }
+
+    void TearDown() override
+    {
+        if (window()) {
+            answers.push_back({QStringLiteral("Yes"), {}});
+            if (QPushButton *quit = button(QStringLiteral("QUIT")))
+                click(quit);
+            waitFor([this] { return !window(); });
+        }
+        dialogWatch.stop();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void openWindow()
+    {
+        DzCreateItemAction *create = loader->findAction(QStringLiteral("New OROVISTA Scene Objects..."));
+        ASSERT_NE(create, nullptr);
+        create->trigger();
+        ASSERT_NE(window(), nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window()));
+    }
+
+    static QWidget *window()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("ecoWin") && w->isVisible())
+                return w;
+        return nullptr;
+    }
+
+    template <class T>
+    static T *find(const QString &name)
+    {
+        QWidget *w = window();
+        return w ? w->findChild<T *>(name) : nullptr;
+    }
+
+    /// The visible push button with this text.
+    static QPushButton *button(const QString &text)
+    {
+        QWidget *w = window();
+        if (!w)
+            return nullptr;
+        for (QPushButton *b : w->findChildren<QPushButton *>())
+            if (b->text() == text && b->isVisible())
+                return b;
+        return nullptr;
+    }
+
+    static QString statusLine()
+    {
+        QWidget *w = window();
+        if (!w)
+            return {};
+        for (QLabel *l : w->findChildren<QLabel *>())
+            if (l->geometry().topLeft() == QPoint(1, 998 - 21))
+                return l->text();
+        return {};
+    }
+
+    static QLabel *triangleLabel()
+    {
+        QWidget *w = window();
+        if (!w)
+            return nullptr;
+        for (QLabel *l : w->findChildren<QLabel *>())
+            if (l->text().startsWith(QLatin1String("triangles: ")))
+                return l;
+        return nullptr;
+    }
+
+    static void click(QWidget *widget)
+    {
+        ASSERT_NE(widget, nullptr);
+        ASSERT_TRUE(widget->isVisible()) << widget->objectName().toStdString();
+        ASSERT_TRUE(widget->isEnabled()) << widget->objectName().toStdString();
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    }
+
+    static QTabWidget *tabs() { return find<QTabWidget>(QStringLiteral("mainController")); }
+
+    static void openTab(int index)
+    {
+        QTabBar *bar = tabs()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+        EXPECT_EQ(tabs()->currentIndex(), index);
+    }
+
+    static QComboBox *input1Type()
+    {
+        auto *panel = find<QTabWidget>(QStringLiteral("I1Panel"));
+        return panel ? panel->findChild<QComboBox *>(QStringLiteral("I1TerrainType")) : nullptr;
+    }
+
+    /// A node change as the user makes it: INPUT 1's type chosen with the arrow keys.
+    static void chooseInput1Type(const QString &type)
+    {
+        QComboBox *combo = input1Type();
+        ASSERT_NE(combo, nullptr);
+        const int target = combo->findText(type);
+        ASSERT_GE(target, 0);
+        combo->setFocus();
+        while (combo->currentIndex() != target) {
+            const int was = combo->currentIndex();
+            QTest::keyClick(combo, target > was ? Qt::Key_Down : Qt::Key_Up);
+            ASSERT_NE(combo->currentIndex(), was);
+            waitFor([] { return !button(QStringLiteral("cancel")); });
+        }
+    }
+
+    /// Another node change: the reseed button of INPUT 1 (its type must take a seed).
+    static void reseedInput1()
+    {
+        auto *panel = find<QTabWidget>(QStringLiteral("I1Panel"));
+        ASSERT_NE(panel, nullptr);
+        click(panel->findChild<QPushButton *>(QStringLiteral("I1SeedButton")));
+    }
+
+    static bool waitFor(const std::function<bool()> &done, int ms = 20000)
+    {
+        for (int waited = 0; !done(); waited += 10) {
+            if (waited > ms)
+                return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+
+    QString maps(const char *file) const { return documents + "/orovistaData/maps/" + file; }
+    QString userPresets() const { return documents + "/orovistaData/presets/"; }
+
+    static QByteArray digest(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1) : QByteArray();
+    }
+
+    /// Every dialog seen, as "title: text".
+    std::vector<QString> shown;
+    std::deque<Answer> answers;
+
+    QTemporaryDir home;
+    QString documents;
+
+private:
+    void answerModalDialog()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || answers.empty() || !modal->isVisible())
+            return;
+        const Answer a = answers.front();
+        answers.pop_front();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            shown.push_back(box->windowTitle() + QStringLiteral(": ") + box->text());
+            for (QAbstractButton *b : box->buttons())
+                if (b->text().remove(QLatin1Char('&')) == a.button)
+                    return QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+            ADD_FAILURE() << "no button " << a.button.toStdString() << " on " << shown.back().toStdString();
+            box->reject();
+            return;
+        }
+        if (auto *input = qobject_cast<QInputDialog *>(modal)) {
+            shown.push_back(input->windowTitle() + QStringLiteral(": ") + input->labelText());
+            auto *edit = input->findChild<QLineEdit *>();
+            edit->selectAll();
+            QTest::keyClicks(edit, a.typed);
+            for (QAbstractButton *b : input->findChild<QDialogButtonBox *>()->buttons())
+                if (b->text().remove(QLatin1Char('&')) == a.button)
+                    return QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+            ADD_FAILURE() << "no button " << a.button.toStdString() << " on " << shown.back().toStdString();
+            input->reject();
+            return;
+        }
+        ADD_FAILURE() << "unexpected dialog " << modal->metaObject()->className();
+        modal->close();
+    }
+
+    QTimer dialogWatch;
+    static inline QJSEngine *engine = nullptr;
+    static inline PluginLoader *loader = nullptr;
+};
+
+TEST_F(UserPath, ANodeChangeUnlocksTerraformWhichBuildsTheTerrain)
+{
+    QPushButton *terraform = find<QPushButton>(QStringLiteral("terraformButton"));
+    ASSERT_NE(terraform, nullptr);
+    EXPECT_FALSE(terraform->isEnabled()) << "nothing to build before a node changes";
+    EXPECT_FALSE(tabs()->isTabEnabled(1));
+    EXPECT_FALSE(tabs()->isTabEnabled(2));
+
+    chooseInput1Type(QStringLiteral("Perlin"));
+    ASSERT_TRUE(waitFor([&] { return terraform->isEnabled() && !button(QStringLiteral("cancel")); }));
+    click(terraform);
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    EXPECT_TRUE(tabs()->isTabEnabled(1));
+    EXPECT_TRUE(tabs()->isTabEnabled(2));
+    ASSERT_NE(triangleLabel(), nullptr);
+    EXPECT_EQ(triangleLabel()->text(), "triangles: 522242");
+    EXPECT_TRUE(triangleLabel()->isVisible());
+    QFile log(documents + "/orovistaData/logFile.txt");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("building terrain arrays"));
+
+    // Back on TERRAFORM, the terrain can be built again at once.
+    openTab(0);
+    EXPECT_TRUE(terraform->isEnabled());
+}
+
+TEST_F(UserPath, APresetFromThePresetsTabThenTerraform)
+{
+    openTab(3);
+    QToolButton *preset = nullptr;
+    for (QToolButton *b : window()->findChildren<QToolButton *>())
+        if (b->toolTip().endsWith(QLatin1String("/dunes.opf")))
+            preset = b;
+    ASSERT_NE(preset, nullptr) << "the shipped presets are listed";
+    click(preset);
+    EXPECT_TRUE(statusLine().startsWith("loaded preset: ")) << statusLine().toStdString();
+    EXPECT_TRUE(statusLine().endsWith("dunes.opf"));
+    EXPECT_EQ(tabs()->currentIndex(), 0) << "a loaded preset is shown on TERRAFORM";
+    QPushButton *terraform = find<QPushButton>(QStringLiteral("terraformButton"));
+    ASSERT_TRUE(waitFor([&] { return terraform->isEnabled() && !button(QStringLiteral("cancel")); }));
+    click(terraform);
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    EXPECT_EQ(triangleLabel()->text(), "triangles: 522242");
+}
+
+TEST_F(UserPath, WithAutoOffTheRegenerateButtonRewritesTheMaps)
+{
+    click(button(QStringLiteral("AUTO")));
+    const QByteArray before = digest(maps("HFFnoisePreview.jpg"));
+    ASSERT_FALSE(before.isEmpty());
+    chooseInput1Type(QStringLiteral("Billow"));
+    auto *regenerate = find<QPushButton>(QStringLiteral("FFReGenerateNoise"));
+    ASSERT_NE(regenerate, nullptr);
+    ASSERT_TRUE(waitFor([&] { return regenerate->isVisible(); })) << "a change waits for the user";
+    EXPECT_EQ(digest(maps("HFFnoisePreview.jpg")), before) << "nothing is computed while AUTO is off";
+    click(regenerate);
+    ASSERT_TRUE(waitFor([&] { return digest(maps("HFFnoisePreview.jpg")) != before; }));
+    EXPECT_FALSE(regenerate->isVisible());
+}
+
+TEST_F(UserPath, ASavedPresetAppearsInThePanelAndLoadsBack)
+{
+    QComboBox *terrainType = input1Type();
+    chooseInput1Type(QStringLiteral("Voronoi"));
+    const int chosen = terrainType->currentIndex();
+
+    answers.push_back({QStringLiteral("OK"), QStringLiteral("my valley")});
+    click(find<QPushButton>(QStringLiteral("savePresetButton")));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "Save preset: type a name for you preset:");
+    EXPECT_TRUE(QFile::exists(userPresets() + "my valley.opf"));
+    EXPECT_TRUE(QFile::exists(userPresets() + "my valley.jpg"));
+    EXPECT_EQ(statusLine(), "saved preset: " + userPresets() + "my valley.opf");
+
+    // Another type, then the saved preset from the panel brings the chosen one back.
+    chooseInput1Type(QStringLiteral("Perlin"));
+    openTab(3);
+    QToolButton *saved = nullptr;
+    for (QToolButton *b : window()->findChildren<QToolButton *>())
+        if (b->toolTip() == userPresets() + "my valley.opf")
+            saved = b;
+    ASSERT_NE(saved, nullptr);
+    click(saved);
+    EXPECT_EQ(statusLine(), "loaded preset: " + userPresets() + "my valley.opf");
+    EXPECT_EQ(terrainType->currentIndex(), chosen);
+}
+
+TEST_F(UserPath, ResetAsksAndKeepsTheNodes)
+{
+    QComboBox *terrainType = input1Type();
+    chooseInput1Type(QStringLiteral("Billow"));
+    const int chosen = terrainType->currentIndex();
+
+    answers.push_back({QStringLiteral("Cancel"), {}});
+    click(button(QStringLiteral("RESET")));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "Warning: restart OROVISTA?");
+    EXPECT_EQ(input1Type(), terrainType) << "cancelled: the same window";
+
+    answers.push_back({QStringLiteral("Yes"), {}});
+    click(button(QStringLiteral("RESET")));
+    ASSERT_TRUE(waitFor([] { return window() != nullptr && button(QStringLiteral("AUTO")); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QComboBox *fresh = input1Type();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(fresh->currentIndex(), chosen) << "a restart keeps what the nodes were set to";
+    EXPECT_FALSE(find<QPushButton>(QStringLiteral("terraformButton"))->isEnabled());
+}
+
+TEST_F(UserPath, QuitAsksAndTheActionOpensTheWindowAgain)
+{
+    answers.push_back({QStringLiteral("Cancel"), {}});
+    click(button(QStringLiteral("QUIT")));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "Warning: quit OROVISTA?");
+    EXPECT_NE(window(), nullptr);
+
+    answers.push_back({QStringLiteral("Yes"), {}});
+    click(button(QStringLiteral("QUIT")));
+    ASSERT_TRUE(waitFor([] { return !window(); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    openWindow();
+    QFile log(documents + "/orovistaData/logFile.txt");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().startsWith("OROVISTA started\n"));
+    chooseInput1Type(QStringLiteral("Perlin"));
+    EXPECT_TRUE(waitFor([] { return find<QPushButton>(QStringLiteral("terraformButton"))->isEnabled(); }));
+}
+
+TEST_F(UserPath, ACancelledRunLeavesThePicturesAsTheyWere)
+{
+    chooseInput1Type(QStringLiteral("Perlin"));
+    const QStringList pictures = {"HI1noisePreview.jpg", "HI2noisePreview.jpg", "HFFnoisePreview.jpg"};
+    std::vector<QByteArray> before;
+    for (const QString &p : pictures)
+        before.push_back(digest(maps(p.toLatin1().constData())));
+
+    // The cancel button appears on the busy overlay during the run; the user presses it.
+    bool pressed = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QPushButton *cancel = button(QStringLiteral("cancel")); cancel && !pressed) {
+            pressed = true;
+            QTest::mouseClick(cancel, Qt::LeftButton, {}, cancel->rect().center());
+        }
+    });
+    watch.start(1);
+    reseedInput1();
+    ASSERT_TRUE(waitFor([&] { return pressed && !button(QStringLiteral("cancel")); }));
+    watch.stop();
+    EXPECT_EQ(statusLine(), "noise run cancelled: the maps are as before");
+    for (int i = 0; i < pictures.size(); ++i)
+        EXPECT_EQ(digest(maps(pictures[i].toLatin1().constData())), before[i]) << pictures[i].toStdString();
+    QDir folder(documents + "/orovistaData/maps");
+    EXPECT_TRUE(folder.entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty()) << "no temporary left";
+
+    // The next change computes them again.
+    reseedInput1();
+    ASSERT_TRUE(waitFor([&] { return digest(maps("HI1noisePreview.jpg")) != before[0]; }));
+}
+
+}   // namespace
