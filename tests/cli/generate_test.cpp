@@ -14,8 +14,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtEndian>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -215,6 +219,78 @@ TEST_F(Generate, HeightmapsHoldTheMeshElevations)
     EXPECT_EQ(json["terrainSize"].toInt(), 1000);
     EXPECT_NEAR(json["metresAt0"].toDouble(), -20.0, 1e-4);
     EXPECT_NEAR(json["metresAt65535"].toDouble(), 300.0, 1e-3);
+}
+
+// A run that cannot write, or that is stopped, leaves what the out folder held before.
+class Interrupted : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        preset = writePreset(dir);
+        out = dir.filePath("out");
+        const Outcome first = orovista(arguments());
+        ASSERT_EQ(first.status, 0) << first.err.toStdString();
+        before = texture();
+        ASSERT_FALSE(before.isEmpty());
+    }
+    QStringList arguments() const
+    {
+        return {"generate", "--preset", preset, "--out", out, "--resources", resources, "--heightmap", "png16,r16"};
+    }
+    QByteArray texture() const
+    {
+        QFile f(out + "/my Terrain 1.jpg");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QStringList temporaries() const
+    {
+        QStringList found;
+        for (const QString &folder : {out, out + "/maps"})
+            found += QDir(folder).entryList({"*.part"}, QDir::Files | QDir::Hidden);
+        return found;
+    }
+
+    QTemporaryDir dir;
+    QString preset, out;
+    QByteArray before;
+};
+
+TEST_F(Interrupted, AFullDiskFailsTheRunAndKeepsTheEarlierFiles)
+{
+    QProcess p;
+    // Files stop growing at 256 KiB: the pictures fit, the mesh does not.
+    p.setChildProcessModifier([] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{256 * 1024, 256 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    p.start(QStringLiteral(OROVISTA_CLI), arguments() << "--elevation" << "-50:400");
+    ASSERT_TRUE(p.waitForFinished(600000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_TRUE(err.contains("cannot write " + out)) << err.toStdString();
+    EXPECT_TRUE(err.contains("File too large")) << err.toStdString();
+    EXPECT_EQ(texture(), before) << "the texture of the earlier run is untouched";
+    EXPECT_TRUE(temporaries().isEmpty()) << temporaries().join(' ').toStdString();
+}
+
+TEST_F(Interrupted, AStoppedRunLeavesNoTemporaries)
+{
+    for (const auto &[signal, status] : {std::pair{SIGTERM, 128 + SIGTERM}, std::pair{SIGINT, 128 + SIGINT}}) {
+        QProcess p;
+        p.start(QStringLiteral(OROVISTA_CLI), arguments() << "--texture-size" << "4096" << "--elevation" << "-50:400");
+        ASSERT_TRUE(p.waitForStarted());
+        // Stopped while the run's pictures are under way.
+        for (int waited = 0; temporaries().isEmpty() && waited < 60000; waited += 5)
+            QThread::msleep(5);
+        ASSERT_FALSE(temporaries().isEmpty()) << "the run writes under temporary names";
+        ::kill(pid_t(p.processId()), signal);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), status);
+        EXPECT_TRUE(temporaries().isEmpty()) << temporaries().join(' ').toStdString();
+        EXPECT_EQ(texture(), before);
+    }
 }
 
 }   // namespace
