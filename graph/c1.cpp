@@ -168,6 +168,7 @@ void C1::C1ActivateNoise(const QString &type)
         return;
     }
     imageFileName = file;
+    state().warnedNoiseImages.removeAll(file);   // a file chosen again is told about again
     setControlsVisibility();
     ProgramState &s = state();
     generateNoiseMaps(s.terrainCreated, s.previewSize, false);

@@ -173,6 +173,7 @@ void I1::I1ActivateNoise(const QString &type)
     const QString file = chooseNoiseImage(m_panel, imageFileName);
     if (!file.isEmpty()) {
         imageFileName = file;
+        state().warnedNoiseImages.removeAll(file);   // a file chosen again is told about again
         setControlsVisibility();
         ProgramState &s = state();
         generateNoiseMaps(s.terrainCreated, s.previewSize, false);

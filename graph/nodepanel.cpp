@@ -16,11 +16,17 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace orovista {
 
 namespace {
+
+/// The name a slider's value tip gives its value.
+constexpr char valueNameProperty[] = "orovistaValueName";
 
 // The look of a node panel: a framed tab widget with small bold tabs and light text.
 const QString panelSheet = QStringLiteral(
@@ -88,6 +94,14 @@ QSlider *slider(QWidget *parent, const QString &objectName, int lo, int hi, int 
     s->setStyleSheet(orientation == Qt::Horizontal ? style::horizontalSlider(true) : style::verticalSlider());
     if (orientation == Qt::Horizontal)
         s->setFixedHeight(18);
+    // While dragged, the slider tells its value beside the pointer.
+    QObject::connect(s, &QSlider::sliderMoved, s, [s](int v) {
+        const QString name = s->property(valueNameProperty).toString();
+        const double along = double(v - s->minimum()) / std::max(1, s->maximum() - s->minimum());
+        const QPoint at = s->orientation() == Qt::Horizontal ? QPoint(int(along * s->width()), -s->height())
+                                                              : QPoint(s->width(), int((1.0 - along) * s->height()));
+        QToolTip::showText(s->mapToGlobal(at), name.isEmpty() ? QString::number(v) : name + QStringLiteral(": ") + QString::number(v), s);
+    });
     return s;
 }
 
@@ -171,6 +185,7 @@ SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &l
     r.label = label(parent, labelName, text);
     r.label->setFixedWidth(74);
     r.slider = slider(parent, sliderName, lo, hi, value);
+    r.slider->setProperty(valueNameProperty, text);
     r.row = new QHBoxLayout;
     r.row->setSpacing(4);
     r.row->addWidget(r.label);

@@ -2,6 +2,7 @@
 
 #include "graph/noisegraph.h"
 #include "noise/image.h"
+#include "noise/noiseimage.h"
 #include "noise/outputfiles.h"
 #include "noise/parallelbuilder.h"
 #include "noise/rendererimage.h"
@@ -26,8 +27,17 @@ using noise::utils::ProgressReporter;
 
 MachineObserver::~MachineObserver() = default;
 void MachineObserver::warning(const QString &) {}
+void MachineObserver::unreadableImage(const QString &file, const QString &reason)
+{
+    warning(unreadableImageWarning(file, reason));
+}
 void MachineObserver::nodeDone(int, const NoiseMap &, const QString &, const QString &) {}
 void MachineObserver::erode(NoiseMap &, const QString &) {}
+
+QString unreadableImageWarning(const QString &file, const QString &reason)
+{
+    return QStringLiteral("cannot read the noise image %1: %2; the node reads as black").arg(file, reason);
+}
 
 QString heightPictureName(int node)
 {
@@ -273,6 +283,23 @@ noise::utils::Image blendComposite(const noise::utils::Image &control, const noi
     return out;
 }
 
+/// Tells the observer of every "Image" node whose file the run could not read.
+void reportUnreadableImages(const NoiseSettings &s, MachineObserver &observer)
+{
+    const GeneratorSettings *generators[noise::module::NoiseImageHolder::SLOT_COUNT] = {&s.input[0], &s.input[1], &s.combiner.control};
+    QStringList told;
+    for (int slot = 0; slot < noise::module::NoiseImageHolder::SLOT_COUNT; ++slot) {
+        const GeneratorSettings &g = *generators[slot];
+        if (NoiseType(g.type) != NoiseType::Image || g.imageFile.isEmpty() || told.contains(g.imageFile))
+            continue;
+        const auto picture = noise::module::NoiseImageHolder::ForSlot(slot).GetPicture();
+        if (picture->fileName == g.imageFile && !picture->problem.isEmpty()) {
+            observer.unreadableImage(g.imageFile, picture->problem);
+            told << g.imageFile;
+        }
+    }
+}
+
 }   // namespace
 
 void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const MachineFolders &folders,
@@ -371,6 +398,7 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
         }
     }
 
+    reportUnreadableImages(s, observer);
     reporter.CheckCancelled();
     if (f.erosionIterations > 0 && f.erosion() != ErosionType::None) {
         const QString grey = QDir(folders.maps).filePath(heightPictureName(6));

@@ -23,6 +23,9 @@ public:
     virtual ~MachineObserver();
     /// A warning for the user (the caller shows it as a "Warning" box or prints it).
     virtual void warning(const QString &text);
+    /// The noise image file of an "Image" node could not be read (reason says why); the run goes
+    /// on with an empty picture. Told once per file and run; by default a warning naming it.
+    virtual void unreadableImage(const QString &file, const QString &reason);
     /// Node 1 … 9 is built (map) and its pictures are written (either path may be empty).
     virtual void nodeDone(int node, const noise::utils::NoiseMap &map, const QString &heightPicture,
                           const QString &colourPicture);
@@ -62,6 +65,9 @@ void runNoiseMachine(const NoiseSettings &settings, const MachineRun &run, const
 /// power) becomes 0, +∞ and −∞ (zero to a negative power) become +1 and −1, the ends of the
 /// nominal range.
 void replaceNonFinite(noise::utils::NoiseMap &map);
+
+/// The warning for a noise image that cannot be read.
+QString unreadableImageWarning(const QString &file, const QString &reason);
 
 /// The grey gradient every height picture uses.
 inline const QString greyGradientName = QStringLiteral("black and white.bmp");

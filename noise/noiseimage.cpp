@@ -1,10 +1,12 @@
 // noiseimage.cpp
 
 #include "noise/noiseimage.h"
+#include "noise/outputfiles.h"
 
 #include <libnoise/exception.h>
 
 #include <QImage>
+#include <QImageReader>
 
 #include <cmath>
 
@@ -24,8 +26,20 @@ namespace noise
         if (fileName.isEmpty ()) {
           return picture;
         }
-        const QImage image = QImage (fileName).convertToFormat (QImage::Format_ARGB32);
+        // A FIFO or a device named like a picture would block the reader.
+        picture->problem = orovista::files::inputProblem (fileName);
+        if (!picture->problem.isEmpty ()) {
+          return picture;
+        }
+        QImageReader reader (fileName);
+        QImage image = reader.read ();
         if (image.isNull ()) {
+          picture->problem = reader.errorString ();
+          return picture;
+        }
+        image = image.convertToFormat (QImage::Format_ARGB32);
+        if (image.isNull () || image.width () == 0 || image.height () == 0) {
+          picture->problem = QStringLiteral ("not enough memory for the picture");
           return picture;
         }
         picture->width = image.width ();

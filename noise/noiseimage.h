@@ -30,6 +30,9 @@ namespace noise
       int width = 0;
       int height = 0;
       std::vector<std::uint8_t> red;
+      /// Why the file gave no picture (empty when it was read, or when no
+      /// file was named).
+      QString problem;
     };
 
     /// A process-wide store for the picture of a NoiseImage module, one per
@@ -57,7 +60,8 @@ namespace noise
         static NoiseImageHolder& ForSlot (int slot);
 
         /// Reads @a fileName; a file that cannot be read leaves an empty
-        /// picture (which reads as black everywhere).
+        /// picture (which reads as black everywhere) that says why.  Only
+        /// regular files are opened.
         void Load (const QString& fileName);
 
         /// The current picture; never null.

@@ -47,6 +47,18 @@ public:
         dialogs::message(state().ui.mainWindow, QStringLiteral("Warning"), text);
     }
 
+    void unreadableImage(const QString &file, const QString &reason) override
+    {
+        ProgramState &s = state();
+        const QString text = unreadableImageWarning(file, reason);
+        if (s.ui.statusLine)
+            s.ui.statusLine->setText(text);
+        if (s.warnedNoiseImages.contains(file))
+            return;
+        s.warnedNoiseImages << file;
+        warning(text);
+    }
+
     void nodeDone(int node, const noise::utils::NoiseMap &, const QString &height, const QString &colour) override
     {
         Statics &o = statics();

@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -88,6 +89,8 @@ struct ProgramState {
     bool noiseRunning = false;      ///< a noise-machine run is in progress
     bool windowReady = false;       ///< the window is built and has made its first run
     bool cancelRequested = false;   ///< the user asked to stop the run in progress
+    /// Noise images the user was told cannot be read; each is told once, until chosen again.
+    QStringList warnedNoiseImages;
     /// The node values a reset carries over into the rebuilt panels.
     std::optional<NoiseSettings> keptNodeSettings;
     /// A run asked for during a run, to make once that one is over (the latest request wins).

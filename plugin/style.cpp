@@ -74,7 +74,8 @@ QString tabBar()
         "rgba(95,95,95,255);   } QTabBar::tab:selected {background: rgba(95,95,95,255); border: 2px solid "
         "rgba(95,95,95,255); color:rgb(255,255,255) } QTabBar::tab:!selected {margin-bottom:1px; border-left: 1px "
         "solid rgba(95,95,95,255);border-right: 1px solid rgba(95,95,95,255);border-top: 1px solid "
-        "rgba(95,95,95,255); color:rgb(255,255,255) } QTabWidget::pane { border-top: 2px solid rgba(95,95,95,255); } ");
+        "rgba(95,95,95,255); color:rgb(255,255,255) } QTabWidget::pane { border-top: 2px solid rgba(95,95,95,255); } "
+        "QTabBar::tab:!selected:disabled { color:rgb(115,115,115) } ");
 }
 
 QString statusLine()

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sys/stat.h>
 #include <cstring>
 #include <map>
 
@@ -199,6 +200,51 @@ TEST_F(Machine, MissingGreyGradientWarnsOncePerHeightPicture)
     EXPECT_EQ(r.warnings.value(0), "Gradient file not found. Unpredictable behaviour may occur.");
     EXPECT_TRUE(QFile::exists(maps("HI1noisePreview.jpg")));
     EXPECT_TRUE(QFile::exists(maps("HFFnoisePreview.jpg")));
+}
+
+TEST_F(Machine, AnUnreadableNoiseImageIsToldOnceAndReadsAsBlack)
+{
+    QFile notAPicture(dir.filePath("notes.png"));
+    ASSERT_TRUE(notAPicture.open(QIODevice::WriteOnly));
+    notAPicture.write("this is text\n");
+    notAPicture.close();
+    QFile(dir.filePath("empty.jpg")).open(QIODevice::WriteOnly);
+    const QString fifo = dir.filePath("pipe.png");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QString file;
+        const char *reason;
+    } cases[] = {{dir.filePath("missing.png"), "No such file or directory"},
+                 {notAPicture.fileName(), ""},
+                 {dir.filePath("empty.jpg"), ""},
+                 {fifo, "not a regular file"},
+                 {dir.path(), "it is a folder"}};
+    for (const auto &c : cases) {
+        // The same file in both inputs and the control noise: one warning.
+        for (GeneratorSettings *g : {&settings.input[0], &settings.input[1], &settings.combiner.control}) {
+            g->type = int(NoiseType::Image);
+            g->imageFile = c.file;
+        }
+        settings.combiner.type = int(CombinerType::Blend);
+        const Recorder r = run(16);   // returns: a FIFO is never opened for reading
+        ASSERT_EQ(r.warnings.size(), 1) << c.file.toStdString();
+        EXPECT_TRUE(r.warnings[0].startsWith("cannot read the noise image " + c.file + ": " + c.reason))
+            << r.warnings[0].toStdString();
+        const NoiseMap &input = r.maps.at(1);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                ASSERT_EQ(input.GetValue(x, y), -1.0f);
+    }
+
+    // Two different files: one warning each; a readable one: none.
+    settings.input[1].imageFile = dir.filePath("missing too.png");
+    EXPECT_EQ(run(16).warnings.size(), 2);
+    QImage grey(8, 8, QImage::Format_RGB32);
+    grey.fill(QColor(128, 128, 128));
+    ASSERT_TRUE(grey.save(dir.filePath("grey.png")));
+    for (GeneratorSettings *g : {&settings.input[0], &settings.input[1], &settings.combiner.control})
+        g->imageFile = dir.filePath("grey.png");
+    EXPECT_TRUE(run(16).warnings.isEmpty());
 }
 
 TEST_F(Machine, ZeroTurbulencePowerLeavesTheDeformerPicture)

@@ -11,6 +11,7 @@
 #include <QCryptographicHash>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QInputDialog>
 #include <QJSEngine>
@@ -24,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -150,16 +152,16 @@ protected:
         EXPECT_EQ(tabs()->currentIndex(), index);
     }
 
-    static QComboBox *input1Type()
+    static QComboBox *input1Type(const char *panelName = "I1Panel")
     {
-        auto *panel = find<QTabWidget>(QStringLiteral("I1Panel"));
+        auto *panel = find<QTabWidget>(QString::fromLatin1(panelName));
         return panel ? panel->findChild<QComboBox *>(QStringLiteral("I1TerrainType")) : nullptr;
     }
 
-    /// A node change as the user makes it: INPUT 1's type chosen with the arrow keys.
-    static void chooseInput1Type(const QString &type)
+    /// A node change as the user makes it: INPUT 1's (or 2's) type chosen with the arrow keys.
+    static void chooseInput1Type(const QString &type, const char *panelName = "I1Panel")
     {
-        QComboBox *combo = input1Type();
+        QComboBox *combo = input1Type(panelName);
         ASSERT_NE(combo, nullptr);
         const int target = combo->findText(type);
         ASSERT_GE(target, 0);
@@ -233,6 +235,13 @@ private:
                     return QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
             ADD_FAILURE() << "no button " << a.button.toStdString() << " on " << shown.back().toStdString();
             input->reject();
+            return;
+        }
+        if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+            shown.push_back(files->windowTitle() + QStringLiteral(": ") + files->nameFilters().join(QLatin1Char(';')));
+            auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QTest::keyClicks(edit, a.typed);
+            QTest::keyClick(edit, Qt::Key_Return);
             return;
         }
         ADD_FAILURE() << "unexpected dialog " << modal->metaObject()->className();
@@ -404,6 +413,82 @@ TEST_F(UserPath, ACancelledRunLeavesThePicturesAsTheyWere)
     // The next change computes them again.
     reseedInput1();
     ASSERT_TRUE(waitFor([&] { return digest(maps("HI1noisePreview.jpg")) != before[0]; }));
+}
+
+TEST_F(UserPath, SlidersTellTheirValueWhileDraggedAndLockedTabsLookIt)
+{
+    // Locked tabs are drawn in grey, open ones in white.
+    QTabBar *bar = tabs()->tabBar();
+    const QImage shot = bar->grab().toImage();
+    auto whitePixels = [&](int tab) {
+        int count = 0;
+        const QRect r = bar->tabRect(tab).adjusted(3, 3, -3, -3);
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                count += qGray(shot.pixel(x * shot.width() / bar->width(), y * shot.height() / bar->height())) > 200;
+        return count;
+    };
+    EXPECT_GT(whitePixels(3), 50) << "PRESETS is open";
+    EXPECT_LT(whitePixels(1), 5) << "POPULATE is locked";
+
+    chooseInput1Type(QStringLiteral("Perlin"));
+    auto *frequency = find<QTabWidget>(QStringLiteral("I1Panel"))->findChild<QSlider *>(QStringLiteral("I1FrequencySlider"));
+    ASSERT_NE(frequency, nullptr);
+    ASSERT_TRUE(frequency->isVisible());
+    const int before = frequency->value();
+    const double perPixel = double(frequency->maximum() - frequency->minimum()) / frequency->width();
+    const QPoint handle(int((before - frequency->minimum()) / perPixel), frequency->height() / 2);
+    QTest::mousePress(frequency, Qt::LeftButton, {}, handle);
+    QMouseEvent move(QEvent::MouseMove, handle + QPoint(30, 0), frequency->mapToGlobal(handle + QPoint(30, 0)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frequency, &move);
+    const int dragged = frequency->value();
+    EXPECT_GT(dragged, before);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "frequency: " + QString::number(dragged));
+    const QByteArray picture = digest(maps("HI1noisePreview.jpg"));
+    QTest::mouseRelease(frequency, Qt::LeftButton, {}, handle + QPoint(30, 0));
+    ASSERT_TRUE(waitFor([&] { return digest(maps("HI1noisePreview.jpg")) != picture; })) << "released: a new run";
+}
+
+TEST_F(UserPath, AnUnreadableNoiseImageIsToldOnce)
+{
+    const QString notAPicture = home.filePath("notes.png");
+    QFile f(notAPicture);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a picture\n");
+    f.close();
+
+    // A saved preset whose INPUT 1 reads that file as its image.
+    answers.push_back({QStringLiteral("OK"), QStringLiteral("broken image")});
+    click(find<QPushButton>(QStringLiteral("savePresetButton")));
+    QFile preset(userPresets() + "broken image.opf");
+    ASSERT_TRUE(preset.open(QIODevice::ReadOnly));
+    QByteArray text = preset.readAll();
+    preset.close();
+    text.replace(QByteArray("I1Type=0\n"), "I1Type=9\n");
+    text.replace(QByteArray("I1NoiseImageFile=none\n"), "I1NoiseImageFile=" + notAPicture.toUtf8() + "\n");
+    ASSERT_TRUE(text.contains("I1Type=9\n"));
+    ASSERT_TRUE(preset.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    preset.write(text);
+    preset.close();
+
+    answers.push_back({QStringLiteral("OK"), {}});
+    openTab(3);
+    QToolButton *saved = nullptr;
+    for (QToolButton *b : window()->findChildren<QToolButton *>())
+        if (b->toolTip() == preset.fileName())
+            saved = b;
+    ASSERT_NE(saved, nullptr);
+    click(saved);
+    ASSERT_TRUE(waitFor([this] { return shown.size() >= 2 && !button(QStringLiteral("cancel")); }));
+    EXPECT_TRUE(shown[1].startsWith("Warning: cannot read the noise image " + notAPicture + ": ")) << shown[1].toStdString();
+    EXPECT_EQ(input1Type()->currentText(), "Image");
+
+    // The next run says it on the status line only.
+    chooseInput1Type(QStringLiteral("Perlin"), "I2Panel");
+    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_TRUE(statusLine().startsWith("cannot read the noise image " + notAPicture)) << statusLine().toStdString();
 }
 
 }   // namespace
