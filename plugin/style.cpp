@@ -7,7 +7,9 @@ QString actionButton(bool bold)
     return QStringLiteral("* { \ncolor: rgba(255,255,255,255);\nbackground-color: rgba(") + accent +
            QStringLiteral(");\nwidth: 90px;\ntext-align:center;\nfont-size:14px;\nfont-weight:") +
            (bold ? QStringLiteral("bold") : QStringLiteral("normal")) +
-           QStringLiteral(";\nborder:1px solid rgba(128,128,128,255);\n}");
+           QStringLiteral(";\nborder:1px solid rgba(128,128,128,255);\n}") +
+           // A button that cannot be pressed yet says so.
+           QStringLiteral(" *:disabled { color: rgba(150,150,150,255); background-color: rgba(70,70,70,255); }");
 }
 
 QString label(const QString &objectName)
