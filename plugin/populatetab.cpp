@@ -248,13 +248,15 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
         {"glLightAzimuthSlider", "openGL light azimuth: 45", 0, 360, 45, &GLTerrain::glLightAzimuthSliderReleased},
         {"glLightIntensitySlider", "openGL light intensity: 100", 0, 100, 100, &GLTerrain::glLightIntensitySliderReleased},
     };
+    QLabel *lightCaptions[3];
     for (int i = 0; i < 3; ++i) {
-        caption(side, QString::fromLatin1(lights[i].text) + (i < 2 ? degree : QStringLiteral("%")),
-                QRect(0, i * 40, 290, 14));
+        lightCaptions[i] = caption(side, QString::fromLatin1(lights[i].text) + (i < 2 ? degree : QStringLiteral("%")),
+                                   QRect(0, i * 40, 290, 14));
         QSlider *l = slider(side, lights[i].name, Qt::Horizontal, lights[i].lo, lights[i].hi, lights[i].value);
         l->setGeometry(0, i * 40 + 16, 290, 18);
         connect(l, &QSlider::sliderMoved, gl, lights[i].slot);
     }
+    gl->setLightLabels(lightCaptions[0], lightCaptions[1], lightCaptions[2]);
     caption(side, QStringLiteral("camera speed"), QRect(0, 120, 200, 14));
     QSlider *speed = slider(side, "glCameraSpeedSlider", Qt::Horizontal, 1, 20, 5);
     speed->setGeometry(0, 136, 200, 18);

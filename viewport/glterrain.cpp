@@ -4,6 +4,26 @@
 #include "plugin/programstate.h"
 #include "terrain/terrainarrays.h"
 
+#include <GL/glu.h>
+
+#include <QLabel>
+#include <QSlider>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+constexpr float degree = 3.14159265358979323846f / 180.0f;
+const QString degreeSign = QString(QChar(0x00B0));
+
+// The fixed lighting of the preview.
+constexpr float materialSpecular[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+constexpr float lightAmbient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+constexpr float lightSpecular[4] = {0.35f, 0.35f, 0.35f, 1.0f};
+
+}   // namespace
+
 GLTerrain::GLTerrain(const QSurfaceFormat &format, QWidget *parent) : QOpenGLWidget(parent)
 {
     setFormat(format);
@@ -51,15 +71,204 @@ void GLTerrain::deleteAllObjectsSilent() { m_selectedItem = -1; }
 void GLTerrain::setGLFocus() { setFocus(Qt::OtherFocusReason); }
 void GLTerrain::focusTerrainGL() { setFocus(Qt::OtherFocusReason); }
 
+void GLTerrain::setLightLabels(QLabel *pitch, QLabel *azimuth, QLabel *intensity)
+{
+    m_lightLabels[0] = pitch;
+    m_lightLabels[1] = azimuth;
+    m_lightLabels[2] = intensity;
+}
+
 void GLTerrain::initializeGL()
 {
     initializeOpenGLFunctions();
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    // The preview redraws continuously: other parts change what it shows and leave the frame to
+    // this timer.
+    if (!m_repaintTimer) {
+        m_repaintTimer = new QTimer(this);
+        connect(m_repaintTimer, &QTimer::timeout, this, [this] { update(); });
+        m_repaintTimer->start(60);
+    }
     glClearColor(192 / 255.0f, 220 / 255.0f, 252 / 255.0f, 1.0f);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    camera = {};
 }
 
-void GLTerrain::resizeGL(int w, int h) { glViewport(0, 0, w, h); }
+void GLTerrain::applyProjection(int w, int h)
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, double(w) / double(std::max(1, h)), nearPlane, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    m_appliedFarPlane = farPlane;
+}
 
-void GLTerrain::paintGL() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+void GLTerrain::resizeGL(int w, int h)
+{
+    glViewport(0, 0, w, h);
+    applyProjection(w, h);
+}
+
+void GLTerrain::paintGL()
+{
+    // A new terrain brings a new far plane.
+    if (m_appliedFarPlane != farPlane) {
+        const qreal ratio = devicePixelRatioF();
+        applyProjection(int(width() * ratio), int(height() * ratio));
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    drawScene(0);
+}
+
+void GLTerrain::setupLights()
+{
+    glMaterialfv(GL_FRONT, GL_SPECULAR, materialSpecular);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    const float diffuse[4] = {m_lightIntensity, m_lightIntensity, m_lightIntensity, 1.0f};
+    for (GLenum light : {GL_LIGHT0, GL_LIGHT1}) {
+        glLightfv(light, GL_AMBIENT, lightAmbient);
+        glLightfv(light, GL_DIFFUSE, diffuse);
+        glLightfv(light, GL_SPECULAR, lightSpecular);
+        glLightfv(light, GL_POSITION, light == GL_LIGHT0 ? m_light0 : m_light1);
+    }
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glDisable(GL_LIGHT1);
+}
+
+void GLTerrain::drawScene(int pass)
+{
+    const orovista::ProgramState &s = orovista::state();
+    // The frame uses the camera of the previous frame: a change shows one frame later.
+    glTranslatef(-m_drawnCamera[0], -m_drawnCamera[1], -m_drawnCamera[2]);
+    glRotatef(camera.roll, 0.0f, 0.0f, 1.0f);
+    glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
+    glRotatef(camera.yaw, 0.0f, 1.0f, 0.0f);
+    setupLights();
+    m_drawnCamera[0] = float(camera.x);
+    m_drawnCamera[1] = float(camera.y);
+    m_drawnCamera[2] = float(camera.z);
+
+    if (s.terrainPresent && m_mode != orovista::SkyMode && pass != 2)
+        drawTerrain(pass);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    // Painted items are drawn here from their records, the selected one last and in red.
+    glDepthMask(GL_TRUE);
+    if (pass != 0)
+        return;
+    drawBrush();
+    drawAxisGizmo();
+}
+
+void GLTerrain::drawTerrain(int)
+{
+    const orovista::ProgramState &s = orovista::state();
+    if (s.customTerrain)
+        return;   // the imported mesh's compiled list is drawn by the import
+    const TerrainArrays &mesh = lowDetailNavigation ? s.decimatedMesh : s.fullMesh;
+    if (mesh.isEmpty())
+        return;
+    glDisable(GL_CULL_FACE);
+    glPushMatrix();
+    glDisable(GL_TEXTURE_2D);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    const bool buffers = !lowDetailNavigation && s.vboSupported && s.vertexBuffers[0] && s.vertexBuffers[1];
+    if (buffers) {
+        // Positions, normals, colours and texture coordinates lie one block after another.
+        const orovista::VertexBufferLayout layout = orovista::vertexBufferLayout(mesh.gridSize);
+        glBindBuffer(GL_ARRAY_BUFFER, s.vertexBuffers[0]);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.vertexBuffers[1]);
+        glVertexPointer(3, GL_FLOAT, 0, reinterpret_cast<const void *>(layout.vertices));
+        glNormalPointer(GL_FLOAT, 0, reinterpret_cast<const void *>(layout.normals));
+        glColorPointer(3, GL_FLOAT, 0, reinterpret_cast<const void *>(layout.colors));
+        glPushName(0);
+        glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
+        glPopName();
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    } else {
+        glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
+        glNormalPointer(GL_FLOAT, 0, mesh.normals.data());
+        glColorPointer(3, GL_FLOAT, 0, mesh.colors.data());
+        glPushName(0);
+        glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, mesh.indices.data());
+        glPopName();
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glPopMatrix();
+}
+
+void GLTerrain::drawBrush()
+{
+    const orovista::ProgramState &s = orovista::state();
+    const bool wanted = (m_mode == orovista::TerrainMode && !altHeld) || (m_mode == orovista::PaintMode && shiftHeld);
+    if (!brushOn || !wanted || s.customTerrain || !s.terrainPresent)
+        return;
+    QSlider *diameter = window()->findChild<QSlider *>(QStringLiteral("glEcoDiameterSlider"));
+    glDisable(GL_LIGHTING);
+    glPushMatrix();
+    glDepthMask(GL_FALSE);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.2f, 1.0f, 0.2f, 0.25f);
+    glTranslatef(brushPosition[0], brushPosition[1], brushPosition[2]);
+    GLUquadric *sphere = gluNewQuadric();
+    gluSphere(sphere, (diameter ? diameter->value() : 10) * 0.5, 16, 16);
+    gluDeleteQuadric(sphere);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    glPopMatrix();
+}
+
+void GLTerrain::drawAxisGizmo()
+{
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(-11.0f, -11.0f, -30.0f);
+    glRotatef(camera.roll, 0.0f, 0.0f, 1.0f);
+    glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
+    glRotatef(camera.yaw, 0.0f, 1.0f, 0.0f);
+    glPointSize(6.0f);
+    glLineWidth(2.0f);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_POINTS);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glEnd();
+    struct Axis { float end[3]; float colour[3]; };
+    const Axis axes[] = {{{0.0f, 1.0f, 0.0f}, {1.0f, 0.0f, 0.0f}},
+                         {{1.0f, 0.0f, 0.0f}, {0.2627451f, 0.7254902f, 0.2627451f}},
+                         {{0.0f, 0.0f, -1.0f}, {0.0f, 0.0f, 1.0f}}};
+    for (const Axis &a : axes) {
+        glBegin(GL_LINES);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glVertex3f(0.0f, 0.0f, 0.0f);
+        glColor3fv(a.colour);
+        glVertex3fv(a.end);
+        glEnd();
+        glBegin(GL_POINTS);
+        glVertex3fv(a.end);
+        glEnd();
+    }
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
+}
 
 // Navigation, item editing, painting, textures and sky controls: filled in with their features.
 void GLTerrain::wheelTimeout() {}
@@ -97,7 +306,28 @@ void GLTerrain::glBackscatterLightSliderReleased(int) {}
 void GLTerrain::glStarIntensitySliderReleased(int) {}
 void GLTerrain::glStarPopulationSliderReleased(int) {}
 void GLTerrain::glSkyResetButtonClicked() {}
-void GLTerrain::glLightPitchSliderReleased(int) {}
-void GLTerrain::glLightAzimuthSliderReleased(int) {}
-void GLTerrain::glLightIntensitySliderReleased(int value) { m_lightIntensity = value * 0.01f; }
+void GLTerrain::glLightPitchSliderReleased(int p)
+{
+    m_light0[1] = m_light1[1] = std::sin(p * degree);
+    if (m_lightLabels[0])
+        m_lightLabels[0]->setText(QStringLiteral("openGL light pitch: ") + QString::number(p) + degreeSign);
+    setFocus(Qt::OtherFocusReason);
+}
+
+void GLTerrain::glLightAzimuthSliderReleased(int a)
+{
+    m_light0[0] = std::sin(a * degree);
+    m_light0[2] = std::cos(a * degree);
+    if (m_lightLabels[1])
+        m_lightLabels[1]->setText(QStringLiteral("openGL light azimuth: ") + QString::number(a) + degreeSign);
+    setFocus(Qt::OtherFocusReason);
+}
+
+void GLTerrain::glLightIntensitySliderReleased(int value)
+{
+    m_lightIntensity = value * 0.01f;
+    if (m_lightLabels[2])
+        m_lightLabels[2]->setText(QStringLiteral("openGL light intensity: ") + QString::number(value) + QStringLiteral("%"));
+    setFocus(Qt::OtherFocusReason);
+}
 void GLTerrain::EcoDiameterSliderReleased() {}

@@ -3,7 +3,11 @@
 // dome, and takes the mouse, wheel and keys with which the user flies, sculpts, paints and edits.
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLWidget>
+#include <QPointer>
 #include <QSurfaceFormat>
+
+class QLabel;
+class QTimer;
 
 namespace orovista {
 struct TerrainArrays;
@@ -39,12 +43,29 @@ public:
         float yaw = 0.0f, pitch = 0.0f, roll = 0.0f;
     };
     Camera camera;
-    float farPlane = 1600.0f;
+    float nearPlane = 1.0f;
+    float farPlane = 1000.0f;   ///< 16 × the terrain size once a terrain is made
     QString terrainTexturePath;   ///< the colour texture drawn on the terrain
 
     /// Diffuse strength of both lights, 0 … 1.
     float lightIntensity() const { return m_lightIntensity; }
     void setLightIntensity(float intensity) { m_lightIntensity = intensity; }
+    /// Directional light positions (x, y, z, 0); light 1 stays disabled.
+    const float *light0Position() const { return m_light0; }
+    const float *light1Position() const { return m_light1; }
+    /// The captions the light sliders update.
+    void setLightLabels(QLabel *pitch, QLabel *azimuth, QLabel *intensity);
+
+    /// The user is navigating with the low-detail feature on: the decimated mesh is drawn.
+    bool lowDetailNavigation = false;
+    bool brushOn = true;
+    float brushPosition[3] = {0.0f, 0.0f, 0.0f};
+    bool altHeld = false;
+    bool shiftHeld = false;
+
+    /// Draws one frame into the current matrices: pass 0 the normal frame, 1 without item models
+    /// and overlays, 2 the selection pass (items only, with their names).
+    void drawScene(int pass);
 
 public slots:
     void setGLFocus();
@@ -97,6 +118,11 @@ public slots:
 
 protected:
     void initializeGL() override;
+    void setupLights();
+    void drawTerrain(int pass);
+    void drawBrush();
+    void drawAxisGizmo();
+    void applyProjection(int w, int h);
     void resizeGL(int w, int h) override;
     void paintGL() override;
 
@@ -104,4 +130,10 @@ private:
     int m_mode = 3;
     int m_selectedItem = -1;
     float m_lightIntensity = 1.0f;
+    float m_light0[4] = {0.5f, 1.0f, 0.5f, 0.0f};
+    float m_light1[4] = {-0.5f, 1.0f, -0.5f, 0.0f};
+    float m_drawnCamera[3] = {0.0f, 0.0f, 0.0f};
+    float m_appliedFarPlane = 0.0f;
+    QPointer<QLabel> m_lightLabels[3];
+    QTimer *m_repaintTimer = nullptr;
 };
