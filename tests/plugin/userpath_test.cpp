@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QOpenGLWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QTabBar>
@@ -490,6 +491,56 @@ TEST_F(UserPath, AnUnreadableNoiseImageIsToldOnce)
     chooseInput1Type(QStringLiteral("Perlin"), "I2Panel");
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_TRUE(statusLine().startsWith("cannot read the noise image " + notAPicture)) << statusLine().toStdString();
+}
+
+/// The mean grey of a square of side 2·r around p.
+int meanGrey(const QImage &frame, QPoint p, int r)
+{
+    long long sum = 0, n = 0;
+    for (int y = p.y() - r; y < p.y() + r; ++y)
+        for (int x = p.x() - r; x < p.x() + r; ++x, ++n)
+            sum += qGray(frame.pixel(x, y));
+    return int(sum / std::max(1LL, n));
+}
+
+TEST_F(UserPath, TerraformShowsTheLitTerrainInThePreview)
+{
+    chooseInput1Type(QStringLiteral("Perlin"));
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
+    ASSERT_NE(gl, nullptr);
+    ASSERT_TRUE(gl->isVisible());
+    gl->grabFramebuffer();   // a camera change shows one frame later
+    const QImage lit = gl->grabFramebuffer();
+    ASSERT_FALSE(lit.isNull());
+    EXPECT_EQ(lit.pixelColor(3, 3), QColor(192, 220, 252)) << "the sky colour around the terrain";
+    const QPoint centre(lit.width() / 2, lit.height() / 2);
+    EXPECT_NE(lit.pixelColor(centre), QColor(192, 220, 252)) << "the terrain in the middle";
+    const int litGrey = meanGrey(lit, centre, 20);
+
+    // The light intensity slider dragged to 0: a darker terrain, the caption follows.
+    auto *intensity = window()->findChild<QSlider *>(QStringLiteral("glLightIntensitySlider"));
+    ASSERT_NE(intensity, nullptr);
+    const QPoint handle(intensity->width() - 4, intensity->height() / 2);
+    QTest::mousePress(intensity, Qt::LeftButton, {}, handle);
+    for (int x = handle.x(); x >= 0; x -= 20) {
+        QMouseEvent move(QEvent::MouseMove, QPoint(x, handle.y()), intensity->mapToGlobal(QPoint(x, handle.y())),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(intensity, &move);
+    }
+    QMouseEvent end(QEvent::MouseMove, QPoint(-30, handle.y()), intensity->mapToGlobal(QPoint(-30, handle.y())),
+                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(intensity, &end);
+    QTest::mouseRelease(intensity, Qt::LeftButton, {}, QPoint(-30, handle.y()));
+    EXPECT_EQ(intensity->value(), 0);
+    bool captioned = false;
+    for (QLabel *l : window()->findChildren<QLabel *>())
+        captioned |= l->text() == "openGL light intensity: 0%";
+    EXPECT_TRUE(captioned);
+    const QImage dark = gl->grabFramebuffer();
+    EXPECT_LT(meanGrey(dark, centre, 20), litGrey / 2) << "lit " << litGrey;
+    EXPECT_EQ(dark.pixelColor(3, 3), QColor(192, 220, 252));
 }
 
 }   // namespace
