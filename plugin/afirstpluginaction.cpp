@@ -263,12 +263,61 @@ void DzOrovistaPluginAction::updateTriangleLabel()
 
 // Steps that later features fill in.
 void DzOrovistaPluginAction::loadCustomTerrain() {}
-void DzOrovistaPluginAction::panHorizontal(int) {}
-void DzOrovistaPluginAction::panHorizontalValueChanged(int) {}
-void DzOrovistaPluginAction::panHorizontalReset() {}
-void DzOrovistaPluginAction::panVertical(int) {}
-void DzOrovistaPluginAction::panVerticalValueChanged(int) {}
-void DzOrovistaPluginAction::panVerticalReset() {}
-void DzOrovistaPluginAction::resetView() {}
+namespace {
+
+QSlider *panSlider(const char *name)
+{
+    QWidget *w = state().ui.mainWindow;
+    return w ? w->findChild<QSlider *>(QString::fromLatin1(name)) : nullptr;
+}
+
+/// A pan slider moves the camera by its change in percent of the terrain size; released, it
+/// springs back to the middle without moving it.
+void panMoved(int axis, const char *name)
+{
+    if (QSlider *s = panSlider(name))
+        state().panReference[axis] = s->value();
+}
+
+void panChanged(int axis, const char *name)
+{
+    ProgramState &s = state();
+    QSlider *slider = panSlider(name);
+    GLTerrain *gl = s.ui.glTerrain;
+    if (!slider || !gl)
+        return;
+    const int v = slider->value();
+    if (v == 0)
+        return;
+    (axis == 0 ? gl->camera.x : gl->camera.y) += (v - s.panReference[axis]) * s.terrainSize * 0.01;
+    s.panReference[axis] = v;
+}
+
+void panReset(const char *name)
+{
+    if (QSlider *s = panSlider(name))
+        s->setValue(0);
+}
+
+}   // namespace
+
+void DzOrovistaPluginAction::panHorizontal(int) { panMoved(0, "glHSlider"); }
+void DzOrovistaPluginAction::panHorizontalValueChanged(int) { panChanged(0, "glHSlider"); }
+void DzOrovistaPluginAction::panHorizontalReset() { panReset("glHSlider"); }
+void DzOrovistaPluginAction::panVertical(int) { panMoved(1, "glVSlider"); }
+void DzOrovistaPluginAction::panVerticalValueChanged(int) { panChanged(1, "glVSlider"); }
+void DzOrovistaPluginAction::panVerticalReset() { panReset("glVSlider"); }
+
+void DzOrovistaPluginAction::resetView()
+{
+    ProgramState &s = state();
+    GLTerrain *gl = s.ui.glTerrain;
+    if (!gl)
+        return;
+    // Framing a selected item comes with the painted items' records.
+    gl->camera = {0.0, 0.0, 2.0 * s.terrainSize, 0.0f, 20.0f, 0.0f};
+    gl->setFocus(Qt::OtherFocusReason);
+    gl->updateGL();
+}
 void DzOrovistaPluginAction::regenerateSkyDomeTexture() {}
 void DzOrovistaPluginAction::createDAZScene() {}

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSlider>
+#include <QTimer>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -124,6 +125,11 @@ void DzOrovistaPluginAction::buildViewport()
     gl->setMinimumSize(viewportWidth, 582 > viewportHeight() ? viewportHeight() : 582);
     gl->setGeometry(0, 0, viewportWidth, viewportHeight());
     s.ui.glTerrain = gl;
+    // Ends the low-detail drawing shortly after the last wheel step, and brings the keyboard
+    // focus back to the viewport.
+    auto *wheel = new QTimer(gl);
+    connect(wheel, &QTimer::timeout, gl, &GLTerrain::wheelTimeout);
+    wheel->start(60);
 
     buildPopulateToolBars(s.ui.populateTab);
 }
@@ -257,7 +263,7 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
         connect(l, &QSlider::sliderMoved, gl, lights[i].slot);
     }
     gl->setLightLabels(lightCaptions[0], lightCaptions[1], lightCaptions[2]);
-    caption(side, QStringLiteral("camera speed"), QRect(0, 120, 200, 14));
+    caption(side, QStringLiteral("camera speed: 5"), QRect(0, 120, 200, 14))->setObjectName(QStringLiteral("glCameraSpeedLabel"));
     QSlider *speed = slider(side, "glCameraSpeedSlider", Qt::Horizontal, 1, 20, 5);
     speed->setGeometry(0, 136, 200, 18);
     connect(speed, &QSlider::sliderMoved, gl, &GLTerrain::glCameraSpeedSliderReleased);

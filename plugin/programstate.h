@@ -100,6 +100,7 @@ struct ProgramState {
         bool fullOctaves;
     };
     std::optional<NoiseRunRequest> pendingNoiseRun;
+    int panReference[2] = {0, 0};   ///< last value of the horizontal and vertical pan sliders
     int terrainSize = 100;          ///< scene units of the current terrain
     bool greyscaleMapMode = true;   ///< the final node shows height maps, not textures
     bool terrainPresent = false;    ///< a terrain (generated or imported) is in the viewport

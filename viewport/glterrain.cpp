@@ -6,7 +6,11 @@
 
 #include <GL/glu.h>
 
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QSpinBox>
+#include <QWheelEvent>
 #include <QSlider>
 #include <QTimer>
 
@@ -94,6 +98,9 @@ void GLTerrain::initializeGL()
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     glDisable(GL_TEXTURE_2D);
+    if (QWidget *top = window())
+        if (auto *speed = top->findChild<QSlider *>(QStringLiteral("glCameraSpeedSlider")))
+            cameraSpeed = float(speed->value());
     camera = {};
 }
 
@@ -271,8 +278,120 @@ void GLTerrain::drawAxisGizmo()
 }
 
 // Navigation, item editing, painting, textures and sky controls: filled in with their features.
-void GLTerrain::wheelTimeout() {}
-void GLTerrain::glCameraSpeedSliderReleased(int) {}
+namespace {
+
+/// The terrain size every camera step scales with.
+int terrainScale() { return orovista::state().terrainSize; }
+
+}   // namespace
+
+void GLTerrain::keyPressEvent(QKeyEvent *event)
+{
+    const int S = terrainScale();
+    switch (event->key()) {
+    case Qt::Key_Shift: shiftHeld = true; break;
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+        altHeld = true;
+        if (lowDetailFeature)
+            lowDetailNavigation = true;
+        break;
+    case Qt::Key_Meta:
+        if (lowDetailFeature)
+            lowDetailNavigation = true;
+        break;
+    case Qt::Key_Delete: deleteCurrentObject(); break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        wheelStep = std::max(1, int(S * 10 / 100.0));
+        camera.z += event->key() == Qt::Key_PageUp ? -wheelStep : wheelStep;
+        break;
+    default: QOpenGLWidget::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void GLTerrain::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Shift)
+        shiftHeld = false;
+    else if (event->key() == Qt::Key_Alt)
+        altHeld = false;
+    else {
+        QOpenGLWidget::keyReleaseEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void GLTerrain::wheelEvent(QWheelEvent *event)
+{
+    if (lowDetailFeature)
+        lowDetailNavigation = true;
+    const int d = event->angleDelta().y();
+    const double f = shiftHeld ? 1.0 : 0.1;
+    wheelStep = int(d * f * terrainScale() / 100.0);
+    if (wheelStep == 0 && d != 0)
+        wheelStep = d > 0 ? 1 : -1;
+    camera.z += wheelStep;   // forward moves the eye away
+    event->accept();
+    m_wheelTicks = 0;
+}
+
+void GLTerrain::wheelTimeout()
+{
+    if (!altHeld)
+        lowDetailNavigation = false;
+    if (m_wheelTicks == 0)
+        setFocus(Qt::OtherFocusReason);
+    m_wheelTicks = (m_wheelTicks + 1) % 1000;
+}
+
+void GLTerrain::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || altHeld)
+        return;
+    leftButtonDown = true;
+    // Picking, painting and sculpting take the press here once they exist.
+}
+
+void GLTerrain::mouseReleaseEvent(QMouseEvent *) { leftButtonDown = false; }
+
+void GLTerrain::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint p = event->position().toPoint();
+    const double dx = double(p.x() - m_lastMouse.x()) / std::max(1, width());
+    const double dy = double(p.y() - m_lastMouse.y()) / std::max(1, height());
+    if (QWidget *top = window())
+        for (const char *name : {"glEcoInstancesSpinBox", "ecoAngleRandomizationSpinBox", "ecoScaleRandomizationSpinBox"})
+            if (auto *box = top->findChild<QSpinBox *>(QString::fromLatin1(name)); box && box->hasFocus())
+                box->clearFocus();
+    if (altHeld) {
+        // Fixed steps per event, whatever the distance moved; several buttons act together.
+        const float v = cameraSpeed;
+        const double k = terrainScale() / 200.0;
+        const Qt::MouseButtons buttons = event->buttons();
+        if (buttons & Qt::LeftButton) {
+            camera.yaw += dx > 0 ? v : dx < 0 ? -v : 0.0f;
+            camera.pitch += dy < 0 ? v : dy > 0 ? -v : 0.0f;
+        }
+        for (Qt::MouseButton pan : {Qt::MiddleButton, Qt::RightButton})
+            if (buttons & pan) {
+                camera.x += dx > 0 ? -v * k : dx < 0 ? v * k : 0.0;
+                camera.y += dy > 0 ? v * k : dy < 0 ? -v * k : 0.0;
+            }
+    }
+    m_lastMouse = p;
+}
+
+void GLTerrain::glCameraSpeedSliderReleased(int v)
+{
+    cameraSpeed = float(v);
+    if (QWidget *top = window())
+        if (auto *label = top->findChild<QLabel *>(QStringLiteral("glCameraSpeedLabel")))
+            label->setText(QStringLiteral("camera speed: ") + QString::number(v));
+    setFocus(Qt::OtherFocusReason);
+}
 void GLTerrain::itemXRot() {}
 void GLTerrain::itemYRot() {}
 void GLTerrain::itemZRot() {}

@@ -63,6 +63,12 @@ public:
     bool altHeld = false;
     bool shiftHeld = false;
 
+    float cameraSpeed = 5.0f;   ///< degrees (and pan steps) per mouse-move event
+    int wheelStep = 0;          ///< the last zoom step, scene units
+    bool leftButtonDown = false;
+    /// The user's choice of drawing the decimated mesh while navigating.
+    bool lowDetailFeature = false;
+
     /// Draws one frame into the current matrices: pass 0 the normal frame, 1 without item models
     /// and overlays, 2 the selection pass (items only, with their names).
     void drawScene(int pass);
@@ -117,6 +123,12 @@ public slots:
     void EcoDiameterSliderReleased();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void initializeGL() override;
     void setupLights();
     void drawTerrain(int pass);
@@ -136,4 +148,6 @@ private:
     float m_appliedFarPlane = 0.0f;
     QPointer<QLabel> m_lightLabels[3];
     QTimer *m_repaintTimer = nullptr;
+    QPoint m_lastMouse;
+    int m_wheelTicks = 0;
 };

@@ -25,6 +25,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <QTimer>
 #include <QToolTip>
 #include <QToolButton>
@@ -541,6 +542,77 @@ TEST_F(UserPath, TerraformShowsTheLitTerrainInThePreview)
     const QImage dark = gl->grabFramebuffer();
     EXPECT_LT(meanGrey(dark, centre, 20), litGrey / 2) << "lit " << litGrey;
     EXPECT_EQ(dark.pixelColor(3, 3), QColor(192, 220, 252));
+}
+
+/// Pixels that are not the clear colour: how much of the view the terrain fills.
+int terrainPixels(const QImage &frame)
+{
+    int n = 0;
+    for (int y = 0; y < frame.height(); y += 2)
+        for (int x = 0; x < frame.width(); x += 2)
+            n += frame.pixelColor(x, y) != QColor(192, 220, 252);
+    return n;
+}
+
+TEST_F(UserPath, FlyingRoundTheTerrainWithWheelKeysAndMouse)
+{
+    chooseInput1Type(QStringLiteral("Perlin"));
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
+    ASSERT_NE(gl, nullptr);
+    // The camera of one frame shows in the next: two grabs per look.
+    auto look = [gl] {
+        gl->grabFramebuffer();
+        return gl->grabFramebuffer();
+    };
+    const QImage framed = look();
+    const int framedSize = terrainPixels(framed);
+    ASSERT_GT(framedSize, 1000);
+
+    const QPoint middle(gl->width() / 2, gl->height() / 2);
+    QWheelEvent notch(middle, gl->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(gl, &notch);
+    QApplication::sendEvent(gl, &notch);
+    const int away = terrainPixels(look());
+    EXPECT_LT(away, framedSize) << "the wheel forward moves the eye away";
+
+    gl->setFocus();
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(gl, Qt::Key_PageUp);
+    EXPECT_GT(terrainPixels(look()), framedSize) << "Page Up moves it closer";
+
+    // Alt held, a left drag turns the world.
+    click(find<QPushButton>(QStringLiteral("resetView")));
+    EXPECT_EQ(look(), framed) << "reset view frames the terrain as after TERRAFORM !";
+    QTest::keyPress(gl, Qt::Key_Alt);
+    QTest::mousePress(gl, Qt::LeftButton, Qt::AltModifier, middle);
+    for (int i = 1; i <= 6; ++i)
+        QTest::mouseMove(gl, middle + QPoint(10 * i, 0));
+    QTest::mouseRelease(gl, Qt::LeftButton, Qt::AltModifier, middle + QPoint(60, 0));
+    QTest::keyRelease(gl, Qt::Key_Alt);
+    const QImage turned = look();
+    EXPECT_NE(turned, framed);
+
+    // The horizontal pan slider moves the eye and springs back to the middle.
+    click(find<QPushButton>(QStringLiteral("resetView")));
+    ASSERT_EQ(look(), framed);
+    auto *pan = window()->findChild<QSlider *>(QStringLiteral("glHSlider"));
+    ASSERT_NE(pan, nullptr);
+    const QPoint centre(pan->width() / 2, pan->height() / 2);
+    QTest::mousePress(pan, Qt::LeftButton, {}, centre);
+    QMouseEvent drag(QEvent::MouseMove, centre + QPoint(80, 0), pan->mapToGlobal(centre + QPoint(80, 0)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pan, &drag);
+    EXPECT_GT(pan->value(), 0);
+    QTest::mouseRelease(pan, Qt::LeftButton, {}, centre + QPoint(80, 0));
+    EXPECT_EQ(pan->value(), 0) << "springs back";
+    const QImage panned = look();
+    EXPECT_NE(panned, framed) << "and the camera stays where the drag put it";
+    // The terrain moved left in the view: fewer terrain pixels on the right edge's side.
+    auto rightHalf = [](const QImage &f) { return terrainPixels(f.copy(f.width() / 2, 0, f.width() / 2, f.height())); };
+    EXPECT_LT(rightHalf(panned), rightHalf(framed));
 }
 
 }   // namespace
