@@ -185,6 +185,13 @@ protected:
         click(panel->findChild<QPushButton *>(QStringLiteral("I1SeedButton")));
     }
 
+    /// A move of the pointer with the left button held (QTest's own move carries no buttons).
+    static void dragTo(QWidget *widget, QPoint to)
+    {
+        QMouseEvent move(QEvent::MouseMove, to, widget->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+
     static bool waitFor(const std::function<bool()> &done, int ms = 20000)
     {
         for (int waited = 0; !done(); waited += 10) {
@@ -442,9 +449,7 @@ TEST_F(UserPath, SlidersTellTheirValueWhileDraggedAndLockedTabsLookIt)
     const double perPixel = double(frequency->maximum() - frequency->minimum()) / frequency->width();
     const QPoint handle(int((before - frequency->minimum()) / perPixel), frequency->height() / 2);
     QTest::mousePress(frequency, Qt::LeftButton, {}, handle);
-    QMouseEvent move(QEvent::MouseMove, handle + QPoint(30, 0), frequency->mapToGlobal(handle + QPoint(30, 0)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frequency, &move);
+    dragTo(frequency, handle + QPoint(30, 0));
     const int dragged = frequency->value();
     EXPECT_GT(dragged, before);
     EXPECT_TRUE(QToolTip::isVisible());
@@ -525,14 +530,9 @@ TEST_F(UserPath, TerraformShowsTheLitTerrainInThePreview)
     ASSERT_NE(intensity, nullptr);
     const QPoint handle(intensity->width() - 4, intensity->height() / 2);
     QTest::mousePress(intensity, Qt::LeftButton, {}, handle);
-    for (int x = handle.x(); x >= 0; x -= 20) {
-        QMouseEvent move(QEvent::MouseMove, QPoint(x, handle.y()), intensity->mapToGlobal(QPoint(x, handle.y())),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(intensity, &move);
-    }
-    QMouseEvent end(QEvent::MouseMove, QPoint(-30, handle.y()), intensity->mapToGlobal(QPoint(-30, handle.y())),
-                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(intensity, &end);
+    for (int x = handle.x(); x >= -30; x -= 20)
+        dragTo(intensity, QPoint(x, handle.y()));
+    dragTo(intensity, QPoint(-30, handle.y()));
     QTest::mouseRelease(intensity, Qt::LeftButton, {}, QPoint(-30, handle.y()));
     EXPECT_EQ(intensity->value(), 0);
     bool captioned = false;
@@ -602,9 +602,7 @@ TEST_F(UserPath, FlyingRoundTheTerrainWithWheelKeysAndMouse)
     ASSERT_NE(pan, nullptr);
     const QPoint centre(pan->width() / 2, pan->height() / 2);
     QTest::mousePress(pan, Qt::LeftButton, {}, centre);
-    QMouseEvent drag(QEvent::MouseMove, centre + QPoint(80, 0), pan->mapToGlobal(centre + QPoint(80, 0)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(pan, &drag);
+    dragTo(pan, centre + QPoint(80, 0));
     EXPECT_GT(pan->value(), 0);
     QTest::mouseRelease(pan, Qt::LeftButton, {}, centre + QPoint(80, 0));
     EXPECT_EQ(pan->value(), 0) << "springs back";
