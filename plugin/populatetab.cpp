@@ -180,10 +180,7 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
         b->setToolTip(QString::fromLatin1(toolList[i].tip));
         b->setGeometry(4 + i * 39, 16, 36, 36);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setStyleSheet(QStringLiteral("QPushButton#") + name + QStringLiteral(" { background-image: url(") + resources +
-                         QString::fromLatin1(toolList[i].icon) +
-                         QStringLiteral("); background-position: center; background-repeat: no-repeat; "
-                                        "border: 1px solid rgba(128,128,128,255); background-color: rgba(50,50,50,255); }"));
+        b->setStyleSheet(style::toolButton(name, resources + QString::fromLatin1(toolList[i].icon)));
         connect(b, &QPushButton::clicked, gl, toolList[i].slot);
     }
 

@@ -55,6 +55,13 @@ QString tabPage(const QString &objectName)
            QStringLiteral(" { \nbackground-color: rgba(95,95,95,255);\n}");
 }
 
+QString toolButton(const QString &objectName, const QString &iconPath)
+{
+    return QStringLiteral("QPushButton#") + objectName + QStringLiteral(" { background-image: url(") + iconPath +
+           QStringLiteral("); background-position: center; background-repeat: no-repeat; "
+                          "border: 1px solid rgba(128,128,128,255); background-color: rgba(50,50,50,255); }");
+}
+
 QString backgroundImage(const QString &widgetClass, const QString &objectName, const QString &imagePath)
 {
     return widgetClass + QLatin1Char('#') + objectName + QStringLiteral(" { \nbackground-image: url(") + imagePath +

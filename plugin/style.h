@@ -26,6 +26,9 @@ QString tabPage(const QString &objectName);
 /// Background image of a widget, keyed by object name and widget class ("QFrame", "QLabel", ...).
 QString backgroundImage(const QString &widgetClass, const QString &objectName, const QString &imagePath);
 
+/// A square tool button of the preview showing the icon at iconPath.
+QString toolButton(const QString &objectName, const QString &iconPath);
+
 /// The AUTO button's look when automatic noise updates are on or off.
 QString autoButton(bool on);
 

@@ -2,6 +2,7 @@
 
 #include "dzglbuffers.h"
 #include "plugin/programstate.h"
+#include "plugin/style.h"
 #include "terrain/terrainarrays.h"
 
 #include <GL/glu.h>
@@ -9,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QWheelEvent>
 #include <QSlider>
@@ -403,9 +405,21 @@ void GLTerrain::deleteCurrentObject() {}
 void GLTerrain::deleteAllObjects() {}
 void GLTerrain::deleteLastItem() {}
 void GLTerrain::repositionItems() {}
-void GLTerrain::setPaintBelowZero() {}
-void GLTerrain::setItemStack() {}
-void GLTerrain::switchBoundingAll() {}
+void GLTerrain::toggle(bool &flag, const char *buttonName, const char *icon)
+{
+    flag = !flag;
+    QWidget *top = window();
+    auto *button = top ? top->findChild<QPushButton *>(QString::fromLatin1(buttonName)) : nullptr;
+    if (!button)
+        return;
+    const QString file = QString::fromLatin1(icon) + (flag ? QStringLiteral("_on.png") : QStringLiteral(".png"));
+    button->setStyleSheet(orovista::style::toolButton(
+        button->objectName(), orovista::state().pluginsPathNative + QStringLiteral("/orovistaData/resources/") + file));
+}
+
+void GLTerrain::setPaintBelowZero() { toggle(paintBelowZero, "glDeformBelowZeroButton", "tool_below0"); }
+void GLTerrain::setItemStack() { toggle(itemStack, "glItemStackButton", "tool_stack"); }
+void GLTerrain::switchBoundingAll() { toggle(lowDetailFeature, "glEnableBoundingBoxFeatureButton", "tool_bounding_all"); }
 void GLTerrain::loadReferenceTerrainTexture() {}
 void GLTerrain::setReferenceTextureOnOffCheckBox(int) {}
 void GLTerrain::loadMaskTerrainTexture() {}

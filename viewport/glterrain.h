@@ -68,6 +68,8 @@ public:
     bool leftButtonDown = false;
     /// The user's choice of drawing the decimated mesh while navigating.
     bool lowDetailFeature = false;
+    bool paintBelowZero = false;   ///< sculpting may lower the terrain below zero
+    bool itemStack = false;        ///< painted items may land on other items
 
     /// Draws one frame into the current matrices: pass 0 the normal frame, 1 without item models
     /// and overlays, 2 the selection pass (items only, with their names).
@@ -135,6 +137,8 @@ protected:
     void drawBrush();
     void drawAxisGizmo();
     void applyProjection(int w, int h);
+    /// Inverts a toggle and shows its state on its tool button (icon NAME.png or NAME_on.png).
+    void toggle(bool &flag, const char *buttonName, const char *icon);
     void resizeGL(int w, int h) override;
     void paintGL() override;
 

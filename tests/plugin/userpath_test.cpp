@@ -613,4 +613,41 @@ TEST_F(UserPath, FlyingRoundTheTerrainWithWheelKeysAndMouse)
     EXPECT_LT(rightHalf(panned), rightHalf(framed));
 }
 
+TEST_F(UserPath, ToolTogglesShowTheirStateAndBoxesDrawTheCoarseMeshWhileMoving)
+{
+    chooseInput1Type(QStringLiteral("Perlin"));
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    for (const char *name : {"glDeformBelowZeroButton", "glItemStackButton", "glEnableBoundingBoxFeatureButton"}) {
+        auto *b = find<QPushButton>(QString::fromLatin1(name));
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_FALSE(b->styleSheet().contains("_on.png")) << name;
+        click(b);
+        EXPECT_TRUE(b->styleSheet().contains("_on.png")) << name;
+    }
+
+    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
+    auto look = [gl] {
+        gl->grabFramebuffer();
+        return gl->grabFramebuffer();
+    };
+    const QPoint middle(gl->width() / 2, gl->height() / 2);
+    QWheelEvent notch(middle, gl->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(gl, &notch);
+    const QImage moving = look();
+    QTest::qWait(150);   // the wheel timer ends the coarse drawing
+    const QImage resting = look();
+    EXPECT_NE(moving, resting) << "the 128 mesh while moving, the 512 mesh at rest";
+
+    // Off again: the wheel keeps the full mesh.
+    click(find<QPushButton>(QStringLiteral("glEnableBoundingBoxFeatureButton")));
+    EXPECT_FALSE(find<QPushButton>(QStringLiteral("glEnableBoundingBoxFeatureButton"))->styleSheet().contains("_on.png"));
+    QWheelEvent back(middle, gl->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                     Qt::NoScrollPhase, false);
+    QApplication::sendEvent(gl, &back);
+    QApplication::sendEvent(gl, &notch);
+    EXPECT_EQ(look(), resting);
+}
+
 }   // namespace
