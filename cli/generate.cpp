@@ -9,6 +9,7 @@
 #include "terrain/normalmap.h"
 #include "terrain/terrainarrays.h"
 #include "noise/outputfiles.h"
+#include "sky/skytexture.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,8 @@
 #include <QTemporaryFile>
 
 #include <libnoise/exception.h>
+
+#include <tuple>
 
 namespace orovista::cli {
 
@@ -64,6 +67,17 @@ QString checkOptions(const GenerateOptions &o)
             return QStringLiteral("unknown heightmap format \"%1\": use png16, r16 or exr").arg(format);
     if (o.heightmapSize < 2 || o.heightmapSize > 16384)
         return QStringLiteral("--heightmap-size must lie between 2 and 16384");
+    if (o.skySize != 0 && !sky::isSkyTextureSize(o.skySize))
+        return QStringLiteral("--sky must be 4096, 8192 or 16384, or a power of two from 256 for a preview");
+    using sky::SkySlider;
+    for (const auto &[slider, value, option] :
+         {std::tuple{SkySlider::SunPitch, o.sunPitchSlider, "--sun-pitch"},
+          std::tuple{SkySlider::SunAzimuth, o.sunAzimuthSlider, "--sun-azimuth"},
+          std::tuple{SkySlider::Turbidity, o.turbiditySlider, "--turbidity"}}) {
+        const sky::SkySliderInfo &info = sky::skySliderInfo(slider);
+        if (value < info.minimum || value > info.maximum)
+            return QStringLiteral("%1 must lie between %2 and %3").arg(QLatin1String(option)).arg(info.minimum).arg(info.maximum);
+    }
     return {};
 }
 
@@ -127,7 +141,7 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
         return problem;
     ProgressReporter &progress = output.progress ? *output.progress : ProgressReporter::Null();
     auto *terminal = dynamic_cast<TerminalProgress *>(output.progress);
-    auto stage = [&, count = 0, stages = 2 + (o.normalMapSize > 0) + (!o.heightmapFormats.isEmpty() &&
+    auto stage = [&, count = 0, stages = 2 + (o.normalMapSize > 0) + (o.skySize > 0) + (!o.heightmapFormats.isEmpty() &&
                                                                       o.heightmapSize != 512)](const QString &text) mutable {
         if (terminal)
             terminal->SetStage(++count, stages, text);
@@ -243,6 +257,21 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
             if (!normal.written)
                 return normal.error;
             copyWhole(normal.path, out.filePath(finalNormalMapName(o.name)), outputs);
+        }
+        if (o.skySize > 0) {
+            stage(QStringLiteral("sky dome %1 × %1").arg(o.skySize));
+            sky::SkyParameters skyParameters = sky::SkyParameters::defaults();
+            sky::setSlider(skyParameters, sky::SkySlider::SunPitch, o.sunPitchSlider);
+            sky::setSlider(skyParameters, sky::SkySlider::SunAzimuth, o.sunAzimuthSlider);
+            sky::setSlider(skyParameters, sky::SkySlider::Turbidity, o.turbiditySlider);
+            skyParameters.updateSun();
+            sky::SkyDome dome;
+            dome.build(skyParameters, float(o.terrainSize) * 0.5f, true);
+            const QString problem = sky::renderSkyDomeMap(skyParameters, dome,
+                                                          out.filePath(sky::skyDomeTextureName(o.name)), o.skySize,
+                                                          &outputs);
+            if (!problem.isEmpty())
+                return problem;
         }
         progress.SetStatusText(QStringLiteral("putting the files in place"));
         outputs.commit();

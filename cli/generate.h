@@ -25,6 +25,10 @@ struct GenerateOptions {
     QStringList heightmapFormats;   ///< of "png16", "r16", "exr"
     int heightmapSize = 512;
     QString resourceFolder;         ///< the program's resource folder ("orovistaData")
+    int skySize = 0;                ///< 0: no sky texture; else NAME_skyDome.jpg of skySize × skySize
+    int sunPitchSlider = 60;        ///< the sky sliders' units: degrees, 0 … 90
+    int sunAzimuthSlider = 0;       ///< degrees, 0 … 360
+    int turbiditySlider = 200;      ///< turbidity × 100, 0 … 1000
 };
 
 /// Messages for the user on the way (warnings) and the progress of the work.

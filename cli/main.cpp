@@ -1,5 +1,5 @@
 // orovista: the terrain generator on the command line.
-//   orovista generate --preset FILE [--out DIR] [...]
+//   orovista generate --preset FILE [--out DIR] [--sky SIZE] [...]
 //   orovista presets
 #include "cli/generate.h"
 #include "cli/terminalprogress.h"
@@ -121,8 +121,21 @@ int main(int argc, char **argv)
     const QCommandLineOption heightmapSize(QStringLiteral("heightmap-size"),
                                            QStringLiteral("Heightmap size (default 512, the mesh's)."), QStringLiteral("N"),
                                            QStringLiteral("512"));
+    const QCommandLineOption skyOption(QStringLiteral("sky"),
+                                       QStringLiteral("Also write the sky dome texture NAME_skyDome.jpg of this size: 4096, "
+                                                      "8192, 16384 (or a power of two from 256 for a preview)."),
+                                       QStringLiteral("SIZE"));
+    const QCommandLineOption sunPitch(QStringLiteral("sun-pitch"),
+                                      QStringLiteral("Sun pitch of the sky, degrees 0 … 90 (default 60)."),
+                                      QStringLiteral("DEG"), QStringLiteral("60"));
+    const QCommandLineOption sunAzimuth(QStringLiteral("sun-azimuth"),
+                                        QStringLiteral("Sun azimuth of the sky, degrees 0 … 360 (default 0)."),
+                                        QStringLiteral("DEG"), QStringLiteral("0"));
+    const QCommandLineOption turbidity(QStringLiteral("turbidity"),
+                                       QStringLiteral("Turbidity of the sky × 100, 0 … 1000 (default 200)."),
+                                       QStringLiteral("T"), QStringLiteral("200"));
     parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap,
-                       heightmapSize});
+                       heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText() + QStringLiteral(" (see orovista --help)"), usageError);
@@ -152,7 +165,9 @@ int main(int argc, char **argv)
     o.resourceFolder = parser.value(resources);
     struct Number { const QCommandLineOption &option; int *value; };
     for (const Number &n : {Number{texture, &o.textureSize}, Number{bump, &o.bumpSlider},
-                            Number{terrainSize, &o.terrainSize}, Number{heightmapSize, &o.heightmapSize}})
+                            Number{terrainSize, &o.terrainSize}, Number{heightmapSize, &o.heightmapSize},
+                            Number{sunPitch, &o.sunPitchSlider}, Number{sunAzimuth, &o.sunAzimuthSlider},
+                            Number{turbidity, &o.turbiditySlider}})
         if (!toInt(parser.value(n.option), n.value))
             return fail(QStringLiteral("--%1 needs a whole number, not \"%2\"").arg(n.option.names().first(), parser.value(n.option)),
                         usageError);
@@ -160,6 +175,11 @@ int main(int argc, char **argv)
         return fail(QStringLiteral("--normal-map needs a whole number, not \"%1\"").arg(parser.value(normal)), usageError);
     if (parser.isSet(normal) && o.normalMapSize == 0)
         return fail(QStringLiteral("--normal-map must be one of 512, 1024, 2048, 4096, 8192, 16384"), usageError);
+    if (parser.isSet(skyOption) && !toInt(parser.value(skyOption), &o.skySize))
+        return fail(QStringLiteral("--sky needs a whole number, not \"%1\"").arg(parser.value(skyOption)), usageError);
+    if (parser.isSet(skyOption) && o.skySize == 0)
+        return fail(QStringLiteral("--sky must be 4096, 8192 or 16384, or a power of two from 256 for a preview"),
+                    usageError);
     const QStringList range = parser.value(elevation).split(QLatin1Char(':'));
     if (range.size() != 2 || !toInt(range[0], &o.elevationLow) || !toInt(range[1], &o.elevationHigh))
         return fail(QStringLiteral("--elevation needs LOW:HIGH in whole metres, not \"%1\"").arg(parser.value(elevation)),

@@ -34,7 +34,9 @@ GLTerrain::GLTerrain(const QSurfaceFormat &format, QWidget *parent) : QOpenGLWid
 {
     setFormat(format);
     setObjectName(QStringLiteral("GLTerrain"));
-    setFocusPolicy(Qt::StrongFocus);
+    setFocusPolicy(Qt::WheelFocus);
+    setMouseTracking(true);   // the brush follows the pointer without a button held
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 GLTerrain::~GLTerrain() = default;

@@ -2,6 +2,7 @@
 #include "cli/generate.h"
 #include "noise/noisemap.h"
 #include "presets/presetfile.h"
+#include "sky/skymodel.h"
 
 #include <ImfFrameBuffer.h>
 #include <ImfInputFile.h>
@@ -80,6 +81,14 @@ TEST(CommandLine, RefusesBadArgumentsWithAMessageAndStatus)
         {{"generate", "--preset", preset, "--bump", "9"}, 2, "--bump must lie"},
         {{"generate", "--preset", preset, "--heightmap", "png16,tiff"}, 2, "unknown heightmap format \"tiff\""},
         {{"generate", "--preset", preset, "--name", "a/b"}, 2, "bad terrain name"},
+        {{"generate", "--preset", preset, "--sky", "3000"}, 2, "--sky must be 4096, 8192 or 16384"},
+        {{"generate", "--preset", preset, "--sky", "128"}, 2, "--sky must be"},
+        {{"generate", "--preset", preset, "--sky", "0"}, 2, "--sky must be"},
+        {{"generate", "--preset", preset, "--sky", "huge"}, 2, "--sky needs a whole number"},
+        {{"generate", "--preset", preset, "--sky", "256", "--sun-pitch", "91"}, 2, "--sun-pitch must lie between 0 and 90"},
+        {{"generate", "--preset", preset, "--sun-azimuth", "-1"}, 2, "--sun-azimuth must lie between 0 and 360"},
+        {{"generate", "--preset", preset, "--turbidity", "1001"}, 2, "--turbidity must lie between 0 and 1000"},
+        {{"generate", "--preset", preset, "--turbidity", "2.5"}, 2, "needs a whole number"},
         {{"generate", "--preset", dir.filePath("missing.opf"), "--out", dir.filePath("o")}, 1, "cannot read preset"},
         {{"generate", "--preset", dir.path(), "--out", dir.filePath("o")}, 1, "not a file"},
         {{"generate", "--preset", preset, "--out", preset + "/inside"}, 1, "cannot create the output folder"},
@@ -219,6 +228,38 @@ TEST_F(Generate, HeightmapsHoldTheMeshElevations)
     EXPECT_EQ(json["terrainSize"].toInt(), 1000);
     EXPECT_NEAR(json["metresAt0"].toDouble(), -20.0, 1e-4);
     EXPECT_NEAR(json["metresAt65535"].toDouble(), 300.0, 1e-3);
+}
+
+TEST(CommandLine, SkyTextureWithTheSunWhereAsked)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    const Outcome r = orovista({"generate", "--preset", writePreset(dir), "--out", out, "--resources", resources, "--quiet",
+                                "--name", "dusk", "--sky", "256", "--sun-pitch", "10", "--sun-azimuth", "90",
+                                "--turbidity", "300"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QImage sky(out + "/dusk_skyDome.jpg");
+    ASSERT_EQ(sky.size(), QSize(256, 256));
+    EXPECT_TRUE(QFile::exists(out + "/dusk.obj")) << "the terrain is written as well";
+
+    // The zenith is the model's for the asked sun, not the default one (JPEG: a few levels off).
+    sky::SkyParameters asked = sky::SkyParameters::defaults();
+    asked.sunPitch = 10.0f;
+    asked.sunAzimuth = 90.0f;
+    asked.turbidity = 3.0f;
+    asked.updateSun();
+    const sky::SkyRgb zenith = sky::skyColor(asked, 90.0f, 0.0f);
+    const QRgb pixel = sky.pixel(128, 0);
+    EXPECT_NEAR(qRed(pixel), int(zenith.r * 255), 4);
+    EXPECT_NEAR(qGreen(pixel), int(zenith.g * 255), 4);
+    EXPECT_NEAR(qBlue(pixel), int(zenith.b * 255), 4);
+    const sky::SkyRgb noon = sky::skyColor(sky::SkyParameters::defaults(), 90.0f, 0.0f);
+    EXPECT_GT(std::abs(qBlue(pixel) - int(noon.b * 255)), 20) << "a low sun gives a darker sky";
+
+    // Without --sky no sky texture.
+    const QString plain = dir.filePath("plain");
+    ASSERT_EQ(orovista({"generate", "--preset", writePreset(dir), "--out", plain, "--resources", resources, "--quiet"}).status, 0);
+    EXPECT_FALSE(QFile::exists(plain + "/my Terrain 1_skyDome.jpg"));
 }
 
 // A run that cannot write, or that is stopped, leaves what the out folder held before.
