@@ -1,0 +1,109 @@
+// Frame times of the preview on the shared workload: the 512 mesh from vertex buffers, the same
+// mesh from client arrays, and the 128 mesh drawn while navigating, side by side in one process.
+// Needs an X display with GL (xvfb-run gives Mesa's llvmpipe).
+#include "graph/noisemachine.h"
+#include "plugin/programstate.h"
+#include "presets/presetfile.h"
+#include "terrain/terrainarrays.h"
+#include "viewport/glterrain.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QWindow>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+using namespace orovista;
+
+/// The preview with the workload's terrain, framed as after TERRAFORM !.
+struct Preview {
+    Preview()
+    {
+        NoiseSettings settings;
+        presets::readFile(QStringLiteral(OROVISTA_BENCH_WORKLOADS "/workload.opf"), settings, {});
+        MachineFolders folders{maps.path(), QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData/resources/gradients")};
+        MachineRun run;
+        run.size = 512;
+        MachineObserver observer;
+        noise::utils::NoiseMap map;
+        runNoiseMachine(settings, run, folders, map, noise::utils::ProgressReporter::Null(), observer);
+        TerrainSource source{&map, settings.final.terrainSize, settings.final.elevationLow, settings.final.elevationHigh,
+                             maps.filePath(QStringLiteral("TFFnoisePreview.jpg"))};
+        ProgramState &s = state();
+        s.fullMesh = buildTerrainArrays(source);
+        s.decimatedMesh = buildDecimatedTerrainArrays(source);
+        s.terrainSize = settings.final.terrainSize;
+        s.terrainPresent = true;
+        s.vboSupported = true;
+
+        QSurfaceFormat format;
+        format.setDepthBufferSize(24);
+        format.setSwapInterval(0);
+        format.setProfile(QSurfaceFormat::CompatibilityProfile);
+        gl = std::make_unique<GLTerrain>(format);
+        gl->resize(760, 760);
+        gl->show();
+        // Only an exposed widget draws when asked.
+        for (int i = 0; i < 500 && !(gl->windowHandle() && gl->windowHandle()->isExposed()); ++i) {
+            QApplication::processEvents();
+            QThread::msleep(10);
+        }
+        gl->grabFramebuffer();   // makes the context, so that the mesh can go into the buffers
+        gl->uploadTerrain(s.fullMesh);
+        if (!s.vertexBuffers[0])
+            qFatal("the vertex buffers were not made");
+        gl->farPlane = 16.0f * float(s.terrainSize);
+        gl->camera = {0.0, 0.0, 2.0 * s.terrainSize, 0.0f, 20.0f, 0.0f};
+    }
+
+    /// One frame, drawn into the widget's framebuffer and read back (the read-back of 760 × 760
+    /// pixels is the same in every case; it also makes sure the frame is finished).
+    void frame() { benchmark::DoNotOptimize(gl->grabFramebuffer()); }
+
+    QTemporaryDir maps;
+    std::unique_ptr<GLTerrain> gl;
+};
+
+Preview &preview()
+{
+    static Preview p;
+    return p;
+}
+
+void draw(benchmark::State &bench, bool buffers, bool coarse)
+{
+    Preview &p = preview();
+    state().vboSupported = buffers;
+    p.gl->lowDetailNavigation = coarse;
+    p.frame();
+    for (auto _ : bench)
+        p.frame();
+    p.gl->lowDetailNavigation = false;
+    state().vboSupported = true;
+    bench.counters["triangles"] = double((coarse ? state().decimatedMesh : state().fullMesh).triangleCount());
+}
+
+void VertexBuffers(benchmark::State &s) { draw(s, true, false); }
+void ClientArrays(benchmark::State &s) { draw(s, false, false); }
+void DecimatedWhileNavigating(benchmark::State &s) { draw(s, false, true); }
+
+BENCHMARK(VertexBuffers)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ClientArrays)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(DecimatedWhileNavigating)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    preview().gl.reset();
+    benchmark::Shutdown();
+    return 0;
+}
