@@ -6,6 +6,7 @@
 #include "plugin/runlog.h"
 #include "plugin/screeninfo.h"
 #include "plugin/style.h"
+#include "sky/skymodel.h"
 #include "viewport/glterrain.h"
 
 #include <QCheckBox>
@@ -289,34 +290,33 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
     connect(check(side, "maskTextureOnOffCheckBox", QStringLiteral("use as mask"), QRect(190, 235, 100, 18)),
             &QCheckBox::stateChanged, gl, &GLTerrain::setMaskTextureOnOffCheckBox);
 
-    QFrame *sky = toolFrame(side, "glSkyFrame", 0, 270, 300, 600);
-    sky->hide();
-    s.ui.skyFrame = sky;
-    struct Sky { const char *name, *text; int lo, hi, value; void (GLTerrain::*slot)(int); };
-    const Sky skies[] = {
-        {"glSunPitchSlider", "sun pitch", 0, 90, 45, &GLTerrain::glSunPitchSliderReleased},
-        {"glSunAzimuthSlider", "sun azimuth", 0, 360, 180, &GLTerrain::glSunAzimuthSliderReleased},
-        {"glrSkyMxSlider", "red", 0, 200, 100, &GLTerrain::glrSkyMxSliderReleased},
-        {"glgSkyMxSlider", "green", 0, 200, 100, &GLTerrain::glgSkyMxSliderReleased},
-        {"glbSkyMxSlider", "blue", 0, 200, 100, &GLTerrain::glbSkyMxSliderReleased},
-        {"TurbiditySlider", "turbidity", 1, 100, 20, &GLTerrain::TurbiditySliderReleased},
-        {"glHorizonBrightnessSlider", "horizon brightness", 0, 100, 50, &GLTerrain::glHorizonBrightnessSliderReleased},
-        {"glHorizonLuminanceGradientSlider", "horizon gradient", 0, 100, 50,
-         &GLTerrain::glHorizonLuminanceGradientSliderReleased},
-        {"glSolarRegionIntensitySlider", "solar region intensity", 0, 100, 50,
-         &GLTerrain::glSolarRegionIntensitySliderReleased},
-        {"glSolarRegionWidthSlider", "solar region width", 0, 100, 50, &GLTerrain::glSolarRegionWidthSliderReleased},
-        {"glBackscatterLightSlider", "backscatter", 0, 100, 50, &GLTerrain::glBackscatterLightSliderReleased},
-        {"glStarIntensitySlider", "star intensity", 0, 100, 50, &GLTerrain::glStarIntensitySliderReleased},
-        {"glStarPopulationSlider", "star population", 0, 100, 50, &GLTerrain::glStarPopulationSliderReleased},
+    QFrame *skyFrame = toolFrame(side, "glSkyFrame", 0, 270, 300, 600);
+    skyFrame->hide();
+    s.ui.skyFrame = skyFrame;
+    // The sliders' names, ranges and labels come with the sky model; the star sliders have a
+    // plain caption.
+    using SkySlot = void (GLTerrain::*)(int);
+    const SkySlot skySlots[sky::skySliderCount] = {
+        &GLTerrain::glSunPitchSliderReleased,        &GLTerrain::glSunAzimuthSliderReleased,
+        &GLTerrain::glrSkyMxSliderReleased,          &GLTerrain::glgSkyMxSliderReleased,
+        &GLTerrain::glbSkyMxSliderReleased,          &GLTerrain::TurbiditySliderReleased,
+        &GLTerrain::glHorizonBrightnessSliderReleased, &GLTerrain::glHorizonLuminanceGradientSliderReleased,
+        &GLTerrain::glSolarRegionIntensitySliderReleased, &GLTerrain::glSolarRegionWidthSliderReleased,
+        &GLTerrain::glBackscatterLightSliderReleased, &GLTerrain::glStarIntensitySliderReleased,
+        &GLTerrain::glStarPopulationSliderReleased,
     };
-    for (int i = 0; i < 13; ++i) {
-        caption(sky, QString::fromLatin1(skies[i].text), QRect(0, i * 40, 290, 14));
-        QSlider *k = slider(sky, skies[i].name, Qt::Horizontal, skies[i].lo, skies[i].hi, skies[i].value);
+    for (int i = 0; i < sky::skySliderCount; ++i) {
+        const sky::SkySliderInfo &info = sky::skySliders()[i];
+        const QString label = sky::sliderLabel(info.slider, info.startValue);
+        const QString name = QString::fromLatin1(info.objectName);
+        const char *plain = info.slider == sky::SkySlider::StarIntensity ? "star intensity" : "star population";
+        QLabel *text = caption(skyFrame, label.isEmpty() ? QString::fromLatin1(plain) : label, QRect(0, i * 40, 290, 14));
+        text->setObjectName(name + QStringLiteral("Label"));
+        QSlider *k = slider(skyFrame, info.objectName, Qt::Horizontal, info.minimum, info.maximum, info.startValue);
         k->setGeometry(0, i * 40 + 16, 290, 18);
-        connect(k, &QSlider::sliderMoved, gl, skies[i].slot);
+        connect(k, &QSlider::sliderMoved, gl, skySlots[i]);
     }
-    auto *skyReset = new QPushButton(QStringLiteral("reset sky"), sky);
+    auto *skyReset = new QPushButton(QStringLiteral("reset sky"), skyFrame);
     skyReset->setObjectName(QStringLiteral("glSkyResetButton"));
     skyReset->setGeometry(0, 13 * 40 + 8, 100, 24);
     skyReset->setFocusPolicy(Qt::NoFocus);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QWheelEvent>
 #include <QSlider>
@@ -105,6 +106,8 @@ void GLTerrain::initializeGL()
     if (QWidget *top = window())
         if (auto *speed = top->findChild<QSlider *>(QStringLiteral("glCameraSpeedSlider")))
             cameraSpeed = float(speed->value());
+    m_sky.updateSun();
+    buildSkyDome(true);
     camera = {};
 }
 
@@ -166,6 +169,8 @@ void GLTerrain::drawScene(int pass)
     m_drawnCamera[1] = float(camera.y);
     m_drawnCamera[2] = float(camera.z);
 
+    if (m_mode == orovista::SkyMode)
+        drawSkyDome(m_drawnCamera[1], 1.0f);
     if (s.terrainPresent && m_mode != orovista::SkyMode && pass != 2)
         drawTerrain(pass);
     glDisable(GL_TEXTURE_2D);
@@ -427,20 +432,111 @@ void GLTerrain::setReferenceTextureOnOffCheckBox(int) {}
 void GLTerrain::loadMaskTerrainTexture() {}
 void GLTerrain::setmaskTextureDisplayOnOffCheckBox(int) {}
 void GLTerrain::setMaskTextureOnOffCheckBox(int) {}
-void GLTerrain::glSunPitchSliderReleased(int) {}
-void GLTerrain::glSunAzimuthSliderReleased(int) {}
-void GLTerrain::glrSkyMxSliderReleased(int) {}
-void GLTerrain::glgSkyMxSliderReleased(int) {}
-void GLTerrain::glbSkyMxSliderReleased(int) {}
-void GLTerrain::TurbiditySliderReleased(int) {}
-void GLTerrain::glHorizonBrightnessSliderReleased(int) {}
-void GLTerrain::glHorizonLuminanceGradientSliderReleased(int) {}
-void GLTerrain::glSolarRegionIntensitySliderReleased(int) {}
-void GLTerrain::glSolarRegionWidthSliderReleased(int) {}
-void GLTerrain::glBackscatterLightSliderReleased(int) {}
-void GLTerrain::glStarIntensitySliderReleased(int) {}
-void GLTerrain::glStarPopulationSliderReleased(int) {}
-void GLTerrain::glSkyResetButtonClicked() {}
+void GLTerrain::buildSkyDome(bool newStars)
+{
+    m_dome.build(m_sky, orovista::state().terrainSize * 0.5f, newStars);
+}
+
+void GLTerrain::skySliderMoved(orovista::sky::SkySlider slider, int value)
+{
+    using namespace orovista::sky;
+    setSlider(m_sky, slider, value);
+    const SkySliderInfo &info = skySliderInfo(slider);
+    const QString text = sliderLabel(slider, value);
+    if (QWidget *top = window(); top && !text.isEmpty())
+        if (auto *label = top->findChild<QLabel *>(QString::fromLatin1(info.objectName) + QStringLiteral("Label")))
+            label->setText(text);
+    m_sky.updateSun();
+    buildSkyDome(slider == SkySlider::StarPopulation);
+}
+
+void GLTerrain::glSunPitchSliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::SunPitch, v); }
+void GLTerrain::glSunAzimuthSliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::SunAzimuth, v); }
+void GLTerrain::glrSkyMxSliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::RedGain, v); }
+void GLTerrain::glgSkyMxSliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::GreenGain, v); }
+void GLTerrain::glbSkyMxSliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::BlueGain, v); }
+void GLTerrain::TurbiditySliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::Turbidity, v); }
+void GLTerrain::glHorizonBrightnessSliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::HorizonBrightness, v); }
+void GLTerrain::glHorizonLuminanceGradientSliderReleased(int v)
+{
+    skySliderMoved(orovista::sky::SkySlider::HorizonLuminanceGradient, v);
+}
+void GLTerrain::glSolarRegionIntensitySliderReleased(int v)
+{
+    skySliderMoved(orovista::sky::SkySlider::SolarRegionIntensity, v);
+}
+void GLTerrain::glSolarRegionWidthSliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::SolarRegionWidth, v); }
+void GLTerrain::glBackscatterLightSliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::BackscatterLight, v); }
+void GLTerrain::glStarIntensitySliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::StarIntensity, v); }
+void GLTerrain::glStarPopulationSliderReleased(int v) { skySliderMoved(orovista::sky::SkySlider::StarPopulation, v); }
+
+void GLTerrain::glSkyResetButtonClicked()
+{
+    using namespace orovista::sky;
+    m_sky = SkyParameters::resetValues();
+    if (QWidget *top = window())
+        for (const SkySliderInfo &info : skySliders()) {
+            const QString name = QString::fromLatin1(info.objectName);
+            if (auto *slider = top->findChild<QSlider *>(name)) {
+                const QSignalBlocker quiet(slider);
+                slider->setValue(info.resetValue);
+            }
+            const QString text = sliderResetLabel(info.slider);
+            if (auto *label = top->findChild<QLabel *>(name + QStringLiteral("Label")); label && !text.isEmpty())
+                label->setText(text);
+        }
+    buildSkyDome(true);
+}
+
+void GLTerrain::drawSkyDome(float cameraHeight, float alpha)
+{
+    using orovista::sky::domeResolution;
+    const orovista::sky::SkyDome &d = m_dome;
+    if (d.x().empty())
+        return;
+    glDepthMask(GL_TRUE);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_FOG);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    auto vertex = [&](int ring, int column) {
+        const int i = orovista::sky::SkyDome::index(ring, column % domeResolution);
+        const float b = d.ringBrightness(ring, cameraHeight);
+        glColor4f(d.red()[i] * b, d.green()[i] * b, d.blue()[i] * b, alpha);
+        glVertex3f(d.x()[i], d.y()[i], d.z()[i]);
+    };
+    // The last ring lies just above the nadir: a fan closes the dome there.
+    glBegin(GL_TRIANGLE_FAN);
+    {
+        const int last = domeResolution - 1;
+        const float b = d.ringBrightness(last, cameraHeight);
+        const int i = orovista::sky::SkyDome::index(last, 0);
+        glColor4f(d.red()[i] * b, d.green()[i] * b, d.blue()[i] * b, alpha);
+        glVertex3f(0.0f, -d.radius(), 0.0f);
+        for (int column = 0; column <= domeResolution; ++column)
+            vertex(last, column);
+    }
+    glEnd();
+    for (int ring = 0; ring + 1 < domeResolution; ++ring) {
+        glBegin(GL_TRIANGLE_STRIP);
+        for (int column = 0; column <= domeResolution; ++column) {
+            vertex(ring, column);
+            vertex(ring + 1, column);
+        }
+        glEnd();
+    }
+    if (m_sky.showsStars()) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glPointSize(0.25f);
+        glColor4f(1.0f, 1.0f, 1.0f, m_sky.starIntensity / 100.0f);
+        glBegin(GL_POINTS);
+        for (const orovista::sky::Star &star : d.stars())
+            glVertex3f(star.x, star.y, star.z);
+        glEnd();
+        glDisable(GL_BLEND);
+    }
+}
 void GLTerrain::glLightPitchSliderReleased(int p)
 {
     m_light0[1] = m_light1[1] = std::sin(p * degree);

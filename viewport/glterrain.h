@@ -1,6 +1,9 @@
 #pragma once
 // GLTerrain: the 3D preview of the POPULATE tab. Draws the terrain, the painted props and the sky
 // dome, and takes the mouse, wheel and keys with which the user flies, sculpts, paints and edits.
+#include "sky/skydome.h"
+#include "sky/skymodel.h"
+
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLWidget>
 #include <QPointer>
@@ -71,6 +74,12 @@ public:
     bool paintBelowZero = false;   ///< sculpting may lower the terrain below zero
     bool itemStack = false;        ///< painted items may land on other items
 
+    /// The sky shown in sky mode and rendered into the sky texture.
+    const orovista::sky::SkyParameters &sky() const { return m_sky; }
+    const orovista::sky::SkyDome &skyDome() const { return m_dome; }
+    /// Rebuilds the dome for the current terrain size (radius S × 0.5).
+    void buildSkyDome(bool newStars);
+
     /// Draws one frame into the current matrices: pass 0 the normal frame, 1 without item models
     /// and overlays, 2 the selection pass (items only, with their names).
     void drawScene(int pass);
@@ -136,6 +145,9 @@ protected:
     void drawTerrain(int pass);
     void drawBrush();
     void drawAxisGizmo();
+    void drawSkyDome(float cameraHeight, float alpha);
+    /// A sky slider moved: its parameter, its label, the sun and the dome.
+    void skySliderMoved(orovista::sky::SkySlider slider, int value);
     void applyProjection(int w, int h);
     /// Inverts a toggle and shows its state on its tool button (icon NAME.png or NAME_on.png).
     void toggle(bool &flag, const char *buttonName, const char *icon);
@@ -152,6 +164,8 @@ private:
     float m_appliedFarPlane = 0.0f;
     QPointer<QLabel> m_lightLabels[3];
     QTimer *m_repaintTimer = nullptr;
+    orovista::sky::SkyParameters m_sky = orovista::sky::SkyParameters::defaults();
+    orovista::sky::SkyDome m_dome;
     QPoint m_lastMouse;
     int m_wheelTicks = 0;
 };

@@ -650,4 +650,46 @@ TEST_F(UserPath, ToolTogglesShowTheirStateAndBoxesDrawTheCoarseMeshWhileMoving)
     EXPECT_EQ(look(), resting);
 }
 
+TEST_F(UserPath, SkyDomeModeShowsTheSkyAndTheSunSliderMovesIt)
+{
+    chooseInput1Type(QStringLiteral("Perlin"));
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
+    auto look = [gl] {
+        gl->grabFramebuffer();
+        return gl->grabFramebuffer();
+    };
+    const QImage terrain = look();
+    click(button(QStringLiteral("SKY DOME")));
+    auto *sunPitch = window()->findChild<QSlider *>(QStringLiteral("glSunPitchSlider"));
+    ASSERT_NE(sunPitch, nullptr);
+    ASSERT_TRUE(sunPitch->isVisible()) << "the sky controls come with the mode";
+    const QImage sky = look();
+    EXPECT_NE(sky, terrain) << "the dome instead of the terrain";
+    const QColor top = sky.pixelColor(sky.width() / 2, sky.height() / 2 - sky.height() / 5);
+    EXPECT_GT(top.blue(), top.red()) << "a blue daylight sky";
+    EXPECT_NE(top, QColor(192, 220, 252));
+
+    // The sun dragged down to the horizon: another sky, and the label follows.
+    const QPoint handle(int(double(sunPitch->value() - sunPitch->minimum()) / (sunPitch->maximum() - sunPitch->minimum()) *
+                            sunPitch->width()),
+                        sunPitch->height() / 2);
+    QTest::mousePress(sunPitch, Qt::LeftButton, {}, handle);
+    for (int x = handle.x(); x >= -20; x -= 15)
+        dragTo(sunPitch, QPoint(x, handle.y()));
+    QTest::mouseRelease(sunPitch, Qt::LeftButton, {}, QPoint(-20, handle.y()));
+    EXPECT_EQ(sunPitch->value(), 0);
+    auto *label = window()->findChild<QLabel *>(QStringLiteral("glSunPitchSliderLabel"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("sun pitch: 0") + QChar(0x00B0));
+    const QImage low = look();
+    EXPECT_NE(low, sky);
+
+    // reset sky brings the first sky back.
+    click(find<QPushButton>(QStringLiteral("glSkyResetButton")));
+    EXPECT_NE(sunPitch->value(), 0);
+    EXPECT_NE(look(), low);
+}
+
 }   // namespace
