@@ -10,8 +10,11 @@
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
 #include "plugin/style.h"
+#include "plugin/windowprogress.h"
+#include "sky/skytexture.h"
 #include "viewport/glterrain.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -319,5 +322,26 @@ void DzOrovistaPluginAction::resetView()
     gl->setFocus(Qt::OtherFocusReason);
     gl->updateGL();
 }
-void DzOrovistaPluginAction::regenerateSkyDomeTexture() {}
+void DzOrovistaPluginAction::regenerateSkyDomeTexture()
+{
+    ProgramState &s = state();
+    QComboBox *size = s.ui.skyDomeMapSize;
+    GLTerrain *gl = s.ui.glTerrain;
+    if (!size || size->currentIndex() <= 0 || !gl)
+        return;
+    const QString name = s.ui.terrainName ? s.ui.terrainName->text() : QStringLiteral("my Terrain 1");
+    const QString path = s.workFolder + QStringLiteral("/maps/") + sky::skyDomeTextureName(name);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    WindowProgress progress;
+    sky::SkyTextureOptions options;
+    options.progress = &progress;
+    const QString failure = sky::renderSkyDomeMap(gl->sky(), gl->skyDome(), path, size->currentText().toInt(), nullptr, options);
+    progress.Hide();
+    QApplication::restoreOverrideCursor();
+    if (!failure.isEmpty()) {
+        if (s.ui.statusLine)
+            s.ui.statusLine->setText(failure);
+        dialogs::message(s.ui.mainWindow, QStringLiteral("Warning"), failure);
+    }
+}
 void DzOrovistaPluginAction::createDAZScene() {}

@@ -130,7 +130,7 @@ QString renderSkyDomeMap(const SkyParameters &sky, const SkyDome &dome, const QS
                                                  : QStringLiteral("no picture size"));
     const QString problem = files::writePicture(path, std::move(image), batch);
     if (problem.isEmpty())
-        progress.SetPanelText(QStringLiteral("sky dome map generated"));
+        progress.SetStatusText(QStringLiteral("sky dome map generated"));
     return problem;
 }
 

@@ -692,4 +692,25 @@ TEST_F(UserPath, SkyDomeModeShowsTheSkyAndTheSunSliderMovesIt)
     EXPECT_NE(look(), low);
 }
 
+TEST_F(UserPath, TheCreateTabRendersTheSkyTexture)
+{
+    chooseInput1Type(QStringLiteral("Perlin"));
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    openTab(2);
+    auto *size = find<QComboBox>(QStringLiteral("skyDomeMapSizeComboBox"));
+    ASSERT_NE(size, nullptr);
+    size->setFocus();
+    QTest::keyClick(size, Qt::Key_Down);
+    ASSERT_EQ(size->currentText(), "4096");
+    auto *generate = find<QPushButton>(QStringLiteral("skyDomeTextureGenerateButton"));
+    ASSERT_TRUE(waitFor([&] { return generate->isVisible(); }));
+    click(generate);
+    const QImage sky(maps("my Terrain 1_skyDome.jpg"));
+    EXPECT_EQ(sky.size(), QSize(4096, 4096));
+    EXPECT_TRUE(statusLine().contains("sky dome map generated")) << statusLine().toStdString();
+    const QColor zenith = sky.pixelColor(2048, 0);
+    EXPECT_GT(zenith.blue(), zenith.red()) << "a daylight zenith";
+}
+
 }   // namespace

@@ -147,6 +147,7 @@ TEST(SkyTexture, ThreadsGiveTheSamePicture)
 class Panel : public noise::utils::ProgressReporter {
 public:
     void SetPanelText(const QString &text) override { texts << text; }
+    void SetStatusText(const QString &text) override { texts << text; }
     QStringList texts;
 };
 
