@@ -221,6 +221,9 @@ void DzOrovistaPluginAction::generatePreviewTerrain()
         gl->setFocus(Qt::OtherFocusReason);
         gl->uploadTerrain(s.fullMesh);
         gl->camera = {0.0, 0.0, 2.0 * s.terrainSize, 0.0f, 20.0f, 0.0f};
+        // The sky dome spans the terrain it is shown with.
+        if (gl->skyDome().radius() != s.terrainSize * 0.5f)
+            gl->buildSkyDome(true);
         gl->terrainTexturePath = s.workFolder + QStringLiteral("/maps/TFFnoisePreview.jpg");
     }
     if (s.ui.mainWindow)

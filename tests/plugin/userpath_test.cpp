@@ -713,4 +713,29 @@ TEST_F(UserPath, TheCreateTabRendersTheSkyTexture)
     EXPECT_GT(zenith.blue(), zenith.red()) << "a daylight zenith";
 }
 
+TEST_F(UserPath, TheSkyDomeSpansALargeTerrain)
+{
+    // A first terrain of the default size 100 starts the preview; then one ten times as large.
+    chooseInput1Type(QStringLiteral("Perlin"));
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    find<QOpenGLWidget>(QStringLiteral("GLTerrain"))->grabFramebuffer();
+    openTab(0);
+    auto *size = find<QLineEdit>(QStringLiteral("FFTerrainSizeLineEdit"));
+    ASSERT_NE(size, nullptr);
+    size->setFocus();
+    size->selectAll();
+    QTest::keyClicks(size, QStringLiteral("1000"));
+    QTest::keyClick(size, Qt::Key_Return);
+    ASSERT_EQ(size->text(), "1000");
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    click(button(QStringLiteral("SKY DOME")));
+    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
+    gl->grabFramebuffer();
+    const QImage sky = gl->grabFramebuffer();
+    // Seen from the framing distance 2 S, a dome of radius S / 2 fills a good part of the view.
+    EXPECT_GT(terrainPixels(sky), sky.width() * sky.height() / 4 / 10);
+}
+
 }   // namespace
