@@ -156,14 +156,19 @@ void GLTerrain::setupLights()
     glDisable(GL_LIGHT1);
 }
 
+void GLTerrain::rotateLikeCamera()
+{
+    glRotatef(camera.roll, 0.0f, 0.0f, 1.0f);
+    glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
+    glRotatef(camera.yaw, 0.0f, 1.0f, 0.0f);
+}
+
 void GLTerrain::drawScene(int pass)
 {
     const orovista::ProgramState &s = orovista::state();
     // The frame uses the camera of the previous frame: a change shows one frame later.
     glTranslatef(-m_drawnCamera[0], -m_drawnCamera[1], -m_drawnCamera[2]);
-    glRotatef(camera.roll, 0.0f, 0.0f, 1.0f);
-    glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
-    glRotatef(camera.yaw, 0.0f, 1.0f, 0.0f);
+    rotateLikeCamera();
     setupLights();
     m_drawnCamera[0] = float(camera.x);
     m_drawnCamera[1] = float(camera.y);
@@ -232,7 +237,10 @@ void GLTerrain::drawBrush()
     const bool wanted = (m_mode == orovista::TerrainMode && !altHeld) || (m_mode == orovista::PaintMode && shiftHeld);
     if (!brushOn || !wanted || s.customTerrain || !s.terrainPresent)
         return;
-    QSlider *diameter = window()->findChild<QSlider *>(QStringLiteral("glEcoDiameterSlider"));
+    // Looked up once: the brush is drawn every frame.
+    if (!m_brushDiameter)
+        m_brushDiameter = window()->findChild<QSlider *>(QStringLiteral("glEcoDiameterSlider"));
+    QSlider *diameter = m_brushDiameter;
     glDisable(GL_LIGHTING);
     glPushMatrix();
     glDepthMask(GL_FALSE);
@@ -258,9 +266,7 @@ void GLTerrain::drawAxisGizmo()
     glPushMatrix();
     glLoadIdentity();
     glTranslatef(-11.0f, -11.0f, -30.0f);
-    glRotatef(camera.roll, 0.0f, 0.0f, 1.0f);
-    glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
-    glRotatef(camera.yaw, 0.0f, 1.0f, 0.0f);
+    rotateLikeCamera();
     glPointSize(6.0f);
     glLineWidth(2.0f);
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -371,10 +377,14 @@ void GLTerrain::mouseMoveEvent(QMouseEvent *event)
     const QPoint p = event->position().toPoint();
     const double dx = double(p.x() - m_lastMouse.x()) / std::max(1, width());
     const double dy = double(p.y() - m_lastMouse.y()) / std::max(1, height());
-    if (QWidget *top = window())
-        for (const char *name : {"glEcoInstancesSpinBox", "ecoAngleRandomizationSpinBox", "ecoScaleRandomizationSpinBox"})
-            if (auto *box = top->findChild<QSpinBox *>(QString::fromLatin1(name)); box && box->hasFocus())
-                box->clearFocus();
+    // The painting spin boxes give the keys back to the viewport (looked up once: moves are many).
+    const char *const boxNames[] = {"glEcoInstancesSpinBox", "ecoAngleRandomizationSpinBox", "ecoScaleRandomizationSpinBox"};
+    for (int i = 0; i < 3; ++i) {
+        if (!m_paintingBoxes[i])
+            m_paintingBoxes[i] = window()->findChild<QSpinBox *>(QString::fromLatin1(boxNames[i]));
+        if (m_paintingBoxes[i] && m_paintingBoxes[i]->hasFocus())
+            m_paintingBoxes[i]->clearFocus();
+    }
     if (altHeld) {
         // Fixed steps per event, whatever the distance moved; several buttons act together.
         const float v = cameraSpeed;
@@ -499,9 +509,12 @@ void GLTerrain::drawSkyDome(float cameraHeight, float alpha)
     glDisable(GL_FOG);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
+    float brightness[domeResolution];
+    for (int ring = 0; ring < domeResolution; ++ring)
+        brightness[ring] = d.ringBrightness(ring, cameraHeight);
     auto vertex = [&](int ring, int column) {
         const int i = orovista::sky::SkyDome::index(ring, column % domeResolution);
-        const float b = d.ringBrightness(ring, cameraHeight);
+        const float b = brightness[ring];
         glColor4f(d.red()[i] * b, d.green()[i] * b, d.blue()[i] * b, alpha);
         glVertex3f(d.x()[i], d.y()[i], d.z()[i]);
     };
@@ -509,7 +522,7 @@ void GLTerrain::drawSkyDome(float cameraHeight, float alpha)
     glBegin(GL_TRIANGLE_FAN);
     {
         const int last = domeResolution - 1;
-        const float b = d.ringBrightness(last, cameraHeight);
+        const float b = brightness[last];
         const int i = orovista::sky::SkyDome::index(last, 0);
         glColor4f(d.red()[i] * b, d.green()[i] * b, d.blue()[i] * b, alpha);
         glVertex3f(0.0f, -d.radius(), 0.0f);

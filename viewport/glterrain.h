@@ -10,6 +10,8 @@
 #include <QSurfaceFormat>
 
 class QLabel;
+class QSlider;
+class QSpinBox;
 class QTimer;
 
 namespace orovista {
@@ -145,6 +147,8 @@ protected:
     void drawTerrain(int pass);
     void drawBrush();
     void drawAxisGizmo();
+    /// The camera's roll, pitch and yaw, in the order every frame applies them.
+    void rotateLikeCamera();
     void drawSkyDome(float cameraHeight, float alpha);
     /// A sky slider moved: its parameter, its label, the sun and the dome.
     void skySliderMoved(orovista::sky::SkySlider slider, int value);
@@ -167,5 +171,7 @@ private:
     orovista::sky::SkyParameters m_sky = orovista::sky::SkyParameters::defaults();
     orovista::sky::SkyDome m_dome;
     QPoint m_lastMouse;
+    QPointer<QSlider> m_brushDiameter;
+    QPointer<QSpinBox> m_paintingBoxes[3];
     int m_wheelTicks = 0;
 };

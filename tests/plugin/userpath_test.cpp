@@ -202,6 +202,32 @@ protected:
         return true;
     }
 
+    /// A node change, TERRAFORM !, and the POPULATE tab it ends on.
+    static void terraform()
+    {
+        chooseInput1Type(QStringLiteral("Perlin"));
+        click(find<QPushButton>(QStringLiteral("terraformButton")));
+        ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    }
+
+    static QOpenGLWidget *preview() { return find<QOpenGLWidget>(QStringLiteral("GLTerrain")); }
+
+    /// What the preview shows: the camera of one frame shows in the next, hence two frames.
+    static QImage look(QOpenGLWidget *gl)
+    {
+        gl->grabFramebuffer();
+        return gl->grabFramebuffer();
+    }
+
+    /// One wheel notch over the middle of the widget (forward for a positive delta).
+    static void wheel(QWidget *widget, int delta)
+    {
+        const QPoint middle(widget->width() / 2, widget->height() / 2);
+        QWheelEvent notch(middle, widget->mapToGlobal(middle), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(widget, &notch);
+    }
+
     QString maps(const char *file) const { return documents + "/orovistaData/maps/" + file; }
     QString userPresets() const { return documents + "/orovistaData/presets/"; }
 
@@ -219,6 +245,16 @@ protected:
     QString documents;
 
 private:
+    /// Clicks the button with this text (mnemonics aside); a missing one fails and closes the dialog.
+    void press(QDialog *dialog, const QList<QAbstractButton *> &buttons, const QString &text)
+    {
+        for (QAbstractButton *b : buttons)
+            if (b->text().remove(QLatin1Char('&')) == text)
+                return QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+        ADD_FAILURE() << "no button " << text.toStdString() << " on " << shown.back().toStdString();
+        dialog->reject();
+    }
+
     void answerModalDialog()
     {
         QWidget *modal = QApplication::activeModalWidget();
@@ -228,24 +264,14 @@ private:
         answers.pop_front();
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             shown.push_back(box->windowTitle() + QStringLiteral(": ") + box->text());
-            for (QAbstractButton *b : box->buttons())
-                if (b->text().remove(QLatin1Char('&')) == a.button)
-                    return QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
-            ADD_FAILURE() << "no button " << a.button.toStdString() << " on " << shown.back().toStdString();
-            box->reject();
-            return;
+            return press(box, box->buttons(), a.button);
         }
         if (auto *input = qobject_cast<QInputDialog *>(modal)) {
             shown.push_back(input->windowTitle() + QStringLiteral(": ") + input->labelText());
             auto *edit = input->findChild<QLineEdit *>();
             edit->selectAll();
             QTest::keyClicks(edit, a.typed);
-            for (QAbstractButton *b : input->findChild<QDialogButtonBox *>()->buttons())
-                if (b->text().remove(QLatin1Char('&')) == a.button)
-                    return QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
-            ADD_FAILURE() << "no button " << a.button.toStdString() << " on " << shown.back().toStdString();
-            input->reject();
-            return;
+            return press(input, input->findChild<QDialogButtonBox *>()->buttons(), a.button);
         }
         if (auto *files = qobject_cast<QFileDialog *>(modal)) {
             shown.push_back(files->windowTitle() + QStringLiteral(": ") + files->nameFilters().join(QLatin1Char(';')));
@@ -511,14 +537,11 @@ int meanGrey(const QImage &frame, QPoint p, int r)
 
 TEST_F(UserPath, TerraformShowsTheLitTerrainInThePreview)
 {
-    chooseInput1Type(QStringLiteral("Perlin"));
-    click(find<QPushButton>(QStringLiteral("terraformButton")));
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
-    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    QOpenGLWidget *gl = preview();
     ASSERT_NE(gl, nullptr);
     ASSERT_TRUE(gl->isVisible());
-    gl->grabFramebuffer();   // a camera change shows one frame later
-    const QImage lit = gl->grabFramebuffer();
+    const QImage lit = look(gl);
     ASSERT_FALSE(lit.isNull());
     EXPECT_EQ(lit.pixelColor(3, 3), QColor(192, 220, 252)) << "the sky colour around the terrain";
     const QPoint centre(lit.width() / 2, lit.height() / 2);
@@ -556,48 +579,39 @@ int terrainPixels(const QImage &frame)
 
 TEST_F(UserPath, FlyingRoundTheTerrainWithWheelKeysAndMouse)
 {
-    chooseInput1Type(QStringLiteral("Perlin"));
-    click(find<QPushButton>(QStringLiteral("terraformButton")));
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
-    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    QOpenGLWidget *gl = preview();
     ASSERT_NE(gl, nullptr);
-    // The camera of one frame shows in the next: two grabs per look.
-    auto look = [gl] {
-        gl->grabFramebuffer();
-        return gl->grabFramebuffer();
-    };
-    const QImage framed = look();
+    const QImage framed = look(gl);
     const int framedSize = terrainPixels(framed);
     ASSERT_GT(framedSize, 1000);
 
     const QPoint middle(gl->width() / 2, gl->height() / 2);
-    QWheelEvent notch(middle, gl->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(gl, &notch);
-    QApplication::sendEvent(gl, &notch);
-    const int away = terrainPixels(look());
+    wheel(gl, 120);
+    wheel(gl, 120);
+    const int away = terrainPixels(look(gl));
     EXPECT_LT(away, framedSize) << "the wheel forward moves the eye away";
 
     gl->setFocus();
     for (int i = 0; i < 4; ++i)
         QTest::keyClick(gl, Qt::Key_PageUp);
-    EXPECT_GT(terrainPixels(look()), framedSize) << "Page Up moves it closer";
+    EXPECT_GT(terrainPixels(look(gl)), framedSize) << "Page Up moves it closer";
 
     // Alt held, a left drag turns the world.
     click(find<QPushButton>(QStringLiteral("resetView")));
-    EXPECT_EQ(look(), framed) << "reset view frames the terrain as after TERRAFORM !";
+    EXPECT_EQ(look(gl), framed) << "reset view frames the terrain as after TERRAFORM !";
     QTest::keyPress(gl, Qt::Key_Alt);
     QTest::mousePress(gl, Qt::LeftButton, Qt::AltModifier, middle);
     for (int i = 1; i <= 6; ++i)
         QTest::mouseMove(gl, middle + QPoint(10 * i, 0));
     QTest::mouseRelease(gl, Qt::LeftButton, Qt::AltModifier, middle + QPoint(60, 0));
     QTest::keyRelease(gl, Qt::Key_Alt);
-    const QImage turned = look();
+    const QImage turned = look(gl);
     EXPECT_NE(turned, framed);
 
     // The horizontal pan slider moves the eye and springs back to the middle.
     click(find<QPushButton>(QStringLiteral("resetView")));
-    ASSERT_EQ(look(), framed);
+    ASSERT_EQ(look(gl), framed);
     auto *pan = window()->findChild<QSlider *>(QStringLiteral("glHSlider"));
     ASSERT_NE(pan, nullptr);
     const QPoint centre(pan->width() / 2, pan->height() / 2);
@@ -606,7 +620,7 @@ TEST_F(UserPath, FlyingRoundTheTerrainWithWheelKeysAndMouse)
     EXPECT_GT(pan->value(), 0);
     QTest::mouseRelease(pan, Qt::LeftButton, {}, centre + QPoint(80, 0));
     EXPECT_EQ(pan->value(), 0) << "springs back";
-    const QImage panned = look();
+    const QImage panned = look(gl);
     EXPECT_NE(panned, framed) << "and the camera stays where the drag put it";
     // The terrain moved left in the view: fewer terrain pixels on the right edge's side.
     auto rightHalf = [](const QImage &f) { return terrainPixels(f.copy(f.width() / 2, 0, f.width() / 2, f.height())); };
@@ -615,9 +629,7 @@ TEST_F(UserPath, FlyingRoundTheTerrainWithWheelKeysAndMouse)
 
 TEST_F(UserPath, ToolTogglesShowTheirStateAndBoxesDrawTheCoarseMeshWhileMoving)
 {
-    chooseInput1Type(QStringLiteral("Perlin"));
-    click(find<QPushButton>(QStringLiteral("terraformButton")));
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    ASSERT_NO_FATAL_FAILURE(terraform());
     for (const char *name : {"glDeformBelowZeroButton", "glItemStackButton", "glEnableBoundingBoxFeatureButton"}) {
         auto *b = find<QPushButton>(QString::fromLatin1(name));
         ASSERT_NE(b, nullptr) << name;
@@ -626,46 +638,33 @@ TEST_F(UserPath, ToolTogglesShowTheirStateAndBoxesDrawTheCoarseMeshWhileMoving)
         EXPECT_TRUE(b->styleSheet().contains("_on.png")) << name;
     }
 
-    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
-    auto look = [gl] {
-        gl->grabFramebuffer();
-        return gl->grabFramebuffer();
-    };
-    const QPoint middle(gl->width() / 2, gl->height() / 2);
-    QWheelEvent notch(middle, gl->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(gl, &notch);
-    const QImage moving = look();
+    QOpenGLWidget *gl = preview();
+    ASSERT_NE(gl, nullptr);
+    wheel(gl, 120);
+    const QImage moving = look(gl);
     QTest::qWait(150);   // the wheel timer ends the coarse drawing
-    const QImage resting = look();
+    const QImage resting = look(gl);
     EXPECT_NE(moving, resting) << "the 128 mesh while moving, the 512 mesh at rest";
 
     // Off again: the wheel keeps the full mesh.
     click(find<QPushButton>(QStringLiteral("glEnableBoundingBoxFeatureButton")));
     EXPECT_FALSE(find<QPushButton>(QStringLiteral("glEnableBoundingBoxFeatureButton"))->styleSheet().contains("_on.png"));
-    QWheelEvent back(middle, gl->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                     Qt::NoScrollPhase, false);
-    QApplication::sendEvent(gl, &back);
-    QApplication::sendEvent(gl, &notch);
-    EXPECT_EQ(look(), resting);
+    wheel(gl, -120);
+    wheel(gl, 120);
+    EXPECT_EQ(look(gl), resting);
 }
 
 TEST_F(UserPath, SkyDomeModeShowsTheSkyAndTheSunSliderMovesIt)
 {
-    chooseInput1Type(QStringLiteral("Perlin"));
-    click(find<QPushButton>(QStringLiteral("terraformButton")));
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
-    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
-    auto look = [gl] {
-        gl->grabFramebuffer();
-        return gl->grabFramebuffer();
-    };
-    const QImage terrain = look();
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    QOpenGLWidget *gl = preview();
+    ASSERT_NE(gl, nullptr);
+    const QImage terrain = look(gl);
     click(button(QStringLiteral("SKY DOME")));
     auto *sunPitch = window()->findChild<QSlider *>(QStringLiteral("glSunPitchSlider"));
     ASSERT_NE(sunPitch, nullptr);
     ASSERT_TRUE(sunPitch->isVisible()) << "the sky controls come with the mode";
-    const QImage sky = look();
+    const QImage sky = look(gl);
     EXPECT_NE(sky, terrain) << "the dome instead of the terrain";
     const QColor top = sky.pixelColor(sky.width() / 2, sky.height() / 2 - sky.height() / 5);
     EXPECT_GT(top.blue(), top.red()) << "a blue daylight sky";
@@ -683,20 +682,18 @@ TEST_F(UserPath, SkyDomeModeShowsTheSkyAndTheSunSliderMovesIt)
     auto *label = window()->findChild<QLabel *>(QStringLiteral("glSunPitchSliderLabel"));
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), QStringLiteral("sun pitch: 0") + QChar(0x00B0));
-    const QImage low = look();
+    const QImage low = look(gl);
     EXPECT_NE(low, sky);
 
     // reset sky brings the first sky back.
     click(find<QPushButton>(QStringLiteral("glSkyResetButton")));
     EXPECT_NE(sunPitch->value(), 0);
-    EXPECT_NE(look(), low);
+    EXPECT_NE(look(gl), low);
 }
 
 TEST_F(UserPath, TheCreateTabRendersTheSkyTexture)
 {
-    chooseInput1Type(QStringLiteral("Perlin"));
-    click(find<QPushButton>(QStringLiteral("terraformButton")));
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    ASSERT_NO_FATAL_FAILURE(terraform());
     openTab(2);
     auto *size = find<QComboBox>(QStringLiteral("skyDomeMapSizeComboBox"));
     ASSERT_NE(size, nullptr);
@@ -716,10 +713,8 @@ TEST_F(UserPath, TheCreateTabRendersTheSkyTexture)
 TEST_F(UserPath, TheSkyDomeSpansALargeTerrain)
 {
     // A first terrain of the default size 100 starts the preview; then one ten times as large.
-    chooseInput1Type(QStringLiteral("Perlin"));
-    click(find<QPushButton>(QStringLiteral("terraformButton")));
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
-    find<QOpenGLWidget>(QStringLiteral("GLTerrain"))->grabFramebuffer();
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    preview()->grabFramebuffer();   // starts the preview at the first size
     openTab(0);
     auto *size = find<QLineEdit>(QStringLiteral("FFTerrainSizeLineEdit"));
     ASSERT_NE(size, nullptr);
@@ -731,9 +726,7 @@ TEST_F(UserPath, TheSkyDomeSpansALargeTerrain)
     click(find<QPushButton>(QStringLiteral("terraformButton")));
     ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
     click(button(QStringLiteral("SKY DOME")));
-    auto *gl = find<QOpenGLWidget>(QStringLiteral("GLTerrain"));
-    gl->grabFramebuffer();
-    const QImage sky = gl->grabFramebuffer();
+    const QImage sky = look(preview());
     // Seen from the framing distance 2 S, a dome of radius S / 2 fills a good part of the view.
     EXPECT_GT(terrainPixels(sky), sky.width() * sky.height() / 4 / 10);
 }
