@@ -25,6 +25,7 @@
 #include <QSlider>
 #include <QTabWidget>
 
+#include <cmath>
 #include <utility>
 
 using namespace orovista;
@@ -317,8 +318,15 @@ void DzOrovistaPluginAction::resetView()
     GLTerrain *gl = s.ui.glTerrain;
     if (!gl)
         return;
-    // Framing a selected item comes with the painted items' records.
-    gl->camera = {0.0, 0.0, 2.0 * s.terrainSize, 0.0f, 20.0f, 0.0f};
+    const int selected = gl->selectedItem();
+    if (selected >= 1 && selected <= int(s.items.size())) {
+        // Frame the selected item: above and in front of it by its own size.
+        const PaintedItem &item = s.items[std::size_t(selected - 1)];
+        gl->camera = {item.x, item.y + 1.5 * std::fabs(item.maxY - item.minY),
+                      item.z + 6.0 * std::fabs(item.maxZ - item.minZ), 0.0f, 20.0f, 0.0f};
+    } else {
+        gl->camera = {0.0, 0.0, 2.0 * s.terrainSize, 0.0f, 20.0f, 0.0f};
+    }
     gl->setFocus(Qt::OtherFocusReason);
     gl->updateGL();
 }

@@ -229,7 +229,7 @@ void DzOrovistaPluginAction::generatePreviewTerrain()
     if (s.ui.mainWindow)
         if (auto *instances = s.ui.mainWindow->findChild<QSpinBox *>(QStringLiteral("glEcoInstancesSpinBox")))
             instances->setValue(std::max(1, s.terrainSize / 20));
-    if (s.paintedItems == 0) {
+    if (s.items.empty()) {
         s.sceneTriangles = 522242;
         updateTriangleLabel();
     }

@@ -2,6 +2,7 @@
 // Program-wide working state: the flags, folders and widget pointers shared by the action, the
 // node panels, the viewport and the painting code. One instance lives as long as the library.
 #include "graph/noisesettings.h"
+#include "populate/painteditem.h"
 #include "terrain/terrainarrays.h"
 
 #include <QPointer>
@@ -9,6 +10,7 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class DzContentMgr;
 class GLTerrain;
@@ -107,7 +109,15 @@ struct ProgramState {
     TerrainArrays fullMesh;         ///< 512 × 512
     TerrainArrays decimatedMesh;    ///< 128 × 128, drawn while the camera moves
     long long sceneTriangles = 0;   ///< terrain triangles plus every painted item's
-    int paintedItems = 0;           ///< prop instances painted on the terrain
+    std::vector<PaintedItem> items; ///< prop instances painted on the terrain, in placement order
+    /// The prop painting places, chosen in the prop library (an empty file means none).
+    struct ChosenProp {
+        QString file;
+        int modelSlot = -1;
+        float tint[3] = {1.0f, 1.0f, 1.0f};
+        int triangles = 0;
+        float bounds[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};   ///< min x, y, z, max x, y, z
+    } chosenProp;
     QString currentPresetPath;      ///< the preset clicked last
 
     WindowWidgets ui;

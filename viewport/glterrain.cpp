@@ -2,8 +2,10 @@
 
 #include "dzglbuffers.h"
 #include "plugin/programstate.h"
+#include "populate/painteditem.h"
 #include "plugin/style.h"
 #include "terrain/terrainarrays.h"
+#include "viewport/drawrules.h"
 
 #include <GL/glu.h>
 
@@ -176,16 +178,122 @@ void GLTerrain::drawScene(int pass)
 
     if (m_mode == orovista::SkyMode)
         drawSkyDome(m_drawnCamera[1], 1.0f);
+    glInitNames();
     if (s.terrainPresent && m_mode != orovista::SkyMode && pass != 2)
         drawTerrain(pass);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
-    // Painted items are drawn here from their records, the selected one last and in red.
+    if (m_mode != orovista::SkyMode)
+        drawItems(pass);
     glDepthMask(GL_TRUE);
     if (pass != 0)
         return;
     drawBrush();
     drawAxisGizmo();
+    drawPropThumbnail();
+}
+
+void GLTerrain::drawItems(int pass)
+{
+    const orovista::ProgramState &s = orovista::state();
+    const int count = int(s.items.size());
+    for (int index : orovista::itemDrawOrder(count, m_selectedItem)) {
+        const orovista::PaintedItem &item = s.items[std::size_t(index)];
+        const bool selected = index + 1 == m_selectedItem;
+        glPushMatrix();
+        glDisable(GL_TEXTURE_2D);
+        glTranslatef(item.x, item.y, item.z);
+        glRotatef(float(item.zRot), 0.0f, 0.0f, 1.0f);
+        glRotatef(float(item.xRot), 1.0f, 0.0f, 0.0f);
+        glRotatef(float(item.yRot), 0.0f, 1.0f, 0.0f);
+        glScalef(item.scaleX * orovista::itemUnitScale, item.scaleY * orovista::itemUnitScale,
+                 item.scaleZ * orovista::itemUnitScale);
+        const float colour[3] = {selected ? 1.0f : item.red, selected ? 0.0f : item.green, selected ? 0.0f : item.blue};
+        glColor4f(colour[0], colour[1], colour[2], selected ? 0.85f : 1.0f);
+        glPushName(GLuint(index + 1));
+        if (lowDetailNavigation) {
+            glDisable(GL_LIGHTING);
+            glDepthMask(GL_TRUE);
+            drawProxyBox(item, colour);
+        } else {
+            orovista::DepthWriteCase rule;
+            rule.glMode = m_mode;
+            rule.leftButtonDown = leftButtonDown;
+            rule.selected = selected;
+            rule.customTerrain = s.customTerrain;
+            rule.itemStack = itemStack;
+            if (const std::optional<bool> depth = orovista::itemDepthWrite(rule))
+                glDepthMask(*depth ? GL_TRUE : GL_FALSE);
+            glEnable(GL_LIGHTING);
+            const bool modelLoaded = item.modelSlot >= 0 && std::size_t(item.modelSlot) < modelLists.size();
+            if (pass != 1 && modelLoaded)
+                glCallList(modelLists[std::size_t(item.modelSlot)]);
+        }
+        glPopName();
+        glPopMatrix();
+    }
+}
+
+void GLTerrain::drawProxyBox(const orovista::PaintedItem &item, const float colour[3])
+{
+    const auto faces = orovista::proxyBoxFaces(item);
+    glEnable(GL_LIGHTING);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(colour[0], colour[1], colour[2], 0.45f);
+    glBegin(GL_QUADS);
+    for (const orovista::ProxyFace &face : faces) {
+        glNormal3fv(face.normal.data());
+        for (const auto &corner : face.corners)
+            glVertex3fv(corner.data());
+    }
+    glEnd();
+    glColor4f(colour[0], colour[1], colour[2], 0.75f);
+    for (const orovista::ProxyFace &face : faces) {
+        glBegin(GL_LINE_LOOP);
+        for (const auto &corner : face.corners)
+            glVertex3fv(corner.data());
+        glEnd();
+    }
+    glDisable(GL_BLEND);
+}
+
+void GLTerrain::drawPropThumbnail()
+{
+    const orovista::ProgramState &s = orovista::state();
+    if (m_mode != orovista::PaintMode || s.chosenProp.file.isEmpty())
+        return;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(11.0f, -12.0f, -30.0f);
+    glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+    glBegin(GL_QUADS);
+    glVertex3f(-0.05f, -0.05f, 0.0f);
+    glVertex3f(1.05f, -0.05f, 0.0f);
+    glVertex3f(1.05f, 1.05f, 0.0f);
+    glVertex3f(-0.05f, 1.05f, 0.0f);
+    glEnd();
+    if (thumbnailTexture) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, thumbnailTexture);
+    }
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    const float corners[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
+    for (const auto &c : corners) {
+        glTexCoord2f(c[0], c[1]);
+        glVertex3f(c[0], c[1], 0.0f);
+    }
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
 }
 
 void GLTerrain::drawTerrain(int)

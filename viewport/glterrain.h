@@ -9,12 +9,15 @@
 #include <QPointer>
 #include <QSurfaceFormat>
 
+#include <vector>
+
 class QLabel;
 class QSlider;
 class QSpinBox;
 class QTimer;
 
 namespace orovista {
+struct PaintedItem;
 struct TerrainArrays;
 }
 using orovista::TerrainArrays;
@@ -34,6 +37,13 @@ public:
     /// Clears the selected item (none selected).
     void clearSelection() { m_selectedItem = -1; }
     int selectedItem() const { return m_selectedItem; }
+    /// Selects item @a number (1-based; −1 or 0 for none).
+    void setSelectedItem(int number) { m_selectedItem = number; }
+
+    /// One compiled display list for each loaded prop model, indexed by an item's model slot.
+    std::vector<GLuint> modelLists;
+    /// The chosen prop's thumbnail, shown in paint mode (0 for none).
+    GLuint thumbnailTexture = 0;
 
     /// Copies the mesh into the vertex buffers (when vertex buffers are in use), creating them on
     /// first use: positions, normals, colours and texture coordinates one after another.
@@ -147,6 +157,9 @@ protected:
     void drawTerrain(int pass);
     void drawBrush();
     void drawAxisGizmo();
+    void drawItems(int pass);
+    void drawProxyBox(const orovista::PaintedItem &item, const float colour[3]);
+    void drawPropThumbnail();
     /// The camera's roll, pitch and yaw, in the order every frame applies them.
     void rotateLikeCamera();
     void drawSkyDome(float cameraHeight, float alpha);

