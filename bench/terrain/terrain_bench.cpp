@@ -15,6 +15,8 @@
 #include "noise/noisemap.h"
 #include "noise/renderernormalmap.h"
 
+#include "benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QImage>
@@ -29,26 +31,8 @@ using orovista::ErosionGrid;
 
 namespace {
 
-double threadSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + now.tv_nsec * 1e-9;
-}
-
-/// A wavy height map in about −1 … 1, like a generated terrain.
-NoiseMap wavyMap(int side)
-{
-    NoiseMap map(side, side);
-    for (int y = 0; y < side; ++y) {
-        for (int x = 0; x < side; ++x) {
-            const double u = x * 8.0 / side, v = y * 8.0 / side;
-            map.SetValue(x, y, float(0.6 * std::sin(u * 1.3) * std::cos(v * 0.9) + 0.3 * std::sin(u * 5.1 + v * 3.7)
-                                     + 0.1 * std::sin(u * 23.0) * std::sin(v * 19.0)));
-        }
-    }
-    return map;
-}
+using benchsupport::threadSeconds;
+using benchsupport::wavyMap;
 
 ErosionGrid normalisedGrid(const NoiseMap &map)
 {
