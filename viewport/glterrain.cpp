@@ -4,11 +4,14 @@
 #include "plugin/programstate.h"
 #include "populate/painteditem.h"
 #include "plugin/style.h"
+#include "terrain/sculpt.h"
 #include "terrain/terrainarrays.h"
+#include "terrain/terrainlookup.h"
 #include "viewport/drawrules.h"
 
 #include <GL/glu.h>
 
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -475,7 +478,13 @@ void GLTerrain::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton || altHeld)
         return;
     leftButtonDown = true;
-    // Picking, painting and sculpting take the press here once they exist.
+    const orovista::ProgramState &s = orovista::state();
+    if (!s.terrainPresent)
+        return;
+    const QPoint p = event->position().toPoint();
+    pickItem(p.x(), p.y());
+    if (m_mode == orovista::TerrainMode && !s.customTerrain)
+        sculptTerrain(p.x(), p.y());
 }
 
 void GLTerrain::mouseReleaseEvent(QMouseEvent *) { leftButtonDown = false; }
@@ -493,6 +502,16 @@ void GLTerrain::mouseMoveEvent(QMouseEvent *event)
         if (m_paintingBoxes[i] && m_paintingBoxes[i]->hasFocus())
             m_paintingBoxes[i]->clearFocus();
     }
+    const orovista::ProgramState &s = orovista::state();
+    if (brushOn && s.terrainPresent
+        && ((m_mode == orovista::TerrainMode && !altHeld) || (m_mode == orovista::PaintMode && shiftHeld)))
+        trackBrush(p.x(), p.y());
+    if ((event->buttons() & Qt::LeftButton) && !altHeld && s.terrainPresent) {
+        if (m_mode == orovista::EditMode && m_selectedItem >= 1)
+            dragSelectedItem(p.x(), p.y());
+        else if (m_mode == orovista::TerrainMode && !s.customTerrain)
+            sculptTerrain(p.x(), p.y());
+    }
     if (altHeld) {
         // Fixed steps per event, whatever the distance moved; several buttons act together.
         const float v = cameraSpeed;
@@ -509,6 +528,183 @@ void GLTerrain::mouseMoveEvent(QMouseEvent *event)
             }
     }
     m_lastMouse = p;
+}
+
+template <class T>
+T *GLTerrain::control(const char *name) const
+{
+    QWidget *top = window();
+    return top ? top->findChild<T *>(QString::fromLatin1(name)) : nullptr;
+}
+
+GLTerrain::DepthPoint GLTerrain::depthPick(int x, int y)
+{
+    // A fresh frame, so that the depth buffer shows the current camera and depth rules.
+    updateGL();
+    makeCurrent();
+    GLdouble modelView[16], projection[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const double ratio = devicePixelRatioF();
+    const double wx = x * ratio, wy = viewport[3] - y * ratio;
+    DepthPoint point;
+    glReadPixels(GLint(wx), GLint(wy), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &point.depth);
+    gluUnProject(wx, wy, point.depth, modelView, projection, viewport, &point.x, &point.y, &point.z);
+    doneCurrent();
+    return point;
+}
+
+void GLTerrain::trackBrush(int x, int y)
+{
+    const orovista::ProgramState &s = orovista::state();
+    const DepthPoint p = depthPick(x, y);
+    if (!orovista::terrainLookup(s.fullMesh, s.terrainSize, p.x, p.y, p.z).overTerrain)
+        return;
+    brushPosition[0] = float(p.x);
+    brushPosition[1] = float(p.y);
+    brushPosition[2] = float(p.z);
+}
+
+void GLTerrain::showItemValues(const orovista::PaintedItem &item, bool withScales)
+{
+    auto set = [this](const char *name, int value) {
+        if (auto *box = control<QSpinBox>(name))
+            box->setValue(value);
+    };
+    set("glXRotCurrentSpinBox", item.xRot);
+    set("glYRotCurrentSpinBox", item.yRot);
+    set("glZRotCurrentSpinBox", item.zRot);
+    if (withScales) {
+        set("glscaleCurrentXSpinBox", int(item.scaleX));
+        set("glscaleCurrentYSpinBox", int(item.scaleY));
+        set("glscaleCurrentZSpinBox", int(item.scaleZ));
+    }
+    set("glYOffsetSpinBox", int(item.y));
+}
+
+void GLTerrain::pickItem(int x, int y)
+{
+    orovista::ProgramState &s = orovista::state();
+    makeCurrent();
+    glViewport(0, 0, 760, 760);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    GLuint buffer[64] = {};
+    glSelectBuffer(64, buffer);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glRenderMode(GL_SELECT);
+    glLoadIdentity();
+    gluPickMatrix(x, viewport[3] - y, 1.0, 1.0, viewport);
+    gluPerspective(45.0, 760 / 760, nearPlane, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    drawScene(2);
+    const GLint hits = glRenderMode(GL_RENDER);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    // The drawing viewport again (the widget may draw at another pixel ratio).
+    const qreal ratio = devicePixelRatioF();
+    glViewport(0, 0, int(width() * ratio), int(height() * ratio));
+    doneCurrent();
+
+    QFrame *editFrame = s.ui.editTransformFrame;
+    if (hits > 0 && m_mode == orovista::EditMode) {
+        // The record nearest the eye; depths compare as unsigned numbers over the whole range.
+        GLuint nearest = 4294967295u;
+        int picked = m_selectedItem;
+        const GLuint *record = buffer;
+        const GLuint *const end = buffer + 64;
+        for (GLint h = 0; h < hits && record + 3 <= end; ++h) {
+            const GLuint names = record[0];
+            if (record + 3 + names > end)
+                break;
+            if (record[1] < nearest) {
+                nearest = record[1];
+                if (names == 1)
+                    picked = int(record[3]);
+            }
+            record += 3 + names;
+        }
+        m_selectedItem = picked;
+        if (m_selectedItem >= 1 && m_selectedItem <= int(s.items.size())) {
+            if (editFrame)
+                editFrame->show();
+            showItemValues(s.items[std::size_t(m_selectedItem - 1)], true);
+            if (s.ui.statusLine)
+                s.ui.statusLine->setText(QStringLiteral("picked object #") + QString::number(m_selectedItem));
+        } else if (editFrame) {
+            editFrame->hide();
+        }
+        return;
+    }
+    if (s.ui.statusLine)
+        s.ui.statusLine->clear();
+    m_selectedItem = -1;
+    if (editFrame)
+        editFrame->hide();
+}
+
+void GLTerrain::dragSelectedItem(int x, int y)
+{
+    orovista::ProgramState &s = orovista::state();
+    if (m_selectedItem < 1 || m_selectedItem > int(s.items.size()))
+        return;
+    // The selected item writes no depth while the button is down: the point lies behind it.
+    const DepthPoint p = depthPick(x, y);
+    orovista::PaintedItem &item = s.items[std::size_t(m_selectedItem - 1)];
+    item.x = float(p.x);
+    item.z = float(p.z);
+    const auto *perp = s.ui.glPerpVsNormalSlider.data();
+    const double b = (perp ? perp->value() : 0) / 100.0;
+    constexpr double pi = 3.141592653589793;
+    if (!s.customTerrain) {
+        const orovista::TerrainHit hit = orovista::terrainLookup(s.fullMesh, s.terrainSize, p.x, p.y, p.z);
+        if (hit.overTerrain) {
+            item.xRot = int(std::asin(hit.normal[2]) * b * 180.0 / pi);
+            item.zRot = int(-std::asin(hit.normal[0]) * b * 180.0 / pi);
+            item.y = itemStack ? float(p.y) : hit.height;
+        }
+    }
+    showItemValues(item, false);
+}
+
+void GLTerrain::sculptTerrain(int x, int y)
+{
+    orovista::ProgramState &s = orovista::state();
+    if (s.customTerrain || s.fullMesh.isEmpty())
+        return;
+    const DepthPoint p = depthPick(x, y);
+    const orovista::TerrainHit hit = orovista::terrainLookup(s.fullMesh, s.terrainSize, p.x, p.y, p.z);
+    orovista::SculptSettings settings;
+    if (auto *k = control<QSpinBox>("glEcoInstancesSpinBox"))
+        settings.strength = k->value();
+    if (QSlider *perp = s.ui.glPerpVsNormalSlider)
+        settings.blendPercent = perp->value();
+    if (auto *d = control<QSlider>("glEcoDiameterSlider"))
+        settings.brushDiameter = d->value();
+    if (auto *low = control<QSpinBox>("FFTerrainElevationLowSpinBox"))
+        settings.floor = low->value();
+    settings.terrainSize = s.terrainSize;
+    settings.paintBelowZero = paintBelowZero;
+    settings.lower = shiftHeld;
+    orovista::sculptStep(s.fullMesh, hit, settings);
+    if (s.vboSupported && s.vertexBuffers[0] && context()) {
+        makeCurrent();
+        const orovista::VertexBufferLayout layout = orovista::vertexBufferLayout(s.fullMesh.gridSize);
+        __glewBindBufferARB(GL_ARRAY_BUFFER, s.vertexBuffers[0]);
+        __glewBufferSubDataARB(GL_ARRAY_BUFFER, GLintptr(layout.vertices),
+                               GLsizeiptr(s.fullMesh.vertices.size() * sizeof(float)), s.fullMesh.vertices.data());
+        __glewBufferSubDataARB(GL_ARRAY_BUFFER, GLintptr(layout.normals),
+                               GLsizeiptr(s.fullMesh.normals.size() * sizeof(float)), s.fullMesh.normals.data());
+        __glewBindBufferARB(GL_ARRAY_BUFFER, 0);
+        doneCurrent();
+    }
+    orovista::refreshDecimatedFromFull(s.fullMesh, s.decimatedMesh);
 }
 
 void GLTerrain::glCameraSpeedSliderReleased(int v)

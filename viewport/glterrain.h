@@ -92,6 +92,23 @@ public:
     /// Rebuilds the dome for the current terrain size (radius S × 0.5).
     void buildSkyDome(bool newStars);
 
+    /// The world point under a pointer position, read from a fresh frame's depth buffer. A depth
+    /// of 1 is the background (the clear colour or the sky).
+    struct DepthPoint {
+        double x = 0.0, y = 0.0, z = 0.0;
+        float depth = 1.0f;
+    };
+    DepthPoint depthPick(int x, int y);
+    /// Selects the nearest item under the pointer in edit mode and fills the item controls; in
+    /// any other mode, or over no item, clears the selection.
+    void pickItem(int x, int y);
+    /// Moves the brush to the terrain point under the pointer (it stays put off the terrain).
+    void trackBrush(int x, int y);
+    /// Edit mode: the selected item follows the pointer over the terrain.
+    void dragSelectedItem(int x, int y);
+    /// Terrain mode: one brush step raising (or, with Shift, lowering) the terrain under the pointer.
+    void sculptTerrain(int x, int y);
+
     /// Draws one frame into the current matrices: pass 0 the normal frame, 1 without item models
     /// and overlays, 2 the selection pass (items only, with their names).
     void drawScene(int pass);
@@ -186,5 +203,10 @@ private:
     QPoint m_lastMouse;
     QPointer<QSlider> m_brushDiameter;
     QPointer<QSpinBox> m_paintingBoxes[3];
+    /// A widget of the window by object name, or null.
+    template <class T>
+    T *control(const char *name) const;
+    /// Shows the selected item's values in the item controls.
+    void showItemValues(const orovista::PaintedItem &item, bool withScales);
     int m_wheelTicks = 0;
 };

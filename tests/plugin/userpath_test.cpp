@@ -21,6 +21,7 @@
 #include <QOpenGLWidget>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -185,10 +186,11 @@ protected:
         click(panel->findChild<QPushButton *>(QStringLiteral("I1SeedButton")));
     }
 
-    /// A move of the pointer with the left button held (QTest's own move carries no buttons).
-    static void dragTo(QWidget *widget, QPoint to)
+    /// A move of the pointer with the left button (or the given buttons) held; QTest's own move
+    /// carries no buttons and is dropped when the pointer is already there.
+    static void dragTo(QWidget *widget, QPoint to, Qt::MouseButtons held = Qt::LeftButton)
     {
-        QMouseEvent move(QEvent::MouseMove, to, widget->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, to, widget->mapToGlobal(to), Qt::NoButton, held, Qt::NoModifier);
         QApplication::sendEvent(widget, &move);
     }
 
@@ -730,6 +732,94 @@ TEST_F(UserPath, TheSkyDomeSpansALargeTerrain)
     const QImage sky = look(preview());
     // Seen from the framing distance 2 S, a dome of radius S / 2 fills a good part of the view.
     EXPECT_GT(terrainPixels(sky), sky.width() * sky.height() / 4 / 10);
+}
+
+}   // namespace
+
+namespace {
+
+/// Pixels that differ between two frames, within r of p and beyond it.
+std::pair<int, int> changedNearAndFar(const QImage &a, const QImage &b, QPoint p, int r)
+{
+    int near = 0, far = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                ++((QPoint(x, y) - p).manhattanLength() <= r ? near : far);
+    return {near, far};
+}
+
+TEST_F(UserPath, DraggingOnTheTerrainRaisesItAndShiftLowersIt)
+{
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    QOpenGLWidget *gl = preview();
+    ASSERT_NE(gl, nullptr);
+    // A strong brush (the instances box doubles as the sculpting strength).
+    auto *strength = find<QSpinBox>(QStringLiteral("glEcoInstancesSpinBox"));
+    ASSERT_NE(strength, nullptr);
+    strength->setFocus();
+    strength->selectAll();
+    QTest::keyClicks(strength, QStringLiteral("40"));
+    QTest::keyClick(strength, Qt::Key_Return);
+    ASSERT_EQ(strength->value(), 40);
+
+    // Just in front of the far edge: a hill there rises into the sky behind the terrain.
+    const QImage before = look(gl);
+    // The first terrain row from the top in column x.
+    auto skyline = [](const QImage &frame, int x) {
+        int y = 0;
+        while (y < frame.height() && frame.pixelColor(x, y) == QColor(192, 220, 252))
+            ++y;
+        return y;
+    };
+    const QPoint nearFarEdge(gl->width() / 2, skyline(before, gl->width() / 2) + 12);
+    const QPoint alongTheEdge(gl->width() * 3 / 4, skyline(before, gl->width() * 3 / 4) + 12);
+    dragTo(gl, nearFarEdge, Qt::NoButton);
+    const QImage hovered = look(gl);
+    const auto [near, far] = changedNearAndFar(before, hovered, nearFarEdge, 150);
+    EXPECT_GT(near, 200) << "the brush sphere under the pointer";
+    EXPECT_EQ(far, 0);
+
+    // Seen in paint mode, where no brush is drawn: what the strokes did to the ground.
+    auto ground = [&] {
+        click(find<QPushButton>(QStringLiteral("glPaintButton")));
+        const QImage frame = look(gl);
+        click(find<QPushButton>(QStringLiteral("glTerrainButton")));
+        return frame;
+    };
+    auto stroke = [&](Qt::KeyboardModifiers modifiers, QPoint at) {
+        dragTo(gl, at, Qt::NoButton);
+        QTest::mousePress(gl, Qt::LeftButton, modifiers, at);
+        for (int i = 0; i < 8; ++i)
+            dragTo(gl, at + QPoint(i % 2, 0));
+        QTest::mouseRelease(gl, Qt::LeftButton, modifiers, at);
+    };
+    // Shift with the left button lowers the ground, below zero once that is allowed. (Strokes follow the surface under the pointer, so the two
+    // strokes are made apart.)
+    click(find<QPushButton>(QStringLiteral("glDeformBelowZeroButton")));
+    const QImage untouched = ground();
+    gl->setFocus();
+    QTest::keyPress(gl, Qt::Key_Shift);
+    stroke(Qt::ShiftModifier, nearFarEdge);
+    QTest::keyRelease(gl, Qt::Key_Shift);
+    const QImage lowered = ground();
+    EXPECT_GT(changedNearAndFar(untouched, lowered, nearFarEdge, 200).first, 200) << "the ground changed there";
+    EXPECT_GE(skyline(lowered, nearFarEdge.x()), skyline(untouched, nearFarEdge.x())) << "and went down";
+
+    // Without Shift, further along the edge, the brush raises it: a hill stands out against the sky.
+    stroke({}, alongTheEdge);
+    const QImage raised = ground();
+    EXPECT_LT(skyline(raised, alongTheEdge.x()), skyline(lowered, alongTheEdge.x()) - 3);
+}
+
+TEST_F(UserPath, AClickInEditModeOnBareTerrainSelectsNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    click(find<QPushButton>(QStringLiteral("glEditButton")));
+    QOpenGLWidget *gl = preview();
+    QTest::mouseClick(gl, Qt::LeftButton, {}, QPoint(gl->width() / 2, gl->height() / 2));
+    EXPECT_EQ(statusLine(), QString());
+    EXPECT_FALSE(find<QFrame>(QStringLiteral("glEditTransformFrame"))->isVisible());
 }
 
 }   // namespace
