@@ -45,12 +45,28 @@ GLTerrain::GLTerrain(const QSurfaceFormat &format, QWidget *parent) : QOpenGLWid
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-GLTerrain::~GLTerrain() = default;
+GLTerrain::~GLTerrain()
+{
+    // The buffers live in this widget's context: gone with it, whichever way the window closes.
+    orovista::ProgramState &s = orovista::state();
+    if ((s.vertexBuffers[0] || s.vertexBuffers[1]) && context() && isValid()) {
+        makeCurrent();
+        __glewDeleteBuffersARB(2, s.vertexBuffers);
+        doneCurrent();
+    }
+    s.vertexBuffers[0] = s.vertexBuffers[1] = 0;
+}
 
 void GLTerrain::updateGL()
 {
+    // Drawn here into the widget's framebuffer, not left to the next paint event: a repaint of
+    // a widget inside a larger window may be deferred to the window's next flush.
+    if (context() && isValid()) {
+        makeCurrent();
+        paintGL();
+        doneCurrent();
+    }
     update();
-    repaint();
 }
 
 void GLTerrain::uploadTerrain(const TerrainArrays &mesh)
@@ -588,17 +604,19 @@ void GLTerrain::pickItem(int x, int y)
 {
     orovista::ProgramState &s = orovista::state();
     makeCurrent();
-    glViewport(0, 0, 760, 760);
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    // The pick looks through the projection the frames are drawn with (the viewport is not
+    // always square: 802 × 760, or 802 × 560 on a small screen).
+    const qreal ratio = devicePixelRatioF();
+    GLint viewport[4] = {0, 0, GLint(width() * ratio), GLint(height() * ratio)};
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
     GLuint buffer[64] = {};
     glSelectBuffer(64, buffer);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glRenderMode(GL_SELECT);
     glLoadIdentity();
-    gluPickMatrix(x, viewport[3] - y, 1.0, 1.0, viewport);
-    gluPerspective(45.0, 760 / 760, nearPlane, farPlane);
+    gluPickMatrix(x * ratio, viewport[3] - y * ratio, 1.0, 1.0, viewport);
+    gluPerspective(45.0, double(viewport[2]) / double(std::max(1, viewport[3])), nearPlane, farPlane);
     glMatrixMode(GL_MODELVIEW);
     glClear(GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
@@ -607,9 +625,6 @@ void GLTerrain::pickItem(int x, int y)
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
-    // The drawing viewport again (the widget may draw at another pixel ratio).
-    const qreal ratio = devicePixelRatioF();
-    glViewport(0, 0, int(width() * ratio), int(height() * ratio));
     doneCurrent();
 
     QFrame *editFrame = s.ui.editTransformFrame;

@@ -3,12 +3,18 @@
 #include "pluginfixture.h"
 
 #include "graph/nodesettings.h"
+#include "terrain/terrainlookup.h"
 
+#include <QFrame>
+#include <QLabel>
 #include <QOpenGLContext>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 #include <QWheelEvent>
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 
 namespace {
 
@@ -156,6 +162,118 @@ TEST_F(ItemsDrawn, ResetViewFramesTheSelectedItem)
     QTest::mouseClick(find<QPushButton>("resetView"), Qt::LeftButton);
     EXPECT_DOUBLE_EQ(gl->camera.z, 2.0 * state().terrainSize);
     EXPECT_DOUBLE_EQ(gl->camera.x, 0.0);
+}
+
+/// Where a world point shows in the preview, in widget pixels, with the camera the preview draws.
+QPoint onScreen(GLTerrain *gl, float x, float y, float z)
+{
+    gl->updateGL();
+    gl->makeCurrent();
+    GLdouble modelView[16], projection[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    GLdouble wx = 0, wy = 0, wz = 0;
+    gluProject(x, y, z, modelView, projection, viewport, &wx, &wy, &wz);
+    gl->doneCurrent();
+    return QPoint(int(wx), int(viewport[3] - wy));
+}
+
+float groundHeight(float x, float z)
+{
+    return terrainLookup(state().fullMesh, state().terrainSize, x, 0.0, z).height;
+}
+
+TEST_F(ItemsDrawn, AClickInEditModePicksTheNearestItemAndFillsTheControls)
+{
+    PaintedItem back = cubeAt(0.0f, -10.0f), front = cubeAt(0.0f, 10.0f);
+    back.xRot = 7, back.yRot = 33, back.zRot = -5, back.scaleX = 150.5f, back.y = 24.7f;
+    front.yRot = 90;
+    state().items = {back, front, cubeAt(-40.0f, 30.0f)};
+    QTest::mouseClick(find<QPushButton>("glEditButton"), Qt::LeftButton);
+    ASSERT_EQ(gl->mode(), EditMode);
+    look();
+
+    // The two cubes overlap on screen; the click on both picks the one nearer the eye.
+    const QPoint both = onScreen(gl, 0.0f, 20.0f, 10.0f);
+    QTest::mouseClick(gl, Qt::LeftButton, {}, both);
+    EXPECT_EQ(gl->selectedItem(), 2);
+    EXPECT_EQ(state().ui.statusLine->text(), "picked object #2");
+    EXPECT_TRUE(state().ui.editTransformFrame->isVisible());
+    EXPECT_EQ(find<QSpinBox>("glYRotCurrentSpinBox")->value(), 90);
+
+    // The back cube's top shows above the front one.
+    const QPoint backTop = onScreen(gl, 0.0f, 20.0f + 2.3f * 2.0f, -10.0f);
+    QTest::mouseClick(gl, Qt::LeftButton, {}, backTop);
+    EXPECT_EQ(gl->selectedItem(), 1);
+    EXPECT_EQ(find<QSpinBox>("glXRotCurrentSpinBox")->value(), 7);
+    EXPECT_EQ(find<QSpinBox>("glYRotCurrentSpinBox")->value(), 33);
+    EXPECT_EQ(find<QSpinBox>("glZRotCurrentSpinBox")->value(), -5);
+    EXPECT_EQ(find<QSpinBox>("glscaleCurrentXSpinBox")->value(), 150);
+    EXPECT_EQ(find<QSpinBox>("glYOffsetSpinBox")->value(), 24);
+    EXPECT_FLOAT_EQ(state().items[0].y, 24.7f) << "showing the values changes nothing";
+
+    // A click on bare terrain deselects.
+    QTest::mouseClick(gl, Qt::LeftButton, {}, onScreen(gl, 30.0f, 5.0f, -30.0f));
+    EXPECT_EQ(gl->selectedItem(), -1);
+    EXPECT_EQ(state().ui.statusLine->text(), "");
+    EXPECT_FALSE(state().ui.editTransformFrame->isVisible());
+
+    // In terrain mode a click on an item selects nothing.
+    gl->setSelectedItem(2);
+    QTest::mouseClick(find<QPushButton>("glTerrainButton"), Qt::LeftButton);
+    QTest::mouseClick(gl, Qt::LeftButton, {}, both);
+    EXPECT_EQ(gl->selectedItem(), -1);
+}
+
+TEST_F(ItemsDrawn, DraggingTheSelectedItemSeatsItOnTheTerrain)
+{
+    PaintedItem item = cubeAt(0.0f, 0.0f);
+    item.xRot = 30, item.yRot = 45, item.zRot = 30;
+    state().items = {item};
+    QTest::mouseClick(find<QPushButton>("glEditButton"), Qt::LeftButton);
+    look();
+    const QPoint start = onScreen(gl, 0.0f, 20.0f, 0.0f);
+    QTest::mousePress(gl, Qt::LeftButton, {}, start);
+    ASSERT_EQ(gl->selectedItem(), 1);
+    const QPoint to = onScreen(gl, 25.0f, groundHeight(25.0f, 25.0f), 25.0f);
+    for (int i = 1; i <= 4; ++i) {
+        const QPoint p = start + (to - start) * i / 4;
+        QMouseEvent move(QEvent::MouseMove, p, gl->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(gl, &move);
+    }
+    QTest::mouseRelease(gl, Qt::LeftButton, {}, to);
+    const PaintedItem &moved = state().items[0];
+    EXPECT_GT(moved.x, 10.0f);
+    EXPECT_GT(moved.z, 10.0f);
+    // With the perpendicular/normal slider at 0 the item stands upright on the ground under it.
+    EXPECT_EQ(moved.xRot, 0);
+    EXPECT_EQ(moved.zRot, 0);
+    EXPECT_EQ(moved.yRot, 45);
+    const TerrainHit ground = terrainLookup(state().fullMesh, state().terrainSize, moved.x, moved.y, moved.z);
+    ASSERT_TRUE(ground.overTerrain);
+    EXPECT_NEAR(moved.y, ground.height, 1e-3);
+    EXPECT_EQ(find<QSpinBox>("glYOffsetSpinBox")->value(), int(moved.y));
+}
+
+TEST_F(ItemsDrawn, SculptingChangesTheMeshTheSceneIsMadeFrom)
+{
+    const std::vector<float> before = state().fullMesh.vertices;
+    const std::vector<float> coarseBefore = state().decimatedMesh.vertices;
+    const QPoint centre = onScreen(gl, 0.0f, groundHeight(0.0f, 0.0f), 0.0f);
+    ASSERT_EQ(gl->mode(), TerrainMode);
+    QTest::mouseClick(gl, Qt::LeftButton, {}, centre);
+    const TerrainArrays &mesh = state().fullMesh;
+    int raised = 0, lowered = 0;
+    for (std::size_t i = 1; i < before.size(); i += 3) {
+        raised += mesh.vertices[i] > before[i];
+        lowered += mesh.vertices[i] < before[i];
+    }
+    EXPECT_GT(raised, 100);
+    EXPECT_EQ(lowered, 0);
+    EXPECT_NE(state().decimatedMesh.vertices, coarseBefore) << "the coarse mesh follows";
+    EXPECT_EQ(state().decimatedMesh.vertices[(64 * 128 + 64) * 3 + 1], mesh.vertices[(256 * 512 + 256) * 3 + 1]);
 }
 
 }   // namespace
