@@ -3,8 +3,10 @@
 #include "pluginfixture.h"
 
 #include "graph/nodesettings.h"
+#include "scene/terrainobj.h"
 #include "terrain/terrainlookup.h"
 
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QOpenGLContext>
@@ -274,6 +276,26 @@ TEST_F(ItemsDrawn, SculptingChangesTheMeshTheSceneIsMadeFrom)
     EXPECT_EQ(lowered, 0);
     EXPECT_NE(state().decimatedMesh.vertices, coarseBefore) << "the coarse mesh follows";
     EXPECT_EQ(state().decimatedMesh.vertices[(64 * 128 + 64) * 3 + 1], mesh.vertices[(256 * 512 + 256) * 3 + 1]);
+
+    // The terrain file the scene is made from carries the hill: its vertex lines are the
+    // sculpted vertices.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sculpted.obj");
+    ASSERT_TRUE(writeTerrainObj(mesh, path));
+    QFile obj(path);
+    ASSERT_TRUE(obj.open(QIODevice::ReadOnly | QIODevice::Text));
+    std::size_t highest = 0;
+    float highestRise = 0.0f;
+    for (std::size_t i = 1; i < before.size(); i += 3)
+        if (mesh.vertices[i] - before[i] > highestRise)
+            highestRise = mesh.vertices[i] - before[i], highest = i / 3;
+    QByteArray line;
+    for (std::size_t v = 0; v <= highest; ++v)
+        line = obj.readLine();
+    const QList<QByteArray> fields = line.trimmed().split(' ');
+    ASSERT_EQ(fields.size(), 4);
+    EXPECT_NEAR(fields[2].toFloat(), mesh.vertices[highest * 3 + 1], 1e-3);
+    EXPECT_GT(fields[2].toFloat(), before[highest * 3 + 1] + highestRise / 2);
 }
 
 }   // namespace
