@@ -285,7 +285,8 @@ std::unique_ptr<ModuleGraph> buildNoiseGraph(const NoiseSettings &s, bool fullOc
     const nm::Module &input2 = cached(g, generator(g, s.input[1], 1, fullOctaves));
     const nm::Module &deformer1 = cached(g, deformer(g, s.deformer[0], input1, s.final.noiseSize));
     const nm::Module &deformer2 = cached(g, deformer(g, s.deformer[1], input2, s.final.noiseSize));
-    const nm::Module &control = cached(g, generator(g, s.combiner.control, controlImageSlot, fullOctaves));
+    // Full-octave runs raise the two inputs only: the control noise keeps its own octave count.
+    const nm::Module &control = cached(g, generator(g, s.combiner.control, controlImageSlot, false));
     const nm::Module &combined = combiner(g, s.combiner, deformer1, deformer2, control);
     g.SetOutput(1, input1);
     g.SetOutput(2, input2);

@@ -24,7 +24,8 @@ inline constexpr int nodeCount = 9;
 /// turbulence module of its own. Shared pays off when 8 and 9 are sampled at each point in turn.
 enum class Turbulence { Separate, Shared };
 
-/// Builds the graph. fullOctaves raises every octave count to 30.
+/// Builds the graph. fullOctaves raises the octave counts of the two inputs (nodes 1 and 2) to 30;
+/// the combiner's control noise keeps its own.
 std::unique_ptr<noise::utils::ModuleGraph> buildNoiseGraph(const NoiseSettings &settings, bool fullOctaves,
                                                            Turbulence turbulence = Turbulence::Separate);
 

@@ -43,7 +43,7 @@ enum class Evaluation { Fused, PerNode };
 
 struct MachineRun {
     int size = 256;                 ///< N
-    bool fullOctaves = false;       ///< every generator at 30 octaves
+    bool fullOctaves = false;       ///< the two inputs at 30 octaves (the control noise keeps its own)
     Evaluation evaluation = Evaluation::Fused;
     int threads = 0;                ///< 0: one per hardware thread
     bool writePictures = true;      ///< false: only the maps (benchmarks)

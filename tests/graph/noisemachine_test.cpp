@@ -311,13 +311,30 @@ TEST_F(Machine, ThePlaneWindowAndTheSizeAreHonoured)
 // The module graph, node by node.
 class Graph : public ::testing::Test {
 protected:
-    double value(int output, double x, double z)
+    double value(int output, double x, double z, bool fullOctaves = false)
     {
-        auto graph = buildNoiseGraph(settings, false);
+        auto graph = buildNoiseGraph(settings, fullOctaves);
         return graph->GetOutput(output).GetValue(x, 0.0, z);
     }
     NoiseSettings settings;
 };
+
+TEST_F(Graph, FullOctavesRaiseTheInputsButNotTheControlNoise)
+{
+    for (GeneratorSettings *g : {&settings.input[0], &settings.input[1], &settings.combiner.control}) {
+        g->type = int(NoiseType::Perlin);
+        g->octaves = 4;
+    }
+    settings.input[1].seed = 5;
+    settings.combiner.control.seed = 9;
+    int inputsChanged = 0;
+    for (int i = 0; i < 20; ++i) {
+        const double x = 0.37 + i * 0.913, z = 1.21 - i * 0.577;
+        inputsChanged += value(1, x, z, true) != value(1, x, z) && value(2, x, z, true) != value(2, x, z);
+        EXPECT_EQ(value(7, x, z, true), value(7, x, z)) << "the control noise keeps its 4 octaves";
+    }
+    EXPECT_EQ(inputsChanged, 20) << "nodes 1 and 2 run at 30 octaves";
+}
 
 TEST_F(Graph, DeformersReshapeTheirInput)
 {
