@@ -12,6 +12,9 @@
 #include "sky/skytexture.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -65,6 +68,8 @@ QString checkOptions(const GenerateOptions &o)
     for (const QString &format : o.heightmapFormats)
         if (format != QLatin1String("png16") && format != QLatin1String("r16") && format != QLatin1String("exr"))
             return QStringLiteral("unknown heightmap format \"%1\": use png16, r16 or exr").arg(format);
+    if (!o.nodeMaps.isEmpty() && o.nodeMaps != QLatin1String("exr") && o.nodeMaps != QLatin1String("raw"))
+        return QStringLiteral("unknown node map format \"%1\": use exr or raw").arg(o.nodeMaps);
     if (o.heightmapSize < 2 || o.heightmapSize > 16384)
         return QStringLiteral("--heightmap-size must lie between 2 and 16384");
     if (o.skySize != 0 && !sky::isSkyTextureSize(o.skySize))
@@ -95,8 +100,49 @@ public:
         if (m_output.warning)
             m_output.warning(text);
     }
+    /// Node maps of the passes that make the outputs, written as floats beside maps/.
+    struct NodeMaps {
+        QString format;          ///< "exr" or "raw"; empty for none
+        QDir folder;
+        QString name;            ///< the terrain name
+        files::Batch *batch = nullptr;
+        QString prefix;          ///< "" for the terrain pass, "texture_" for the texture pass
+        bool capturing = false;  ///< this pass's maps are written
+        bool eroded = false;     ///< the pass wrote its map before erosion
+        QStringList written;
+        int size = 0;
+    };
+    NodeMaps nodeMaps;
+
+    /// Starts a pass: its maps are written when @a capture is set, under @a prefix.
+    void beginPass(bool capture, const QString &prefix, int size)
+    {
+        nodeMaps.capturing = capture && !nodeMaps.format.isEmpty();
+        nodeMaps.prefix = prefix;
+        nodeMaps.eroded = false;
+        nodeMaps.size = size;
+    }
+    /// Ends a pass with its final map: the map before erosion (when no erosion ran) and after.
+    void endPass(const NoiseMap &finalMap)
+    {
+        if (!nodeMaps.capturing)
+            return;
+        if (!nodeMaps.eroded)
+            writeNodeMap(QStringLiteral("final_before_erosion"), finalMap);
+        writeNodeMap(QStringLiteral("final"), finalMap);
+        nodeMaps.capturing = false;
+    }
+    void nodeDone(int node, const NoiseMap &map, const QString &, const QString &) override
+    {
+        if (nodeMaps.capturing)
+            writeNodeMap(QStringLiteral("node%1").arg(node), map);
+    }
     void erode(NoiseMap &map, const QString &greyPicture) override
     {
+        if (nodeMaps.capturing) {
+            writeNodeMap(QStringLiteral("final_before_erosion"), map);
+            nodeMaps.eroded = true;
+        }
         ErosionRequest request = ErosionRequest::fromSettings(m_settings, false, m_maps);
         request.picturePath = greyPicture;
         const ErosionResult result = erodeHeightMap(map, request, m_output.progress);
@@ -105,6 +151,25 @@ public:
     }
 
 private:
+    /// One map as rows in the order of the pictures (the map's last row first, as the height
+    /// pictures show it), values as the machine made them.
+    void writeNodeMap(const QString &part, const NoiseMap &map)
+    {
+        const int w = map.GetWidth(), h = map.GetHeight();
+        std::vector<float> rows(std::size_t(w) * std::size_t(h));
+        for (int y = 0; y < h; ++y)
+            std::copy_n(map.GetConstSlabPtr(h - 1 - y), w, rows.begin() + std::ptrdiff_t(y) * w);
+        const QString file = nodeMaps.prefix + nodeMaps.name + QLatin1Char('_') + part + QLatin1Char('.') + nodeMaps.format;
+        QString error;
+        const QString path = nodeMaps.folder.filePath(file);
+        const bool ok = nodeMaps.format == QLatin1String("exr")
+                            ? writeFloatExr(rows.data(), w, h, path, &error, nodeMaps.batch)
+                            : writeFloatRaw(rows.data(), w, h, path, &error, nodeMaps.batch);
+        if (!ok)
+            throw files::WriteError(error);
+        nodeMaps.written << file;
+    }
+
     const GenerateOutput &m_output;
     const FinalSettings &m_settings;
     QString m_maps;
@@ -190,16 +255,37 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
     const MachineFolders folders{maps, gradients};
     NoiseMap finalMap;
     Observer observer(output, f, maps);
-    auto runMachine = [&](int size, bool fullOctaves) {
-        MachineRun run;
-        run.size = size;
-        run.fullOctaves = fullOctaves;
-        runNoiseMachine(settings, run, folders, finalMap, progress, observer);
-    };
     // Everything the run makes is staged and put in place only at its end: a run that fails
     // half-way leaves the previous run's outputs as they were, never a mix.
     files::Batch outputs;
+    observer.nodeMaps.format = o.nodeMaps;
+    observer.nodeMaps.folder = out;
+    observer.nodeMaps.name = o.name;
+    observer.nodeMaps.batch = &outputs;
+    auto runMachine = [&](int size, bool fullOctaves, bool nodeMaps = false, const QString &prefix = QString()) {
+        MachineRun run;
+        run.size = size;
+        run.fullOctaves = fullOctaves;
+        observer.beginPass(nodeMaps, prefix, size);
+        runNoiseMachine(settings, run, folders, finalMap, progress, observer);
+        observer.endPass(finalMap);
+    };
     QString error;
+    auto writeNodeMapSidecar = [&]() -> bool {
+        if (o.nodeMaps.isEmpty())
+            return true;
+        QJsonObject json;
+        json[QStringLiteral("format")] = o.nodeMaps == QLatin1String("exr") ? QStringLiteral("OpenEXR, one 32-bit float channel Y")
+                                                                            : QStringLiteral("little-endian float32, no header");
+        json[QStringLiteral("units")] = QStringLiteral("raw noise values, not metres");
+        json[QStringLiteral("rowOrder")] = QStringLiteral("as the height pictures: the first row written is the map's last row");
+        json[QStringLiteral("terrainPassSize")] = 512;
+        json[QStringLiteral("texturePassSize")] = o.textureSize;
+        json[QStringLiteral("files")] = QJsonArray::fromStringList(observer.nodeMaps.written);
+        const QByteArray bytes = QJsonDocument(json).toJson();
+        error = files::writeFile(out.filePath(o.name + QStringLiteral("_node_maps.json")), {bytes}, &outputs);
+        return error.isEmpty();
+    };
     auto writeHeightmaps = [&]() -> bool {
         const ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
         QStringList files;
@@ -220,7 +306,7 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
 
     try {
         stage(QStringLiteral("terrain 512 × 512"));
-        runMachine(512, false);
+        runMachine(512, false, true);
         TerrainSource source;
         source.heightMap = &finalMap;
         source.terrainSize = o.terrainSize;
@@ -241,7 +327,9 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
         }
 
         stage(QStringLiteral("texture %1 × %1").arg(o.textureSize));
-        runMachine(o.textureSize, true);
+        runMachine(o.textureSize, true, true, QStringLiteral("texture_"));
+        if (!writeNodeMapSidecar())
+            return error;
         copyWhole(maps + QStringLiteral("/TFFnoisePreview.jpg"), out.filePath(o.name + QStringLiteral(".jpg")), outputs);
 
         if (o.normalMapSize > 0) {

@@ -24,6 +24,9 @@ struct GenerateOptions {
     int elevationHigh = 15;
     QStringList heightmapFormats;   ///< of "png16", "r16", "exr"
     int heightmapSize = 512;
+    /// "exr" or "raw": every node's map of the terrain and texture passes as 32-bit floats in raw
+    /// noise units ("" for none).
+    QString nodeMaps;
     QString resourceFolder;         ///< the program's resource folder ("orovistaData")
     int skySize = 0;                ///< 0: no sky texture; else NAME_skyDome.jpg of skySize × skySize
     int sunPitchSlider = 60;        ///< the sky sliders' units: degrees, 0 … 90

@@ -118,6 +118,10 @@ int main(int argc, char **argv)
     const QCommandLineOption heightmap(QStringLiteral("heightmap"),
                                        QStringLiteral("Heightmap formats, comma separated: png16, r16, exr."),
                                        QStringLiteral("FORMATS"));
+    const QCommandLineOption nodeMaps(QStringLiteral("node-maps"),
+                                      QStringLiteral("Also write every node's map of the terrain and texture passes as 32-bit "
+                                                     "floats in raw noise units: exr (OpenEXR) or raw (little-endian float32)."),
+                                      QStringLiteral("FORMAT"));
     const QCommandLineOption heightmapSize(QStringLiteral("heightmap-size"),
                                            QStringLiteral("Heightmap size (default 512, the mesh's)."), QStringLiteral("N"),
                                            QStringLiteral("512"));
@@ -134,7 +138,7 @@ int main(int argc, char **argv)
     const QCommandLineOption turbidity(QStringLiteral("turbidity"),
                                        QStringLiteral("Turbidity of the sky × 100, 0 … 1000 (default 200)."),
                                        QStringLiteral("T"), QStringLiteral("200"));
-    parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap,
+    parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps,
                        heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity});
 
     if (!parser.parse(QCoreApplication::arguments()))
@@ -184,6 +188,8 @@ int main(int argc, char **argv)
     if (range.size() != 2 || !toInt(range[0], &o.elevationLow) || !toInt(range[1], &o.elevationHigh))
         return fail(QStringLiteral("--elevation needs LOW:HIGH in whole metres, not \"%1\"").arg(parser.value(elevation)),
                     usageError);
+    if (parser.isSet(nodeMaps))
+        o.nodeMaps = parser.value(nodeMaps);
     if (parser.isSet(heightmap))
         o.heightmapFormats = parser.value(heightmap).split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (const QString problem = checkOptions(o); !problem.isEmpty())

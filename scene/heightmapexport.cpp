@@ -105,24 +105,24 @@ bool writeHeightmapRaw16(const ElevationGrid &grid, const QString &path, QString
     return saveBytes(bytes, path, error, batch);
 }
 
-bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error, files::Batch *batch)
+bool writeFloatExr(const float *values, int width, int height, const QString &path, QString *error, files::Batch *batch)
 {
-    if (grid.size < 1)
-        return fail(error, QStringLiteral("no heightmap to write"));
+    if (!values || width < 1 || height < 1)
+        return fail(error, QStringLiteral("no map to write"));
     // OpenEXR opens its file itself: it writes beside the target, under a name the batch removes
     // unless it puts the file in place.
     files::Batch own;
     files::Batch &staging = batch ? *batch : own;
     const QString temporary = staging.reserve(path);
     try {
-        Imf::Header header(grid.size, grid.size);
+        Imf::Header header(width, height);
         header.channels().insert("Y", Imf::Channel(Imf::FLOAT));
         Imf::OutputFile file(QFile::encodeName(temporary).constData(), header);
         Imf::FrameBuffer frame;
-        frame.insert("Y", Imf::Slice(Imf::FLOAT, reinterpret_cast<char *>(const_cast<float *>(grid.metres.data())),
-                                     sizeof(float), sizeof(float) * std::size_t(grid.size)));
+        frame.insert("Y", Imf::Slice(Imf::FLOAT, reinterpret_cast<char *>(const_cast<float *>(values)), sizeof(float),
+                                     sizeof(float) * std::size_t(width)));
         file.setFrameBuffer(frame);
-        file.writePixels(grid.size);
+        file.writePixels(height);
     } catch (const std::exception &e) {
         // OpenEXR's messages carry the system's reason ("… No space left on device").
         staging.discard();
@@ -136,6 +136,25 @@ bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *
         }
     }
     return true;
+}
+
+bool writeFloatRaw(const float *values, int width, int height, const QString &path, QString *error, files::Batch *batch)
+{
+    if (!values || width < 1 || height < 1)
+        return fail(error, QStringLiteral("no map to write"));
+    const std::size_t count = std::size_t(width) * std::size_t(height);
+    QByteArray bytes(qsizetype(count * 4), Qt::Uninitialized);
+    auto *out = reinterpret_cast<uchar *>(bytes.data());
+    for (std::size_t i = 0; i < count; ++i)
+        qToLittleEndian(values[i], out + 4 * i);
+    return saveBytes(bytes, path, error, batch);
+}
+
+bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error, files::Batch *batch)
+{
+    if (grid.size < 1)
+        return fail(error, QStringLiteral("no heightmap to write"));
+    return writeFloatExr(grid.metres.data(), grid.size, grid.size, path, error, batch);
 }
 
 bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QStringList &files, const QString &path,

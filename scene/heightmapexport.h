@@ -36,6 +36,12 @@ bool writeHeightmapPng16(const ElevationGrid &grid, const QString &path, QString
                          files::Batch *batch = nullptr);
 bool writeHeightmapRaw16(const ElevationGrid &grid, const QString &path, QString *error = nullptr,
                          files::Batch *batch = nullptr);
+/// A single-channel ("Y") 32-bit float OpenEXR of width × height values, rows top to bottom.
+bool writeFloatExr(const float *values, int width, int height, const QString &path, QString *error = nullptr,
+                   files::Batch *batch = nullptr);
+/// The same values as little-endian float32 without a header.
+bool writeFloatRaw(const float *values, int width, int height, const QString &path, QString *error = nullptr,
+                   files::Batch *batch = nullptr);
 bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error = nullptr,
                        files::Batch *batch = nullptr);
 /// {"size", "formats", "metresAt0", "metresAt65535", "terrainSize"}.

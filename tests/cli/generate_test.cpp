@@ -1,14 +1,17 @@
 // The command line: argument checking with its messages and status, and a whole run's files.
 #include "cli/generate.h"
+#include "graph/noisemachine.h"
 #include "noise/noisemap.h"
 #include "presets/presetfile.h"
 #include "sky/skymodel.h"
 
 #include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
 #include <ImfInputFile.h>
 
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QDir>
@@ -20,6 +23,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
+#include <map>
 #include <sys/resource.h>
 
 namespace {
@@ -133,6 +138,7 @@ protected:
         o.elevationHigh = 300;
         o.normalMapSize = 1024;
         o.heightmapFormats = {"png16", "r16", "exr"};
+        o.nodeMaps = "exr";
         cli::GenerateOutput output;
         output.warning = [](const QString &w) { warnings << w; };
         problem = new QString(cli::generate(o, output));
@@ -228,6 +234,70 @@ TEST_F(Generate, HeightmapsHoldTheMeshElevations)
     EXPECT_EQ(json["terrainSize"].toInt(), 1000);
     EXPECT_NEAR(json["metresAt0"].toDouble(), -20.0, 1e-4);
     EXPECT_NEAR(json["metresAt65535"].toDouble(), 300.0, 1e-3);
+}
+
+/// A float EXR's values, rows as stored.
+std::vector<float> readFloatExr(const QString &path, int &size)
+{
+    Imf::InputFile exr(QFile::encodeName(path).constData());
+    const Imath::Box2i window = exr.header().dataWindow();
+    size = window.max.x - window.min.x + 1;
+    std::vector<float> values(std::size_t(size) * std::size_t(size));
+    Imf::FrameBuffer frame;
+    frame.insert("Y", Imf::Slice(Imf::FLOAT, reinterpret_cast<char *>(values.data()), sizeof(float), sizeof(float) * size));
+    exr.setFrameBuffer(frame);
+    exr.readPixels(window.min.y, window.max.y);
+    return values;
+}
+
+struct NodeRecorder : MachineObserver {
+    void nodeDone(int node, const noise::utils::NoiseMap &map, const QString &, const QString &) override { maps[node] = map; }
+    void erode(noise::utils::NoiseMap &, const QString &) override {}
+    std::map<int, noise::utils::NoiseMap> maps;
+};
+
+TEST_F(Generate, NodeMapsAreTheMachinesMapsValueForValue)
+{
+    // The machine run again on the same preset, at the terrain pass's size.
+    NoiseSettings settings;
+    QFile preset(dir->filePath("quick.opf"));
+    ASSERT_TRUE(preset.open(QIODevice::ReadOnly));
+    presets::read(preset.readAll(), settings, {});
+    QTemporaryDir scratch;
+    const MachineFolders folders{scratch.path(), resources + QStringLiteral("/resources/gradients")};
+    MachineRun run;
+    run.size = 512;
+    noise::utils::NoiseMap finalMap;
+    NodeRecorder recorder;
+    runNoiseMachine(settings, run, folders, finalMap, noise::utils::ProgressReporter::Null(), recorder);
+    ASSERT_FALSE(recorder.maps.empty());
+
+    const QJsonObject json = QJsonDocument::fromJson(bytes("my Terrain 1_node_maps.json")).object();
+    const QJsonArray files = json["files"].toArray();
+    for (const auto &[node, map] : recorder.maps) {
+        const QString file = QStringLiteral("my Terrain 1_node%1.exr").arg(node);
+        EXPECT_TRUE(files.contains(file)) << node;
+        int size = 0;
+        const std::vector<float> values = readFloatExr(out(file.toUtf8().constData()), size);
+        ASSERT_EQ(size, 512) << node;
+        int differ = 0;
+        for (int y = 0; y < 512; ++y)   // the pictures' row order: the map's last row first
+            differ += std::memcmp(values.data() + std::size_t(y) * 512, map.GetConstSlabPtr(511 - y), 512 * sizeof(float)) != 0;
+        EXPECT_EQ(differ, 0) << "node " << node;
+    }
+    int terrainPassFiles = 0;
+    for (const auto &f : files)
+        terrainPassFiles += !f.toString().startsWith("texture_");
+    EXPECT_EQ(terrainPassFiles, int(recorder.maps.size()) + 2) << "the nodes the run builds and the two final maps";
+
+    // Erosion runs between the two final maps; the texture pass has its own, at the texture size.
+    int size = 0;
+    const std::vector<float> before = readFloatExr(out("my Terrain 1_final_before_erosion.exr"), size);
+    const std::vector<float> after = readFloatExr(out("my Terrain 1_final.exr"), size);
+    EXPECT_NE(before, after);
+    readFloatExr(out("texture_my Terrain 1_final.exr"), size);
+    EXPECT_EQ(size, 512);
+    EXPECT_EQ(json["texturePassSize"].toInt(), 512);
 }
 
 TEST(CommandLine, SkyTextureWithTheSunWhereAsked)
