@@ -1,0 +1,131 @@
+#include "library/propfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextStream>
+
+namespace orovista {
+
+namespace {
+
+/// `name` inside `folder`: the exact name when it exists, else the first entry that matches it
+/// without regard to case, else the name as given.
+QString childOf(const QString &folder, const QString &name)
+{
+    const QString exact = folder + QLatin1Char('/') + name;
+    if (QFileInfo::exists(exact))
+        return exact;
+    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString &entry : entries)
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return folder + QLatin1Char('/') + entry;
+    return exact;
+}
+
+/// Maps one geometry line to a path under `root`, or says why it cannot.
+bool geometryPath(const QString &line, const QString &root, QString &path, QString &why)
+{
+    const int p = line.indexOf(QLatin1String(":runtime"), 0, Qt::CaseInsensitive);
+    if (p < 0) {
+        why = QStringLiteral("the geometry reference \"") + line.simplified() +
+              QStringLiteral("\" does not lie in the library's Runtime folder");
+        return false;
+    }
+    QString rest = line.mid(p);
+    rest.remove(QLatin1Char('"'));
+    rest = rest.simplified();
+    const QStringList names = rest.split(QRegularExpression(QStringLiteral("[:/]")), Qt::SkipEmptyParts);
+    path = root;
+    for (const QString &name : names) {
+        if (name == QLatin1String("..") || name == QLatin1String(".")) {
+            why = QStringLiteral("the geometry reference \"") + rest +
+                  QStringLiteral("\" leaves the library's Runtime folder");
+            return false;
+        }
+        path = childOf(path, name);
+    }
+    return true;
+}
+
+}   // namespace
+
+QString runtimeRoot(const QString &pp2Path)
+{
+    const QString lower = pp2Path.toLower();
+    for (int from = 0;;) {
+        const int at = lower.indexOf(QLatin1String("/runtime"), from);
+        if (at < 0)
+            return pp2Path;
+        const int after = at + 8;
+        if (after == lower.size() || lower.at(after) == QLatin1Char('/'))
+            return pp2Path.left(at);
+        from = at + 1;
+    }
+}
+
+PropFile readPropFile(const QString &pp2Path, const QString &mapsFolder)
+{
+    PropFile out;
+    QFile file(pp2Path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        out.result = PropRefused;
+        out.message = QStringLiteral("cannot read ") + pp2Path + QStringLiteral(": ") + file.errorString();
+        return out;
+    }
+    const QString root = runtimeRoot(pp2Path);
+    QTextStream in(&file);
+    QString line;
+    while (in.readLineInto(&line)) {
+        if (line.contains(QLatin1String("objFileGeom")) || line.contains(QLatin1String("figureResFile"))) {
+            QString path, why;
+            if (!geometryPath(line, root, path, why)) {
+                out.result = PropRefused;
+                out.message = why;
+                return out;
+            }
+            out.geometry << path;
+            if (!QFileInfo(path).isFile()) {
+                out.result = PropGeometryMissing;
+                out.message = path + QStringLiteral(" not found");
+                return out;
+            }
+        } else if (line.contains(QLatin1String("geomCustom"))) {
+            const int n = int(out.geometry.size()) + 1;
+            const QString path = mapsFolder + QStringLiteral("/tmpObj") + QString::number(n) + QStringLiteral(".obj");
+            QFile obj(path);
+            bool written = obj.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            QByteArray text = "o tmpObj" + QByteArray::number(n) + "\ng default\n";
+            if (!line.contains(QLatin1Char('}'))) {
+                static const char *const counts[] = {"numbVerts", "numbTVerts", "numbTSets", "numbElems", "numbSets"};
+                QString body;
+                while (in.readLineInto(&body) && !body.contains(QLatin1Char('}'))) {
+                    if (body.contains(QLatin1Char('{')))
+                        continue;
+                    bool count = false;
+                    for (const char *c : counts)
+                        count = count || body.contains(QLatin1String(c));
+                    if (count)
+                        continue;
+                    body.remove(QLatin1Char('\t'));
+                    text += body.toUtf8() + '\n';
+                }
+            }
+            written = written && obj.write(text) == text.size();
+            written = obj.flush() && written;
+            obj.close();
+            written = written && obj.error() == QFileDevice::NoError;
+            if (!written) {
+                out.result = PropRefused;
+                out.message = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + obj.errorString();
+                return out;
+            }
+            out.geometry << path;
+        }
+    }
+    out.result = out.geometry.isEmpty() ? PropNoGeometry : PropGeometryReady;
+    return out;
+}
+
+}   // namespace orovista

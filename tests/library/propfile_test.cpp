@@ -1,0 +1,112 @@
+// Poser prop files: geometry references, case-blind resolution, embedded geometry, refusals.
+#include "library/propfile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace orovista;
+
+namespace {
+
+struct Library {
+    QTemporaryDir dir;
+    QString root() const { return dir.path() + QStringLiteral("/Poser Lib"); }
+    QString props() const { return root() + QStringLiteral("/Runtime/Libraries/Props/Trees"); }
+    QString maps() const { return dir.path() + QStringLiteral("/maps"); }
+
+    Library()
+    {
+        QDir().mkpath(props());
+        QDir().mkpath(root() + QStringLiteral("/Runtime/Geometries/Trees"));
+        QDir().mkpath(maps());
+        write(root() + QStringLiteral("/Runtime/Geometries/Trees/Oak.obj"), "v 0 0 0\n");
+        write(root() + QStringLiteral("/Runtime/Geometries/Trees/leaves.obj"), "v 0 0 0\n");
+    }
+    static void write(const QString &path, const QByteArray &text)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QString prop(const QByteArray &text) const
+    {
+        const QString path = props() + QStringLiteral("/oak.pp2");
+        write(path, "{\nversion\n\t{\n\tnumber 4.01\n\t}\nprop oak\n\t{\n" + text + "\t}\n}\n");
+        return path;
+    }
+};
+
+}   // namespace
+
+TEST(PropFile, RuntimeRootIsThePathBeforeTheRuntimeFolder)
+{
+    EXPECT_EQ(runtimeRoot(QStringLiteral("/c/Poser/Runtime/Libraries/Props/a.pp2")), QStringLiteral("/c/Poser"));
+    EXPECT_EQ(runtimeRoot(QStringLiteral("/c/Poser/RUNTIME/x.pp2")), QStringLiteral("/c/Poser"));
+    // A folder that only starts with "runtime" is not the Runtime folder.
+    EXPECT_EQ(runtimeRoot(QStringLiteral("/runtimes/Poser/Runtime/x.pp2")), QStringLiteral("/runtimes/Poser"));
+    EXPECT_EQ(runtimeRoot(QStringLiteral("/c/x.pp2")), QStringLiteral("/c/x.pp2"));
+}
+
+TEST(PropFile, ReferencesResolveWithoutRegardToCaseAndQuotes)
+{
+    Library lib;
+    const PropFile p = readPropFile(
+        lib.prop("\tobjFileGeom 0 0 :Runtime:Geometries:trees:oak.obj\n"
+                 "\tfigureResFile \":runtime:geometries:Trees:LEAVES.obj\"\n"),
+        lib.maps());
+    ASSERT_EQ(p.result, PropGeometryReady) << p.message.toStdString();
+    ASSERT_EQ(p.geometry.size(), 2);
+    EXPECT_EQ(p.geometry[0], lib.root() + QStringLiteral("/Runtime/Geometries/Trees/Oak.obj"));
+    EXPECT_EQ(p.geometry[1], lib.root() + QStringLiteral("/Runtime/Geometries/Trees/leaves.obj"));
+}
+
+TEST(PropFile, MissingNoneAndRefusedReferences)
+{
+    Library lib;
+    PropFile p = readPropFile(lib.prop("\tobjFileGeom 0 0 :Runtime:Geometries:trees:oak.obj\n"
+                                       "\tobjFileGeom 0 0 :Runtime:Geometries:trees:pine.obj\n"),
+                              lib.maps());
+    EXPECT_EQ(p.result, PropGeometryMissing);
+    EXPECT_EQ(p.geometry.size(), 2);
+
+    p = readPropFile(lib.prop("\tname oak\n"), lib.maps());
+    EXPECT_EQ(p.result, PropNoGeometry);
+
+    for (const QByteArray &escape : {QByteArray("\tobjFileGeom 0 0 :Runtime:..:..:secret.obj\n"),
+                                     QByteArray("\tobjFileGeom 0 0 /etc/passwd\n")}) {
+        p = readPropFile(lib.prop(escape), lib.maps());
+        EXPECT_EQ(p.result, PropRefused) << escape.toStdString();
+        EXPECT_TRUE(p.message.contains(QStringLiteral("Runtime folder"))) << p.message.toStdString();
+    }
+
+    p = readPropFile(lib.props() + QStringLiteral("/nothing.pp2"), lib.maps());
+    EXPECT_EQ(p.result, PropRefused);
+    EXPECT_TRUE(p.message.startsWith(QStringLiteral("cannot read ")));
+}
+
+TEST(PropFile, EmbeddedGeometryIsCopiedIntoNumberedObjFiles)
+{
+    Library lib;
+    const PropFile p = readPropFile(
+        lib.prop("\tobjFileGeom 0 0 :Runtime:Geometries:trees:oak.obj\n"
+                 "\tgeomCustom\n\t\t{\n\t\tnumbVerts 3\n\t\tnumbTVerts 0\n\t\tnumbTSets 0\n\t\tnumbElems 1\n"
+                 "\t\tnumbSets 3\n\t\tv 0 0 0\n\t\tv 1 0 0\n\t\tv 0 1 0\n\t\tf 1 2 3\n\t\t}\n"
+                 "\tgeomCustom {}\n"),
+        lib.maps());
+    ASSERT_EQ(p.result, PropGeometryReady) << p.message.toStdString();
+    ASSERT_EQ(p.geometry.size(), 3);
+    EXPECT_EQ(p.geometry[1], lib.maps() + QStringLiteral("/tmpObj2.obj"));
+    QFile f(p.geometry[1]);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("o tmpObj2\ng default\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"));
+    QFile brace(p.geometry[2]);
+    ASSERT_TRUE(brace.open(QIODevice::ReadOnly));
+    EXPECT_EQ(brace.readAll(), QByteArray("o tmpObj3\ng default\n"));
+
+    const PropFile unwritable = readPropFile(lib.prop("\tgeomCustom\n\t{\n\t}\n"), lib.dir.path() + QStringLiteral("/no/such"));
+    EXPECT_EQ(unwritable.result, PropRefused);
+    EXPECT_TRUE(unwritable.message.startsWith(QStringLiteral("cannot write ")));
+}
