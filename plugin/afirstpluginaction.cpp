@@ -155,6 +155,14 @@ void DzOrovistaPluginAction::executeAction()
 
     log << "initialize library...\n";
     statics().library.fillFromContentManager();
+    if (s.ui.populateTab)
+        if (auto *side = s.ui.populateTab->findChild<QFrame *>(QStringLiteral("glSideToolsFrame"))) {
+            // Under the light and texture controls, down to the tool bar under the viewport.
+            const auto *bar = s.ui.populateTab->findChild<QFrame *>(QStringLiteral("glToolBarFrame"));
+            const int top = 270;
+            statics().library.setUp(side, resourcePath, top, (bar ? bar->y() - side->y() : side->height()) - top - 8);
+            s.ui.libraryFrame = side->findChild<QFrame *>(QStringLiteral("LibraryFrame"));
+        }
     s.ui.enableSubDivision->setEnabled(true);
     setNormalMapControls();
 
@@ -200,6 +208,8 @@ void DzOrovistaPluginAction::teardown(bool closeLog)
     }
     if (viewport)
         viewport->deleteAllObjectsSilent();
+    // The prop lists live in the viewport's context: a new window loads its props afresh.
+    statics().library.forgetLoadedProps();
     s.resetWorkingFlags();
 
     // This runs inside a slot of one of the window's own buttons: close now, delete once the

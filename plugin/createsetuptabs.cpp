@@ -230,11 +230,11 @@ void DzOrovistaPluginAction::addPoserLibrary()
 
 void DzOrovistaPluginAction::refillPropLibraryFolders()
 {
-    QStringList &folders = statics().library.folders;
-    folders.clear();
+    QStringList folders;
     if (QListWidget *active = state().ui.activeLibraries)
         for (int i = 0; i < active->count(); ++i)
             folders << active->item(i)->text();
+    statics().library.setFolders(folders);
 }
 
 void DzOrovistaPluginAction::setVBOState(int checkState) { state().vboSupported = checkState != 0; }

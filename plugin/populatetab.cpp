@@ -359,6 +359,7 @@ void DzOrovistaPluginAction::selectGLMode(int m)
     setVisible(ui.itemToolsFrame, m != SkyMode);
     setVisible(ui.modifierToolsFrame, m != SkyMode);
     setVisible(ui.skyFrame, m == SkyMode);
+    setVisible(ui.libraryFrame, m != SkyMode);
     if (m == TerrainMode && ui.glPerpVsNormalSlider)
         ui.glPerpVsNormalSlider->setValue(ui.glPerpVsNormalSlider->minimum());
 

@@ -55,6 +55,7 @@ struct WindowWidgets {
     QPointer<QFrame> editTransformFrame, itemToolsFrame, modifierToolsFrame, skyFrame;
     QPointer<QSlider> glPerpVsNormalSlider;
     QPointer<QFrame> helpLabel;
+    QPointer<QFrame> libraryFrame;   ///< the prop library browser
 
     // CREATE
     QPointer<QCheckBox> enableSubDivision, drawBoxStyle;

@@ -11,6 +11,7 @@
 
 #include <GL/glu.h>
 
+#include <QImage>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -97,6 +98,26 @@ void GLTerrain::uploadTerrain(const TerrainArrays &mesh)
 }
 
 void GLTerrain::deleteAllObjectsSilent() { m_selectedItem = -1; }
+
+void GLTerrain::setThumbnail(const QImage &image)
+{
+    makeCurrent();
+    if (thumbnailTexture)
+        glDeleteTextures(1, &thumbnailTexture);
+    thumbnailTexture = 0;
+    if (!image.isNull()) {
+        // Rows bottom-up, as the overlay's texture coordinates expect.
+        const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888).mirrored();
+        glGenTextures(1, &thumbnailTexture);
+        glBindTexture(GL_TEXTURE_2D, thumbnailTexture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, rgba.width(), rgba.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     rgba.constBits());
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    doneCurrent();
+}
 
 void GLTerrain::setGLFocus() { setFocus(Qt::OtherFocusReason); }
 void GLTerrain::focusTerrainGL() { setFocus(Qt::OtherFocusReason); }

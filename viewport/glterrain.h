@@ -11,6 +11,7 @@
 
 #include <vector>
 
+class QImage;
 class QLabel;
 class QSlider;
 class QSpinBox;
@@ -44,6 +45,8 @@ public:
     std::vector<GLuint> modelLists;
     /// The chosen prop's thumbnail, shown in paint mode (0 for none).
     GLuint thumbnailTexture = 0;
+    /// Makes `image` the thumbnail texture (a null image removes it).
+    void setThumbnail(const QImage &image);
 
     /// Copies the mesh into the vertex buffers (when vertex buffers are in use), creating them on
     /// first use: positions, normals, colours and texture coordinates one after another.

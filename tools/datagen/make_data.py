@@ -745,13 +745,18 @@ def make_balloon():
 # ----------------------------------------------------------------------------
 
 class Mesh:
-    """Triangle mesh with per-corner texture coordinates and named groups (metres, y up)."""
+    """Polygon mesh with per-corner texture coordinates and named groups (metres, y up).
 
-    def __init__(self, name):
+    Faces are triangles unless the mesh keeps quads (keep_quads) or a builder adds an
+    n-gon with poly(); the triangle count counts an n-sided face as n - 2 triangles.
+    """
+
+    def __init__(self, name, keep_quads=False):
         self.name = name
+        self.keep_quads = keep_quads
         self.v = []
         self.vt = []
-        self.tris = []   # (group, (v0, v1, v2), (t0, t1, t2))
+        self.faces = []   # (group, (v0, v1, v2, ...), (t0, t1, t2, ...))
 
     def add_v(self, p):
         self.v.append(tuple(float(c) for c in p))
@@ -762,12 +767,34 @@ class Mesh:
         self.vt.append(uv)
         return len(self.vt) - 1
 
+    def poly(self, group, vs, uvs):
+        self.faces.append((group, tuple(vs), tuple(self.add_vt(uv) for uv in uvs)))
+
     def tri(self, group, vs, uvs):
-        self.tris.append((group, tuple(vs), tuple(self.add_vt(uv) for uv in uvs)))
+        self.poly(group, vs, uvs)
 
     def quad(self, group, vs, uvs):
-        self.tri(group, (vs[0], vs[1], vs[2]), (uvs[0], uvs[1], uvs[2]))
-        self.tri(group, (vs[0], vs[2], vs[3]), (uvs[0], uvs[2], uvs[3]))
+        if self.keep_quads:
+            self.poly(group, vs, uvs)
+        else:
+            self.tri(group, (vs[0], vs[1], vs[2]), (uvs[0], uvs[1], uvs[2]))
+            self.tri(group, (vs[0], vs[2], vs[3]), (uvs[0], uvs[2], uvs[3]))
+
+    def triangles(self):
+        """(group, (a, b, c)) of every face, n-gons split as a fan from their first corner."""
+        for g, vs, _ in self.faces:
+            for k in range(1, len(vs) - 1):
+                yield g, (vs[0], vs[k], vs[k + 1])
+
+    def tri_count(self):
+        return sum(len(vs) - 2 for _, vs, _ in self.faces)
+
+    def groups(self):
+        out = []
+        for g, _, _ in self.faces:
+            if g not in out:
+                out.append(g)
+        return out
 
     def dedupe_vt(self):
         seen, new, remap = {}, [], {}
@@ -777,16 +804,20 @@ class Mesh:
                 new.append(uv)
             remap[i] = seen[uv]
         self.vt = new
-        self.tris = [(g, vs, tuple(remap[t] for t in ts)) for g, vs, ts in self.tris]
+        self.faces = [(g, vs, tuple(remap[t] for t in ts)) for g, vs, ts in self.faces]
+
+    def face_normal(self, vs):
+        """Area vector of a face (Newell's method), so planar n-gons weigh by their area."""
+        p = np.array([self.v[i] for i in vs])
+        q = np.roll(p, -1, axis=0)
+        return 0.5 * np.cross(p, q).sum(axis=0)
 
     def normals(self):
-        v = np.array(self.v)
-        n = np.zeros_like(v)
-        for _, (a, b, c), _ in self.tris:
-            fn = np.cross(v[b] - v[a], v[c] - v[a])   # area weighted
-            n[a] += fn
-            n[b] += fn
-            n[c] += fn
+        n = np.zeros((len(self.v), 3))
+        for _, vs, _ in self.faces:
+            fn = self.face_normal(vs)          # area weighted
+            for i in vs:
+                n[i] += fn
         ln = np.linalg.norm(n, axis=1)
         ln[ln == 0] = 1
         return n / ln[:, None]
@@ -797,9 +828,26 @@ class Mesh:
         cx, cz = (lo[0] + hi[0]) / 2, (lo[2] + hi[2]) / 2
         self.v = [(x - cx, y, z - cz) for x, y, z in self.v]
 
+    def scale(self, s):
+        self.v = [(x * s, y * s, z * s) for x, y, z in self.v]
+
     def bounds(self):
         v = np.array(self.v)
         return v.min(axis=0), v.max(axis=0)
+
+    def subset(self, groups):
+        """A mesh of the faces in 'groups' only, with its vertices renumbered in their old order."""
+        part = Mesh(self.name, self.keep_quads)
+        used = sorted({i for g, vs, _ in self.faces if g in groups for i in vs})
+        remap = {i: k for k, i in enumerate(used)}
+        part.v = [self.v[i] for i in used]
+        part.vt = list(self.vt)
+        part.faces = [(g, tuple(remap[i] for i in vs), ts) for g, vs, ts in self.faces if g in groups]
+        used_t = sorted({t for _, _, ts in part.faces for t in ts})
+        remap_t = {t: k for k, t in enumerate(used_t)}
+        part.vt = [self.vt[t] for t in used_t]
+        part.faces = [(g, vs, tuple(remap_t[t] for t in ts)) for g, vs, ts in part.faces]
+        return part
 
 
 def ring(mesh, y, r, sides, cx=0.0, cz=0.0, phase=0.0, jitter=0.0, rng=None, squash=1.0):
@@ -819,7 +867,8 @@ def tube(mesh, group, rings, vs):
         for j in range(sides):
             j1 = (j + 1) % sides
             u0, u1 = j / sides, (j + 1) / sides
-            mesh.quad(group, (lo[j], hi[j], hi[j1], lo[j1]),
+            g = group(k, j) if callable(group) else group
+            mesh.quad(g, (lo[j], hi[j], hi[j1], lo[j1]),
                       ((u0, vs[k]), (u0, vs[k + 1]), (u1, vs[k + 1]), (u1, vs[k])))
 
 
@@ -873,8 +922,11 @@ def icosphere(subdiv):
     return verts, faces
 
 
-def blob(mesh, group, centre, radii, subdiv, rng, rough=0.18, flat_below=None):
-    """A lumpy ellipsoid (crowns, rocks, bush lumps) with spherical texture coordinates."""
+def blob(mesh, group, centre, radii, subdiv, rng, rough=0.18, flat_below=None, flat_above=None):
+    """A lumpy ellipsoid (crowns, rocks, bush lumps) with spherical texture coordinates.
+
+    flat_below / flat_above squash the part beyond that height almost flat (a rock's
+    footing, a slab's top)."""
     verts, faces = icosphere(subdiv)
     # smooth random displacement: a few random 'dents' summed on the sphere
     dirs = rng.normal(size=(9, 3))
@@ -886,7 +938,10 @@ def blob(mesh, group, centre, radii, subdiv, rng, rough=0.18, flat_below=None):
         q = np.array(centre) + p * np.array(radii) * k
         if flat_below is not None and q[1] < flat_below:
             q[1] = flat_below + (q[1] - flat_below) * 0.15
+        if flat_above is not None and q[1] > flat_above:
+            q[1] = flat_above + (q[1] - flat_above) * 0.2
         idx.append(mesh.add_v(q))
+    first = len(mesh.faces)
     for a, b, c in faces:
         uvs = []
         for vi in (a, b, c):
@@ -898,46 +953,209 @@ def blob(mesh, group, centre, radii, subdiv, rng, rough=0.18, flat_below=None):
                 if uv[0] < 0.5:
                     uv[0] += 1.0
         mesh.tri(group, (idx[a], idx[b], idx[c]), [tuple(uv) for uv in uvs])
+    return range(first, len(mesh.faces))
+
+
+def limb(mesh, group, pts, radii, sides=5, tip=True):
+    """A tapered tube along a polyline (limbs, roots, stems, logs), closed by a short point."""
+    pts = [np.array(p, float) for p in pts]
+    rings, u = [], None
+    for i, p in enumerate(pts):
+        d = pts[min(i + 1, len(pts) - 1)] - pts[max(i - 1, 0)]
+        d /= np.linalg.norm(d)
+        if u is None:
+            helper = np.array([0, 0, 1.0]) if abs(d[2]) < 0.9 else np.array([1.0, 0, 0])
+            u = np.cross(d, helper)
+        else:
+            u = u - d * float(u @ d)       # carry the frame along without twisting
+        u /= np.linalg.norm(u)
+        w = np.cross(u, d)                 # same turning sense as ring()
+        rings.append([mesh.add_v(p + radii[i] * (math.cos(a) * u + math.sin(a) * w))
+                      for a in (2 * math.pi * j / sides for j in range(sides))])
+    tube(mesh, group, rings, [i / (len(pts) - 1) for i in range(len(pts))])
+    if tip:
+        tipv = mesh.add_v(pts[-1] + d * radii[-1])
+        fan(mesh, group, rings[-1], tipv, 1.0, 1.0)
+    return rings
 
 
 def branch(mesh, group, p0, p1, r0, r1, sides=5):
     """A tapered limb from p0 to p1."""
-    p0, p1 = np.array(p0, float), np.array(p1, float)
-    axis = p1 - p0
-    axis /= np.linalg.norm(axis)
-    helper = np.array([0, 0, 1.0]) if abs(axis[2]) < 0.9 else np.array([1.0, 0, 0])
-    u = np.cross(axis, helper)
-    u /= np.linalg.norm(u)
-    w = np.cross(u, axis)          # same turning sense as ring()
-    rings = []
-    for p, r in ((p0, r0), (p1, r1)):
-        rings.append([mesh.add_v(p + r * (math.cos(a) * u + math.sin(a) * w))
-                      for a in (2 * math.pi * j / sides for j in range(sides))])
-    tube(mesh, group, rings, (0.0, 1.0))
-    tip = mesh.add_v(p1 + axis * r1)
-    fan(mesh, group, rings[1], tip, 1.0, 1.0)
+    limb(mesh, group, (p0, p1), (r0, r1), sides)
 
+
+def ribbon(mesh, group, left, right, tip=None, u=(0.0, 1.0)):
+    """A thin double-sided strip (blade, leaf, frond): left[k] / right[k] are its edges,
+    tip an optional point closing it. Each side gets its own vertices, so both keep a
+    proper normal."""
+    n = len(left)
+    steps = n - 1 + (1 if tip is not None else 0)
+    vv = [k / steps for k in range(n)]
+    u0, u1 = u
+    for back in (False, True):
+        L = [mesh.add_v(p) for p in left]
+        R = [mesh.add_v(p) for p in right]
+        for k in range(n - 1):
+            q = (L[k], R[k], R[k + 1], L[k + 1])
+            uv = ((u0, vv[k]), (u1, vv[k]), (u1, vv[k + 1]), (u0, vv[k + 1]))
+            if back:
+                q, uv = q[::-1], uv[::-1]
+            mesh.quad(group, q, uv)
+        if tip is not None:
+            T = mesh.add_v(tip)
+            t = (L[-1], R[-1], T)
+            tuv = ((u0, vv[-1]), (u1, vv[-1]), ((u0 + u1) / 2, 1.0))
+            if back:
+                t, tuv = t[::-1], tuv[::-1]
+            mesh.tri(group, t, tuv)
+
+
+def box(mesh, group, lo, hi):
+    """An axis-aligned box; every side has its own corners (hard edges)."""
+    x0, y0, z0 = lo
+    x1, y1, z1 = hi
+    sides = (((x0, y0, z1), (x1, y0, z1), (x1, y1, z1), (x0, y1, z1)),   # +z
+             ((x1, y0, z0), (x0, y0, z0), (x0, y1, z0), (x1, y1, z0)),   # -z
+             ((x1, y0, z1), (x1, y0, z0), (x1, y1, z0), (x1, y1, z1)),   # +x
+             ((x0, y0, z0), (x0, y0, z1), (x0, y1, z1), (x0, y1, z0)),   # -x
+             ((x0, y1, z1), (x1, y1, z1), (x1, y1, z0), (x0, y1, z0)),   # +y
+             ((x0, y0, z0), (x1, y0, z0), (x1, y0, z1), (x0, y0, z1)))   # -y
+    for quad in sides:
+        mesh.quad(group, [mesh.add_v(p) for p in quad], ((0, 0), (1, 0), (1, 1), (0, 1)))
+
+
+def prism(mesh, group, outline, z0, z1, frame=lambda x, y, z: (x, y, z)):
+    """A board cut to 'outline' ((x, y) pairs) from depth z0 to z1, placed by 'frame'; the
+    two faces are n-gons, the edges quads, all with hard edges and facing outwards
+    whichever way the outline runs or the frame turns."""
+    outline = list(outline)
+    z0, z1 = min(z0, z1), max(z0, z1)
+    area = sum(outline[j - 1][0] * outline[j][1] - outline[j][0] * outline[j - 1][1] for j in range(len(outline)))
+    o = np.array(frame(0.0, 0.0, 0.0))
+    jac = np.array([np.array(frame(*e)) - o for e in ((1.0, 0, 0), (0, 1.0, 0), (0, 0, 1.0))])
+    if (area < 0) != (np.linalg.det(jac) < 0):    # keep the faces turned outwards
+        outline = outline[::-1]
+    n = len(outline)
+    xs = [p[0] for p in outline]
+    ys = [p[1] for p in outline]
+    w, h = max(xs) - min(xs) or 1, max(ys) - min(ys) or 1
+    uv = [((x - min(xs)) / w, (y - min(ys)) / h) for x, y in outline]
+    front = [mesh.add_v(frame(x, y, z1)) for x, y in outline]
+    mesh.poly(group, front, uv)
+    back = [mesh.add_v(frame(x, y, z0)) for x, y in outline]
+    mesh.poly(group, back[::-1], uv[::-1])
+    for j in range(n):
+        j1 = (j + 1) % n
+        (xa, ya), (xb, yb) = outline[j], outline[j1]
+        q = [mesh.add_v(frame(xa, ya, z0)), mesh.add_v(frame(xb, yb, z0)),
+             mesh.add_v(frame(xb, yb, z1)), mesh.add_v(frame(xa, ya, z1))]
+        mesh.quad(group, q, ((0, 0), (1, 0), (1, 1), (0, 1)))
+
+
+def beam(mesh, group, p0, p1, up, width, thick):
+    """A squared timber from p0 to p1, 'width' deep below the line towards -up, 'thick' across."""
+    p0, p1 = np.array(p0, float), np.array(p1, float)
+    length = float(np.linalg.norm(p1 - p0))
+    d = (p1 - p0) / length
+    s = unit(np.cross(d, up))
+    u = np.cross(s, d)
+
+    def frame(px, py, pz):
+        return tuple(p0 + d * px + u * (py - width) + s * pz)
+    prism(mesh, group, ((0, 0), (length, 0), (length, width), (0, width)), -thick / 2, thick / 2, frame)
+
+
+def log(mesh, group, p0, p1, r, sides=6, phase=0.0):
+    """A straight log with flat, hard-edged n-gon ends."""
+    p0, p1 = np.array(p0, float), np.array(p1, float)
+    d = (p1 - p0) / np.linalg.norm(p1 - p0)
+    helper = np.array([0, 1.0, 0]) if abs(d[1]) < 0.9 else np.array([1.0, 0, 0])
+    u = np.cross(d, helper)
+    u /= np.linalg.norm(u)
+    w = np.cross(u, d)
+    offs = [r * (math.cos(a) * u + math.sin(a) * w) for a in (phase + 2 * math.pi * j / sides for j in range(sides))]
+    rings = [[mesh.add_v(p + o) for o in offs] for p in (p0, p1)]
+    tube(mesh, group, rings, (0.0, 1.0))
+    uv = [(0.5 + 0.5 * math.cos(2 * math.pi * j / sides), 0.5 + 0.5 * math.sin(2 * math.pi * j / sides))
+          for j in range(sides)]
+    mesh.poly(group, [mesh.add_v(p1 + o) for o in offs][::-1], uv[::-1])   # the ring runs round -d
+    mesh.poly(group, [mesh.add_v(p0 + o) for o in offs], uv)
+
+
+def unit(v):
+    v = np.asarray(v, float)
+    return v / np.linalg.norm(v)
+
+
+# ---- trees ------------------------------------------------------------------
 
 def make_pine():
+    """Stacked cones of needles on a bare lower trunk: the classic conifer, about 11 m."""
     rng = np.random.default_rng(101)
     m = Mesh("pine")
-    sides = 7
-    trunk = [ring(m, y, r, sides) for y, r in ((-0.15, 0.24), (1.6, 0.19), (7.8, 0.06))]
-    tube(m, "trunk", trunk, (0.0, 0.2, 1.0))
+    trunk = [ring(m, y, r, 8, jitter=0.05, rng=rng) for y, r in
+             ((-0.15, 0.32), (0.5, 0.26), (2.0, 0.22), (5.0, 0.15), (9.8, 0.05))]
+    tube(m, "trunk", trunk, (0.0, 0.06, 0.2, 0.5, 1.0))
     cap(m, "trunk", trunk[0], -0.15, up=False)
-    # four stacked cones of needles, jittered for a natural outline
-    tiers = ((1.3, 3.9, 2.15), (3.0, 5.6, 1.7), (4.6, 7.3, 1.25), (6.0, 9.0, 0.8))
-    for k, (yb, ya, r) in enumerate(tiers):
-        sides_c = 9
-        rim = ring(m, yb, r, sides_c, phase=k * 0.6, jitter=0.12, rng=rng)
-        inner = ring(m, yb + 0.35, r * 0.35, sides_c, phase=k * 0.6)
-        apex = m.add_v((rng.uniform(-0.05, 0.05), ya, rng.uniform(-0.05, 0.05)))
-        fan(m, "needles", rim, apex, 0.0, 1.0)
+    tiers = 7
+    for k in range(tiers):
+        t = k / (tiers - 1)
+        yb = 1.7 + 8.4 * t ** 0.9 - 0.25 * t * t
+        r = 2.55 * (1 - 0.8 * t) + 0.12
+        h = 2.9 - 0.9 * t
+        sides = 14
+        phase = k * 0.55
+        # ragged rim: every other point pokes out like a branch tip and sags a little
+        rim = []
+        for j in range(sides):
+            a = phase + 2 * math.pi * j / sides
+            rr = r * (1.0 if j % 2 == 0 else 0.84) * (1 + rng.uniform(-0.1, 0.1))
+            rim.append(m.add_v((rr * math.cos(a), yb - (0.18 * r / 2.6 if j % 2 == 0 else 0), rr * math.sin(a))))
+        mid = ring(m, yb + 0.42 * h, r * 0.52, sides, phase=phase, jitter=0.08, rng=rng)
+        inner = ring(m, yb + 0.4, r * 0.3, sides, phase=phase)
+        apex = m.add_v((rng.uniform(-0.05, 0.05), yb + h, rng.uniform(-0.05, 0.05)))
+        tube(m, "needles", [rim, mid], (0.0, 0.45))
+        fan(m, "needles", mid, apex, 0.45, 1.0)
         tube(m, "needles", [inner, rim], (0.9, 1.0))   # underside
     return m
 
 
+def make_spruce():
+    """Narrow spire of many drooping, saw-edged skirts reaching almost to the ground, about 13 m."""
+    rng = np.random.default_rng(111)
+    m = Mesh("spruce")
+    trunk = [ring(m, y, r, 8, jitter=0.05, rng=rng) for y, r in
+             ((-0.15, 0.3), (0.4, 0.24), (3.0, 0.18), (8.0, 0.1), (12.0, 0.04))]
+    tube(m, "trunk", trunk, (0.0, 0.05, 0.25, 0.65, 1.0))
+    cap(m, "trunk", trunk[0], -0.15, up=False)
+    tiers, top = 11, 12.2
+    for k in range(tiers):
+        t = k / (tiers - 1)
+        yb = 0.9 + (top - 2.2) * t
+        r = 2.3 * (1 - t) ** 1.1 + 0.28
+        h = 1.75 - 0.55 * t
+        sides = 16
+        phase = k * 0.9
+        collar = ring(m, yb + h, r * 0.1 + 0.06, sides, phase=phase)
+        shoulder = ring(m, yb + 0.6 * h, r * 0.58, sides, phase=phase, jitter=0.07, rng=rng)
+        rim = []
+        for j in range(sides):
+            a = phase + 2 * math.pi * j / sides
+            tip = j % 2 == 0
+            rr = r * (1.0 if tip else 0.7) * (1 + rng.uniform(-0.08, 0.08))
+            droop = (0.32 if tip else 0.1) * (0.6 + 0.4 * (1 - t))
+            rim.append(m.add_v((rr * math.cos(a), yb - droop, rr * math.sin(a))))
+        under = ring(m, yb + 0.35 * h, r * 0.22, sides, phase=phase)
+        tube(m, "needles", [rim, shoulder, collar], (0.0, 0.6, 1.0))
+        tube(m, "needles", [under, rim], (0.9, 1.0))    # underside
+    # the leader: a slim spike above the last skirt
+    base = ring(m, top - 0.4, 0.12, 8, phase=0.2)
+    fan(m, "needles", base, m.add_v((0.0, top + 1.0, 0.0)), 0.0, 1.0)
+    return m
+
+
 def make_oak():
+    """Broad, lumpy crown on a short stout trunk, about 10 m."""
     rng = np.random.default_rng(202)
     m = Mesh("oak")
     sides = 7
@@ -948,13 +1166,220 @@ def make_oak():
     branch(m, "trunk", (-0.1, 3.2, 0.0), (-1.4, 4.8, -0.5), 0.13, 0.06)
     branch(m, "trunk", (0.0, 3.6, 0.1), (0.2, 5.2, 1.4), 0.11, 0.05)
     crowns = (((0.0, 5.6, 0.0), (2.4, 1.9, 2.4)), ((1.6, 4.9, 0.5), (1.6, 1.4, 1.6)),
-              ((-1.5, 5.0, -0.6), (1.7, 1.4, 1.6)), ((0.3, 4.8, 1.6), (1.4, 1.2, 1.3)))
+              ((-1.5, 5.0, -0.6), (1.7, 1.4, 1.6)), ((0.3, 4.8, 1.6), (1.4, 1.2, 1.3)),
+              ((-0.6, 4.7, 1.2), (1.2, 1.0, 1.1)), ((0.7, 5.2, -1.4), (1.3, 1.1, 1.2)))
     for c, r in crowns:
         blob(m, "leaves", c, r, 1, rng, rough=0.35)
+    m.scale(1.3)
     return m
 
 
+def make_birch():
+    """Slender, slightly bowed white trunk with dark bark marks and a loose oval crown, about 12 m."""
+    rng = np.random.default_rng(707)
+    m = Mesh("birch")
+    sides = 8
+    heights = [-0.15, 0.35, 0.9, 1.5, 1.62, 2.3, 3.0, 3.12, 3.8, 4.6, 4.7, 5.5, 6.3, 6.4, 7.2, 8.2, 9.2, 10.4]
+    bands = {3, 6, 9, 12}                 # the thin segments that carry the dark lenticel bands
+
+    def bow(y):
+        return 0.22 * math.sin(y / 10.4 * math.pi * 0.9)
+
+    rings_ = [ring(m, y, 0.2 * (1 - y / 12.5) ** 1.2 + 0.035, sides, cx=bow(y), phase=0.3, jitter=0.04, rng=rng)
+              for y in heights]
+    band_marks = {(k, j): rng.uniform() < 0.7 for k in range(len(heights)) for j in range(sides)}
+
+    def bark(k, j):
+        if k == 0 or (k in bands and band_marks[(k, j)]):
+            return "bark_marks"          # dark foot of the trunk and the lenticel bands
+        return "bark"
+    tube(m, bark, rings_, [y / heights[-1] for y in heights])
+    cap(m, "bark", rings_[0], -0.15, cx=bow(-0.15), up=False)
+    # a few thin limbs angled up and out, ending inside the crown lumps
+    # spread round the trunk by the golden angle, shorter towards the top
+    limbs = [(3.9 + 0.8 * k, 0.4 + 2.4 * k, 1.9 - 0.11 * k, 2.1 - 0.05 * k) for k in range(8)]
+    crown = []
+    for y, a, reach, rise in limbs:
+        p0 = np.array((bow(y), y, 0.0))
+        d = np.array((math.cos(a) * reach, rise, math.sin(a) * reach))
+        limb(m, "bark", (p0, p0 + d * 0.55, p0 + d), (0.07, 0.045, 0.025), sides=5)
+        crown.append(p0 + d * 0.9)
+    crown.append(np.array((bow(10.4), 10.9, 0.0)))
+    for k, c in enumerate(crown):
+        top = k == len(crown) - 1
+        r = (1.2, 1.6, 1.2) if top else (1.45 + 0.2 * rng.uniform(), 1.7 + 0.3 * rng.uniform(), 1.4 + 0.2 * rng.uniform())
+        blob(m, "leaves", c, r, 1, rng, rough=0.4)
+    blob(m, "leaves", (bow(7.8), 7.9, 0.0), (1.6, 3.2, 1.6), 1, rng, rough=0.3)   # fills the crown's middle
+    return m
+
+
+def make_stump():
+    """A sawn-off stump with flaring roots and a pale cut face, 0.6 m high."""
+    rng = np.random.default_rng(606)
+    m = Mesh("stump")
+    sides = 14
+    rings_ = [ring(m, y, r, sides, jitter=j, rng=rng) for y, r, j in
+              ((-0.1, 0.46, 0.12), (0.04, 0.38, 0.08), (0.14, 0.33, 0.05), (0.3, 0.3, 0.04),
+               (0.48, 0.29, 0.03), (0.62, 0.285, 0.03))]
+    tube(m, "bark", rings_, (0.0, 0.1, 0.22, 0.45, 0.75, 1.0))
+    # the cut: a bark lip, then the wood, dipping a little towards the heart
+    lip = [m.add_v((x * 0.88, 0.6, z * 0.88)) for x, _, z in (m.v[i] for i in rings_[-1])]
+    tube(m, "bark", [rings_[-1], lip], (0.0, 1.0))
+    heart = [m.add_v((x * 0.5, 0.59, z * 0.5)) for x, _, z in (m.v[i] for i in lip)]
+    tube(m, "wood", [lip, heart], (0.0, 1.0))
+    cap(m, "wood", heart, 0.585, up=True)
+    cap(m, "bark", rings_[0], -0.1, up=False)
+    for k in range(5):   # root flares, bending down into the ground
+        a = k * 2 * math.pi / 5 + 0.4 + rng.uniform(-0.25, 0.25)
+        reach = rng.uniform(0.7, 0.85)
+        d = np.array((math.cos(a), 0, math.sin(a)))
+        limb(m, "bark", (d * 0.2 + (0, 0.2, 0), d * (0.2 + 0.5 * reach) + (0, 0.04, 0), d * (0.2 + reach) + (0, -0.08, 0)),
+             (0.11, 0.075, 0.035), sides=6)
+    return m
+
+
+# ---- plants -------------------------------------------------------------------
+
+def make_bush():
+    """A rounded shrub of a few leafy lumps, about 1.2 m high."""
+    rng = np.random.default_rng(404)
+    m = Mesh("bush")
+    lumps = (((0.0, 0.62, 0.0), (0.8, 0.66, 0.75)), ((0.62, 0.45, 0.25), (0.55, 0.45, 0.5)),
+             ((-0.55, 0.42, -0.2), (0.58, 0.44, 0.55)), ((0.1, 0.4, -0.62), (0.5, 0.4, 0.45)),
+             ((-0.3, 0.36, 0.55), (0.45, 0.36, 0.42)))
+    for c, r in lumps:
+        blob(m, "leaves", c, r, 1, rng, rough=0.4, flat_below=-0.02)
+    m.scale(0.9)
+    m.centre_xz()
+    return m
+
+
+def make_grass():
+    """A tuft of curving blades, some of them gone dry, about 0.3 m high."""
+    rng = np.random.default_rng(505)
+    m = Mesh("grass_tuft")
+    blades = 40
+    for b in range(blades):
+        a = 2 * math.pi * b / blades + rng.uniform(-0.25, 0.25)
+        rad = 0.045 * math.sqrt(rng.uniform(0.05, 1.0))
+        lean = rng.uniform(0.04, 0.16) * (0.5 + rad / 0.045)
+        hgt = rng.uniform(0.17, 0.33)
+        width = rng.uniform(0.0075, 0.011)
+        dry = rng.uniform() < 0.22
+        base = np.array((math.cos(a) * rad, -0.015, math.sin(a) * rad))
+        turn = a + rng.uniform(-0.35, 0.35)
+        out = np.array((math.cos(turn), 0, math.sin(turn)))
+        side = np.array((-math.sin(turn), 0, math.cos(turn)))
+        # three segments bending outwards, then a tip
+        ts = (0.0, 0.35, 0.65, 0.88)
+        pts = [base + out * lean * t * t + np.array((0, hgt * (t - 0.12 * t ** 3), 0)) for t in ts + (1.0,)]
+        left = [pts[k] - side * width * (1 - 0.65 * ts[k]) for k in range(4)]
+        right = [pts[k] + side * width * (1 - 0.65 * ts[k]) for k in range(4)]
+        ribbon(m, "dry_blades" if dry else "blades", left, right, tip=pts[4], u=(b / blades, (b + 1) / blades))
+    return m
+
+
+def make_fern():
+    """Arching fronds with paired leaflets, about 0.7 m high and 1.4 m across."""
+    rng = np.random.default_rng(808)
+    m = Mesh("fern")
+    fronds = 11
+    for f in range(fronds):
+        a = 2 * math.pi * f / fronds + rng.uniform(-0.2, 0.2)
+        reach = rng.uniform(0.52, 0.7)
+        h0 = rng.uniform(0.95, 1.12)
+        out = np.array((math.cos(a), 0, math.sin(a)))
+        side = np.array((-math.sin(a), 0, math.cos(a)))
+        up = np.array((0, 1.0, 0))
+
+        def rachis(t):
+            return out * (0.03 + reach * t) + up * (h0 * (1.8 * t - 1.3 * t * t) - 0.01)
+
+        def tangent(t):
+            return unit(out * reach + up * h0 * (1.8 - 2.6 * t))
+        # the stalk: a narrow strip, flat to the side
+        ts = [k / 6 for k in range(7)]
+        wid = [0.008 * (1 - 0.7 * t) for t in ts]
+        ribbon(m, "fronds", [rachis(t) - side * w for t, w in zip(ts, wid)],
+               [rachis(t) + side * w for t, w in zip(ts, wid)], u=(0.45, 0.55))
+        # leaflets from a bare lower stalk to the tip, longest in the middle, swept towards the tip
+        stations = 10
+        for j in range(stations):
+            t = 0.28 + 0.69 * j / (stations - 1)
+            p, d = rachis(t), tangent(t)
+            length = 0.03 + 0.17 * math.sin(math.pi * (t - 0.2) / 0.8) ** 0.8
+            wide = 0.35 * length
+            for sgn in (-1, 1):
+                o = side * sgn
+                tip = p + o * length + d * length * 0.45 - up * length * 0.25
+                mid = p + o * length * 0.45 + d * length * 0.15
+                ribbon(m, "fronds", [p - d * wide * 0.5, mid - d * wide * 0.5],
+                       [p + d * wide * 0.5, mid + d * wide * 0.5], tip=tip,
+                       u=(0.0 if sgn < 0 else 0.5, 0.5 if sgn < 0 else 1.0))
+    return m
+
+
+def make_flowers():
+    """A clump of meadow flowers (yellow, white and violet heads) over a few leaves, about 0.5 m."""
+    rng = np.random.default_rng(909)
+    m = Mesh("flowers")
+    up = np.array((0, 1.0, 0))
+    for b in range(9):   # long leaves at the foot
+        a = 2 * math.pi * b / 9 + rng.uniform(-0.3, 0.3)
+        out = np.array((math.cos(a), 0, math.sin(a)))
+        side = np.array((-math.sin(a), 0, math.cos(a)))
+        ln, w = rng.uniform(0.14, 0.22), rng.uniform(0.014, 0.02)
+        pts = [out * (0.02 + ln * t) + up * (ln * (1.1 * t - 0.7 * t * t)) for t in (0.0, 0.5, 1.0)]
+        ribbon(m, "stems", [pts[0] - side * w * 0.5, pts[1] - side * w], [pts[0] + side * w * 0.5, pts[1] + side * w],
+               tip=pts[2])
+    colours = ("petals_yellow", "petals_white", "petals_violet")
+    heads = 11
+    for f in range(heads):
+        a = 2 * math.pi * f / heads * 2.0 + rng.uniform(-0.3, 0.3)
+        rad = 0.1 * math.sqrt(rng.uniform(0.0, 1.0))
+        hgt = rng.uniform(0.3, 0.5)
+        lean = rng.uniform(0.03, 0.1) + rad * 0.6
+        out = np.array((math.cos(a), 0, math.sin(a)))
+        base = out * rad * 0.4
+        top = base + out * lean + up * hgt
+        midp = base + out * lean * 0.3 + up * hgt * 0.55
+        limb(m, "stems", (base + up * -0.01, midp, top), (0.006, 0.005, 0.004), sides=4, tip=False)
+        # the head faces up and a little outwards
+        n = unit(up + out * 0.7)
+        e1 = unit(np.cross(n, np.array((0, 0, 1.0)) if abs(n[2]) < 0.9 else np.array((1.0, 0, 0))))
+        e2 = np.cross(n, e1)
+        petals = 7
+        size = rng.uniform(0.038, 0.05)
+        centre = top + n * 0.004
+        disc = [m.add_v(centre + 0.011 * size / 0.035 * (math.cos(t) * e1 + math.sin(t) * e2))
+                for t in (2 * math.pi * j / petals for j in range(petals))]
+        dome = m.add_v(centre + n * 0.008)
+        below = m.add_v(top - n * 0.006)
+        for j in range(petals):   # the disc, domed on top, closed below
+            j1 = (j + 1) % petals
+            mid_uv = (0.5, 0.5)
+            rim_uv = ((0.5 + 0.5 * math.cos(2 * math.pi * j / petals), 0.5 + 0.5 * math.sin(2 * math.pi * j / petals)),
+                       (0.5 + 0.5 * math.cos(2 * math.pi * j1 / petals), 0.5 + 0.5 * math.sin(2 * math.pi * j1 / petals)))
+            m.tri("flower_centre", (disc[j], disc[j1], dome), (rim_uv[0], rim_uv[1], mid_uv))
+            m.tri("flower_centre", (disc[j1], disc[j], below), (rim_uv[1], rim_uv[0], mid_uv))
+        col = colours[int(rng.integers(0, 3))] if f else colours[0]
+        for j in range(petals):
+            t = 2 * math.pi * (j + 0.5) / petals + rng.uniform(-0.1, 0.1)
+            radial = math.cos(t) * e1 + math.sin(t) * e2
+            tang = -math.sin(t) * e1 + math.cos(t) * e2
+            root = top + radial * 0.006
+            tip = top + radial * size - n * size * 0.15
+            w = size * 0.28
+            mid = top + radial * size * 0.55 + n * size * 0.04
+            ribbon(m, col, [root - tang * w * 0.35, mid - tang * w], [root + tang * w * 0.35, mid + tang * w], tip=tip)
+    m.centre_xz()
+    return m
+
+
+# ---- rocks --------------------------------------------------------------------
+
 def make_boulder():
+    """A rounded field boulder, 1.7 m long."""
     rng = np.random.default_rng(303)
     m = Mesh("boulder")
     blob(m, "rock", (0.0, 0.38, 0.0), (0.85, 0.62, 0.7), 2, rng, rough=0.45, flat_below=-0.12)
@@ -962,70 +1387,170 @@ def make_boulder():
     return m
 
 
-def make_bush():
-    rng = np.random.default_rng(404)
-    m = Mesh("bush")
-    lumps = (((0.0, 0.62, 0.0), (0.8, 0.66, 0.75)), ((0.62, 0.45, 0.25), (0.55, 0.45, 0.5)),
-             ((-0.55, 0.42, -0.2), (0.58, 0.44, 0.55)), ((0.1, 0.4, -0.62), (0.5, 0.4, 0.45)))
-    for c, r in lumps:
-        blob(m, "leaves", c, r, 1, rng, rough=0.4, flat_below=0.02)
+def make_slab():
+    """A flat, table-topped rock slab with a broken-off piece beside it, about 1.9 m long."""
+    rng = np.random.default_rng(313)
+    m = Mesh("slab")
+    blob(m, "rock", (0.0, 0.14, 0.0), (0.95, 0.3, 0.62), 2, rng, rough=0.35, flat_below=-0.06, flat_above=0.3)
+    blob(m, "rock", (0.62, 0.07, 0.68), (0.3, 0.13, 0.22), 1, rng, rough=0.3, flat_below=-0.04, flat_above=0.14)
     m.centre_xz()
     return m
 
 
-def make_grass():
-    rng = np.random.default_rng(505)
-    m = Mesh("grass_tuft")
-    blades = 14
-    for b in range(blades):
-        a = 2 * math.pi * b / blades + rng.uniform(-0.2, 0.2)
-        lean = rng.uniform(0.08, 0.22)
-        hgt = rng.uniform(0.32, 0.55)
-        width = rng.uniform(0.025, 0.04)
-        base = np.array((math.cos(a) * 0.05, -0.02, math.sin(a) * 0.05))
-        out = np.array((math.cos(a), 0, math.sin(a)))
-        side = np.array((-math.sin(a), 0, math.cos(a)))
-        # two segments bending outwards, then a tip
-        p = [base, base + out * lean * 0.35 + np.array((0, hgt * 0.55, 0)),
-             base + out * lean + np.array((0, hgt, 0))]
-        wl = [width, width * 0.7]
-        left = [m.add_v(p[k] - side * wl[k]) for k in range(2)]
-        right = [m.add_v(p[k] + side * wl[k]) for k in range(2)]
-        tip = m.add_v(p[2])
-        u0, u1 = b / blades, (b + 1) / blades
-        for front in (True, False):   # both faces: blades are seen from either side
-            q = (left[0], right[0], right[1], left[1])
-            uvs = ((u0, 0.0), (u1, 0.0), (u1, 0.55), (u0, 0.55))
-            if not front:
-                q, uvs = q[::-1], uvs[::-1]
-            m.quad("blades", q, uvs)
-            t = (left[1], right[1], tip) if front else (tip, right[1], left[1])
-            tuv = ((u0, 0.55), (u1, 0.55), ((u0 + u1) / 2, 1.0))
-            m.tri("blades", t, tuv if front else tuv[::-1])
+def make_rock_cluster():
+    """Two rocks and three stones huddled together, moss on their tops, about 1.7 m across."""
+    rng = np.random.default_rng(323)
+    m = Mesh("rock_cluster")
+    rocks = (((0.0, 0.36, 0.0), (0.58, 0.48, 0.52), 2), ((0.66, 0.2, 0.32), (0.4, 0.3, 0.36), 2),
+             ((-0.52, 0.1, 0.42), (0.22, 0.16, 0.2), 1), ((0.22, 0.07, 0.7), (0.17, 0.11, 0.15), 1),
+             ((-0.4, 0.12, -0.5), (0.24, 0.17, 0.22), 1))
+    mossy = []
+    for c, r, sub in rocks:
+        faces = blob(m, "rock", c, r, sub, rng, rough=0.5, flat_below=-0.05)
+        if sub == 2:
+            mossy += list(faces)
+    for i in mossy:   # moss where the big rocks face the sky
+        g, vs, ts = m.faces[i]
+        n = unit(m.face_normal(vs))
+        if n[1] > 0.8:
+            m.faces[i] = ("moss", vs, ts)
+    m.centre_xz()
     return m
 
 
-def make_stump():
-    rng = np.random.default_rng(606)
-    m = Mesh("stump")
-    sides = 9
-    rings_ = [ring(m, y, r, sides, jitter=j, rng=rng) for y, r, j in
-              ((-0.1, 0.44, 0.12), (0.12, 0.33, 0.06), (0.45, 0.29, 0.04), (0.62, 0.28, 0.03))]
-    tube(m, "bark", rings_, (0.0, 0.2, 0.75, 1.0))
-    cap(m, "wood", rings_[-1], 0.6, up=True)
-    cap(m, "bark", rings_[0], -0.1, up=False)
-    for k in range(4):   # root flares
-        a = k * math.pi / 2 + 0.4
-        branch(m, "bark", (0.2 * math.cos(a), 0.15, 0.2 * math.sin(a)),
-               (0.75 * math.cos(a), -0.05, 0.75 * math.sin(a)), 0.1, 0.04, sides=4)
+# ---- buildings ----------------------------------------------------------------
+
+def make_fence():
+    """One 2 m section of a rustic picket fence: two posts, two rails, pointed pickets."""
+    rng = np.random.default_rng(919)
+    m = Mesh("fence", keep_quads=True)
+    half, post = 0.96, 0.055
+    for x in (-half, half):   # square posts with a pyramid top
+        box(m, "posts", (x - post, -0.05, -post), (x + post, 1.12, post))
+        apex = m.add_v((x, 1.2, 0.0))
+        corners = ((x - post, -post), (x + post, -post), (x + post, post), (x - post, post))
+        for j in range(4):
+            (ax, az), (bx, bz) = corners[j], corners[(j + 1) % 4]
+            m.tri("posts", (m.add_v((bx, 1.12, bz)), m.add_v((ax, 1.12, az)), apex), ((1, 0), (0, 0), (0.5, 1)))
+    for y in (0.28, 0.8):     # rails, in three lengths each so they can sag a touch
+        xs = np.linspace(-half + post, half - post, 4)
+        for k in range(3):
+            s0, s1 = -0.006 * math.sin(math.pi * k / 3), -0.006 * math.sin(math.pi * (k + 1) / 3)
+            box(m, "rails", (xs[k], y - 0.045 + min(s0, s1), -0.03), (xs[k + 1], y + 0.045 + min(s0, s1), 0.015))
+    pickets = 16
+    pitch = (2 * (half - post) - 0.01) / pickets
+    for k in range(pickets):
+        x = -half + post + 0.005 + pitch * (k + 0.5) + rng.uniform(-0.006, 0.006)
+        w = 0.043
+        top = 1.0 + rng.uniform(-0.025, 0.025)
+        tilt = rng.uniform(-0.015, 0.015)
+        outline = ((-w, 0.02), (w, 0.02), (w, top - 0.07), (0.0, top), (-w, top - 0.07))
+
+        def place(px, py, pz, x=x, tilt=tilt):
+            return (x + px + tilt * py, py, pz)
+        prism(m, "pickets", outline, 0.015, 0.037, place)
     return m
 
 
-# colours used for the thumbnails (the OBJ files carry no materials)
+def make_cabin():
+    """A small log cabin, about 5 m wide: notched log walls, door, windows, a stone chimney,
+    and a shingled roof (walls and roof go to separate OBJ files)."""
+    rng = np.random.default_rng(929)
+    m = Mesh("cabin", keep_quads=True)
+    hx, hz, r, course = 2.0, 1.8, 0.13, 0.25
+    over = 0.17                    # log ends sticking out past the corners
+    courses = 10
+    for k in range(courses):
+        y = r + course * k
+        for z in (-hz, hz):        # long walls
+            log(m, "logs", (-hx - over, y, z), (hx + over, y + rng.uniform(-0.01, 0.01), z), r * rng.uniform(0.95, 1.05))
+        for x in (-hx, hx):        # end walls, half a course up (the notching)
+            log(m, "logs", (x, y + course / 2, -hz - over), (x, y + course / 2, hz + over), r * rng.uniform(0.95, 1.05))
+    eave = r + course * (courses - 1) + course / 2 + r      # top of the last end-wall log
+    rise = 1.6
+    ridge = eave + rise
+    # gables: shorter and shorter logs up the end walls, cut to the roof
+    y = eave + course / 2
+    while y < ridge - 0.25:
+        reach = hz * (ridge - y - r) / rise
+        for x in (-hx, hx):
+            log(m, "logs", (x, y, -reach), (x, y, reach), r * 0.95)
+        y += course
+    # door with its frame, and three windows
+    fz = hz + r
+    box(m, "door", (-0.45, 0.0, fz - 0.08), (0.45, 1.95, fz + 0.03))
+    box(m, "frame", (-0.56, 0.0, fz - 0.06), (-0.45, 2.06, fz + 0.05))
+    box(m, "frame", (0.45, 0.0, fz - 0.06), (0.56, 2.06, fz + 0.05))
+    box(m, "frame", (-0.56, 1.95, fz - 0.06), (0.56, 2.06, fz + 0.05))
+
+    def window(place, cu, cy, w, h):
+        """Glass, frame, sill and glazing bars, built in the wall's own frame: u along the wall,
+        y up, d out of it (d = 0 on the logs' outer face); 'place' maps that onto the model."""
+        def b(lo, hi, g):
+            p, q = place(*lo), place(*hi)
+            box(m, g, np.minimum(p, q), np.maximum(p, q))
+        t = 0.07
+        b((cu - w / 2, cy - h / 2, -0.05), (cu + w / 2, cy + h / 2, 0.01), "window")
+        b((cu - w / 2 - t, cy - h / 2 - t, -0.04), (cu - w / 2, cy + h / 2 + t, 0.04), "frame")
+        b((cu + w / 2, cy - h / 2 - t, -0.04), (cu + w / 2 + t, cy + h / 2 + t, 0.04), "frame")
+        b((cu - w / 2, cy + h / 2, -0.04), (cu + w / 2, cy + h / 2 + t, 0.04), "frame")
+        b((cu - w / 2 - 0.04, cy - h / 2 - t, -0.04), (cu + w / 2 + 0.04, cy - h / 2, 0.08), "frame")
+        b((cu - 0.02, cy - h / 2, -0.02), (cu + 0.02, cy + h / 2, 0.03), "frame")
+        b((cu - w / 2, cy - 0.02, -0.02), (cu + w / 2, cy + 0.02, 0.03), "frame")
+
+    def front(u, y, d):
+        return np.array((u, y, fz + d))
+
+    def end_wall(u, y, d):
+        return np.array((hx + r + d, y, -u))
+    window(front, -1.25, 1.3, 0.7, 0.72)
+    window(front, 1.25, 1.3, 0.7, 0.72)
+    window(end_wall, 0.0, 1.35, 0.6, 0.6)
+    # stone footing, a step before the door, and a chimney against the far end wall
+    box(m, "stone", (-hx - 0.05, -0.1, -hz - 0.05), (hx + 0.05, 0.06, hz + 0.05))
+    box(m, "stone", (-0.65, -0.05, fz), (0.65, 0.16, fz + 0.42))
+    cx0 = -hx - r - 0.02
+    box(m, "stone", (cx0 - 0.6, -0.05, -0.55), (cx0, 1.5, 0.55))
+    box(m, "stone", (cx0 - 0.5, 1.5, -0.42), (cx0, 2.2, 0.42))
+    box(m, "stone", (cx0 - 0.42, 2.2, -0.32), (cx0 + 0.02, ridge + 0.75, 0.32))
+    box(m, "stone", (cx0 - 0.47, ridge + 0.75, -0.37), (cx0 + 0.07, ridge + 0.87, 0.37))
+    # roof: overlapping rows of shingles on both slopes, a ridge log, barge boards
+    rx, ez = hx + over + 0.2, hz + 0.5           # half width of the roof, horizontal reach of a slope
+    slope = rise / hz
+    rows = 7
+    for sgn in (-1, 1):
+        n = np.array((0, 1.0, sgn * slope)) / math.hypot(1, slope)   # out of this slope
+
+        for k in range(rows):
+            z0, z1 = ez * k / rows, ez * (k + 1) / rows
+
+            def frame(px, py, pz, sgn=sgn, n=n, z0=z0):
+                # (x, horizontal run from the ridge, height off the slope) -> model space; each
+                # row's lower edge stands proud of the next row down, like shingle butts
+                lift = pz + 0.1 + 0.05 * (py - z0) / (ez / rows)
+                return tuple(np.array((px, ridge - py * slope, sgn * py)) + n * lift)
+            prism(m, "roof", ((-rx, z0), (rx, z0), (rx, z1), (-rx, z1)), -0.035, 0.035, frame)
+        for x in (-rx - 0.02, rx + 0.02):   # barge boards along the gable edge
+            top = np.array((x, ridge + 0.22, 0.0))
+            low = np.array((x, ridge + 0.22 - (ez + 0.05) * slope, sgn * (ez + 0.05)))
+            beam(m, "roof_trim", top, low, n, 0.24, 0.05)
+    log(m, "roof_trim", (-rx - 0.05, ridge + 0.2, 0), (rx + 0.05, ridge + 0.2, 0), 0.1, sides=6, phase=math.pi / 6)
+    m.centre_xz()
+    return m
+
+
+# colours used for the thumbnails and the buildings' material file (the other OBJ files
+# carry no materials); a prop can override a group's colour (spruce needles, sandstone)
 GROUP_COLOURS = {
     "trunk": (112, 82, 58), "bark": (110, 84, 62), "wood": (196, 160, 112),
     "needles": (58, 112, 70), "leaves": (92, 142, 62), "rock": (150, 146, 138),
-    "blades": (128, 170, 70),
+    "blades": (128, 170, 70), "dry_blades": (180, 170, 100), "bark_marks": (54, 50, 48),
+    "fronds": (76, 138, 58), "stems": (86, 134, 56), "flower_centre": (220, 150, 36),
+    "petals_yellow": (240, 204, 58), "petals_white": (238, 236, 228), "petals_violet": (150, 106, 204),
+    "moss": (98, 128, 56),
+    "posts": (128, 104, 80), "rails": (142, 116, 88), "pickets": (160, 134, 104),
+    "logs": (146, 100, 62), "door": (96, 64, 42), "frame": (206, 194, 168), "window": (58, 78, 100),
+    "stone": (146, 142, 134), "roof": (104, 66, 54), "roof_trim": (84, 56, 44),
 }
 
 
@@ -1034,29 +1559,68 @@ def fmt(x):
     return "0" if s in ("-0", "") else s
 
 
-def write_obj(mesh, path):
+def obj_text(mesh, corners="v/vt/vn", negative=False, smooth=None, object_name=None, mtllib=None, usemtl=False,
+             note=None):
+    """The mesh as Wavefront OBJ text, with one 'g' per group.
+
+    corners picks the face corner form ("v", "v/vt", "v//vn" or "v/vt/vn"); negative
+    writes indices relative to the end of the lists so far (every v, vt and vn comes
+    before the faces, so -1 is the last one); smooth adds an 's' line, object_name an
+    'o' line, mtllib a material library and usemtl a 'usemtl' per group (each material is
+    named as its group). The program does not read materials and says so for every usemtl
+    it meets, so only one sample file carries them.
+    """
     mesh.dedupe_vt()
-    nrm = mesh.normals()
+    with_t, with_n = "vt" in corners, "vn" in corners
+    nv, nt = len(mesh.v), len(mesh.vt)
     lines = [f"# {mesh.name}: OROVISTA sample prop, written by tools/datagen/make_data.py",
              "# units: Poser native units (1 unit = 2.4384 m), y up",
-             f"# {len(mesh.v)} vertices, {len(mesh.tris)} triangles"]
+             f"# {nv} vertices, {len(mesh.faces)} faces, {mesh.tri_count()} triangles"]
+    if note:
+        lines.append(f"# {note}")
+    if mtllib:
+        lines.append(f"mtllib {mtllib}")
+    if object_name:
+        lines.append(f"o {object_name}")
     for p in mesh.v:
         lines.append("v " + " ".join(fmt(c / POSER_UNIT_M) for c in p))
-    for uv in mesh.vt:
-        lines.append("vt " + " ".join(fmt(c) for c in uv))
-    for n in nrm:
-        lines.append("vn " + " ".join(fmt(c) for c in n))
-    groups = []
-    for g, _, _ in mesh.tris:
-        if g not in groups:
-            groups.append(g)
-    for g in groups:
+    if with_t:
+        for uv in mesh.vt:
+            lines.append("vt " + " ".join(fmt(c) for c in uv))
+    if with_n:
+        for n in mesh.normals():
+            lines.append("vn " + " ".join(fmt(c) for c in n))
+    if smooth is not None:
+        lines.append(f"s {smooth}")
+
+    def ref(i, count):
+        return str(i - count if negative else i + 1)
+
+    def corner(v, t):
+        if corners == "v":
+            return ref(v, nv)
+        if corners == "v/vt":
+            return f"{ref(v, nv)}/{ref(t, nt)}"
+        if corners == "v//vn":
+            return f"{ref(v, nv)}//{ref(v, nv)}"
+        return f"{ref(v, nv)}/{ref(t, nt)}/{ref(v, nv)}"
+    for g in mesh.groups():
         lines.append(f"g {g}")
-        for gg, vs, ts in mesh.tris:
+        if usemtl:
+            lines.append(f"usemtl {g}")
+        for gg, vs, ts in mesh.faces:
             if gg == g:
-                lines.append("f " + " ".join(f"{v + 1}/{t + 1}/{v + 1}" for v, t in zip(vs, ts)))
-    path.parent.mkdir(parents=True, exist_ok=True)
-    path.write_text("\n".join(lines) + "\n")
+                lines.append("f " + " ".join(corner(v, t) for v, t in zip(vs, ts)))
+    return "\n".join(lines) + "\n"
+
+
+def mtl_text(materials, colours):
+    lines = ["# OROVISTA sample props: materials of the buildings, written by tools/datagen/make_data.py"]
+    for name in materials:
+        r, g, b = (c / 255 for c in colours[name])
+        lines += ["", f"newmtl {name}", f"Kd {r:.3f} {g:.3f} {b:.3f}", "Ka 0 0 0", "Ks 0.05 0.05 0.05",
+                  "Ns 20", "illum 2"]
+    return "\n".join(lines) + "\n"
 
 
 def pp2_text(name, geometry_lines, kd):
@@ -1091,20 +1655,64 @@ def pp2_text(name, geometry_lines, kd):
 def embedded_geometry(mesh):
     """geomCustom block of a prop that carries its own geometry (v, vt and f lines)."""
     mesh.dedupe_vt()
+    corners = sum(len(vs) for _, vs, _ in mesh.faces)
     body = ["\tgeomCustom", "\t\t{", f"\t\tnumbVerts {len(mesh.v)}", f"\t\tnumbTVerts {len(mesh.vt)}",
-            f"\t\tnumbTSets {3 * len(mesh.tris)}", f"\t\tnumbElems {len(mesh.tris)}",
-            f"\t\tnumbSets {3 * len(mesh.tris)}"]
+            f"\t\tnumbTSets {corners}", f"\t\tnumbElems {len(mesh.faces)}", f"\t\tnumbSets {corners}"]
     for p in mesh.v:
         body.append("\t\tv " + " ".join(fmt(c / POSER_UNIT_M) for c in p))
     for uv in mesh.vt:
         body.append("\t\tvt " + " ".join(fmt(c) for c in uv))
-    for _, vs, ts in mesh.tris:
+    for _, vs, ts in mesh.faces:
         body.append("\t\tf " + " ".join(f"{v + 1}/{t + 1}" for v, t in zip(vs, ts)))
     body.append("\t\t}")
     return body
 
 
-def render_thumbnail(mesh, size=91, yaw=-35.0, pitch=22.0):
+def read_obj_lines(lines):
+    """Reads OBJ lines back the way the program does (v, vt, vn, f with any corner form and
+    negative indices; g, o, s, usemtl, mtllib and comments pass) and returns the vertices and
+    the triangle count; any index outside the lists read so far raises."""
+    counts = {"v": 0, "vt": 0, "vn": 0}
+    verts, tris = [], 0
+    for line in lines:
+        w = line.split()
+        if not w or w[0].startswith("#") or w[0] in ("g", "o", "s", "usemtl", "mtllib"):
+            continue
+        if w[0] in counts:
+            counts[w[0]] += 1
+            if w[0] == "v":
+                verts.append(tuple(float(c) for c in w[1:4]))
+            continue
+        assert w[0] == "f" and len(w) >= 4, f"unexpected OBJ line: {line!r}"
+        for c in w[1:]:
+            for kind, ix in zip(("v", "vt", "vn"), c.split("/")):
+                if ix == "":
+                    continue
+                i = int(ix)
+                i = i + counts[kind] + 1 if i < 0 else i
+                assert 1 <= i <= counts[kind], f"{kind} index {ix} out of range in {line!r}"
+        tris += len(w) - 3
+    return verts, tris
+
+
+def read_embedded(pp2):
+    """The geomCustom block of a prop file read back: tabs stripped, lines with '{' or the
+    numb... counts skipped, up to the first line with '}'."""
+    lines = pp2.split("\n")
+    k = next(i for i, ln in enumerate(lines) if ln.strip() == "geomCustom") + 1
+    body = []
+    for ln in lines[k:]:
+        ln = ln.replace("\t", "")
+        if "{" in ln or any(w in ln for w in ("numbVerts", "numbTVerts", "numbTSets", "numbElems", "numbSets")):
+            continue
+        if "}" in ln:
+            break
+        assert ln.split()[0] in ("v", "vt", "f"), f"unexpected line in geomCustom: {ln!r}"
+        body.append(ln)
+    return read_obj_lines(body)
+
+
+def render_thumbnail(mesh, colours, size=91, yaw=-35.0, pitch=22.0):
     """Orthographic, flat-shaded software render of the mesh on a dark backdrop."""
     ss = 4
     S = size * ss
@@ -1126,7 +1734,6 @@ def render_thumbnail(mesh, size=91, yaw=-35.0, pitch=22.0):
     r = np.sqrt((xx - S / 2) ** 2 + (yy - S * 0.42) ** 2) / S
     img = np.zeros((S, S, 3))
     img[:] = (1.0 - 0.9 * r)[..., None] * np.array((84, 86, 92), float) + 8
-    base_y = S / 2 - ((0 - cy) * scale) + S * 0.02
     ground = np.array([[0, 0, 0]]) @ rot.T
     gy = S / 2 - (ground[0, 1] - cy) * scale + S * 0.02
     rad = (hi[0] - lo[0]) * scale * 0.42
@@ -1135,7 +1742,7 @@ def render_thumbnail(mesh, size=91, yaw=-35.0, pitch=22.0):
     zbuf = np.full((S, S), -1e9)
     light = np.array((-0.45, 0.75, 0.55))
     light /= np.linalg.norm(light)
-    for g, (a, b, c), _ in mesh.tris:
+    for g, (a, b, c) in mesh.triangles():
         n = np.cross(v[b] - v[a], v[c] - v[a])
         ln = np.linalg.norm(n)
         if ln == 0:
@@ -1144,7 +1751,7 @@ def render_thumbnail(mesh, size=91, yaw=-35.0, pitch=22.0):
         if n[2] < 0:           # seen from behind: light the other side (thin blades)
             n = -n
         shade = 0.38 + 0.62 * max(0.0, float(n @ light))
-        col = np.array(GROUP_COLOURS.get(g, (180, 180, 180)), float) * shade
+        col = np.array(colours.get(g, (180, 180, 180)), float) * shade
         x0, x1 = int(max(0, math.floor(min(sx[[a, b, c]])))), int(min(S - 1, math.ceil(max(sx[[a, b, c]]))))
         y0, y1 = int(max(0, math.floor(min(sy[[a, b, c]])))), int(min(S - 1, math.ceil(max(sy[[a, b, c]]))))
         if x1 < x0 or y1 < y0:
@@ -1168,36 +1775,98 @@ def render_thumbnail(mesh, size=91, yaw=-35.0, pitch=22.0):
     return out
 
 
+# Each prop: library category, name, builder, Poser diffuse colour, its geometry, and how
+# it is written. 'files' lists (geometry folder, OBJ name, groups or None for all); no
+# files means the geometry is embedded in the prop (geomCustom). The OBJ files try the
+# forms the program reads: every face corner form, negative indices, groups, o/s lines,
+# a material library, quads and n-gons, and one geometry path in double quotes.
 PROPS = (
-    # category, file name, geometry folder, builder, Poser diffuse colour, embedded?
-    ("Trees", "pine", "trees", make_pine, (0.23, 0.44, 0.27), False),
-    ("Trees", "oak", "trees", make_oak, (0.36, 0.56, 0.24), False),
-    ("Trees", "stump", None, make_stump, (0.43, 0.33, 0.24), True),
-    ("Rocks", "boulder", "rocks", make_boulder, (0.59, 0.57, 0.54), False),
-    ("Plants", "bush", "plants", make_bush, (0.36, 0.55, 0.24), False),
-    ("Plants", "grass_tuft", "plants", make_grass, (0.50, 0.67, 0.27), False),
+    dict(category="Trees", name="pine", build=make_pine, kd=(0.23, 0.44, 0.27),
+         files=(("trees", "pine", None),), obj=dict(corners="v/vt/vn")),
+    dict(category="Trees", name="spruce", build=make_spruce, kd=(0.17, 0.36, 0.29),
+         colours={"needles": (46, 100, 80)},
+         files=(("trees", "spruce", None),), obj=dict(corners="v/vt", negative=True)),
+    dict(category="Trees", name="oak", build=make_oak, kd=(0.36, 0.56, 0.24),
+         files=(("trees", "oak", None),), obj=dict(corners="v/vt/vn")),
+    dict(category="Trees", name="birch", build=make_birch, kd=(0.54, 0.68, 0.30),
+         colours={"bark": (226, 222, 210), "leaves": (138, 176, 70)},
+         files=(("trees", "birch", None),), obj=dict(corners="v//vn", smooth=1)),
+    dict(category="Trees", name="stump", build=make_stump, kd=(0.43, 0.33, 0.24), files=()),
+    dict(category="Plants", name="bush", build=make_bush, kd=(0.36, 0.55, 0.24),
+         files=(("plants", "bush", None),), obj=dict(corners="v/vt/vn")),
+    dict(category="Plants", name="grass_tuft", build=make_grass, kd=(0.50, 0.67, 0.27),
+         files=(("plants", "grass_tuft", None),), obj=dict(corners="v/vt")),
+    dict(category="Plants", name="fern", build=make_fern, kd=(0.30, 0.54, 0.23),
+         files=(("plants", "fern", None),), obj=dict(corners="v/vt/vn", negative=True)),
+    dict(category="Plants", name="flowers", build=make_flowers, kd=(0.40, 0.56, 0.24),
+         files=(("plants", "flowers", None),), obj=dict(corners="v/vt/vn", object_name="flowers")),
+    dict(category="Rocks", name="boulder", build=make_boulder, kd=(0.59, 0.57, 0.54),
+         files=(("rocks", "boulder", None),), obj=dict(corners="v", object_name="boulder", smooth=1)),
+    dict(category="Rocks", name="slab", build=make_slab, kd=(0.65, 0.59, 0.49), quoted=True,
+         colours={"rock": (170, 154, 128)}, files=(("rocks", "slab", None),), obj=dict(corners="v/vt/vn")),
+    dict(category="Rocks", name="rock_cluster", build=make_rock_cluster, kd=(0.50, 0.49, 0.47),
+         colours={"rock": (128, 126, 121)}, files=(("rocks", "rock_cluster", None),),
+         obj=dict(corners="v//vn", smooth="off")),
+    dict(category="Buildings", name="fence", build=make_fence, kd=(0.61, 0.51, 0.40),
+         files=(("buildings", "fence", None),), obj=dict(corners="v/vt", mtllib="buildings.mtl", usemtl=True)),
+    dict(category="Buildings", name="cabin", build=make_cabin, kd=(0.55, 0.38, 0.24),
+         files=(("buildings", "cabin_walls", ("logs", "door", "frame", "window", "stone")),
+                ("buildings", "cabin_roof", ("roof", "roof_trim"))),
+         obj=dict(corners="v/vt/vn", mtllib="buildings.mtl",
+                  note="one of two files of the cabin prop: cabin_walls.obj and cabin_roof.obj")),
 )
+
+MIN_TRIANGLES, MAX_TRIANGLES = 300, 3000   # what suits scattering hundreds of copies
 
 
 def make_content():
     props_dir = CONTENT / "Runtime" / "Libraries" / "Props"
     geom_dir = CONTENT / "Runtime" / "Geometries"
-    summary = []
-    for category, name, geom_folder, builder, kd, embedded in PROPS:
-        mesh = builder()
+    summary, materials = [], {}
+    for prop in PROPS:
+        category, name = prop["category"], prop["name"]
+        mesh = prop["build"]()
+        colours = dict(GROUP_COLOURS, **prop.get("colours", {}))
         lo, hi = mesh.bounds()
-        if embedded:
+        tris = mesh.tri_count()
+        assert MIN_TRIANGLES <= tris <= MAX_TRIANGLES, f"{name}: {tris} triangles"
+        off = max(abs(lo[0] + hi[0]) / (hi[0] - lo[0]), abs(lo[2] + hi[2]) / (hi[2] - lo[2])) / 2
+        assert -0.2 < lo[1] <= 0.0 and off < 0.1, f"{name}: not standing on the origin"
+        geometry, read_back, read_tris = [], [], 0
+        for folder, obj_name, groups in prop["files"]:
+            part = mesh if groups is None else mesh.subset(groups)
+            opts = prop.get("obj", {})
+            if opts.get("mtllib"):
+                for g in part.groups():
+                    materials.setdefault((folder, opts["mtllib"]), {})[g] = colours[g]
+            text = obj_text(part, **opts)
+            path = geom_dir / folder / f"{obj_name}.obj"
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_text(text)
+            ref = f":Runtime:Geometries:{folder}:{obj_name}.obj"
+            geometry.append(f'\tobjFileGeom 0 0 "{ref}"' if prop.get("quoted") else f"\tobjFileGeom 0 0 {ref}")
+            verts, n = read_obj_lines(text.split("\n"))
+            read_back += verts
+            read_tris += n
+        if not prop["files"]:
             geometry = embedded_geometry(mesh)
-        else:
-            write_obj(mesh, geom_dir / geom_folder / f"{name}.obj")
-            geometry = [f"\tobjFileGeom 0 0 :Runtime:Geometries:{geom_folder}:{name}.obj"]
         pp2 = props_dir / category / f"{name}.pp2"
         pp2.parent.mkdir(parents=True, exist_ok=True)
-        pp2.write_text(pp2_text(name, geometry, kd))
-        save_png(render_thumbnail(mesh), pp2.with_suffix(".png"))
-        summary.append(f"{category}/{name}: {len(mesh.tris)} triangles, "
+        text = pp2_text(name, geometry, prop["kd"])
+        pp2.write_text(text)
+        if not prop["files"]:
+            read_back, read_tris = read_embedded(text)
+        # what the program reads must be what was built
+        assert read_tris == tris and len(read_back) == len(mesh.v), f"{name}: read back differs"
+        save_png(render_thumbnail(mesh, colours), pp2.with_suffix(".png"))
+        how = ("embedded" if not prop["files"] else
+               f"{len(prop['files'])} OBJ files" if len(prop["files"]) > 1 else
+               "quoted path" if prop.get("quoted") else None)
+        summary.append(f"  {category}/{name}: {tris} triangles, "
                        f"{hi[0] - lo[0]:.2f} x {hi[1] - lo[1]:.2f} x {hi[2] - lo[2]:.2f} m"
-                       + (" (embedded)" if embedded else ""))
+                       + (f" ({how})" if how else ""))
+    for (folder, lib), mats in sorted(materials.items()):
+        (geom_dir / folder / lib).write_text(mtl_text(sorted(mats), mats))
     return summary
 
 
@@ -1221,7 +1890,8 @@ def main():
     n_files = sum(1 for p in DATA.rglob("*") if p.is_file())
     print(f"datagen: {n_files} files in {DATA}: window images and tool icons, "
           f"{n_grad} gradients (+ thumbnails), {n_curve} curve pictures, "
-          f"{len(props)} props")
+          f"{len(props)} props:")
+    print("\n".join(props))
 
 
 if __name__ == "__main__":
