@@ -3,6 +3,7 @@
 #include "pluginfixture.h"
 
 #include "graph/nodesettings.h"
+#include "library/glmdraw.h"
 #include "scene/terrainobj.h"
 #include "terrain/terrainlookup.h"
 
@@ -296,6 +297,58 @@ TEST_F(ItemsDrawn, SculptingChangesTheMeshTheSceneIsMadeFrom)
     ASSERT_EQ(fields.size(), 4);
     EXPECT_NEAR(fields[2].toFloat(), mesh.vertices[highest * 3 + 1], 1e-3);
     EXPECT_GT(fields[2].toFloat(), before[highest * 3 + 1] + highestRise / 2);
+}
+
+TEST_F(ItemsDrawn, AnObjPropCompiledIntoItsSlotDrawsForItsItems)
+{
+    // The sample cabin: two OBJ files in one list, in a slot past the table's end (it grows).
+    const QString geometries = QStringLiteral(OROVISTA_SOURCE_DIR "/data/content/Runtime/Geometries/buildings/");
+    const PropModel cabin = compilePropModel(gl, 300, {geometries + "cabin_walls.obj", geometries + "cabin_roof.obj"});
+    ASSERT_TRUE(cabin.compiled);
+    ASSERT_EQ(gl->modelLists.size(), 301u);
+    EXPECT_NE(gl->modelLists[300], 0u);
+    EXPECT_GT(cabin.triangles, 1000);
+    EXPECT_GT(cabin.bounds[4], cabin.bounds[1]) << "the roof's bounds, the last file read";
+
+    PaintedItem item = cubeAt(0.0f, 0.0f);
+    item.modelSlot = 300;
+    item.scale = 400.0f;
+    state().items = {item};
+    EXPECT_GT(count(look(), bluish), 400) << "the cabin in its tint";
+
+    // A prop with a file that cannot be read gets no list, and the slot before it keeps its own.
+    std::vector<QString> told;
+    dialogs::setResponder([&](const dialogs::Request &r) {
+        told.push_back(r.title + QStringLiteral(": ") + r.text);
+        return QString::number(int(QMessageBox::Ok));
+    });
+    const PropModel broken = compilePropModel(gl, 301, {geometries + "cabin_walls.obj", geometries + "gone.obj"});
+    dialogs::setResponder({});
+    EXPECT_FALSE(broken.compiled);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], QStringLiteral("Error: Error loading file: ") + geometries + QStringLiteral("gone.obj"));
+    EXPECT_EQ(gl->modelLists.size(), 301u);
+    EXPECT_GT(count(look(), bluish), 400);
+}
+
+TEST_F(ItemsDrawn, DrawingDropsTheModesAModelCannotServeWithAWarning)
+{
+    const std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl bark\nf 1 2 3\n";
+    testing::internal::CaptureStdout();
+    auto model = glmReadOBJFromBytes(text.data(), text.size(), QStringLiteral("tri.obj"));
+    ASSERT_TRUE(model);
+    gl->makeCurrent();
+    glmDraw(model.get(), GLM_SMOOTH | GLM_TEXTURE | GLM_COLOR | GLM_MATERIAL);
+    glmDraw(model.get(), GLM_FLAT);
+    gl->doneCurrent();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out,
+              "glmFindMaterial():  can't find material \"bark\".\n"
+              "glmDraw() warning: smooth render mode requested with no normals defined.\n"
+              "glmDraw() warning: texture render mode requested with no texture coordinates defined.\n"
+              "glmDraw() warning: color render mode requested with no materials defined.\n"
+              "glmDraw() warning: material render mode requested with no materials defined.\n"
+              "glmDraw() warning: flat render mode requested with no facet normals defined.\n");
 }
 
 }   // namespace
