@@ -167,8 +167,8 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
     const Tool toolList[] = {
         {"glEditDeleteCurrentButton", "tool_delete.png", "delete selected item", &GLTerrain::deleteCurrentObject},
         {"glEditDeleteAllButton", "tool_delete_all.png", "delete all items", &GLTerrain::deleteAllObjects},
-        {"glDeleteLastPaint", "tool_delete_last_batch.png", "delete last painted item", &GLTerrain::deleteLastItem},
-        {"glRepositionItemsButton", "tool_reposition.png", "put all items back onto the terrain", &GLTerrain::repositionItems},
+        {"glDeleteLastPaint", "tool_delete_last_batch.png", "delete last item in the stack", &GLTerrain::deleteLastItem},
+        {"glRepositionItemsButton", "tool_reposition.png", "reposition items at the proper height", &GLTerrain::repositionItems},
         {"glDeformBelowZeroButton", "tool_below0.png", "paint below zero", &GLTerrain::setPaintBelowZero},
         {"glItemStackButton", "tool_stack.png", "stack items", &GLTerrain::setItemStack},
         {"glEnableBoundingBoxFeatureButton", "tool_bounding_all.png", "draw all items as boxes while moving",
@@ -189,46 +189,54 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
     QFrame *edit = toolFrame(bar, "glEditTransformFrame", 120, 70, 380, 60);
     edit->hide();
     s.ui.editTransformFrame = edit;
-    struct Edit { const char *name, *label; int lo, hi, value; void (GLTerrain::*slot)(); };
+    struct Edit { const char *name, *label, *tip; int lo, hi; void (GLTerrain::*slot)(); };
     const Edit edits[] = {
-        {"glXRotCurrentSpinBox", "x rot", -360, 360, 0, &GLTerrain::itemXRot},
-        {"glYRotCurrentSpinBox", "y rot", -360, 360, 0, &GLTerrain::itemYRot},
-        {"glZRotCurrentSpinBox", "z rot", -360, 360, 0, &GLTerrain::itemZRot},
-        {"glscaleCurrentXSpinBox", "x scale", 1, 1000, 100, &GLTerrain::itemScaleX},
-        {"glscaleCurrentYSpinBox", "y scale", 1, 1000, 100, &GLTerrain::itemScaleY},
-        {"glscaleCurrentZSpinBox", "z scale", 1, 1000, 100, &GLTerrain::itemScaleZ},
-        {"glYOffsetSpinBox", "height", -100000, 100000, 0, &GLTerrain::itemYOffset},
+        {"glXRotCurrentSpinBox", "x rot", "change selected item X-Rot angle", -359, 359, &GLTerrain::itemXRot},
+        {"glYRotCurrentSpinBox", "y rot", "change selected item Y-Rot angle", -359, 359, &GLTerrain::itemYRot},
+        {"glZRotCurrentSpinBox", "z rot", "change selected item Z-Rot angle", -359, 359, &GLTerrain::itemZRot},
+        {"glscaleCurrentXSpinBox", "x scale", nullptr, -1000, 1000, &GLTerrain::itemScaleX},
+        {"glscaleCurrentYSpinBox", "y scale", nullptr, -1000, 1000, &GLTerrain::itemScaleY},
+        {"glscaleCurrentZSpinBox", "z scale", nullptr, -1000, 1000, &GLTerrain::itemScaleZ},
+        {"glYOffsetSpinBox", "height", "offset the item on the Y axis", -999999, 999999, &GLTerrain::itemYOffset},
     };
     for (int i = 0; i < 7; ++i) {
-        caption(edit, QString::fromLatin1(edits[i].label), QRect(i * 54, 4, 52, 14));
-        QSpinBox *b = spinBox(edit, edits[i].name, edits[i].lo, edits[i].hi, edits[i].value, QRect(i * 54, 22, 52, 22));
-        connect(b, &QSpinBox::editingFinished, gl, edits[i].slot);
+        const int w = i == 6 ? 64 : 50;
+        caption(edit, QString::fromLatin1(edits[i].label), QRect(i * 52, 4, w, 14));
+        QSpinBox *b = spinBox(edit, edits[i].name, edits[i].lo, edits[i].hi, 0, QRect(i * 52, 22, w, 22));
+        if (edits[i].tip)
+            b->setToolTip(QString::fromLatin1(edits[i].tip));
+        connect(b, &QSpinBox::editingFinished, gl, qOverload<>(edits[i].slot));
     }
 
     // Painting tools.
     QFrame *paint = toolFrame(bar, "glModifierToolsFrame", 520, 0, 610, 130);
     s.ui.modifierToolsFrame = paint;
-    caption(paint, QStringLiteral("brush diameter"), QRect(0, 0, 140, 14));
+    caption(paint, QStringLiteral("brush diameter"), QRect(0, 0, 90, 14));
+    caption(paint, QStringLiteral("10/100"), QRect(90, 0, 60, 14))->setObjectName(QStringLiteral("glEcoDiameterLabel"));
     QSlider *diameter = slider(paint, "glEcoDiameterSlider", Qt::Horizontal, 1, 100, 10);
     diameter->setGeometry(0, 16, 140, 18);
     connect(diameter, &QSlider::sliderReleased, gl, &GLTerrain::EcoDiameterSliderReleased);
-    caption(paint, QStringLiteral("perpendicular / normal"), QRect(0, 40, 140, 14));
-    QSlider *perp = slider(paint, "glPerpVsNormalSlider", Qt::Horizontal, 0, 100, 0);
+    caption(paint, QStringLiteral("vertical (Y axis)"), QRect(0, 40, 90, 14));
+    caption(paint, QStringLiteral("normal"), QRect(104, 40, 40, 14));
+    QSlider *perp = slider(paint, "glPerpVsNormalSlider", Qt::Horizontal, 0, 100, 20);
     perp->setGeometry(0, 56, 140, 18);
     s.ui.glPerpVsNormalSlider = perp;
 
-    struct Spin { const char *name, *label; int lo, hi, value; };
+    struct Spin { const char *name, *label, *tip; int lo, hi, value; };
     const Spin spins[] = {
-        {"glEcoInstancesSpinBox", "instances", 1, 1000, 5},
-        {"itemDistanceSpinBox", "distance", 0, 10000, 0},
-        {"ecoAngleRandomizationSpinBox", "angle random", 0, 360, 0},
-        {"ecoScaleRandomizationSpinBox", "scale random", 0, 100, 0},
-        {"ecoMxScaleSpinBox", "master scale", 1, 10000, 100},
+        {"glEcoInstancesSpinBox", "eco instances | brush int.", "set the number of instances to be deployed with each click", 1, 1000, 5},
+        {"itemDistanceSpinBox", "distance", "set the minimum paint distance, in centimeters, from previous item", 0, 9999999, 100},
+        {"ecoAngleRandomizationSpinBox", "eco angle", "set the angle randomization limits", 0, 359, 0},
+        {"ecoScaleRandomizationSpinBox", "eco scale", "set the scale randomization limits", 0, 100, 0},
+        {"ecoMxScaleSpinBox", "master scale", "force initial scale for selected prop", 0, 999999, 100},
     };
+    const int spinX[] = {160, 300, 390, 460, 530};
+    const int spinW[] = {60, 80, 60, 60, 74};
     for (int i = 0; i < 5; ++i) {
-        caption(paint, QString::fromLatin1(spins[i].label), QRect(160 + i * 88, 0, 86, 14));
+        caption(paint, QString::fromLatin1(spins[i].label), QRect(spinX[i], 0, i == 0 ? 138 : spinW[i] + 8, 14));
         QSpinBox *b = spinBox(paint, spins[i].name, spins[i].lo, spins[i].hi, spins[i].value,
-                              QRect(160 + i * 88, 16, 80, 22));
+                              QRect(spinX[i], 16, spinW[i], 22));
+        b->setToolTip(QString::fromLatin1(spins[i].tip));
         connect(b, &QSpinBox::editingFinished, gl, &GLTerrain::setGLFocus);
     }
     auto check = [](QWidget *parent, const char *name, const QString &text, const QRect &r) {
@@ -239,9 +247,12 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
         c->setStyleSheet(QStringLiteral("* { color: rgba(") + style::lightText + QStringLiteral("); }"));
         return c;
     };
-    check(paint, "ecoAngleYOnlyCheckBox", QStringLiteral("rotate about y only"), QRect(160, 46, 150, 18));
-    check(paint, "ecoAngleYSnap", QStringLiteral("snap y angle"), QRect(160, 68, 150, 18));
-    check(paint, "ecoScaleYOnlyCheckBox", QStringLiteral("scale y only"), QRect(330, 46, 150, 18));
+    check(paint, "ecoAngleYOnlyCheckBox", QStringLiteral("rotate about y only"), QRect(160, 46, 150, 18))
+        ->setToolTip(QStringLiteral("angle randomization applied only on Y axis"));
+    check(paint, "ecoAngleYSnap", QStringLiteral("snap y angle"), QRect(160, 68, 150, 18))
+        ->setToolTip(QStringLiteral("snap Y angles: 0-90-180-270"));
+    check(paint, "ecoScaleYOnlyCheckBox", QStringLiteral("scale y only"), QRect(330, 46, 150, 18))
+        ->setToolTip(QStringLiteral("scale transformations applied only on Y axis"));
 
     // Right column: light and camera, textures, sky.
     QFrame *side = toolFrame(page, "glSideToolsFrame", viewportWidth + 40, 10, 300, 880);

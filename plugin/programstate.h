@@ -3,6 +3,7 @@
 // node panels, the viewport and the painting code. One instance lives as long as the library.
 #include "graph/noisesettings.h"
 #include "populate/painteditem.h"
+#include "populate/painting.h"
 #include "terrain/terrainarrays.h"
 
 #include <QPointer>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class DzContentMgr;
+struct GLMmodel;
 class GLTerrain;
 class QCheckBox;
 class QComboBox;
@@ -86,6 +88,11 @@ struct ProgramState {
     bool windowFitsScreen = false;
     bool normalMapDirty = true;
     bool customTerrain = false;     ///< the terrain came from an OBJ file, not from the noise graph
+    /// The imported terrain: its model (kept for painting and picking), file, scale and list.
+    std::shared_ptr<GLMmodel> customModel;
+    QString customObjPath;
+    float customTerrainScale = 100.0f;
+    unsigned customTerrainList = 0;
     unsigned vertexBuffers[2] = {0, 0};
     int glMode = TerrainMode;
     int previewSize = 256;          ///< resolution of ordinary noise-machine runs
@@ -112,13 +119,8 @@ struct ProgramState {
     long long sceneTriangles = 0;   ///< terrain triangles plus every painted item's
     std::vector<PaintedItem> items; ///< prop instances painted on the terrain, in placement order
     /// The prop painting places, chosen in the prop library (an empty file means none).
-    struct ChosenProp {
-        QString file;
-        int modelSlot = -1;
-        float tint[3] = {1.0f, 1.0f, 1.0f};
-        int triangles = 0;
-        float bounds[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};   ///< min x, y, z, max x, y, z
-    } chosenProp;
+    using ChosenProp = PropChoice;
+    ChosenProp chosenProp;
     QString currentPresetPath;      ///< the preset clicked last
 
     WindowWidgets ui;

@@ -74,6 +74,8 @@ void DzOrovistaPluginAction::buildTerrainArrays()
         if (auto *diameter = s.ui.mainWindow->findChild<QSlider *>(QStringLiteral("glEcoDiameterSlider"))) {
             diameter->setMaximum(std::max(1, brush.maximum));
             diameter->setValue(brush.value);
+            if (auto *label = s.ui.mainWindow->findChild<QLabel *>(QStringLiteral("glEcoDiameterLabel")))
+                label->setText(QString::number(diameter->value()) + QLatin1Char('/') + QString::number(diameter->maximum()));
         }
     orovista::buildTerrainArrays(source, s.fullMesh);
     s.terrainArraysReady = !s.fullMesh.isEmpty();

@@ -97,7 +97,6 @@ void GLTerrain::uploadTerrain(const TerrainArrays &mesh)
     doneCurrent();
 }
 
-void GLTerrain::deleteAllObjectsSilent() { m_selectedItem = -1; }
 
 void GLTerrain::setThumbnail(const QImage &image)
 {
@@ -522,6 +521,8 @@ void GLTerrain::mousePressEvent(QMouseEvent *event)
     pickItem(p.x(), p.y());
     if (m_mode == orovista::TerrainMode && !s.customTerrain)
         sculptTerrain(p.x(), p.y());
+    else if (m_mode == orovista::PaintMode && !s.chosenProp.file.isEmpty())
+        paintAt(p.x(), p.y(), shiftHeld);
 }
 
 void GLTerrain::mouseReleaseEvent(QMouseEvent *) { leftButtonDown = false; }
@@ -544,7 +545,9 @@ void GLTerrain::mouseMoveEvent(QMouseEvent *event)
         && ((m_mode == orovista::TerrainMode && !altHeld) || (m_mode == orovista::PaintMode && shiftHeld)))
         trackBrush(p.x(), p.y());
     if ((event->buttons() & Qt::LeftButton) && !altHeld && s.terrainPresent) {
-        if (m_mode == orovista::EditMode && m_selectedItem >= 1)
+        if (m_mode == orovista::PaintMode && !s.chosenProp.file.isEmpty())
+            paintAt(p.x(), p.y(), false);
+        else if (m_mode == orovista::EditMode && m_selectedItem >= 1)
             dragSelectedItem(p.x(), p.y());
         else if (m_mode == orovista::TerrainMode && !s.customTerrain)
             sculptTerrain(p.x(), p.y());
@@ -567,12 +570,6 @@ void GLTerrain::mouseMoveEvent(QMouseEvent *event)
     m_lastMouse = p;
 }
 
-template <class T>
-T *GLTerrain::control(const char *name) const
-{
-    QWidget *top = window();
-    return top ? top->findChild<T *>(QString::fromLatin1(name)) : nullptr;
-}
 
 GLTerrain::DepthPoint GLTerrain::depthPick(int x, int y)
 {
@@ -588,6 +585,7 @@ GLTerrain::DepthPoint GLTerrain::depthPick(int x, int y)
     const double wx = x * ratio, wy = viewport[3] - y * ratio;
     DepthPoint point;
     glReadPixels(GLint(wx), GLint(wy), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &point.depth);
+    glReadPixels(GLint(wx), GLint(wy), 1, 1, GL_RGB, GL_FLOAT, point.colour);
     gluUnProject(wx, wy, point.depth, modelView, projection, viewport, &point.x, &point.y, &point.z);
     doneCurrent();
     return point;
@@ -751,17 +749,6 @@ void GLTerrain::glCameraSpeedSliderReleased(int v)
             label->setText(QStringLiteral("camera speed: ") + QString::number(v));
     setFocus(Qt::OtherFocusReason);
 }
-void GLTerrain::itemXRot() {}
-void GLTerrain::itemYRot() {}
-void GLTerrain::itemZRot() {}
-void GLTerrain::itemScaleX() {}
-void GLTerrain::itemScaleY() {}
-void GLTerrain::itemScaleZ() {}
-void GLTerrain::itemYOffset() {}
-void GLTerrain::deleteCurrentObject() {}
-void GLTerrain::deleteAllObjects() {}
-void GLTerrain::deleteLastItem() {}
-void GLTerrain::repositionItems() {}
 void GLTerrain::toggle(bool &flag, const char *buttonName, const char *icon)
 {
     flag = !flag;
@@ -914,4 +901,4 @@ void GLTerrain::glLightIntensitySliderReleased(int value)
         m_lightLabels[2]->setText(QStringLiteral("openGL light intensity: ") + QString::number(value) + QStringLiteral("%"));
     setFocus(Qt::OtherFocusReason);
 }
-void GLTerrain::EcoDiameterSliderReleased() {}
+

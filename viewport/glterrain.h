@@ -1,9 +1,11 @@
 #pragma once
 // GLTerrain: the 3D preview of the POPULATE tab. Draws the terrain, the painted props and the sky
 // dome, and takes the mouse, wheel and keys with which the user flies, sculpts, paints and edits.
+#include "populate/painting.h"
 #include "sky/skydome.h"
 #include "sky/skymodel.h"
 
+#include <QImage>
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLWidget>
 #include <QPointer>
@@ -52,8 +54,10 @@ public:
     /// first use: positions, normals, colours and texture coordinates one after another.
     void uploadTerrain(const TerrainArrays &mesh);
 
-    /// Removes every painted item without asking.
+    /// Removes every painted item and every loaded prop model without asking.
     void deleteAllObjectsSilent();
+    /// Deletes the prop display lists; no prop is chosen afterwards.
+    void deletePropModels();
 
     /// Where the camera stands and looks (scene units, degrees).
     struct Camera {
@@ -100,6 +104,7 @@ public:
     struct DepthPoint {
         double x = 0.0, y = 0.0, z = 0.0;
         float depth = 1.0f;
+        float colour[3] = {0.0f, 0.0f, 0.0f};   ///< the drawn pixel, 0 … 1
     };
     DepthPoint depthPick(int x, int y);
     /// Selects the nearest item under the pointer in edit mode and fills the item controls; in
@@ -111,6 +116,20 @@ public:
     void dragSelectedItem(int x, int y);
     /// Terrain mode: one brush step raising (or, with Shift, lowering) the terrain under the pointer.
     void sculptTerrain(int x, int y);
+
+    /// Paint mode: one item of the chosen prop at the pointer (on a generated or an imported
+    /// terrain), or with `scatter` several in the brush square (generated terrain only).
+    void paintAt(int x, int y, bool scatter);
+    /// The painting controls as they stand.
+    orovista::PaintSettings paintSettings() const;
+
+    // Mask and reference textures laid over the terrain.
+    QImage maskImage;              ///< the mask as loaded; painting reads its red channel
+    GLuint maskTexture = 0;
+    GLuint referenceTexture = 0;
+    bool maskInfluence = false;    ///< the mask limits where items land
+    bool maskShown = false;
+    bool referenceShown = false;
 
     /// Draws one frame into the current matrices: pass 0 the normal frame, 1 without item models
     /// and overlays, 2 the selection pass (items only, with their names).
@@ -129,6 +148,13 @@ public slots:
     void itemScaleY();
     void itemScaleZ();
     void itemYOffset();
+    void itemXRot(int v);
+    void itemYRot(int v);
+    void itemZRot(int v);
+    void itemScaleX(int v);
+    void itemScaleY(int v);
+    void itemScaleZ(int v);
+    void itemYOffset(int v);
 
     void deleteCurrentObject();
     void deleteAllObjects();
@@ -208,7 +234,11 @@ private:
     QPointer<QSpinBox> m_paintingBoxes[3];
     /// A widget of the window by object name, or null.
     template <class T>
-    T *control(const char *name) const;
+    T *control(const char *name) const
+    {
+        QWidget *top = window();
+        return top ? top->findChild<T *>(QString::fromLatin1(name)) : nullptr;
+    }
     /// Shows the selected item's values in the item controls.
     void showItemValues(const orovista::PaintedItem &item, bool withScales);
     int m_wheelTicks = 0;
