@@ -8,6 +8,7 @@
 #include "plugin/programstate.h"
 #include "plugin/statics.h"
 
+#include <QFrame>
 #include <QLabel>
 #include <QSlider>
 #include <QSpinBox>
@@ -23,6 +24,13 @@ void showStatus(const QString &text)
 }
 
 void showTriangles() { statics().action.updateTriangleLabel(); }
+
+/// After a delete nothing is selected: the item controls go.
+void hideItemControls()
+{
+    if (QWidget *frame = state().ui.editTransformFrame)
+        frame->hide();
+}
 
 /// The terrain's own triangles: two per cell of the generated mesh, or the imported model's.
 long long terrainTriangles()
@@ -72,6 +80,7 @@ void GLTerrain::deleteCurrentObject()
     showTriangles();
     s.items.erase(at);
     m_selectedItem = -1;
+    hideItemControls();
     statics().library.resetPropFrame();
     statics().action.selectGLMode(EditMode);
     showStatus(QStringLiteral("object deleted"));
@@ -88,6 +97,7 @@ void GLTerrain::deleteLastItem()
     showStatus(QStringLiteral("object #") + QString::number(s.items.size()) + QStringLiteral(" deleted"));
     s.items.pop_back();
     m_selectedItem = -1;
+    hideItemControls();
     statics().library.resetPropFrame();
     update();
 }
@@ -113,6 +123,7 @@ void GLTerrain::deleteAllObjects()
     s.items.clear();
     deletePropModels();
     m_selectedItem = -1;
+    hideItemControls();
     s.sceneTriangles = terrainTriangles();
     showTriangles();
     showStatus(QStringLiteral("all objects deleted"));

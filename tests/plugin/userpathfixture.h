@@ -13,6 +13,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFile>
 #include <QInputDialog>
 #include <QJSEngine>
@@ -31,6 +32,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QToolButton>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -219,6 +221,54 @@ protected:
         click(find<QPushButton>(QStringLiteral("terraformButton")));
         ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
     }
+
+    // The prop library's tree on the POPULATE tab.
+    static QTreeView *tree() { return find<QTreeView>(QStringLiteral("libTree")); }
+    static QFileSystemModel *model() { return qobject_cast<QFileSystemModel *>(tree()->model()); }
+
+    /// The tree's entry with this name under `parent`, once the file system model has read it.
+    static QModelIndex entry(const QModelIndex &parent, const QString &name)
+    {
+        QModelIndex found;
+        waitFor([&] {
+            for (int r = 0; r < model()->rowCount(parent); ++r)
+                if (model()->index(r, 0, parent).data().toString() == name)
+                    found = model()->index(r, 0, parent);
+            return found.isValid();
+        }, 5000);
+        return found;
+    }
+
+    /// A folder opened with a double-click, as the user does.
+    static QModelIndex openFolder(const QString &name)
+    {
+        const QModelIndex folder = entry(tree()->rootIndex(), name);
+        if (!folder.isValid())
+            return folder;
+        doubleClick(tree()->visualRect(folder).center());
+        waitFor([&] { return tree()->isExpanded(folder); }, 2000);
+        return folder;
+    }
+
+    /// Press, release, the second press that the system reports as a double-click, release.
+    static void doubleClick(QPoint at)
+    {
+        QWidget *viewport = tree()->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    }
+
+    static void clickEntry(const QModelIndex &index, bool twice)
+    {
+        tree()->scrollTo(index);
+        const QPoint at = tree()->visualRect(index).center();
+        if (twice)
+            doubleClick(at);
+        else
+            QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, at);
+    }
+
 
     static QOpenGLWidget *preview() { return find<QOpenGLWidget>(QStringLiteral("GLTerrain")); }
 
