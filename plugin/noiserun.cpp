@@ -10,6 +10,7 @@
 #include "graph/nodepanel.h"
 #include "graph/nodesettings.h"
 #include "plugin/dialogs.h"
+#include "populate/painting.h"
 #include "plugin/programstate.h"
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
@@ -201,8 +202,12 @@ void DzOrovistaPluginAction::generatePreviewTerrain()
     progress.SetPanelText(QStringLiteral("creating terrain ...\n\n1/2"));
     progress.ProcessEvents();
 
+    // Painted items stay on the ground of the new terrain.
+    const int oldSize = int(std::lround(double(s.fullMesh.spacing) * std::max(0, s.fullMesh.gridSize - 1)));
+    const std::vector<float> oldGround = groundUnderItems(s.items, s.fullMesh, oldSize);
     buildTerrainArrays();
     buildDecimatedTerrainArrays();
+    reseatItems(s.items, oldGround, s.fullMesh, s.terrainSize);
 
     s.terrainPresent = true;
     if (QTabWidget *tabs = s.ui.mainController) {

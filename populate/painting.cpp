@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace orovista {
 
@@ -195,6 +196,30 @@ void repositionItems(std::vector<PaintedItem> &items, const TerrainArrays &mesh,
         item.x = mesh.vertices[3 * v];
         item.z = mesh.vertices[3 * v + 2];
         item.y = hit.height;
+    }
+}
+
+std::vector<float> groundUnderItems(const std::vector<PaintedItem> &items, const TerrainArrays &mesh, int terrainSize)
+{
+    std::vector<float> ground;
+    ground.reserve(items.size());
+    for (const PaintedItem &item : items) {
+        const TerrainHit hit = terrainLookup(mesh, terrainSize, item.x, item.y, item.z);
+        ground.push_back(hit.overTerrain ? hit.height : std::numeric_limits<float>::quiet_NaN());
+    }
+    return ground;
+}
+
+void reseatItems(std::vector<PaintedItem> &items, const std::vector<float> &oldGround, const TerrainArrays &mesh,
+                 int terrainSize)
+{
+    for (std::size_t i = 0; i < items.size() && i < oldGround.size(); ++i) {
+        if (std::isnan(oldGround[i]))
+            continue;
+        PaintedItem &item = items[i];
+        const TerrainHit hit = terrainLookup(mesh, terrainSize, item.x, item.y, item.z);
+        if (hit.overTerrain)
+            item.y = hit.height + (item.y - oldGround[i]);
     }
 }
 

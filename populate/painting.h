@@ -99,6 +99,15 @@ ScatterResult paintItems(std::vector<PaintedItem> &items, const PaintPick &pick,
 /// tilt. Items off the terrain stay as they are.
 void repositionItems(std::vector<PaintedItem> &items, const TerrainArrays &mesh, int terrainSize, float tilt);
 
+/// The ground under each item (NaN where an item is not over the terrain), taken before the
+/// terrain is rebuilt, so that reseatItems can keep every item's height above the ground.
+std::vector<float> groundUnderItems(const std::vector<PaintedItem> &items, const TerrainArrays &mesh, int terrainSize);
+/// After a new terrain: each item that was over the old terrain and is over the new one keeps
+/// its height above the ground (items standing on the surface stay on it, stacked or lifted
+/// ones keep their offset). Others are left where they are.
+void reseatItems(std::vector<PaintedItem> &items, const std::vector<float> &oldGround, const TerrainArrays &mesh,
+                 int terrainSize);
+
 /// The warnings of a scatter that stopped.
 QString scatterWarning(ScatterResult::Outcome outcome);
 

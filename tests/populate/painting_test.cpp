@@ -276,3 +276,19 @@ TEST(Painting, RepositionPutsItemsBackOnTheSurfaceAtTheirCellCorner)
     EXPECT_FLOAT_EQ(items[1].x, 500.0f) << "off the terrain: left alone";
     EXPECT_FLOAT_EQ(items[1].y, 9.0f);
 }
+
+TEST(Painting, ANewTerrainKeepsItemsAtTheirHeightAboveTheGround)
+{
+    const TerrainArrays low = mesh([](float, float) { return 2.0f; });
+    const TerrainArrays high = mesh([](float x, float) { return 10.0f + x; });
+    std::vector<PaintedItem> items(3);
+    items[0].x = 5, items[0].y = 2.0f;           // on the ground
+    items[1].x = -5, items[1].y = 7.0f;          // lifted 5 above it
+    items[2].x = 400, items[2].y = 1.0f;         // off the terrain
+    const std::vector<float> ground = groundUnderItems(items, low, S);
+    EXPECT_TRUE(std::isnan(ground[2]));
+    reseatItems(items, ground, high, S);
+    EXPECT_NEAR(items[0].y, terrainLookup(high, S, 5, 0, 0).height, 1e-5);
+    EXPECT_NEAR(items[1].y, terrainLookup(high, S, -5, 0, 0).height + 5.0f, 1e-5);
+    EXPECT_FLOAT_EQ(items[2].y, 1.0f);
+}
