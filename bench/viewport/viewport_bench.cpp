@@ -1,7 +1,12 @@
 // Frame times of the preview on the shared workload: the 512 mesh from vertex buffers, the same
-// mesh from client arrays, and the 128 mesh drawn while navigating, side by side in one process.
+// mesh from client arrays, and the 128 mesh drawn while navigating, side by side in one process;
+// the same frame with 1000 painted trees (one display list replayed per item) against the bare
+// terrain, and the time of a 1000-item scatter with the largest brush.
 // Needs an X display with GL (xvfb-run gives Mesa's llvmpipe).
 #include "graph/noisemachine.h"
+#include "library/glmdraw.h"
+#include "plugin/random.h"
+#include "populate/painting.h"
 #include "plugin/programstate.h"
 #include "presets/presetfile.h"
 #include "terrain/terrainarrays.h"
@@ -92,6 +97,67 @@ void VertexBuffers(benchmark::State &s) { draw(s, true, false); }
 void ClientArrays(benchmark::State &s) { draw(s, false, false); }
 void DecimatedWhileNavigating(benchmark::State &s) { draw(s, false, true); }
 
+/// The sample pine as the chosen prop, compiled into slot 1 of the preview.
+PropChoice pine()
+{
+    static PropChoice prop = [] {
+        PropChoice p;
+        p.file = QStringLiteral("pine.pp2");
+        p.modelSlot = 1;
+        const PropModel model = compilePropModel(
+            preview().gl.get(), 1, {QStringLiteral(OROVISTA_SOURCE_DIR "/data/content/Runtime/Geometries/trees/pine.obj")});
+        if (!model.compiled)
+            qFatal("the sample pine did not load");
+        p.triangles = model.triangles;
+        std::copy(model.bounds, model.bounds + 6, p.bounds);
+        return p;
+    }();
+    return prop;
+}
+
+/// Scatters `count` trees with the largest brush (the whole terrain) around its centre.
+void scatter(int count)
+{
+    ProgramState &s = state();
+    s.items.clear();
+    PaintSettings settings;
+    settings.instances = count;
+    settings.diameter = s.terrainSize;
+    settings.distance = 0;
+    settings.masterScale = 400;
+    random::seed(1);
+    paintItems(s.items, PaintPick{0.0, 0.0, 0.0, 0.5f}, s.fullMesh, s.terrainSize, {}, settings, pine());
+}
+
+void BareTerrain(benchmark::State &bench)
+{
+    state().items.clear();
+    draw(bench, true, false);
+}
+
+void ThousandTrees(benchmark::State &bench)
+{
+    preview();
+    scatter(1000);
+    draw(bench, true, false);
+    bench.counters["items"] = double(state().items.size());
+    bench.counters["item_triangles"] = double(state().items.size()) * pine().triangles;
+    state().items.clear();
+}
+
+void ScatterThousandTrees(benchmark::State &bench)
+{
+    preview();
+    pine();
+    for (auto _ : bench)
+        scatter(1000);
+    bench.counters["items"] = double(state().items.size());
+    state().items.clear();
+}
+
+BENCHMARK(BareTerrain)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ThousandTrees)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ScatterThousandTrees)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(VertexBuffers)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ClientArrays)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(DecimatedWhileNavigating)->Unit(benchmark::kMillisecond)->UseRealTime();
