@@ -123,13 +123,13 @@ void myLibrary::setUp(QWidget *parent, const QString &resources, int top, int he
     thumbnailLabel->setScaledContents(true);
     propNameLabel = new QLabel(propFrame);
     propNameLabel->setObjectName(QStringLiteral("propNameLabel"));
-    propNameLabel->setGeometry(112, 10, 180, 20);
+    propNameLabel->setGeometry(108, 10, 190, 20);
     propFactsLabel = new QLabel(propFrame);
     propFactsLabel->setObjectName(QStringLiteral("propFactsLabel"));
-    propFactsLabel->setGeometry(112, 34, 180, 66);
+    propFactsLabel->setGeometry(108, 34, 190, 66);
     propFactsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont small = propFactsLabel->font();
-    small.setPixelSize(11);   // a date line fits the frame's width
+    small.setPixelSize(10);   // a date line fits the frame's width
     propFactsLabel->setFont(small);
     for (QLabel *l : {thumbnailLabel.data(), propNameLabel.data(), propFactsLabel.data()})
         l->setStyleSheet(QString::fromLatin1(propTextStyle));

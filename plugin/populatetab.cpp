@@ -230,8 +230,8 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
         {"ecoScaleRandomizationSpinBox", "eco scale", "set the scale randomization limits", 0, 100, 0},
         {"ecoMxScaleSpinBox", "master scale", "force initial scale for selected prop", 0, 999999, 100},
     };
-    const int spinX[] = {160, 300, 390, 460, 530};
-    const int spinW[] = {60, 80, 60, 60, 74};
+    const int spinX[] = {160, 305, 395, 460, 525};
+    const int spinW[] = {60, 80, 55, 55, 74};
     for (int i = 0; i < 5; ++i) {
         caption(paint, QString::fromLatin1(spins[i].label), QRect(spinX[i], 0, i == 0 ? 138 : spinW[i] + 8, 14));
         QSpinBox *b = spinBox(paint, spins[i].name, spins[i].lo, spins[i].hi, spins[i].value,
