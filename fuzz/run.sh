@@ -1,14 +1,68 @@
 #!/usr/bin/env bash
-# Builds the preset-reader fuzzer with clang (libFuzzer + AddressSanitizer) and runs it.
-#   fuzz/run.sh [SECONDS]     (default 60)
+# Builds the reader fuzzers with clang (libFuzzer + AddressSanitizer + UndefinedBehaviorSanitizer)
+# and runs them one after the other on their corpora in build-fuzz/.
+#   fuzz/run.sh [-runs=N] [SECONDS] [NAME...]
+#     SECONDS  time limit of each fuzzer (default 60; with -runs=N and no SECONDS, no time limit)
+#     -runs=N  stop each fuzzer after N executions
+#     NAME     preset, obj, pp2 (default: all three)
+# Corpora: build-fuzz/corpus (presets, seeded from data/presets), build-fuzz/corpus-obj (every
+# .obj under data/content/Runtime/Geometries) and build-fuzz/corpus-pp2 (every .pp2 under
+# data/content/Runtime/Libraries). Crash inputs are left in build-fuzz/ as crash-*. The readers'
+# warnings on the standard output are dropped (-close_fd_mask=1); libFuzzer reports on stderr.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 out="$top/build-fuzz"
-mkdir -p "$out/corpus"
+
+runs="" seconds="" names=()
+for arg in "$@"; do
+  case "$arg" in
+    -runs=*) runs="${arg#-runs=}" ;;
+    preset|obj|pp2) names+=("$arg") ;;
+    *[!0-9]*|"") echo "usage: fuzz/run.sh [-runs=N] [SECONDS] [preset|obj|pp2 ...]" >&2; exit 2 ;;
+    *) seconds="$arg" ;;
+  esac
+done
+[ ${#names[@]} -gt 0 ] || names=(preset obj pp2)
+[ -n "$seconds" ] || [ -n "$runs" ] || seconds=60
+
+limits=()
+[ -z "$seconds" ] || limits+=("-max_total_time=$seconds")
+[ -z "$runs" ] || limits+=("-runs=$runs")
+
+mkdir -p "$out/corpus" "$out/corpus-obj" "$out/corpus-pp2"
 cp -n "$top"/data/presets/*.opf "$out/corpus/" 2>/dev/null || true
-clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$top" $(pkg-config --cflags Qt6Core Qt6Gui) -fPIC \
-  "$top/fuzz/preset_fuzzer.cpp" "$top/presets/presetfile.cpp" \
-  $(pkg-config --libs Qt6Core Qt6Gui) -o "$out/preset_fuzzer"
+# Sample models and props may be added at any time: glob them afresh on every run. Names are
+# flattened (trees/oak.obj becomes trees_oak.obj) so that equal names in two folders both stay.
+seed() {   # seed FOLDER PATTERN CORPUS
+  (cd "$1" && find . -type f -iname "$2" -print0) | while IFS= read -r -d '' f; do
+    f="${f#./}"
+    cp -n "$1/$f" "$3/seed_${f//\//_}"
+  done
+}
+seed "$top/data/content/Runtime/Geometries" '*.obj' "$out/corpus-obj"
+seed "$top/data/content/Runtime/Libraries" '*.pp2' "$out/corpus-pp2"
+
+qtflags=$(pkg-config --cflags Qt6Core Qt6Gui)
+qtlibs=$(pkg-config --libs Qt6Core Qt6Gui)
+build() {   # build NAME SOURCES...
+  local name="$1"; shift
+  clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -I"$top" $qtflags -fPIC "$@" $qtlibs -o "$out/${name}_fuzzer"
+}
+
 cd "$out"
-./preset_fuzzer -max_total_time="${1:-60}" -max_len=65536 "$out/corpus"
+for name in "${names[@]}"; do
+  case "$name" in
+    preset) build preset "$top/fuzz/preset_fuzzer.cpp" "$top/presets/presetfile.cpp" "$top/noise/outputfiles.cpp"; corpus="$out/corpus" ;;
+    obj) build obj "$top/fuzz/obj_fuzzer.cpp" "$top/library/glm.cpp"; corpus="$out/corpus-obj" ;;
+    pp2) build pp2 "$top/fuzz/pp2_fuzzer.cpp" "$top/library/propfile.cpp"; corpus="$out/corpus-pp2" ;;
+  esac
+  # Qt is not instrumented: the allocation stacks AddressSanitizer keeps run through it without
+  # frame pointers, are different at almost every call and fill its stack store, which then grows
+  # by hundreds of MB and slows every run. The prop reader calls Qt for nearly everything, so its
+  # fuzzer keeps no allocation stacks (set ASAN_OPTIONS to have them back when replaying a crash).
+  asan="${ASAN_OPTIONS:-}"
+  [ "$name" != pp2 ] || [ -n "$asan" ] || asan=malloc_context_size=0
+  echo "== ${name}_fuzzer ${limits[*]}"
+  ASAN_OPTIONS="$asan" "./${name}_fuzzer" "${limits[@]}" -max_len=65536 -close_fd_mask=1 -print_final_stats=1 "$corpus"
+done

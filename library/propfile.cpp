@@ -27,16 +27,26 @@ QString childOf(const QString &folder, const QString &name)
 /// Maps one geometry line to a path under `root`, or says why it cannot.
 bool geometryPath(const QString &line, const QString &root, QString &path, QString &why)
 {
-    const int p = line.indexOf(QLatin1String(":runtime"), 0, Qt::CaseInsensitive);
-    if (p < 0) {
+    // The reference starts at the first ":Runtime" that is a whole name: ":RuntimeOld:oak.obj"
+    // names a folder beside the Runtime folder, not one inside it.
+    const QRegularExpression separators(QStringLiteral("[:/]"));
+    QString rest;
+    QStringList names;
+    for (int p = line.indexOf(QLatin1String(":runtime"), 0, Qt::CaseInsensitive); p >= 0;
+         p = line.indexOf(QLatin1String(":runtime"), p + 1, Qt::CaseInsensitive)) {
+        rest = line.mid(p);
+        rest.remove(QLatin1Char('"'));
+        rest = rest.simplified();
+        names = rest.split(separators, Qt::SkipEmptyParts);
+        if (names.first().compare(QLatin1String("runtime"), Qt::CaseInsensitive) == 0)
+            break;
+        names.clear();
+    }
+    if (names.isEmpty()) {
         why = QStringLiteral("the geometry reference \"") + line.simplified() +
               QStringLiteral("\" does not lie in the library's Runtime folder");
         return false;
     }
-    QString rest = line.mid(p);
-    rest.remove(QLatin1Char('"'));
-    rest = rest.simplified();
-    const QStringList names = rest.split(QRegularExpression(QStringLiteral("[:/]")), Qt::SkipEmptyParts);
     path = root;
     for (const QString &name : names) {
         if (name == QLatin1String("..") || name == QLatin1String(".")) {
@@ -53,13 +63,14 @@ bool geometryPath(const QString &line, const QString &root, QString &path, QStri
 
 QString runtimeRoot(const QString &pp2Path)
 {
-    const QString lower = pp2Path.toLower();
+    // Searched without regard to case in the path itself: a lower-cased copy can be longer than
+    // the path ("İ" lowers to two code units), and its offsets would cut the path in the wrong place.
     for (int from = 0;;) {
-        const int at = lower.indexOf(QLatin1String("/runtime"), from);
+        const int at = pp2Path.indexOf(QLatin1String("/runtime"), from, Qt::CaseInsensitive);
         if (at < 0)
             return pp2Path;
         const int after = at + 8;
-        if (after == lower.size() || lower.at(after) == QLatin1Char('/'))
+        if (after == pp2Path.size() || pp2Path.at(after) == QLatin1Char('/'))
             return pp2Path.left(at);
         from = at + 1;
     }

@@ -50,6 +50,15 @@ TEST(PropFile, RuntimeRootIsThePathBeforeTheRuntimeFolder)
     EXPECT_EQ(runtimeRoot(QStringLiteral("/c/x.pp2")), QStringLiteral("/c/x.pp2"));
 }
 
+TEST(PropFile, RuntimeRootKeepsPathsWhoseLowerCaseIsLonger)
+{
+    // "İ" (U+0130) lowers to two code units; the root must still end where the path's Runtime
+    // folder starts.
+    const QString home = QString::fromUtf8("/home/\xC4\xB0lker \xC4\xB0\xC4\xB0/Poser");
+    EXPECT_EQ(runtimeRoot(home + QStringLiteral("/Runtime/Libraries/Props/a.pp2")).toStdString(), home.toStdString());
+    EXPECT_EQ(runtimeRoot(home + QStringLiteral("/runtime")).toStdString(), home.toStdString());
+}
+
 TEST(PropFile, ReferencesResolveWithoutRegardToCaseAndQuotes)
 {
     Library lib;
@@ -81,6 +90,15 @@ TEST(PropFile, MissingNoneAndRefusedReferences)
         EXPECT_EQ(p.result, PropRefused) << escape.toStdString();
         EXPECT_TRUE(p.message.contains(QStringLiteral("Runtime folder"))) << p.message.toStdString();
     }
+
+    // A folder that only starts with "Runtime" lies beside the Runtime folder, even when the
+    // file is there.
+    QDir().mkpath(lib.root() + QStringLiteral("/RuntimeOld/Geometries/Trees"));
+    Library::write(lib.root() + QStringLiteral("/RuntimeOld/Geometries/Trees/Oak.obj"), "v 0 0 0\n");
+    p = readPropFile(lib.prop("\tobjFileGeom 0 0 :RuntimeOld:Geometries:trees:oak.obj\n"), lib.maps());
+    EXPECT_EQ(p.result, PropRefused);
+    EXPECT_TRUE(p.geometry.isEmpty());
+    EXPECT_TRUE(p.message.contains(QStringLiteral("Runtime folder"))) << p.message.toStdString();
 
     p = readPropFile(lib.props() + QStringLiteral("/nothing.pp2"), lib.maps());
     EXPECT_EQ(p.result, PropRefused);
