@@ -56,7 +56,7 @@ private:
 
 bool parseFloat(std::string_view w, float &out)
 {
-    if (!w.empty() && w.front() == '+')
+    if (w.size() > 1 && w.front() == '+' && w[1] != '-')
         w.remove_prefix(1);
     const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), out);
     return ec == std::errc() && end == w.data() + w.size() && std::isfinite(out);
@@ -64,7 +64,7 @@ bool parseFloat(std::string_view w, float &out)
 
 bool parseInt(std::string_view w, long &out)
 {
-    if (!w.empty() && w.front() == '+')
+    if (w.size() > 1 && w.front() == '+' && w[1] != '-')
         w.remove_prefix(1);
     const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), out);
     return ec == std::errc() && end == w.data() + w.size();

@@ -148,6 +148,8 @@ TEST(ObjReader, BadFilesAreRefusedWithFileLineAndIndex)
         {"v 0 0\n", "line 1: a vertex needs 3 numbers"},
         {"v 0 zero 0\n", "line 1: a vertex needs 3 numbers"},
         {"v 0 nan 0\n", "line 1: a vertex needs 3 numbers"},
+        {"v 0 +-1 0\n", "line 1: a vertex needs 3 numbers"},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 +-3\n", "line 4: face corner \"+-3\""},
         {"v 0 0 0\nvp 1 2 3\n", "line 2: unknown token \"vp\""},
         {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3x\n", "line 4: face corner \"3x\""},
     };
