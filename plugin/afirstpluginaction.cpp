@@ -275,8 +275,6 @@ void DzOrovistaPluginAction::updateTriangleLabel()
         s.ui.triangleLabel->setText(QStringLiteral("triangles: ") + QString::number(s.sceneTriangles));
 }
 
-// Steps that later features fill in.
-void DzOrovistaPluginAction::loadCustomTerrain() {}
 namespace {
 
 QSlider *panSlider(const char *name)

@@ -4,6 +4,9 @@
 #include <QInputDialog>
 #include <QPushButton>
 
+#include <algorithm>
+#include <cmath>
+
 namespace orovista::dialogs {
 
 namespace {
@@ -64,6 +67,21 @@ QString text(QWidget *parent, const QString &title, const QString &label, const 
     bool ok = false;
     const QString result = QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &ok);
     return ok ? result : QString();
+}
+
+double number(QWidget *parent, const QString &title, const QString &label, double value, double min, double max,
+              int decimals, bool *ok)
+{
+    if (responder()) {
+        const QString answer = responder()({Request::Number, title, label, QString::number(value, 'f', decimals)});
+        bool read = false;
+        const double n = answer.toDouble(&read);
+        read = read && std::isfinite(n);
+        if (ok)
+            *ok = read;
+        return read ? std::clamp(n, min, max) : value;
+    }
+    return QInputDialog::getDouble(parent, title, label, value, min, max, decimals, ok);
 }
 
 }   // namespace orovista::dialogs

@@ -11,10 +11,10 @@ namespace orovista::dialogs {
 
 /// What a dialog would show; handed to a test responder.
 struct Request {
-    enum Kind { Warning, OpenFile, SaveFile, Text } kind = Warning;
+    enum Kind { Warning, OpenFile, SaveFile, Text, Number } kind = Warning;
     QString title;
-    QString text;      ///< message text, or the filter of a file dialog, or the label of a text dialog
-    QString initial;   ///< start folder or start text
+    QString text;      ///< message text, or the filter of a file dialog, or the label of a text or number dialog
+    QString initial;   ///< start folder, start text or start number
 };
 
 /// A responder returns the answer: for Warning the chosen QMessageBox::StandardButton as a number
@@ -36,5 +36,10 @@ QString openFile(QWidget *parent, const QString &title, const QString &folder, c
 QString saveFile(QWidget *parent, const QString &title, const QString &folder, const QString &filter);
 /// Asks for a line of text; an empty result means cancelled.
 QString text(QWidget *parent, const QString &title, const QString &label, const QString &initial = {});
+/// Asks for a number between min and max with `decimals` decimals; `ok` (when given) is false
+/// when the user cancelled, and the result is then `value`. A responder's answer outside the
+/// range is brought into it, as the real dialog's spin box would.
+double number(QWidget *parent, const QString &title, const QString &label, double value, double min, double max,
+              int decimals, bool *ok = nullptr);
 
 }   // namespace orovista::dialogs

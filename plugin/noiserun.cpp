@@ -187,7 +187,7 @@ void DzOrovistaPluginAction::generatePreviewTerrain()
         dialogs::error(s.ui.mainWindow, QStringLiteral("nice try... please enter a terrain size higher than 0"));
         return;
     }
-    if (s.customTerrain && s.terrainArraysReady && s.ui.glTerrain)
+    if (s.customTerrain && s.terrainPresent && s.ui.glTerrain)
         s.ui.glTerrain->deleteAllObjectsSilent();
     s.customTerrain = false;
 

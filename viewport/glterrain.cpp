@@ -1,6 +1,8 @@
 #include "viewport/glterrain.h"
 
 #include "dzglbuffers.h"
+#include "library/glm.h"
+#include "plugin/dialogs.h"
 #include "plugin/programstate.h"
 #include "populate/painteditem.h"
 #include "plugin/style.h"
@@ -11,6 +13,8 @@
 
 #include <GL/glu.h>
 
+#include <QCheckBox>
+#include <QFileInfo>
 #include <QImage>
 #include <QFrame>
 #include <QKeyEvent>
@@ -335,20 +339,89 @@ void GLTerrain::drawPropThumbnail()
     glEnable(GL_DEPTH_TEST);
 }
 
+GLuint GLTerrain::shownTerrainTexture() const
+{
+    if (referenceShown && referenceTexture)
+        return referenceTexture;
+    if (maskShown && maskTexture)
+        return maskTexture;
+    return 0;
+}
+
+void GLTerrain::drawCustomTerrain()
+{
+    const orovista::ProgramState &s = orovista::state();
+    if (!s.customTerrainList)
+        return;
+    glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT | GL_LIGHTING_BIT);
+    glDisable(GL_CULL_FACE);   // an imported mesh may wind its faces either way
+    glEnable(GL_LIGHTING);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_NORMALIZE);    // the scale below scales the normals too
+    if (const GLuint texture = shownTerrainTexture()) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        const GLMmodel *model = s.customModel.get();
+        if (model && model->numtexcoords == 0) {
+            // A mesh without texture coordinates gets the image laid over its bounds from
+            // above, the way a generated terrain takes it: columns along x, rows along z. The
+            // plane equations work on the list's own (unscaled) coordinates.
+            const float k = s.customTerrainScale > 0.0f ? 100.0f / s.customTerrainScale : 1.0f;
+            const float minX = model->bounds[0] * k, minZ = model->bounds[2] * k;
+            const float width = std::max(1e-6f, (model->bounds[3] - model->bounds[0]) * k);
+            const float depth = std::max(1e-6f, (model->bounds[5] - model->bounds[2]) * k);
+            const float sPlane[4] = {1.0f / width, 0.0f, 0.0f, -minX / width};
+            const float tPlane[4] = {0.0f, 0.0f, -1.0f / depth, 1.0f + minZ / depth};
+            glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+            glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+            glTexGenfv(GL_S, GL_OBJECT_PLANE, sPlane);
+            glTexGenfv(GL_T, GL_OBJECT_PLANE, tPlane);
+            glEnable(GL_TEXTURE_GEN_S);
+            glEnable(GL_TEXTURE_GEN_T);
+        }
+    } else {
+        glDisable(GL_TEXTURE_2D);
+        glColor4f(0.7f, 0.7f, 0.7f, 1.0f);
+    }
+    glPushMatrix();
+    const float scale = s.customTerrainScale / 100.0f;
+    glScalef(scale, scale, scale);
+    glPushName(0);
+    glCallList(s.customTerrainList);
+    glPopName();
+    glPopMatrix();
+    glPopAttrib();
+}
+
 void GLTerrain::drawTerrain(int)
 {
     const orovista::ProgramState &s = orovista::state();
-    if (s.customTerrain)
-        return;   // the imported mesh's compiled list is drawn by the import
+    if (s.customTerrain) {
+        drawCustomTerrain();
+        return;
+    }
     const TerrainArrays &mesh = lowDetailNavigation ? s.decimatedMesh : s.fullMesh;
     if (mesh.isEmpty())
         return;
+    // A reference or mask texture replaces the terrain's colours; the light still shades it.
+    const GLuint texture = shownTerrainTexture();
+    const bool textured = texture && mesh.texCoords.size() == 2 * std::size_t(mesh.vertexCount());
     glDisable(GL_CULL_FACE);
     glPushMatrix();
-    glDisable(GL_TEXTURE_2D);
+    if (textured) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    } else {
+        glDisable(GL_TEXTURE_2D);
+        glEnableClientState(GL_COLOR_ARRAY);
+    }
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
     const bool buffers = !lowDetailNavigation && s.vboSupported && s.vertexBuffers[0] && s.vertexBuffers[1];
     if (buffers) {
         // Positions, normals, colours and texture coordinates lie one block after another.
@@ -358,6 +431,7 @@ void GLTerrain::drawTerrain(int)
         glVertexPointer(3, GL_FLOAT, 0, reinterpret_cast<const void *>(layout.vertices));
         glNormalPointer(GL_FLOAT, 0, reinterpret_cast<const void *>(layout.normals));
         glColorPointer(3, GL_FLOAT, 0, reinterpret_cast<const void *>(layout.colors));
+        glTexCoordPointer(2, GL_FLOAT, 0, reinterpret_cast<const void *>(layout.texCoords));
         glPushName(0);
         glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
         glPopName();
@@ -367,6 +441,8 @@ void GLTerrain::drawTerrain(int)
         glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
         glNormalPointer(GL_FLOAT, 0, mesh.normals.data());
         glColorPointer(3, GL_FLOAT, 0, mesh.colors.data());
+        if (textured)
+            glTexCoordPointer(2, GL_FLOAT, 0, mesh.texCoords.data());
         glPushName(0);
         glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, mesh.indices.data());
         glPopName();
@@ -375,6 +451,7 @@ void GLTerrain::drawTerrain(int)
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisable(GL_TEXTURE_2D);
     glPopMatrix();
 }
 
@@ -595,7 +672,10 @@ void GLTerrain::trackBrush(int x, int y)
 {
     const orovista::ProgramState &s = orovista::state();
     const DepthPoint p = depthPick(x, y);
-    if (!orovista::terrainLookup(s.fullMesh, s.terrainSize, p.x, p.y, p.z).overTerrain)
+    // On an imported mesh whatever the depth buffer holds in front of the background is ground.
+    const bool onGround = s.customTerrain ? p.depth < 1.0f
+                                          : orovista::terrainLookup(s.fullMesh, s.terrainSize, p.x, p.y, p.z).overTerrain;
+    if (!onGround)
         return;
     brushPosition[0] = float(p.x);
     brushPosition[1] = float(p.y);
@@ -691,12 +771,22 @@ void GLTerrain::dragSelectedItem(int x, int y)
     // The selected item writes no depth while the button is down: the point lies behind it.
     const DepthPoint p = depthPick(x, y);
     orovista::PaintedItem &item = s.items[std::size_t(m_selectedItem - 1)];
+    if (s.customTerrain) {
+        // Off the mesh (the background under the pointer) the item stays where it was.
+        if (p.depth < 1.0f) {
+            item.x = float(p.x);
+            item.y = float(p.y);
+            item.z = float(p.z);
+        }
+        showItemValues(item, false);
+        return;
+    }
     item.x = float(p.x);
     item.z = float(p.z);
     const auto *perp = s.ui.glPerpVsNormalSlider.data();
     const double b = (perp ? perp->value() : 0) / 100.0;
     constexpr double pi = 3.141592653589793;
-    if (!s.customTerrain) {
+    {
         const orovista::TerrainHit hit = orovista::terrainLookup(s.fullMesh, s.terrainSize, p.x, p.y, p.z);
         if (hit.overTerrain) {
             item.xRot = int(std::asin(hit.normal[2]) * b * 180.0 / pi);
@@ -764,11 +854,100 @@ void GLTerrain::toggle(bool &flag, const char *buttonName, const char *icon)
 void GLTerrain::setPaintBelowZero() { toggle(paintBelowZero, "glDeformBelowZeroButton", "tool_below0"); }
 void GLTerrain::setItemStack() { toggle(itemStack, "glItemStackButton", "tool_stack"); }
 void GLTerrain::switchBoundingAll() { toggle(lowDetailFeature, "glEnableBoundingBoxFeatureButton", "tool_bounding_all"); }
-void GLTerrain::loadReferenceTerrainTexture() {}
-void GLTerrain::setReferenceTextureOnOffCheckBox(int) {}
-void GLTerrain::loadMaskTerrainTexture() {}
-void GLTerrain::setmaskTextureDisplayOnOffCheckBox(int) {}
-void GLTerrain::setMaskTextureOnOffCheckBox(int) {}
+
+namespace {
+/// The folder of the last image chosen for a terrain texture; the next dialog starts there.
+QString lastTextureFolder;
+
+void showStatus(const QString &text)
+{
+    if (QLabel *status = orovista::state().ui.statusLine)
+        status->setText(text);
+}
+}   // namespace
+
+QString GLTerrain::chooseTextureImage()
+{
+    const QString path = orovista::dialogs::openFile(this, QStringLiteral("Open image"), lastTextureFolder,
+                                                     QStringLiteral("Images (*.jpg *.bmp)"));
+    if (path.isEmpty()) {
+        orovista::dialogs::error(this, QStringLiteral("no image selected"));
+        return {};
+    }
+    lastTextureFolder = QFileInfo(path).absolutePath();
+    return path;
+}
+
+GLuint GLTerrain::uploadTexture(const QImage &image, GLuint replaced)
+{
+    makeCurrent();
+    if (replaced)
+        glDeleteTextures(1, &replaced);
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888).mirrored();
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, rgba.width(), rgba.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 rgba.constBits());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    doneCurrent();
+    return texture;
+}
+
+void GLTerrain::loadReferenceTerrainTexture()
+{
+    const QString path = chooseTextureImage();
+    if (path.isEmpty())
+        return;
+    const QImage image(path);
+    if (image.isNull()) {
+        orovista::dialogs::error(this, QStringLiteral("cannot read image ") + path);
+        return;
+    }
+    referenceTexture = uploadTexture(image, referenceTexture);
+    if (auto *box = control<QCheckBox>("referenceTextureOnOffCheckBox"))
+        box->setChecked(true);
+    showStatus(QStringLiteral("reference texture loaded"));
+    update();
+}
+
+void GLTerrain::setReferenceTextureOnOffCheckBox(int state) { referenceShown = state != 0; }
+
+void GLTerrain::loadMaskTerrainTexture()
+{
+    const QString path = chooseTextureImage();
+    if (path.isEmpty())
+        return;
+    const QImage image(path);
+    if (image.isNull()) {
+        orovista::dialogs::error(this, QStringLiteral("cannot read image ") + path);
+        return;
+    }
+    maskImage = image;
+    maskTexture = uploadTexture(image, maskTexture);
+    if (auto *box = control<QCheckBox>("maskTextureOnOffCheckBox"))
+        box->setChecked(true);
+    if (auto *box = control<QCheckBox>("maskTextureDisplayOnOffCheckBox"))
+        box->setChecked(true);
+    showStatus(QStringLiteral("mask texture loaded, width:") + QString::number(maskImage.width()));
+    update();
+}
+
+void GLTerrain::setmaskTextureDisplayOnOffCheckBox(int state)
+{
+    maskShown = state != 0;
+    // On an imported mesh the mask acts through the colour drawn under the pointer.
+    if (!maskShown && orovista::state().customTerrain && maskInfluence)
+        orovista::dialogs::error(this,
+                                 QStringLiteral("Hiding the mask when using a .obj file will actually disable the mask itself!"));
+}
+
+void GLTerrain::setMaskTextureOnOffCheckBox(int state) { maskInfluence = state != 0; }
 void GLTerrain::buildSkyDome(bool newStars)
 {
     m_dome.build(m_sky, orovista::state().terrainSize * 0.5f, newStars);

@@ -241,5 +241,15 @@ private:
     }
     /// Shows the selected item's values in the item controls.
     void showItemValues(const orovista::PaintedItem &item, bool withScales);
+    /// Asks for an image file ("Open image"); "" when none was chosen (and said so).
+    QString chooseTextureImage();
+    /// Makes `image` a 2D RGBA texture of this viewport in place of `replaced` (deleted when not
+    /// 0); rows go bottom-up, as the terrain's and the models' texture coordinates expect.
+    GLuint uploadTexture(const QImage &image, GLuint replaced);
+    /// The texture laid over the terrain now: the reference one when shown, else the mask when
+    /// shown; 0 for the terrain's own colours.
+    GLuint shownTerrainTexture() const;
+    /// Draws the imported terrain's list at the import's scale.
+    void drawCustomTerrain();
     int m_wheelTicks = 0;
 };
