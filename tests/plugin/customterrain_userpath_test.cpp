@@ -3,6 +3,8 @@
 // texture laid over the imported terrain.
 #include "userpathfixture.h"
 
+#include "dzcontentmgr.h"
+
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCompleter>
@@ -27,6 +29,12 @@ protected:
     {
         fileWatch.stop();
         UserPath::TearDown();
+        dzApp->getContentMgr()->setPoserDirectories({});
+    }
+
+    void beforeWindow() override
+    {
+        dzApp->getContentMgr()->setPoserDirectories({QStringLiteral(OROVISTA_BINARY_DIR "/content")});
     }
 
     QString write(const QString &name, const QByteArray &text) const
@@ -325,6 +333,49 @@ TEST_F(CustomTerrain, AMaskLiesOverTheImportedTerrainAndHidingItWarns)
         click(showMask);
         EXPECT_TRUE(shown.empty()) << "mask influence off: no warning";
     }
+}
+
+TEST_F(CustomTerrain, PaintingOnAnImportedTerrainKeepsToTheLightPartOfTheMask)
+{
+    // Black on the left half of the mask, white on the right.
+    QImage mask(64, 64, QImage::Format_RGB32);
+    for (int x = 0; x < 64; ++x)
+        for (int y = 0; y < 64; ++y)
+            mask.setPixel(x, y, x < 32 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+    const QString jpeg = home.path() + QStringLiteral("/halves.jpg");
+    ASSERT_TRUE(mask.save(jpeg, "JPEG", 95));
+    loadObj(grid(QStringLiteral("field.obj"), 50.0, 8, true), QStringLiteral("100"));
+    ASSERT_EQ(statusLine(), QStringLiteral("custom terrain OBJ loaded"));
+    answerNextFileDialog(jpeg);
+    click(find<QPushButton>(QStringLiteral("glMaskTerrainTexture")));
+    ASSERT_TRUE(box("maskTextureOnOffCheckBox")->isChecked());
+
+    const QModelIndex trees = openFolder(QStringLiteral("Trees"));
+    ASSERT_TRUE(trees.isValid());
+    clickEntry(entry(trees, QStringLiteral("pine.pp2")), true);
+    ASSERT_TRUE(statusLine().startsWith(QLatin1String("loaded prop: ")));
+    QOpenGLWidget *gl = preview();
+    const QImage before = look(gl);
+
+    // A drag across the whole terrain, left to right, a little below the middle.
+    const int y = gl->height() / 2 + 20, x0 = gl->width() / 2 - 150;
+    QTest::mousePress(gl, Qt::LeftButton, {}, QPoint(x0, y));
+    for (int i = 1; i <= 30; ++i)
+        dragTo(gl, QPoint(x0 + 10 * i, y));
+    QTest::mouseRelease(gl, Qt::LeftButton, {}, QPoint(x0 + 300, y));
+    ASSERT_TRUE(statusLine().startsWith(QLatin1String("added item # "))) << statusLine().toStdString();
+    const int placed = statusLine().mid(13).toInt();
+    EXPECT_GT(placed, 3);
+    EXPECT_LT(placed, 25) << "the dark half took none";
+
+    const QImage after = look(gl);
+    int changedLeft = 0, changedRight = 0;
+    for (int py = 0; py < after.height(); ++py)
+        for (int px = 0; px < after.width() - 120; ++px)   // the corner thumbnail aside
+            if (after.pixel(px, py) != before.pixel(px, py))
+                ++(px < gl->width() / 2 - 10 ? changedLeft : changedRight);
+    EXPECT_GT(changedRight, 200) << "trees on the light half";
+    EXPECT_LT(changedLeft, changedRight / 10) << "hardly any on the dark half (tree tops may lean over)";
 }
 
 TEST_F(CustomTerrain, TextureDialogsSayWhatWentWrong)
