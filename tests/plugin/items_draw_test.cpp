@@ -28,12 +28,7 @@ protected:
     void SetUp() override
     {
         PluginFixture::SetUp();
-        action->executeAction();
-        NoiseSettings s = readNodeSettings();
-        s.input[0].type = int(NoiseType::Perlin);
-        state().suppressNoise = true;
-        applyNodeSettings(s);
-        state().suppressNoise = false;
+        openWindowWithInputs(NoiseType::Perlin, NoiseType(readNodeSettings().input[1].type));
         action->generatePreviewTerrain();
         gl = state().ui.glTerrain;
         ASSERT_NE(gl, nullptr);

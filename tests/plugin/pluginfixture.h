@@ -3,6 +3,7 @@
 // the test.
 #include "dzapp.h"
 #include "dzcontentmgr.h"
+#include "graph/nodesettings.h"
 #include "plugin/afirstpluginaction.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
@@ -52,6 +53,18 @@ protected:
         orovista::dialogs::setResponder({});
         orovista::screen::setDesktopSizeOverride(std::nullopt);
         orovista::screen::setColourDepthOverride(std::nullopt);
+    }
+
+    /// Opens the window with the two inputs set to these noise types (no noise run on the way).
+    void openWindowWithInputs(orovista::NoiseType input1, orovista::NoiseType input2)
+    {
+        action->executeAction();
+        orovista::NoiseSettings s = orovista::readNodeSettings();
+        s.input[0].type = int(input1);
+        s.input[1].type = int(input2);
+        orovista::state().suppressNoise = true;
+        orovista::applyNodeSettings(s);
+        orovista::state().suppressNoise = false;
     }
 
     /// Every dialog from now on is answered with button, and recorded.

@@ -21,13 +21,7 @@ protected:
     void SetUp() override
     {
         PluginFixture::SetUp();
-        action->executeAction();
-        NoiseSettings s = readNodeSettings();
-        s.input[0].type = int(NoiseType::Perlin);
-        s.input[1].type = int(NoiseType::Billow);
-        state().suppressNoise = true;
-        applyNodeSettings(s);
-        state().suppressNoise = false;
+        openWindowWithInputs(NoiseType::Perlin, NoiseType::Billow);
     }
     FF &ff() { return statics().finalNode; }
     QString maps(const char *file) const { return workFolder() + "/maps/" + file; }
