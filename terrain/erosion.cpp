@@ -9,10 +9,13 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <new>
+#include <thread>
 
 namespace orovista {
 
@@ -25,6 +28,10 @@ constexpr float kNoDrop = -FLT_MAX;
 
 /// The single-precision 0.01 of the erosion controls.
 constexpr float kControlStep = 0.01f;
+
+/// Smallest grid the automatic choice runs on several threads: on shorter rows the hand-over at
+/// the end of every row (see the wavefront below) costs more than the second thread gains.
+constexpr int kMinParallelSize = 256;
 
 /// Keeps the largest drop and the offset of the neighbour giving it. Drops are offered in the
 /// visiting order and taken only when strictly greater than the one kept, so the first of equal
@@ -99,6 +106,312 @@ inline float smoothBorderCell(const float *g, int n, int r, int c)
     return (rest + cell(r - 1, c)) / 9.0f;
 }
 
+// --- One cell of each erosion pass ---------------------------------------------------------------
+//
+// The sequential sweeps and the wavefront below share these, so that both do the very same
+// arithmetic. Each one reads and writes only the 3 × 3 cells around p.
+
+/// Thermal: levels the cell with its lowest diagonal neighbour when the drop exceeds the talus.
+[[gnu::always_inline]] inline void thermalCell(float *p, ptrdiff_t N, float talus)
+{
+    const float h = *p;
+    SteepestDrop drop;
+    drop.offer(h - p[-N - 1], -N - 1);
+    drop.offer(h - p[-N + 1], -N + 1);
+    drop.offer(h - p[N - 1], N - 1);
+    drop.offer(h - p[N + 1], N + 1);
+    const float best = drop.best;
+    if (best > talus) {
+        const float level = h - best * 0.5f;
+        *p = level;
+        p[drop.offset] = level;
+    }
+}
+
+/// Improved thermal: levels the cell with its lowest neighbour when 0 < drop ≤ talus.
+[[gnu::always_inline]] inline void improvedCell(float *p, ptrdiff_t N, float talus)
+{
+    const float h = *p;
+    SteepestDrop drop;
+    drop.offer(h - p[-N - 1], -N - 1);
+    drop.offer(h - p[-N], -N);
+    drop.offer(h - p[-N + 1], -N + 1);
+    drop.offer(h - p[-1], -1);
+    drop.offer(0.0f, 0);   // the cell itself
+    drop.offer(h - p[1], 1);
+    drop.offer(h - p[N - 1], N - 1);
+    drop.offer(h - p[N], N);
+    drop.offer(h - p[N + 1], N + 1);
+    const float best = drop.best;
+    if (best > 0.0f && best <= talus) {
+        const float level = h - best * 0.5f;
+        *p = level;
+        p[drop.offset] = level;
+    }
+}
+
+/// Hydraulic flow: the cell sends water to the neighbour with the lowest water level (heights
+/// are only read, water is written in the cell and that neighbour).
+[[gnu::always_inline]] inline void flowCell(const float *h, float *w, ptrdiff_t N)
+{
+    const float level = *h + *w;
+    SteepestDrop drop;
+    const auto offer = [&](ptrdiff_t at) { drop.offer(level - (h[at] + w[at]), at); };
+    offer(-N - 1);
+    offer(-N);
+    offer(-N + 1);
+    offer(-1);
+    drop.offer(0.0f, 0);   // the cell itself
+    offer(1);
+    offer(N - 1);
+    offer(N);
+    offer(N + 1);
+    const float best = drop.best;
+    const ptrdiff_t chosen = drop.offset;
+    if (best > 0.0f) {
+        if (*w >= best) {
+            const float half = best * 0.5f;
+            w[chosen] += half;
+            *w -= half;
+        } else {
+            w[chosen] += *w;
+            *w = 0.0f;
+        }
+    }
+}
+
+// --- The wavefront -------------------------------------------------------------------------------
+//
+// A run of P passes over the interior rows 1 … N − 2 is a sequence of P × (N − 2) "row visits",
+// visit u being row 1 + u mod (N − 2) of pass u div (N − 2); visit u goes to thread u mod T.
+//
+// Why a lag of three cells is enough and needed: every cell update reads and writes only the
+// 3 × 3 block around the cell (thermal writes a diagonal neighbour, improved and the water flow
+// any of the eight; at the grid edge the sweep simply skips row/column 0 and N − 1 as centres, so
+// no wrap-around or clamping adds other cells). Two updates in columns c and c' therefore touch
+// disjoint cells as soon as |c − c'| ≥ 3, whatever their rows and passes. So visit u may update
+// column c once visit u − 1 has finished columns 1 … c + 2 (all of them near the right edge):
+// - everything visit u − 1 still has to do lies in columns ≥ c + 3 and touches columns ≥ c + 2,
+//   while visit u has touched (and touches now) only columns ≤ c + 1, so each pair of updates
+//   that share a cell runs in the sequential order;
+// - with a lag of two cells, cell c + 2 of visit u − 1 (centre (r − 1, c + 2)), still pending,
+//   may write its neighbour (r, c + 1), which cell c of visit u (centre (r, c)) reads in improved
+//   erosion and in the flow: the result could change, so three is the minimum there at column
+//   granularity (the tests fail with two). Thermal erosion touches only the centre and the
+//   diagonals, and (r − 1, c + 2)'s diagonals miss (r, c)'s, so two would do for it (one would
+//   not: (r − 1, c + 1) is the centre of one and a diagonal of the other); it uses three all the
+//   same, as the distance kept below is larger anyway.
+// Visits further back need no check: visit u − 1 waited in the same way for u − 2 (three columns
+// further ahead), and so on, and the last cell of a visit waits for its predecessor's last cell,
+// so when a visit ends every earlier visit has ended. This holds across the pass boundary too
+// (the last row of pass p followed by row 1 of pass p + 1), since it only uses columns; and for
+// any number of threads, as each visit waits only for the one before it.
+//
+// The threads actually keep kVisitDistance (more than three) cells apart, so that they do not
+// write into the same cache lines. Each thread publishes its progress in an atomic of its own
+// cache line (release); the next thread reads it (acquire) and works up to the allowed column
+// before reading again, yielding its core while it has to wait.
+
+/// Progress of one thread, on a cache line of its own.
+struct alignas(64) VisitProgress {
+    std::atomic<std::int64_t> mark{-1};
+};
+
+/// Cells a visit updates between two publications of its progress.
+inline int wavefrontChunk(int cells)
+{
+    return std::clamp(cells / 8, 16, 256);
+}
+
+/// How far a visit stays behind the one before it: the three cells the lag argument needs, plus a
+/// margin that keeps the two threads off each other's cache lines (a cell writes into the row of
+/// the other visit; sharing a line there makes it bounce between the cores on every update).
+constexpr int kVisitLag = 3;
+constexpr int kCacheMargin = 29;
+constexpr int kVisitDistance = kVisitLag + kCacheMargin;
+
+/// Thread @a thread's share of the visits. Rows provides begin(u) (work before the first cell;
+/// returns whether partial progress may be published), cells(u, from, to) (cells [from, to) of the
+/// visit, 0-based) and finish(u) (work after the last cell).
+///
+/// A visit's mark goes through u × (cells + 2) + k for k cells done, then + cells + 1 once it has
+/// finished, that is after its finish() and after the visit before it has finished: so a finished
+/// visit means that every earlier visit, finish() included, has finished, while the next visit
+/// need not wait for finish() to update its last cells.
+template <class Rows>
+void sweepVisits(Rows &rows, int thread, int threads, std::int64_t visits, int cells, VisitProgress *progress)
+{
+    const std::int64_t stride = std::int64_t(cells) + 2;
+    VisitProgress &own = progress[thread];
+    const VisitProgress &previous = progress[(thread + threads - 1) % threads];
+    const int chunk = wavefrontChunk(cells);
+    const auto waitFor = [&](std::int64_t mark) {
+        while (previous.mark.load(std::memory_order_acquire) < mark)
+            std::this_thread::yield();
+    };
+    for (std::int64_t u = thread; u < visits; u += threads) {
+        const bool partial = rows.begin(u);
+        const std::int64_t before = (u - 1) * stride;   // mark of visit u − 1 with 0 cells done
+        int allowed = u == 0 ? cells : 0;               // cells [0, allowed) may be updated
+        int done = 0;
+        while (done < cells) {
+            while (allowed <= done) {
+                const std::int64_t ahead = previous.mark.load(std::memory_order_acquire) - before;
+                // Cell i needs cells 0 … i + kVisitLag − 1 of visit u − 1, or all of them; with
+                // cells [0, ahead) done it waits for i + kVisitDistance ≤ ahead (the larger
+                // distance is for the caches only).
+                allowed = ahead >= cells ? cells
+                          : ahead >= kVisitDistance ? int(ahead) - (kVisitDistance - 1)
+                                                    : 0;
+                if (allowed <= done)
+                    std::this_thread::yield();
+            }
+            const int to = std::min(allowed, done + chunk);
+            rows.cells(u, done, to);
+            done = to;
+            if (partial)
+                own.mark.store(u * stride + done, std::memory_order_release);
+        }
+        rows.finish(u);
+        if (u > 0)
+            waitFor(before + cells + 1);
+        own.mark.store(u * stride + cells + 1, std::memory_order_release);
+    }
+}
+
+/// Runs all visits on @a threads threads (the calling one included). Returns false, having done
+/// nothing, when the threads cannot be started.
+template <class Rows>
+bool runWavefront(Rows &rows, std::int64_t visits, int cells, int threads)
+{
+    std::vector<VisitProgress> progress;
+    std::vector<std::thread> workers;
+    // 0 = wait, 1 = go, 2 = give up (a thread could not be started).
+    std::atomic<int> gate{0};
+    try {
+        progress = std::vector<VisitProgress>(std::size_t(threads));
+        workers.reserve(std::size_t(threads - 1));
+        for (int t = 1; t < threads; ++t) {
+            workers.emplace_back([&, t] {
+                gate.wait(0, std::memory_order_acquire);
+                if (gate.load(std::memory_order_acquire) == 1)
+                    sweepVisits(rows, t, threads, visits, cells, progress.data());
+            });
+        }
+    } catch (...) {   // std::system_error or std::bad_alloc: the caller sweeps sequentially
+        gate.store(2, std::memory_order_release);
+        gate.notify_all();
+        for (std::thread &worker : workers)
+            worker.join();
+        return false;
+    }
+    gate.store(1, std::memory_order_release);
+    gate.notify_all();
+    sweepVisits(rows, 0, threads, visits, cells, progress.data());
+    for (std::thread &worker : workers)
+        worker.join();
+    return true;
+}
+
+/// Visits of thermal erosion.
+struct ThermalRows {
+    float *grid;
+    ptrdiff_t N;
+    int rowsPerPass;
+    float talus;
+
+    bool begin(std::int64_t) { return true; }
+    void cells(std::int64_t u, int from, int to)
+    {
+        const ptrdiff_t r = 1 + ptrdiff_t(u % rowsPerPass);
+        float *p = grid + r * N + 1 + from;
+        for (int i = from; i < to; ++i, ++p)
+            thermalCell(p, N, talus);
+    }
+    void finish(std::int64_t) {}
+};
+
+/// Visits of improved thermal erosion.
+struct ImprovedRows {
+    float *grid;
+    ptrdiff_t N;
+    int rowsPerPass;
+    float talus;
+
+    bool begin(std::int64_t) { return true; }
+    void cells(std::int64_t u, int from, int to)
+    {
+        const ptrdiff_t r = 1 + ptrdiff_t(u % rowsPerPass);
+        float *p = grid + r * N + 1 + from;
+        for (int i = from; i < to; ++i, ++p)
+            improvedCell(p, N, talus);
+    }
+    void finish(std::int64_t) {}
+};
+
+/// Visits of hydraulic erosion. Besides the flow, the whole-grid steps of the sequential sweep
+/// (the first rain, and after each pass the evaporation with the next pass's rain) are done row
+/// by row, each cell's step running after every flow update of its pass that touches it and
+/// before every one of the next pass:
+/// - the first rain of row r + 1 opens visit (0, r) (rows 0 and 1 too for r = 1): the flow of row
+///   r is the first to touch row r + 1, and visit (0, r − 1), possibly still running, touches
+///   rows r − 2 … r only;
+/// - row r − 1 is settled when visit (p, r) has finished its flow: the rows touching it,
+///   r − 2 … r, are then all done, and the visits that may still be running, (p, r + 1) and
+///   later ones of the pass, touch rows r … N − 1 only (they wait for the flow of (p, r), not for
+///   its settling); the last visit of a pass also settles rows N − 2 and N − 1. That visit
+///   publishes no partial progress, so row 1 of the next pass, which touches rows 0 … 2 and waits
+///   for it to finish, starts only when the whole pass, settling included, has finished.
+struct HydraulicRows {
+    float *height;
+    float *water;
+    ptrdiff_t N;
+    int rowsPerPass;
+    int passes;
+    HydraulicParams params;
+
+    void rain(ptrdiff_t r) { settleCells<false, true>(height + r * N, water + r * N, std::size_t(N), params); }
+    void settle(ptrdiff_t r, bool lastPass)
+    {
+        if (lastPass)
+            settleCells<true, false>(height + r * N, water + r * N, std::size_t(N), params);
+        else
+            settleCells<true, true>(height + r * N, water + r * N, std::size_t(N), params);
+    }
+
+    bool begin(std::int64_t u)
+    {
+        const ptrdiff_t r = 1 + ptrdiff_t(u % rowsPerPass);
+        if (u < rowsPerPass) {
+            if (r == 1) {
+                rain(0);
+                rain(1);
+            }
+            rain(r + 1);
+        }
+        return r != rowsPerPass;
+    }
+    void cells(std::int64_t u, int from, int to)
+    {
+        const ptrdiff_t r = 1 + ptrdiff_t(u % rowsPerPass);
+        const ptrdiff_t start = r * N + 1 + from;
+        const float *h = height + start;
+        float *w = water + start;
+        for (int i = from; i < to; ++i, ++h, ++w)
+            flowCell(h, w, N);
+    }
+    void finish(std::int64_t u)
+    {
+        const ptrdiff_t r = 1 + ptrdiff_t(u % rowsPerPass);
+        const bool lastPass = u / rowsPerPass + 1 == passes;
+        settle(r - 1, lastPass);
+        if (r == rowsPerPass) {
+            settle(r, lastPass);
+            settle(r + 1, lastPass);
+        }
+    }
+};
+
 }   // namespace
 
 HydraulicParams HydraulicParams::fromControls(int rain, int solubility, int evaporation, int capacity)
@@ -143,7 +456,19 @@ void ErosionGrid::storeScaled(noise::utils::NoiseMap &map, float range) const
     }
 }
 
-void ErosionGrid::thermal(int iterations)
+int ErosionGrid::automaticThreads(int size, int iterations)
+{
+    // Starting a thread and the hand-over of every row cost some tens of microseconds per call;
+    // below about a million cell updates (a few milliseconds) the plain sweep is as fast.
+    constexpr double kParallelWork = 1 << 20;
+    const double interior = double(std::max(size - 2, 0));
+    if (size < kMinParallelSize || interior * interior * double(std::max(iterations, 0)) < kParallelWork)
+        return 1;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return int(std::clamp(cores, 1u, 8u));
+}
+
+void ErosionGrid::thermal(int iterations, int threads)
 {
     const int n = m_size;
     if (iterations < 1 || n < 3)
@@ -151,28 +476,23 @@ void ErosionGrid::thermal(int iterations)
     const float talus = float(4.0 / n);
     const ptrdiff_t N = n;
     float *const g = m_cells.data();
+    if (threads == kAutomaticThreads)
+        threads = automaticThreads(n, iterations);
+    if (threads > 1) {
+        ThermalRows rows{g, N, n - 2, talus};
+        if (runWavefront(rows, std::int64_t(iterations) * (n - 2), n - 2, threads))
+            return;
+    }
     for (int pass = 0; pass < iterations; ++pass) {
         for (int r = 1; r < n - 1; ++r) {
             float *p = g + r * N + 1;
-            for (int c = 1; c < n - 1; ++c, ++p) {
-                const float h = *p;
-                SteepestDrop drop;
-                drop.offer(h - p[-N - 1], -N - 1);
-                drop.offer(h - p[-N + 1], -N + 1);
-                drop.offer(h - p[N - 1], N - 1);
-                drop.offer(h - p[N + 1], N + 1);
-                const float best = drop.best;
-                if (best > talus) {
-                    const float level = h - best * 0.5f;
-                    *p = level;
-                    p[drop.offset] = level;
-                }
-            }
+            for (int c = 1; c < n - 1; ++c, ++p)
+                thermalCell(p, N, talus);
         }
     }
 }
 
-void ErosionGrid::improved(int iterations)
+void ErosionGrid::improved(int iterations, int threads)
 {
     const int n = m_size;
     if (iterations < 1 || n < 3)
@@ -180,33 +500,23 @@ void ErosionGrid::improved(int iterations)
     const float talus = float(12.0 / n);
     const ptrdiff_t N = n;
     float *const g = m_cells.data();
+    if (threads == kAutomaticThreads)
+        threads = automaticThreads(n, iterations);
+    if (threads > 1) {
+        ImprovedRows rows{g, N, n - 2, talus};
+        if (runWavefront(rows, std::int64_t(iterations) * (n - 2), n - 2, threads))
+            return;
+    }
     for (int pass = 0; pass < iterations; ++pass) {
         for (int r = 1; r < n - 1; ++r) {
             float *p = g + r * N + 1;
-            for (int c = 1; c < n - 1; ++c, ++p) {
-                const float h = *p;
-                SteepestDrop drop;
-                drop.offer(h - p[-N - 1], -N - 1);
-                drop.offer(h - p[-N], -N);
-                drop.offer(h - p[-N + 1], -N + 1);
-                drop.offer(h - p[-1], -1);
-                drop.offer(0.0f, 0);   // the cell itself
-                drop.offer(h - p[1], 1);
-                drop.offer(h - p[N - 1], N - 1);
-                drop.offer(h - p[N], N);
-                drop.offer(h - p[N + 1], N + 1);
-                const float best = drop.best;
-                if (best > 0.0f && best <= talus) {
-                    const float level = h - best * 0.5f;
-                    *p = level;
-                    p[drop.offset] = level;
-                }
-            }
+            for (int c = 1; c < n - 1; ++c, ++p)
+                improvedCell(p, N, talus);
         }
     }
 }
 
-void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params)
+void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params, int threads)
 {
     const int n = m_size;
     if (iterations < 1 || n < 1)
@@ -217,6 +527,14 @@ void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params)
     float *const W = waterGrid.data();
     const ptrdiff_t N = n;
 
+    if (threads == kAutomaticThreads)
+        threads = automaticThreads(n, iterations);
+    if (threads > 1 && n >= 3) {
+        HydraulicRows rows{H, W, N, n - 2, iterations, params};
+        if (runWavefront(rows, std::int64_t(iterations) * (n - 2), n - 2, threads))
+            return;
+    }
+
     settleCells<false, true>(H, W, count, params);
     for (int pass = 0; pass < iterations; ++pass) {
         // Flow: each interior cell sends water to the neighbour with the lowest water level.
@@ -224,32 +542,8 @@ void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params)
             const ptrdiff_t rowStart = r * N + 1;
             float *h = H + rowStart;
             float *w = W + rowStart;
-            for (int c = 1; c < n - 1; ++c, ++h, ++w) {
-                const float level = *h + *w;
-                SteepestDrop drop;
-                const auto offer = [&](ptrdiff_t at) { drop.offer(level - (h[at] + w[at]), at); };
-                offer(-N - 1);
-                offer(-N);
-                offer(-N + 1);
-                offer(-1);
-                drop.offer(0.0f, 0);   // the cell itself
-                offer(1);
-                offer(N - 1);
-                offer(N);
-                offer(N + 1);
-                const float best = drop.best;
-                const ptrdiff_t chosen = drop.offset;
-                if (best > 0.0f) {
-                    if (*w >= best) {
-                        const float half = best * 0.5f;
-                        w[chosen] += half;
-                        *w -= half;
-                    } else {
-                        w[chosen] += *w;
-                        *w = 0.0f;
-                    }
-                }
-            }
+            for (int c = 1; c < n - 1; ++c, ++h, ++w)
+                flowCell(h, w, N);
         }
         if (pass + 1 < iterations)
             settleCells<true, true>(H, W, count, params);
@@ -316,15 +610,15 @@ void runErosion(ErosionGrid &grid, const ErosionRequest &request)
     const int iterations = request.iterations;
     switch (request.type) {
     case ErosionType::Thermal:
-        grid.thermal(iterations);
+        grid.thermal(iterations, request.threads);
         grid.smooth(iterations / 8 + 1);
         break;
     case ErosionType::ImprovedThermal:
-        grid.improved(iterations);
+        grid.improved(iterations, request.threads);
         grid.smooth(iterations / 8 + 1);
         break;
     case ErosionType::Hydraulics:
-        grid.hydraulic(iterations, request.hydraulic);
+        grid.hydraulic(iterations, request.hydraulic, request.threads);
         if (iterations > 50)
             grid.smooth(1);
         break;

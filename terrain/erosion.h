@@ -8,6 +8,9 @@
 // Every algorithm works in single precision on a flat row-major array of N × N floats and updates
 // it in place, so that a cell visited later sees the changes made by earlier ones. A pass is one
 // sweep over that array: no allocation, no per-cell calls, no conversions.
+//
+// Thermal, improved thermal and hydraulic erosion can also run on several threads as a wavefront
+// over the rows (see erosion.cpp); the result is bit for bit the one of the sequential sweep.
 #include "graph/noisesettings.h"
 
 #include <QString>
@@ -54,16 +57,24 @@ public:
     /// map(x = c, y = N − 1 − r) = grid(r, c) × range. The map must be N × N.
     void storeScaled(noise::utils::NoiseMap &map, float range) const;
 
+    /// The threads argument of the erosion algorithms: 0 lets the grid choose (see
+    /// automaticThreads()), 1 runs the plain sequential sweep, 2 or more use that many threads
+    /// whatever the size. Every choice gives bit for bit the same grid.
+    static constexpr int kAutomaticThreads = 0;
+    /// The threads an erosion call with threads = 0 uses on an N × N grid for that many passes:
+    /// 1 (sequential) for small work, otherwise one per core (at most 8).
+    static int automaticThreads(int size, int iterations);
+
     /// Thermal erosion, talus 4 / N: a cell steeper than the talus towards one of its four
     /// diagonal neighbours levels with the lowest of them.
-    void thermal(int iterations);
+    void thermal(int iterations, int threads = kAutomaticThreads);
     /// Improved thermal erosion, talus 12 / N: a cell levels with the lowest of its eight
     /// neighbours when the drop is above 0 and at most the talus; steeper slopes are kept.
-    void improved(int iterations);
+    void improved(int iterations, int threads = kAutomaticThreads);
     /// Hydraulic erosion: rain, dissolving, flow of water to the lowest neighbour, evaporation
     /// depositing sediment. The water grid lives for this call only; leftover water is dropped.
     /// @throw std::bad_alloc when the water grid cannot be allocated.
-    void hydraulic(int iterations, const HydraulicParams &params);
+    void hydraulic(int iterations, const HydraulicParams &params, int threads = kAutomaticThreads);
     /// Box smoothing, columns outer and rows inner; cells outside the grid count as 0 with the
     /// divisor kept at 9, so the border sinks towards 0 with every pass.
     void smooth(int iterations);
@@ -87,6 +98,8 @@ struct ErosionRequest {
     bool greyscaleMapMode = true;
     /// The grey picture rewritten from the grid ("HFFnoisePreview.jpg"); empty for none.
     QString picturePath;
+    /// Threads of the erosion algorithm (ErosionGrid::kAutomaticThreads, 1 = sequential, …).
+    int threads = ErosionGrid::kAutomaticThreads;
 
     /// The request for the final node's settings; picture = mapsFolder/"HFFnoisePreview.jpg".
     static ErosionRequest fromSettings(const FinalSettings &settings, bool greyscaleMapMode,

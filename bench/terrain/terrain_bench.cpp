@@ -3,9 +3,12 @@
 //   ms_per_100_passes  CPU milliseconds of 100 passes over a 512 x 512 grid
 //   ms                 CPU milliseconds of one mesh build (colour picture decoding included)
 //   MP/s               megapixels per second of the normal map at 4096 x 4096
+//   seq_ms, par_ms     wall milliseconds of the sequential and the threaded erosion sweep on the
+//                      same grid (BM_ErosionThreads), speedup = seq_ms / par_ms, threads used
 //
-// CPU time of the calling thread is used throughout: unlike wall time it does not grow when
-// other processes share the cores.
+// CPU time of the calling thread is used elsewhere: unlike wall time it does not grow when
+// other processes share the cores. The threaded erosion cases need wall time (the work is spread
+// over threads), so run them on an otherwise idle machine.
 
 #include "terrain/erosion.h"
 #include "terrain/normalmap.h"
@@ -20,9 +23,13 @@
 #include <benchmark/benchmark.h>
 
 #include <QImage>
+#include <QString>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <functional>
 
@@ -65,20 +72,72 @@ void erosionPasses(benchmark::State &state, const std::function<void(ErosionGrid
 
 void BM_Thermal(benchmark::State &state)
 {
-    erosionPasses(state, [](ErosionGrid &g) { g.thermal(100); });
+    erosionPasses(state, [](ErosionGrid &g) { g.thermal(100, 1); });
 }
 void BM_ImprovedThermal(benchmark::State &state)
 {
-    erosionPasses(state, [](ErosionGrid &g) { g.improved(100); });
+    erosionPasses(state, [](ErosionGrid &g) { g.improved(100, 1); });
 }
 void BM_Hydraulic(benchmark::State &state)
 {
     const orovista::HydraulicParams k = orovista::HydraulicParams::fromControls(1, 1, 90, 1);
-    erosionPasses(state, [&](ErosionGrid &g) { g.hydraulic(100, k); });
+    erosionPasses(state, [&](ErosionGrid &g) { g.hydraulic(100, k, 1); });
 }
 void BM_Smooth(benchmark::State &state)
 {
     erosionPasses(state, [](ErosionGrid &g) { g.smooth(100); });
+}
+
+/// Sequential against threaded erosion, side by side on copies of one grid: range(0) is the
+/// algorithm (0 thermal, 1 improved, 2 hydraulic), range(1) the side, range(2) the passes. The
+/// threaded run uses the automatic choice of threads; both results must agree bit for bit.
+void BM_ErosionThreads(benchmark::State &state)
+{
+    const int algorithm = int(state.range(0));
+    const int side = int(state.range(1));
+    const int passes = int(state.range(2));
+    const orovista::HydraulicParams k = orovista::HydraulicParams::fromControls(1, 1, 90, 1);
+    const auto run = [&](ErosionGrid &g, int threads) {
+        switch (algorithm) {
+        case 0:
+            g.thermal(passes, threads);
+            break;
+        case 1:
+            g.improved(passes, threads);
+            break;
+        default:
+            g.hydraulic(passes, k, threads);
+            break;
+        }
+    };
+    const auto wallSeconds = [] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    };
+    const ErosionGrid start = normalisedGrid(wavyMap(side));
+    double sequential = 0.0, threaded = 0.0;
+    for (auto _ : state) {
+        ErosionGrid a = start, b = start;
+        const double t0 = wallSeconds();
+        run(a, 1);
+        const double t1 = wallSeconds();
+        run(b, ErosionGrid::kAutomaticThreads);
+        const double t2 = wallSeconds();
+        sequential += t1 - t0;
+        threaded += t2 - t1;
+        if (std::memcmp(a.data(), b.data(), a.cells().size() * sizeof(float)) != 0) {
+            state.SkipWithError("threaded result differs from the sequential one");
+            break;
+        }
+        benchmark::DoNotOptimize(b.data());
+        state.SetIterationTime(t2 - t1);
+    }
+    const double n = double(state.iterations());
+    state.counters["seq_ms"] = sequential * 1000.0 / n;
+    state.counters["par_ms"] = threaded * 1000.0 / n;
+    state.counters["speedup"] = threaded > 0.0 ? sequential / threaded : 0.0;
+    state.counters["threads"] = ErosionGrid::automaticThreads(side, passes);
+    static const char *const names[] = {"thermal", "improved", "hydraulic"};
+    state.SetLabel(names[std::clamp(algorithm, 0, 2)]);
 }
 
 /// One mesh build; range(0) = 1 rebuilds into the arrays of the previous build (what every
@@ -160,6 +219,22 @@ BENCHMARK(BM_Thermal)->UseManualTime()->Unit(benchmark::kMillisecond)->Iteration
 BENCHMARK(BM_ImprovedThermal)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Hydraulic)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Smooth)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ErosionThreads)
+    ->ArgNames({"algorithm", "side", "passes"})
+    ->ArgsProduct({{0, 1, 2}, {512}, {100}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ErosionThreads)
+    ->ArgNames({"algorithm", "side", "passes"})
+    ->ArgsProduct({{0, 1, 2}, {4096}, {4}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_BuildTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_BuildDecimatedTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_NormalMap4096)->ArgName("file")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -16,7 +16,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 using noise::utils::NoiseMap;
@@ -548,4 +551,191 @@ TEST(ErosionRequestTest, FromTheFinalNodeSettings)
     EXPECT_EQ(r.hydraulic.capacity, 100.0f * 0.01f);
     EXPECT_FALSE(r.greyscaleMapMode);
     EXPECT_EQ(r.picturePath, QStringLiteral("/tmp/maps/HFFnoisePreview.jpg"));
+}
+
+// --- Erosion on several threads ----------------------------------------------------------------
+//
+// The threaded sweeps must give the sequential grid bit for bit, whatever the size, the number of
+// passes, the parameters and the number of threads (more threads than cores included: the
+// threads are then interrupted at arbitrary points, which shakes the hand-over between rows).
+
+namespace {
+
+enum class Algorithm { Thermal, Improved, Hydraulic };
+
+const char *algorithmName(Algorithm a)
+{
+    switch (a) {
+    case Algorithm::Thermal:
+        return "thermal";
+    case Algorithm::Improved:
+        return "improved";
+    case Algorithm::Hydraulic:
+        return "hydraulic";
+    }
+    return "?";
+}
+
+/// A reproducible grid: a smooth slope with a pseudo-random roughness of @a amplitude (relative
+/// to 1 / side, the scale of the talus), plus a few plateaus that give equal drops.
+ErosionGrid roughGrid(int side, float amplitude, unsigned seed)
+{
+    ErosionGrid grid(side);
+    std::uint32_t state = seed * 2654435761u + 12345u;
+    const auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return float(state & 0xffffff) / float(0x1000000);
+    };
+    const float step = side > 0 ? 1.0f / float(side) : 1.0f;
+    for (int r = 0; r < side; ++r) {
+        for (int c = 0; c < side; ++c) {
+            float v = 0.5f + 0.3f * std::sin(r * 0.11f) * std::cos(c * 0.07f) + amplitude * step * next();
+            if ((r / 5 + c / 7) % 9 == 0)
+                v = 0.25f;   // plateau
+            grid.at(r, c) = v;
+        }
+    }
+    return grid;
+}
+
+void erode(ErosionGrid &grid, Algorithm a, int passes, const HydraulicParams &k, int threads)
+{
+    switch (a) {
+    case Algorithm::Thermal:
+        grid.thermal(passes, threads);
+        break;
+    case Algorithm::Improved:
+        grid.improved(passes, threads);
+        break;
+    case Algorithm::Hydraulic:
+        grid.hydraulic(passes, k, threads);
+        break;
+    }
+}
+
+bool sameBits(const ErosionGrid &a, const ErosionGrid &b)
+{
+    return a.size() == b.size()
+           && std::memcmp(a.data(), b.data(), a.cells().size() * sizeof(float)) == 0;
+}
+
+/// Index of the first differing cell, for the failure message.
+std::ptrdiff_t firstDifference(const ErosionGrid &a, const ErosionGrid &b)
+{
+    const auto where = std::mismatch(a.cells().begin(), a.cells().end(), b.cells().begin(),
+                                     [](float x, float y) { return std::memcmp(&x, &y, sizeof x) == 0; });
+    return where.first - a.cells().begin();
+}
+
+const std::vector<HydraulicParams> &hydraulicParamSets()
+{
+    static const std::vector<HydraulicParams> sets = {
+        HydraulicParams{},
+        HydraulicParams::fromControls(20, 10, 90, 30),
+        HydraulicParams::fromControls(100, 1, 150, 100),   // deposits more than it dissolves
+        HydraulicParams::fromControls(1, 1, 90, 1),
+        HydraulicParams::fromControls(50, 40, 10, 0),
+    };
+    return sets;
+}
+
+/// Sequential against @a threads threads for one case; returns whether the erosion changed the
+/// grid at all (so that the cases are known to exercise the algorithm).
+bool expectThreadedEqualsSequential(Algorithm a, int side, int passes, float amplitude, const HydraulicParams &k,
+                                    int threads, unsigned seed)
+{
+    const ErosionGrid start = roughGrid(side, amplitude, seed);
+    ErosionGrid sequential = start;
+    erode(sequential, a, passes, k, 1);
+    ErosionGrid threaded = start;
+    erode(threaded, a, passes, k, threads);
+    EXPECT_TRUE(sameBits(sequential, threaded))
+        << algorithmName(a) << " side " << side << " passes " << passes << " amplitude " << amplitude
+        << " threads " << threads << ": first difference at cell " << firstDifference(sequential, threaded);
+    return !sameBits(start, sequential);
+}
+
+}   // namespace
+
+class ThreadedErosionTest : public ::testing::TestWithParam<Algorithm> {};
+
+TEST_P(ThreadedErosionTest, SmallAndOddSizesEqualTheSequentialSweep)
+{
+    const Algorithm a = GetParam();
+    int changed = 0, cases = 0;
+    for (int side : {1, 2, 3, 4, 5, 6, 7, 8, 9, 17, 31, 64, 65, 129}) {
+        for (int passes : {1, 2, 7, 100}) {
+            for (int threads : {2, 3}) {
+                for (float amplitude : {0.5f, 3.0f, 20.0f}) {
+                    const HydraulicParams &k = hydraulicParamSets()[std::size_t(cases) % hydraulicParamSets().size()];
+                    changed += expectThreadedEqualsSequential(a, side, passes, amplitude, k, threads,
+                                                              unsigned(side * 131 + passes));
+                    ++cases;
+                }
+            }
+        }
+    }
+    EXPECT_GT(changed, cases / 2);   // most cases really erode
+}
+
+TEST_P(ThreadedErosionTest, Grid512EqualsTheSequentialSweep)
+{
+    const Algorithm a = GetParam();
+    for (int passes : {1, 2, 7, 100}) {
+        const HydraulicParams &k = hydraulicParamSets()[std::size_t(passes) % hydraulicParamSets().size()];
+        EXPECT_TRUE(expectThreadedEqualsSequential(a, 512, passes, 4.0f, k, 2, unsigned(passes)));
+    }
+    // Automatic choice (several threads on a multi-core machine) and more threads than cores.
+    EXPECT_TRUE(expectThreadedEqualsSequential(a, 512, 5, 4.0f, HydraulicParams{}, ErosionGrid::kAutomaticThreads, 9));
+    EXPECT_TRUE(expectThreadedEqualsSequential(a, 257, 3, 4.0f, HydraulicParams::fromControls(20, 10, 90, 30), 4, 10));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllAlgorithms, ThreadedErosionTest,
+                         ::testing::Values(Algorithm::Thermal, Algorithm::Improved, Algorithm::Hydraulic),
+                         [](const ::testing::TestParamInfo<Algorithm> &info) {
+                             return std::string(algorithmName(info.param));
+                         });
+
+TEST(ThreadedHydraulicErosionTest, EveryParameterSetEqualsTheSequentialSweep)
+{
+    for (const HydraulicParams &k : hydraulicParamSets())
+        for (int side : {3, 6, 100})
+            for (int passes : {1, 2, 7, 100})
+                EXPECT_TRUE(expectThreadedEqualsSequential(Algorithm::Hydraulic, side, passes, 2.0f, k, 2,
+                                                           unsigned(side + passes)));
+}
+
+TEST(ThreadedErosionTest, AutomaticChoiceKeepsSmallWorkSequential)
+{
+    EXPECT_EQ(ErosionGrid::automaticThreads(0, 100), 1);
+    EXPECT_EQ(ErosionGrid::automaticThreads(16, 1000), 1);
+    EXPECT_EQ(ErosionGrid::automaticThreads(128, 1000), 1);
+    EXPECT_EQ(ErosionGrid::automaticThreads(512, 1), 1);
+    EXPECT_EQ(ErosionGrid::automaticThreads(512, 0), 1);
+    const int big = ErosionGrid::automaticThreads(4096, 1);
+    EXPECT_GE(big, 1);
+    EXPECT_LE(big, 8);
+    EXPECT_EQ(big, ErosionGrid::automaticThreads(512, 100));
+}
+
+TEST_F(ErodeHeightMapTest, ThreadedStepGivesTheSequentialMap)
+{
+    const NoiseMap source = wavyMap(side);
+    for (ErosionType type : {ErosionType::Thermal, ErosionType::ImprovedThermal, ErosionType::Hydraulics}) {
+        for (int iterations : {1, 7, 60}) {
+            NoiseMap sequential = source, threaded = source;
+            ErosionRequest r = request(type, iterations);
+            r.threads = 1;
+            ASSERT_TRUE(orovista::erodeHeightMap(sequential, r).eroded());
+            r.threads = 2;
+            RecordingReporter reporter;
+            ASSERT_TRUE(orovista::erodeHeightMap(threaded, r, &reporter).eroded());
+            EXPECT_EQ(mapValues(threaded), mapValues(sequential)) << int(type) << " " << iterations;
+            // The progress behaviour is the same as with one thread.
+            ASSERT_EQ(reporter.panelTexts.size(), 2u);
+            EXPECT_EQ(reporter.eventPasses, 1);
+        }
+    }
 }
