@@ -33,30 +33,6 @@ const char *const plainPropFrameStyle =
     "background-color: rgba(95,95,95,255);\n}";
 const char *const propTextStyle = "background-color:transparent; color:#ffffff;";
 
-/// `names` below `folder`, each matched without regard to case when the exact one is missing.
-QString caseBlindPath(QString folder, const QStringList &names)
-{
-    for (const QString &name : names) {
-        QString next = folder + QLatin1Char('/') + name;
-        if (!QFileInfo::exists(next)) {
-            const QStringList entries = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-            for (const QString &entry : entries)
-                if (entry.compare(name, Qt::CaseInsensitive) == 0) {
-                    next = folder + QLatin1Char('/') + entry;
-                    break;
-                }
-        }
-        folder = next;
-    }
-    return folder;
-}
-
-void showStatus(const QString &text)
-{
-    if (QLabel *status = state().ui.statusLine)
-        status->setText(text);
-}
-
 }   // namespace
 
 myLibrary::myLibrary() = default;
@@ -148,7 +124,9 @@ void myLibrary::libraryRowChanged(int row)
     if (row < 0 || !libraryList || !libTree || row >= libraryList->count())
         return;
     const QString text = libraryList->item(row)->text();
-    const QString props = caseBlindPath(text, {QStringLiteral("Runtime"), QStringLiteral("Libraries"), QStringLiteral("Props")});
+    QString props = text;
+    for (const char *name : {"Runtime", "Libraries", "Props"})
+        props = childOf(props, QLatin1String(name));
     if (!QFileInfo(props).isDir()) {
         libTree->hide();
         const QString warning = QStringLiteral("Warning: library ") + text + QStringLiteral(" not found, or no Runtime folder in it!");

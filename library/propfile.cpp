@@ -10,19 +10,6 @@ namespace orovista {
 
 namespace {
 
-/// `name` inside `folder`: the exact name when it exists, else the first entry that matches it
-/// without regard to case, else the name as given.
-QString childOf(const QString &folder, const QString &name)
-{
-    const QString exact = folder + QLatin1Char('/') + name;
-    if (QFileInfo::exists(exact))
-        return exact;
-    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QString &entry : entries)
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return folder + QLatin1Char('/') + entry;
-    return exact;
-}
 
 /// Maps one geometry line to a path under `root`, or says why it cannot.
 bool geometryPath(const QString &line, const QString &root, QString &path, QString &why)
@@ -60,6 +47,18 @@ bool geometryPath(const QString &line, const QString &root, QString &path, QStri
 }
 
 }   // namespace
+
+QString childOf(const QString &folder, const QString &name)
+{
+    const QString exact = folder + QLatin1Char('/') + name;
+    if (QFileInfo::exists(exact))
+        return exact;
+    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString &entry : entries)
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return folder + QLatin1Char('/') + entry;
+    return exact;
+}
 
 QString runtimeRoot(const QString &pp2Path)
 {

@@ -31,6 +31,10 @@ struct PropFile {
 /// Reads `pp2Path`; embedded geometry is written into `mapsFolder`.
 PropFile readPropFile(const QString &pp2Path, const QString &mapsFolder);
 
+/// `name` inside `folder`: the exact name when it exists, else the first entry that matches it
+/// without regard to case, else the name as given.
+QString childOf(const QString &folder, const QString &name);
+
 /// The library root of a prop file: its path before the first folder named "Runtime" (in any
 /// case), or the whole path when there is none.
 QString runtimeRoot(const QString &pp2Path);

@@ -1,5 +1,7 @@
 #include "plugin/programstate.h"
 
+#include <QLabel>
+
 namespace orovista {
 
 void ProgramState::resetWorkingFlags()
@@ -16,6 +18,12 @@ void ProgramState::resetWorkingFlags()
     sceneTriangles = 0;
     windowReady = false;
     cancelRequested = false;
+}
+
+void showStatus(const QString &text)
+{
+    if (QLabel *status = state().ui.statusLine)
+        status->setText(text);
 }
 
 ProgramState &state()

@@ -131,4 +131,7 @@ struct ProgramState {
 
 ProgramState &state();
 
+/// Shows `text` in the window's status line (nothing without a window).
+void showStatus(const QString &text);
+
 }   // namespace orovista

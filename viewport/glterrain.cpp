@@ -104,22 +104,16 @@ void GLTerrain::uploadTerrain(const TerrainArrays &mesh)
 
 void GLTerrain::setThumbnail(const QImage &image)
 {
-    makeCurrent();
-    if (thumbnailTexture)
-        glDeleteTextures(1, &thumbnailTexture);
-    thumbnailTexture = 0;
     if (!image.isNull()) {
-        // Rows bottom-up, as the overlay's texture coordinates expect.
-        const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888).mirrored();
-        glGenTextures(1, &thumbnailTexture);
-        glBindTexture(GL_TEXTURE_2D, thumbnailTexture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, rgba.width(), rgba.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     rgba.constBits());
-        glBindTexture(GL_TEXTURE_2D, 0);
+        thumbnailTexture = uploadTexture(image, thumbnailTexture);
+        return;
     }
-    doneCurrent();
+    if (thumbnailTexture) {
+        makeCurrent();
+        glDeleteTextures(1, &thumbnailTexture);
+        doneCurrent();
+    }
+    thumbnailTexture = 0;
 }
 
 void GLTerrain::setGLFocus() { setFocus(Qt::OtherFocusReason); }
@@ -859,14 +853,9 @@ namespace {
 /// The folder of the last image chosen for a terrain texture; the next dialog starts there.
 QString lastTextureFolder;
 
-void showStatus(const QString &text)
-{
-    if (QLabel *status = orovista::state().ui.statusLine)
-        status->setText(text);
-}
 }   // namespace
 
-QString GLTerrain::chooseTextureImage()
+QImage GLTerrain::chooseTextureImage()
 {
     const QString path = orovista::dialogs::openFile(this, QStringLiteral("Open image"), lastTextureFolder,
                                                      QStringLiteral("Images (*.jpg *.bmp)"));
@@ -875,7 +864,10 @@ QString GLTerrain::chooseTextureImage()
         return {};
     }
     lastTextureFolder = QFileInfo(path).absolutePath();
-    return path;
+    const QImage image(path);
+    if (image.isNull())
+        orovista::dialogs::error(this, QStringLiteral("cannot read image ") + path);
+    return image;
 }
 
 GLuint GLTerrain::uploadTexture(const QImage &image, GLuint replaced)
@@ -901,18 +893,13 @@ GLuint GLTerrain::uploadTexture(const QImage &image, GLuint replaced)
 
 void GLTerrain::loadReferenceTerrainTexture()
 {
-    const QString path = chooseTextureImage();
-    if (path.isEmpty())
+    const QImage image = chooseTextureImage();
+    if (image.isNull())
         return;
-    const QImage image(path);
-    if (image.isNull()) {
-        orovista::dialogs::error(this, QStringLiteral("cannot read image ") + path);
-        return;
-    }
     referenceTexture = uploadTexture(image, referenceTexture);
     if (auto *box = control<QCheckBox>("referenceTextureOnOffCheckBox"))
         box->setChecked(true);
-    showStatus(QStringLiteral("reference texture loaded"));
+    orovista::showStatus(QStringLiteral("reference texture loaded"));
     update();
 }
 
@@ -920,21 +907,16 @@ void GLTerrain::setReferenceTextureOnOffCheckBox(int state) { referenceShown = s
 
 void GLTerrain::loadMaskTerrainTexture()
 {
-    const QString path = chooseTextureImage();
-    if (path.isEmpty())
+    const QImage image = chooseTextureImage();
+    if (image.isNull())
         return;
-    const QImage image(path);
-    if (image.isNull()) {
-        orovista::dialogs::error(this, QStringLiteral("cannot read image ") + path);
-        return;
-    }
     maskImage = image;
     maskTexture = uploadTexture(image, maskTexture);
     if (auto *box = control<QCheckBox>("maskTextureOnOffCheckBox"))
         box->setChecked(true);
     if (auto *box = control<QCheckBox>("maskTextureDisplayOnOffCheckBox"))
         box->setChecked(true);
-    showStatus(QStringLiteral("mask texture loaded, width:") + QString::number(maskImage.width()));
+    orovista::showStatus(QStringLiteral("mask texture loaded, width:") + QString::number(maskImage.width()));
     update();
 }
 

@@ -241,8 +241,9 @@ private:
     }
     /// Shows the selected item's values in the item controls.
     void showItemValues(const orovista::PaintedItem &item, bool withScales);
-    /// Asks for an image file ("Open image"); "" when none was chosen (and said so).
-    QString chooseTextureImage();
+    /// Asks for an image file ("Open image") and reads it; a null image when none was chosen or it
+    /// cannot be read (both said so).
+    QImage chooseTextureImage();
     /// Makes `image` a 2D RGBA texture of this viewport in place of `replaced` (deleted when not
     /// 0); rows go bottom-up, as the terrain's and the models' texture coordinates expect.
     GLuint uploadTexture(const QImage &image, GLuint replaced);

@@ -17,12 +17,6 @@ using namespace orovista;
 
 namespace {
 
-void showStatus(const QString &text)
-{
-    if (QLabel *status = state().ui.statusLine)
-        status->setText(text);
-}
-
 void showTriangles() { statics().action.updateTriangleLabel(); }
 
 /// After a delete nothing is selected: the item controls go.

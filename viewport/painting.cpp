@@ -16,12 +16,6 @@ using namespace orovista;
 
 namespace {
 
-void showStatus(const QString &text)
-{
-    if (QLabel *status = state().ui.statusLine)
-        status->setText(text);
-}
-
 /// Adds the triangles of the items from `first` on to the scene's count and shows it.
 void countNewItems(std::size_t first)
 {
