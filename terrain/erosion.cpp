@@ -313,8 +313,9 @@ bool runWavefront(Rows &rows, std::int64_t visits, int cells, int threads)
     return true;
 }
 
-/// Visits of thermal erosion.
-struct ThermalRows {
+/// Visits of the two talus erosions, which differ only in the cell update.
+template <void (*Cell)(float *, ptrdiff_t, float)>
+struct TalusRows {
     float *grid;
     ptrdiff_t N;
     int rowsPerPass;
@@ -326,28 +327,12 @@ struct ThermalRows {
         const ptrdiff_t r = 1 + ptrdiff_t(u % rowsPerPass);
         float *p = grid + r * N + 1 + from;
         for (int i = from; i < to; ++i, ++p)
-            thermalCell(p, N, talus);
+            Cell(p, N, talus);
     }
     void finish(std::int64_t) {}
 };
-
-/// Visits of improved thermal erosion.
-struct ImprovedRows {
-    float *grid;
-    ptrdiff_t N;
-    int rowsPerPass;
-    float talus;
-
-    bool begin(std::int64_t) { return true; }
-    void cells(std::int64_t u, int from, int to)
-    {
-        const ptrdiff_t r = 1 + ptrdiff_t(u % rowsPerPass);
-        float *p = grid + r * N + 1 + from;
-        for (int i = from; i < to; ++i, ++p)
-            improvedCell(p, N, talus);
-    }
-    void finish(std::int64_t) {}
-};
+using ThermalRows = TalusRows<thermalCell>;
+using ImprovedRows = TalusRows<improvedCell>;
 
 /// Visits of hydraulic erosion. Besides the flow, the whole-grid steps of the sequential sweep
 /// (the first rain, and after each pass the evaporation with the next pass's rain) are done row
