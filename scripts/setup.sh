@@ -10,6 +10,7 @@ OROVISTA_PACKAGES=(
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libgtest-dev libgmock-dev libbenchmark-dev
   libopenexr-dev libpng-dev
+  libtinygltf-dev
   xvfb xauth fonts-dejavu-core
 )
 
