@@ -342,17 +342,11 @@ void DzOrovistaPluginAction::regenerateSkyDomeTexture()
 {
     ProgramState &s = state();
     QComboBox *size = s.ui.skyDomeMapSize;
-    GLTerrain *gl = s.ui.glTerrain;
-    if (!size || size->currentIndex() <= 0 || !gl)
+    if (!size || size->currentIndex() <= 0 || !s.ui.glTerrain)
         return;
     const QString name = s.ui.terrainName ? s.ui.terrainName->text() : QStringLiteral("my Terrain 1");
-    const QString path = s.workFolder + QStringLiteral("/maps/") + sky::skyDomeTextureName(name);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    WindowProgress progress;
-    sky::SkyTextureOptions options;
-    options.progress = &progress;
-    const QString failure = sky::renderSkyDomeMap(gl->sky(), gl->skyDome(), path, size->currentText().toInt(), nullptr, options);
-    progress.Hide();
+    const QString failure = renderSkyTexture(s.workFolder + QStringLiteral("/maps/") + sky::skyDomeTextureName(name));
     QApplication::restoreOverrideCursor();
     if (!failure.isEmpty()) {
         if (s.ui.statusLine)
@@ -360,4 +354,18 @@ void DzOrovistaPluginAction::regenerateSkyDomeTexture()
         dialogs::message(s.ui.mainWindow, QStringLiteral("Warning"), failure);
     }
 }
-void DzOrovistaPluginAction::createDAZScene() {}
+
+QString DzOrovistaPluginAction::renderSkyTexture(const QString &path)
+{
+    ProgramState &s = state();
+    GLTerrain *gl = s.ui.glTerrain;
+    QComboBox *size = s.ui.skyDomeMapSize;
+    if (!gl || !size)
+        return QStringLiteral("the sky texture needs the viewport's sky");
+    WindowProgress progress;
+    sky::SkyTextureOptions options;
+    options.progress = &progress;
+    const QString failure = sky::renderSkyDomeMap(gl->sky(), gl->skyDome(), path, size->currentText().toInt(), nullptr, options);
+    progress.Hide();
+    return failure;
+}

@@ -12,6 +12,7 @@ namespace noise::utils {
 class NoiseMap;
 }
 
+class DzBrickMaterial;
 class QFrame;
 class QListWidget;
 class QScrollArea;
@@ -74,6 +75,11 @@ public slots:
     void generateFinalNormalMap();
     void generateFinalNormalCustomSize();
     void createDAZScene();
+    void loadTerrainOBJ(float x, float y, float z, int xRot, int yRot, int zRot, float scale, QString name);
+    void loadPP2(float x, float y, float z, int xRot, int yRot, int zRot, float scale, float scaleX, float scaleY,
+                 float scaleZ, QString file);
+    void duplicateNode(int item, float x, float y, float z, int xRot, int yRot, int zRot, float scale, float scaleX,
+                       float scaleY, float scaleZ);
 
     // SETUP
     void discardPoserLibrary();
@@ -97,6 +103,10 @@ public:
 
     /// Selects viewport mode m (1 paint, 2 edit, 3 terrain, 4 sky) on the open window.
     void selectGLMode(int m);
+    /// Builds the terrain's shader network into material from the CREATE tab's choices: 0, or
+    /// −1 when a brick, parameter or property was missing.
+    int buildTerrainShader(DzBrickMaterial *material);
+
     /// The scene triangle count label text.
     void updateTriangleLabel();
 
@@ -107,6 +117,8 @@ public:
 private:
     bool runNoiseMachine(bool terrainCreated, int size, bool fullOctaves);
     void teardown(bool closeLog);
+    /// Renders the sky texture of the CREATE tab's size to path; empty, or why it was not written.
+    QString renderSkyTexture(const QString &path);
     void releaseTerrainArrays();
 
     // Building the window, in start-up order.

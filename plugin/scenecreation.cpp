@@ -1,0 +1,404 @@
+// The CREATE tab's last step: the terrain, its textures and material, the sky dome, the painted
+// props and the cameras as nodes of the host's scene. The figures and the node building live in
+// scene/ (shared with the command line); this file adds the window's part: the questions, the
+// hold-on labels, the texture passes at the chosen resolution and the props.
+#include "plugin/afirstpluginaction.h"
+
+#include "dzapp.h"
+#include "dzcamera.h"
+#include "dzcontentmgr.h"
+#include "dzimagemgr.h"
+#include "dzmainwindow.h"
+#include "dzmaterial.h"
+#include "dznode.h"
+#include "dzobject.h"
+#include "dzproperty.h"
+#include "dzscene.h"
+#include "plugin/dialogs.h"
+#include "plugin/programstate.h"
+#include "plugin/random.h"
+#include "plugin/runlog.h"
+#include "plugin/statics.h"
+#include "scene/hostscene.h"
+#include "scene/sceneassembly.h"
+#include "scene/terrainobj.h"
+#include "sky/skytexture.h"
+#include "terrain/normalmap.h"
+#include "viewport/glterrain.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMovie>
+#include <QPointer>
+#include <QSlider>
+#include <QSpinBox>
+
+using namespace orovista;
+
+namespace {
+
+/// The terrain node of the scene being made, and the prop node placed last (the source of the
+/// next copy).
+QPointer<DzNode> terrainNode;
+QPointer<DzNode> lastPropNode;
+
+QString mapsPath() { return state().workFolder + QStringLiteral("/maps"); }
+
+QString terrainName()
+{
+    const ProgramState &s = state();
+    return s.ui.terrainName ? s.ui.terrainName->text() : QStringLiteral("my Terrain 1");
+}
+
+scene::LogSink logSink()
+{
+    return [](const QString &line) { runLog() << line; };
+}
+
+/// Morph values of a prop: each morph of the node's object gets random(0, percentage) / 100.
+void randomiseMorphs(DzNode *node)
+{
+    const ProgramState &s = state();
+    const int percentage = s.ui.morphPercentage ? s.ui.morphPercentage->value() : 0;
+    DzObject *object = node ? node->getObject() : nullptr;
+    for (int i = 0; object && i < object->getNumModifiers(); ++i)
+        if (auto *morph = qobject_cast<DzMorph *>(object->getModifier(i)))
+            morph->getValueChannel()->setValue(float(random::inRange(0, percentage)) / 100.0f);
+}
+
+/// Places a prop node: rotations in degrees, position from scene units to centimetres, axis
+/// scales as fractions.
+void placeProp(DzNode *node, float x, float y, float z, int xRot, int yRot, int zRot, float scaleX, float scaleY,
+               float scaleZ)
+{
+    node->getXRotControl()->setValue(float(xRot));
+    node->getYRotControl()->setValue(float(yRot));
+    node->getZRotControl()->setValue(float(zRot));
+    node->getXPosControl()->setValue(x * 100.0f);
+    node->getYPosControl()->setValue(y * 100.0f);
+    node->getZPosControl()->setValue(z * 100.0f);
+    node->getXScaleControl()->setValue(scaleX);
+    node->getYScaleControl()->setValue(scaleY);
+    node->getZScaleControl()->setValue(scaleZ);
+}
+
+bool removeIfPresent(const QString &path) { return !QFile::exists(path) || QFile::remove(path); }
+
+/// The host's active 3D view; null without one.
+Dz3DViewport *hostView()
+{
+    DzMainWindow *window = dzApp ? dzApp->getInterface() : nullptr;
+    DzViewport *viewport = window ? window->getViewportMgr()->getActiveViewport() : nullptr;
+    return viewport ? viewport->get3DViewport() : nullptr;
+}
+
+}   // namespace
+
+void DzOrovistaPluginAction::loadTerrainOBJ(float x, float y, float z, int xRot, int yRot, int zRot, float scale,
+                                            QString name)
+{
+    terrainNode = nullptr;
+    QString error;
+    DzNode *node = scene::importObjNode(mapsPath() + QLatin1Char('/') + name + QStringLiteral(".obj"), name, scale, &error);
+    if (!node) {
+        runLog() << "terrain import failed: " << error << "\n";
+        return;
+    }
+    dzScene->addNode(node);
+    terrainNode = node;
+    node->setWSPos(DzVec3(x, y, z));
+    node->getXRotControl()->setValue(float(xRot));
+    node->getYRotControl()->setValue(float(yRot));
+    node->getZRotControl()->setValue(float(zRot));
+    const ProgramState &s = state();
+    if (s.ui.enableSubDivision && s.ui.enableSubDivision->isChecked())
+        if (DzNode *named = dzScene->findNode(name); named && named->getObject()) {
+            if (auto *mesh = qobject_cast<DzFacetMesh *>(named->getObject()->getCurrentGeometryForNode()))
+                mesh->enableSubDivision(true);
+            if (DzShape *shape = named->getObject()->getCurrentShape())
+                shape->getLODControl()->setStringValue(QStringLiteral("Base"));
+        }
+}
+
+int DzOrovistaPluginAction::buildTerrainShader(DzBrickMaterial *material)
+{
+    const ProgramState &s = state();
+    const QString name = terrainName();
+    const scene::SceneFiles files = scene::sceneFiles(mapsPath(), name);
+    scene::TerrainMaterialSpec spec;
+    spec.colourTexture = files.colourTexture;
+    if (s.ui.normalMapSize && s.ui.normalMapSize->currentIndex() > 0)
+        spec.normalMap = files.normalMap;
+    return scene::buildTerrainShader(material, spec, s.platformName, logSink());
+}
+
+void DzOrovistaPluginAction::loadPP2(float x, float y, float z, int xRot, int yRot, int zRot, float, float scaleX,
+                                     float scaleY, float scaleZ, QString file)
+{
+    lastPropNode = nullptr;
+    if (!dzScene || !dzApp)
+        return;
+    const int before = dzScene->getNumNodes();
+    if (!dzApp->getContentMgr()->openFile(file) || dzScene->getNumNodes() <= before) {
+        // Nothing was loaded: leave the nodes already in the scene alone.
+        runLog() << "prop could not be loaded: " << file << "\n";
+        return;
+    }
+    // The loaded prop: the first new node without a parent (its parts follow it).
+    DzNode *prop = dzScene->getNode(dzScene->getNumNodes() - 1);
+    for (int i = before; i < dzScene->getNumNodes(); ++i)
+        if (!dzScene->getNode(i)->getNodeParent()) {
+            prop = dzScene->getNode(i);
+            break;
+        }
+    // The preview turns an item about y first, then x, then z.
+    prop->setRotationOrder(DzNode::YXZ);
+    placeProp(prop, x, y, z, xRot, yRot, zRot, scaleX, scaleY, scaleZ);
+    randomiseMorphs(prop);
+    lastPropNode = prop;
+}
+
+void DzOrovistaPluginAction::duplicateNode(int, float x, float y, float z, int xRot, int yRot, int zRot, float,
+                                           float scaleX, float scaleY, float scaleZ)
+{
+    DzNode *source = lastPropNode;
+    if (!source || !source->getObject())
+        return;
+    auto *sourceShape = qobject_cast<DzFacetShape *>(source->getObject()->getCurrentShape());
+    if (!sourceShape)
+        return;
+    auto *shape = new DzFacetShape;
+    shape->setFacetMesh(sourceShape->getFacetMesh());
+    for (int i = 0; i < sourceShape->getNumMaterials(); ++i)
+        shape->addMaterial(sourceShape->getMaterial(i));
+    auto *object = new DzObject;
+    object->setName(source->getObject()->getName());
+    object->addShape(shape);
+    for (int i = 0; i < source->getObject()->getNumModifiers(); ++i)
+        if (auto *morph = qobject_cast<DzMorph *>(source->getObject()->getModifier(i))) {
+            auto *copy = new DzMorph;
+            copy->setDeltas(morph->getDeltas());
+            copy->setName(morph->getName());
+            copy->setLabel(morph->getLabel());
+            object->addModifier(copy);
+        }
+    auto *node = new DzNode;
+    node->setObject(object);
+    const scene::CopyName names = scene::copyName(source->getLabel());
+    node->setLabel(names.label);
+    node->setName(names.name);
+    placeProp(node, x, y, z, 0, 0, 0, scaleX, scaleY, scaleZ);
+    dzScene->addNode(node);
+    if (terrainNode)
+        terrainNode->addNodeChild(node);
+    node->setRotationOrder(source->getRotationOrder());
+    node->getXRotControl()->setValue(float(xRot));
+    node->getYRotControl()->setValue(float(yRot));
+    node->getZRotControl()->setValue(float(zRot));
+    randomiseMorphs(node);
+    lastPropNode = node;
+}
+
+void DzOrovistaPluginAction::createDAZScene()
+{
+    ProgramState &s = state();
+    WindowWidgets &ui = s.ui;
+    if (!dzScene || !dzApp)
+        return;
+    const QString name = terrainName();
+    const QString maps = mapsPath();
+    const scene::SceneFiles files = scene::sceneFiles(maps, name);
+    const double terrainSize = s.terrainSize;
+    QStringList failures;   // what could not be made; the scene is then not reported as created
+
+    // 1. The files and nodes of an earlier scene of the same name.
+    bool cancelled = false;
+    if (!name.isEmpty() && QFile::exists(files.obj)) {
+        if (dialogs::confirm(ui.mainWindow, QStringLiteral("There are already some files with this name: overwrite?"))) {
+            QFile::remove(files.obj);
+            QFile::remove(files.colourTexture);
+            for (DzNode *old : scene::nodesNamed(dzScene, name))
+                if (dialogs::confirm(ui.mainWindow,
+                                     QStringLiteral("There is already a node named like this, delete it?\nIf you don't, you "
+                                                    "will probably get multiple terrain instances saving to a DAZ scene.")))
+                    dzScene->removeNode(old);
+            scene::removeCameras(dzScene, name);
+        } else {
+            cancelled = true;
+        }
+    }
+
+    // 2. The sky dome, once per scene.
+    if (!dzScene->findNode(QStringLiteral("skyDome")) && ui.skyDomeMapSize && ui.skyDomeMapSize->currentIndex() > 0) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const QString skyFailure = renderSkyTexture(files.skyTexture);
+        QApplication::restoreOverrideCursor();
+        if (!skyFailure.isEmpty())
+            failures << skyFailure;
+        QString error;
+        const QString domeModel = pluginsPath() + QStringLiteral("/orovistaData/resources/skydome.obj");
+        if (DzNode *dome = scene::makeSkyDome(domeModel, files.skyTexture, terrainSize, s.customTerrainScale,
+                                              s.platformName, logSink(), &error))
+            dzScene->addNode(dome);
+        else
+            failures << QStringLiteral("the sky dome could not be made: ") + error;
+    }
+
+    bool created = false;
+    if (!cancelled && name.isEmpty()) {
+        dialogs::error(ui.mainWindow, QStringLiteral("Please enter a terrain group name"));
+    } else if (!cancelled) {
+        // 4. Under way.
+        if (ui.holdOnLabel)
+            ui.holdOnLabel->setText(QStringLiteral("DAZ Studio scene being generated, please wait..."));
+        runLog() << "start creating DAZ scene\n";
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (ui.holdOnLabel)
+            ui.holdOnLabel->show();
+        if (ui.holdOnGifLabel) {
+            ui.holdOnGifLabel->show();
+            if (QMovie *movie = ui.holdOnGifLabel->movie())
+                movie->start();
+        }
+        QCoreApplication::processEvents();
+        removeTempFiles(false);
+
+        if (!s.customTerrain) {
+            // 6. The generated terrain: textures at the chosen resolution, normal map, mesh.
+            removeIfPresent(files.obj);
+            removeIfPresent(files.colourTexture);
+            s.greyscaleMapMode = false;
+            s.terrainCreated = true;
+            const int textureSize = ui.textureSize ? ui.textureSize->currentText().toInt() : 512;
+            if (!generateNoiseMaps(true, textureSize, true))
+                failures << QStringLiteral("the %1 × %1 texture could not be computed").arg(textureSize);
+            else if (!QFile::copy(maps + QStringLiteral("/TFFnoisePreview.jpg"), files.colourTexture))
+                failures << QStringLiteral("the colour texture %1 could not be written").arg(files.colourTexture);
+            if (ui.normalMapSize && ui.normalMapSize->currentIndex() > 0) {
+                generateFinalNormalMap(true, false);
+                if (s.normalMapDirty || !QFile::exists(files.normalMap))
+                    failures << QStringLiteral("the normal map %1 could not be written").arg(files.normalMap);
+            }
+            runLog() << "create terrain OBJ\n";
+            QString error;
+            if (!writeTerrainObj(s.fullMesh, files.obj, &error))
+                failures << error;
+            if (ui.holdOnLabel)
+                ui.holdOnLabel->setText(QStringLiteral("terrain geometry generated"));
+            runLog() << "terrain geometry generated\n";
+            runLog() << "load terrain in DAZ\n";
+            loadTerrainOBJ(0.0f, 0.0f, 0.0f, 0, 0, 0, 100.0f, name);
+        } else {
+            // 7. The imported terrain, as the user gave it.
+            terrainNode = nullptr;
+            QString error;
+            if (DzNode *node = scene::importObjNode(s.customObjPath, name, s.customTerrainScale, &error)) {
+                dzScene->addNode(node);
+                terrainNode = node;
+            }
+        }
+        if (!terrainNode)
+            failures << QStringLiteral("the terrain could not be imported into the scene");
+
+        // 8. The painted props under the terrain, copies where the same model repeats.
+        if (terrainNode && !s.items.empty()) {
+            bool hasChildren = false;
+            int previousSlot = -1;
+            lastPropNode = nullptr;
+            int unloaded = 0;
+            for (std::size_t i = 0; i < s.items.size(); ++i) {
+                const PaintedItem &item = s.items[i];
+                if (i > 0 && item.file.isEmpty())
+                    continue;
+                if (i > 0 && lastPropNode && scene::canDuplicate(item.modelSlot, previousSlot, hasChildren)) {
+                    runLog() << "duplicating prop: [" << int(i) << "]" << item.file << "\n";
+                    duplicateNode(int(i), item.x, item.y, item.z, item.xRot, item.yRot, item.zRot, item.scale,
+                                  item.scaleX * 0.01f, item.scaleY * 0.01f, item.scaleZ * 0.01f);
+                } else {
+                    if (i == 0)
+                        runLog() << "loading prop [0]: " << item.file << "\n";
+                    else
+                        runLog() << "loading prop: [" << int(i) << "]" << item.file << "\n";
+                    loadPP2(item.x, item.y, item.z, item.xRot, item.yRot, item.zRot, item.scale, item.scaleX * 0.01f,
+                            item.scaleY * 0.01f, item.scaleZ * 0.01f, item.file);
+                    if (lastPropNode) {
+                        terrainNode->addNodeChild(lastPropNode);
+                        hasChildren = lastPropNode->getNumNodeChildren() > 0;
+                    } else {
+                        ++unloaded;
+                    }
+                }
+                previousSlot = item.modelSlot;
+            }
+            if (unloaded > 0)
+                failures << QStringLiteral("%1 prop(s) could not be loaded").arg(unloaded);
+        }
+
+        // 9. The terrain's material.
+        if (terrainNode) {
+            scene::TerrainMaterialSpec spec;
+            spec.colourTexture = files.colourTexture;
+            if (ui.normalMapSize && ui.normalMapSize->currentIndex() > 0)
+                spec.normalMap = files.normalMap;
+            if (scene::dressTerrain(terrainNode, name, spec, s.platformName, logSink()) != 0)
+                dialogs::error(ui.mainWindow, QStringLiteral("Terrain shader could not be created!"));
+        }
+
+        // 10. Cameras, the main one looking as the preview does.
+        runLog() << "add cameras\n";
+        scene::PreviewEye eye = scene::defaultPreviewEye(terrainSize);
+        if (GLTerrain *gl = ui.glTerrain) {
+            eye.x = gl->camera.x;
+            eye.y = gl->camera.y;
+            eye.z = gl->camera.z;
+            eye.pitch = gl->camera.pitch;
+            eye.yaw = gl->camera.yaw;
+        }
+        Dz3DViewport *view = hostView();
+        const QSpinBox *up = statics().finalNode.FFTerrainElevationUpSpinBox;
+        const double high = up ? up->value() : 15;
+        DzCamera *main = scene::addCameras(dzScene, name, terrainSize, high, eye, view ? view->width() : 0);
+        if (view) {
+            view->setCamera(main);
+            if (ui.drawBoxStyle && ui.drawBoxStyle->isChecked())
+                view->setShadeStyle(1);
+        }
+
+        // 11. Done, or not.
+        s.terrainCreated = false;
+        created = true;
+        if (failures.isEmpty()) {
+            if (ui.holdOnLabel)
+                ui.holdOnLabel->setText(QStringLiteral("Studio scene created successfully.\nThe files created during this "
+                                                       "process are located in:\n") +
+                                        s.workFolder + QLatin1Char('/') + QStringLiteral("maps"));
+            runLog() << "DAZ scene generated\n";
+        }
+    }
+    if (!created && ui.holdOnLabel)
+        ui.holdOnLabel->setText(QString());
+    if (!failures.isEmpty()) {
+        const QString report = QStringLiteral("The scene is incomplete:\n") + failures.join(QLatin1Char('\n'));
+        runLog() << report << "\n";
+        if (ui.holdOnLabel)
+            ui.holdOnLabel->setText(report);
+    }
+
+    // 13. The end.
+    if (ui.holdOnGifLabel) {
+        ui.holdOnGifLabel->hide();
+        if (QMovie *movie = ui.holdOnGifLabel->movie())
+            movie->stop();
+    }
+    if (created)
+        QApplication::restoreOverrideCursor();
+    dzApp->getImageMgr()->refresh();
+    if (!failures.isEmpty())
+        dialogs::message(ui.mainWindow, QStringLiteral("Warning"),
+                         QStringLiteral("The scene is incomplete:\n") + failures.join(QLatin1Char('\n')));
+}

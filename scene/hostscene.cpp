@@ -1,0 +1,283 @@
+#include "scene/hostscene.h"
+
+#include "dzapp.h"
+#include "dzcamera.h"
+#include "dzclassfactory.h"
+#include "dzimagemgr.h"
+#include "dzimportmgr.h"
+#include "dzmaterial.h"
+#include "dznode.h"
+#include "dzobject.h"
+#include "dzproperty.h"
+#include "dzscene.h"
+#include "dzsettings.h"
+
+#include <QColor>
+
+#include <memory>
+
+namespace orovista::scene {
+
+void fillObjImportSettings(DzFileIOSettings &settings, double scalePercent)
+{
+    settings.setStringValue(QStringLiteral("Preset"), QStringLiteral("Lightwave (1 unit = 1m)"));
+    settings.setFloatValue(QStringLiteral("Scale"), scalePercent);
+    settings.setBoolValue(QStringLiteral("SwapYZ"), false);
+    settings.setBoolValue(QStringLiteral("IncludeG"), true);
+    settings.setBoolValue(QStringLiteral("IncludeVT"), true);
+    settings.setBoolValue(QStringLiteral("IncludeUsemtl"), true);
+    settings.setBoolValue(QStringLiteral("IncludeMtllib"), false);
+    settings.setIntValue(QStringLiteral("RunSilent"), 1);
+}
+
+DzNode *importObjNode(const QString &objPath, const QString &name, double scalePercent, QString *error)
+{
+    DzImporter *importer =
+        dzApp ? dzApp->getImportMgr()->findImporterByClassName(QStringLiteral("DzObjImporter")) : nullptr;
+    if (!importer) {
+        if (error)
+            *error = QStringLiteral("the host has no OBJ importer");
+        return nullptr;
+    }
+    DzFileIOSettings settings;
+    fillObjImportSettings(settings, scalePercent);
+    DzFacetShape *shape = importer->readShape(objPath, &settings);
+    if (!shape) {
+        if (error)
+            *error = importer->getLastError().isEmpty() ? QStringLiteral("%1 could not be read").arg(objPath)
+                                                        : importer->getLastError();
+        return nullptr;
+    }
+    auto *object = new DzObject;
+    object->setName(name);
+    object->addShape(shape);
+    auto *node = new DzNode;
+    node->setName(name);
+    node->setLabel(name);
+    node->setObject(object);
+    return node;
+}
+
+namespace {
+
+template <class T>
+T *createBrick(const char *className)
+{
+    DzClassFactory *factory = dzApp ? dzApp->findClassFactory(QLatin1String(className)) : nullptr;
+    if (!factory)
+        return nullptr;
+    QObject *made = factory->createInstance();
+    if (auto *brick = qobject_cast<T *>(made))
+        return brick;
+    delete made;
+    return nullptr;
+}
+
+DzTexture *image(const QString &path, const QString &platformName)
+{
+    return dzApp ? dzApp->getImageMgr()->getImage(hostImagePath(path, platformName)) : nullptr;
+}
+
+}   // namespace
+
+int buildTerrainShader(DzBrickMaterial *material, const TerrainMaterialSpec &spec, const QString &platformName,
+                       const LogSink &log)
+{
+    log(QStringLiteral("creating terrain procedural shader\n"));
+    if (!material) {
+        log(QStringLiteral("error creating a shader brick\n"));
+        return -1;
+    }
+    // Until they are handed to the material, the bricks belong to this function.
+    std::unique_ptr<DzShaderBrick> root(createBrick<DzShaderBrick>("DzSimpleSurfaceBrick"));
+    std::unique_ptr<DzShaderBrick> surface(createBrick<DzShaderBrick>("DzDefaultMaterialBrick"));
+    std::unique_ptr<DzShaderBrick> picture(createBrick<DzShaderBrick>("DzImageBrick"));
+    std::unique_ptr<DzShaderBrick> displace(createBrick<DzShaderBrick>("DzDisplaceBrick"));
+    std::unique_ptr<DzShaderBrick> normal(createBrick<DzShaderBrick>("DzNormalMapBrick"));
+    auto fail = [&](const char *line) {
+        log(QLatin1String(line));
+        return -1;
+    };
+    if (!root || !surface || !picture || !displace || !normal)
+        return fail("error creating a shader brick\n");
+
+    DzBrickParam *colourIn = root->findParameterByArg(QStringLiteral("c_in"));
+    DzBrickParam *opacityIn = root->findParameterByArg(QStringLiteral("o_in"));
+    if (!colourIn || !opacityIn)
+        return fail("error finding root parameters\n");
+
+    DzBrickParam *colourOut = surface->findParameterByArg(QStringLiteral("ColorOut"));
+    DzBrickParam *opacityOut = surface->findParameterByArg(QStringLiteral("OpacityOut"));
+    DzBrickParam *diffuse = surface->findParameterByArg(QStringLiteral("DiffuseColor"));
+    DzBrickParam *glossiness = surface->findParameterByArg(QStringLiteral("Glossiness"));
+    DzBrickParam *specular = surface->findParameterByArg(QStringLiteral("SpecularStrength"));
+    auto *lighting = qobject_cast<DzEnumProperty *>(surface->findProperty(QStringLiteral("Lighting Model")));
+    if (!lighting)
+        return fail("error finding lighting model property\n");
+    lighting->setValue(spec.lightingModel);
+    if (!colourOut || !opacityOut || !diffuse || !glossiness || !specular)
+        return fail("error finding defaultMat parameters\n");
+    auto *glossValue = qobject_cast<DzFloatProperty *>(glossiness->getProperty());
+    if (!glossValue)
+        return fail("error finding glossiness parameter\n");
+    auto *specularValue = qobject_cast<DzFloatProperty *>(specular->getProperty());
+    if (!specularValue)
+        return fail("error finding specular strength parameter\n");
+    glossValue->setValue(spec.glossiness);
+    specularValue->setValue(spec.specularStrength);
+
+    DzBrickParam *displaceIn = displace->findParameterByArg(QStringLiteral("n"));
+    if (!displaceIn)
+        return fail("error finding displace IN parameter\n");
+    DzBrickParam *normalOut = normal->findParameterByArg(QStringLiteral("nout"));
+    if (!normalOut)
+        return fail("error finding normal map OUT parameter\n");
+    DzBrickParam *normalMap = normal->findParameterByArg(QStringLiteral("normalmap"));
+    if (!normalMap)
+        return fail("error finding normalmap parameter\n");
+    auto *normalImage = qobject_cast<DzImageProperty *>(normalMap->getProperty());
+    if (!normalImage)
+        return fail("error finding normal map image parameter\n");
+    if (!spec.normalMap.isEmpty())
+        normalImage->setValue(image(spec.normalMap, platformName));
+
+    auto *type = qobject_cast<DzStringProperty *>(picture->findProperty(QStringLiteral("type")));
+    if (!type)
+        return fail("error finding type parameter\n");
+    type->setValue(QStringLiteral("color"));
+    DzBrickParam *pictureOut = picture->findParameterByArg(QStringLiteral("outColor"));
+    DzBrickParam *pictureColour = picture->findParameterByArg(QStringLiteral("color"));
+    auto *colour = pictureColour ? qobject_cast<DzColorProperty *>(pictureColour->getProperty()) : nullptr;
+    if (!pictureOut || !colour)
+        return fail("error finding image brick parameter\n");
+    colour->setMap(image(spec.colourTexture, platformName));
+    colour->setColorValue(QColor(255, 255, 255, 255));
+
+    DzShaderBrick *rootBrick = root.get();
+    material->addBrick(surface.release());
+    material->addBrick(picture.release());
+    material->addBrick(normal.release());
+    material->addBrick(displace.release());
+    material->addBrick(root.release());
+    if (DzSettings *settings = rootBrick->getSettings())
+        settings->setBoolValue(QStringLiteral("AutoArrange"), true);
+
+    colourIn->addConnection(colourOut);
+    opacityIn->addConnection(opacityOut);
+    diffuse->addConnection(pictureOut);
+    displaceIn->addConnection(normalOut);
+    material->update();
+    return 0;
+}
+
+namespace {
+
+DzShape *firstShape(DzNode *node)
+{
+    return node && node->getObject() ? node->getObject()->getCurrentShape() : nullptr;
+}
+
+// Puts material in the place of the shape's first material (or adds it).
+void replaceFirstMaterial(DzShape *shape, DzMaterial *material)
+{
+    if (shape->getNumMaterials() > 0)
+        shape->replaceMaterial(shape->getMaterial(0), material);
+    else
+        shape->addMaterial(material);
+}
+
+}   // namespace
+
+int dressTerrain(DzNode *terrain, const QString &name, const TerrainMaterialSpec &spec, const QString &platformName,
+                 const LogSink &log)
+{
+    DzShape *shape = firstShape(terrain);
+    auto *material = new DzBrickMaterial;
+    const int built = buildTerrainShader(material, spec, platformName, log);
+    material->setName(name + QStringLiteral(" Default"));
+    material->setLabel(name + QStringLiteral(" Default"));
+    if (DzProperty *colour = material->findProperty(QStringLiteral("color")))
+        colour->setLabel(QStringLiteral("Diffuse Color"));
+    if (!shape) {
+        delete material;
+        return -1;
+    }
+    replaceFirstMaterial(shape, material);
+    return built;
+}
+
+DzNode *makeSkyDome(const QString &domeObj, const QString &skyTexture, double terrainSize, double scalePercent,
+                    const QString &platformName, const LogSink &log, QString *error)
+{
+    DzNode *dome = importObjNode(domeObj, QStringLiteral("skyDome"), scalePercent, error);
+    if (!dome)
+        return nullptr;
+    dome->getScaleControl()->setValue(skyDomeScale(terrainSize));
+    dome->getShadowControl()->setBoolValue(false);
+    const QString texturePath = hostImagePath(skyTexture, platformName);
+    log(QStringLiteral("Sky Texture name: ") + texturePath + QLatin1Char('\n'));
+    DzTexture *texture = dzApp ? dzApp->getImageMgr()->getImage(texturePath) : nullptr;
+    auto *sky = new DzDefaultMaterial;
+    sky->setName(QStringLiteral("Sky Default"));
+    sky->setLabel(QStringLiteral("Sky Default"));
+    sky->setLightingModel(4);
+    sky->setAmbientColorMap(texture);
+    sky->setDiffuseStrength(0.0f);
+    sky->setAmbientStrength(1.0f);
+    sky->setDiffuseColor(QColor(255, 255, 255, 255));
+    sky->setAmbientColor(QColor(255, 255, 255, 255));
+    sky->setSpecularStrength(0.0f);
+    if (DzShape *shape = firstShape(dome))
+        replaceFirstMaterial(shape, sky);
+    else
+        delete sky;
+    return dome;
+}
+
+namespace {
+
+DzCamera *makeCamera(const CameraPlacement &c)
+{
+    auto *camera = new DzBasicCamera(6, false);
+    camera->setName(c.name);
+    camera->setLabel(c.name);
+    camera->getXPosControl()->setValue(c.position[0]);
+    camera->getYPosControl()->setValue(c.position[1]);
+    camera->getZPosControl()->setValue(c.position[2]);
+    camera->getXRotControl()->setValue(c.rotation[0]);
+    camera->getYRotControl()->setValue(c.rotation[1]);
+    camera->getZRotControl()->setValue(c.rotation[2]);
+    camera->setFieldOfView(c.fieldOfView);
+    return camera;
+}
+
+}   // namespace
+
+DzCamera *addCameras(DzScene *scene, const QString &terrainName, double terrainSize, double elevationHigh,
+                     const PreviewEye &eye, int viewportWidth)
+{
+    for (const CameraPlacement &c : cornerCameras(terrainName, terrainSize, elevationHigh))
+        scene->addNode(makeCamera(c));
+    DzCamera *main = makeCamera(mainCamera(terrainName, eye));
+    main->setFrameWidth(float(viewportWidth));
+    scene->addNode(main);
+    return main;
+}
+
+QList<DzNode *> nodesNamed(const DzScene *scene, const QString &name)
+{
+    QList<DzNode *> found;
+    for (int i = 0; scene && i < scene->getNumNodes(); ++i)
+        if (DzNode *node = scene->getNode(i); node && node->getName() == name)
+            found << node;
+    return found;
+}
+
+void removeCameras(DzScene *scene, const QString &terrainName)
+{
+    for (const char *suffix : {" Main Camera", " NW Camera", " NE Camera", " SW Camera", " SE Camera"})
+        for (DzNode *camera : nodesNamed(scene, terrainName + QLatin1String(suffix)))
+            scene->removeNode(camera);
+}
+
+}   // namespace orovista::scene

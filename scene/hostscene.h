@@ -1,0 +1,67 @@
+#pragma once
+// Building a terrain scene in the host: the terrain node from its OBJ file, the terrain's shader
+// network, the textured sky dome, the cameras. These work on the host's scene through its SDK
+// only and take everything else as plain values, so that the window's scene creation and the
+// command line's scene file build the same nodes.
+#include "scene/sceneassembly.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class DzBrickMaterial;
+class DzCamera;
+class DzFileIOSettings;
+class DzNode;
+class DzScene;
+
+namespace orovista::scene {
+
+/// Receives the lines of the run log.
+using LogSink = std::function<void(const QString &)>;
+
+/// The settings of every OBJ import the program makes: one unit a metre, no axis swap, groups,
+/// texture coordinates and material references read, no material library, silent, "Scale" in
+/// percent.
+void fillObjImportSettings(DzFileIOSettings &settings, double scalePercent);
+
+/// Reads an OBJ file with the host's importer "DzObjImporter" into a new node named and
+/// labelled name, holding an object with the read shape. The node is not in any scene yet (the
+/// caller owns it). Null, with the importer's reason in *error, when the file cannot be read.
+DzNode *importObjNode(const QString &objPath, const QString &name, double scalePercent, QString *error = nullptr);
+
+/// Builds the terrain's shader network into material: a simple surface root fed by a default
+/// material brick whose diffuse colour is the colour texture (white), glossiness 0.95, specular
+/// strength 0.25, lighting model 4, and a normal-map brick feeding a displacement brick (with
+/// the normal map when spec.normalMap is not empty). Image paths go to the host's image manager
+/// as hostImagePath() gives them. Returns 0, or −1 after logging what was missing.
+int buildTerrainShader(DzBrickMaterial *material, const TerrainMaterialSpec &spec, const QString &platformName,
+                       const LogSink &log);
+
+/// Puts a new brick material with the terrain shader in place of the terrain shape's first
+/// material (or adds it when the shape has none) and names and labels it name + " Default"; its
+/// property "color" is labelled "Diffuse Color". Returns buildTerrainShader()'s result; −1 also
+/// when the node has no shape.
+int dressTerrain(DzNode *terrain, const QString &name, const TerrainMaterialSpec &spec, const QString &platformName,
+                 const LogSink &log);
+
+/// The sky dome: the dome model read from domeObj (at scalePercent), in a node named and
+/// labelled "skyDome" with scale control S × 10 / 100 and no shadow, its first material replaced
+/// by the unlit "Sky Default" showing skyTexture. Logs "Sky Texture name: …". The node is not in
+/// a scene yet; null with *error when the model cannot be read.
+DzNode *makeSkyDome(const QString &domeObj, const QString &skyTexture, double terrainSize, double scalePercent,
+                    const QString &platformName, const LogSink &log, QString *error = nullptr);
+
+/// Adds the four corner cameras and then the main camera to scene (basic cameras of type 6); the
+/// main camera's frame width is viewportWidth. Returns the main camera.
+DzCamera *addCameras(DzScene *scene, const QString &terrainName, double terrainSize, double elevationHigh,
+                     const PreviewEye &eye, int viewportWidth);
+
+/// Removes the five cameras of a terrain named terrainName, when present.
+void removeCameras(DzScene *scene, const QString &terrainName);
+
+/// Every node of scene whose name is name.
+QList<DzNode *> nodesNamed(const DzScene *scene, const QString &name);
+
+}   // namespace orovista::scene
