@@ -4,6 +4,7 @@
 #include "graph/noisemachine.h"
 #include "presets/presetfile.h"
 #include "scene/heightmapexport.h"
+#include "scene/hostscene.h"
 #include "scene/terrainobj.h"
 #include "terrain/erosion.h"
 #include "terrain/normalmap.h"
@@ -20,6 +21,13 @@
 #include <QTemporaryFile>
 
 #include <libnoise/exception.h>
+
+#include "dzapp.h"
+#include "dzgltfexporter.h"
+#include "dznode.h"
+#include "dzscene.h"
+
+#include <memory>
 
 #include <tuple>
 
@@ -51,6 +59,9 @@ QString checkOptions(const GenerateOptions &o)
             s << QString::number(size);
         return s.join(QStringLiteral(", "));
     };
+    if (!o.sceneFile.isEmpty() && !o.sceneFile.endsWith(QLatin1String(".gltf"), Qt::CaseInsensitive) &&
+        !o.sceneFile.endsWith(QLatin1String(".glb"), Qt::CaseInsensitive))
+        return QStringLiteral("--scene needs a file name ending .gltf or .glb");
     if (o.preset.isEmpty())
         return QStringLiteral("no preset given: use --preset FILE");
     if (const QString problem = presets::nameProblem(o.name); !problem.isEmpty())
@@ -196,6 +207,43 @@ QString chooseGradient(const QString &wanted, const QStringList &available, cons
     if (output.warning)
         output.warning(QStringLiteral("Gradient file not found, defaulting to first one (\"%1\" asked for)").arg(wanted));
     return available.value(0);
+}
+
+}   // namespace
+
+namespace {
+
+/// The scene of the files just written, built as the window builds it in the host, saved as glTF.
+QString writeSceneFile(const GenerateOptions &o, const QDir &out)
+{
+    std::unique_ptr<DzApp> app;
+    if (!dzApp)
+        app = std::make_unique<DzApp>();
+    DzScene built;
+    const scene::SceneFiles files = scene::sceneFiles(out.absolutePath(), o.name);
+    const scene::LogSink quiet = [](const QString &) {};
+    QString error;
+    DzNode *terrain = scene::importObjNode(files.obj, o.name, 100.0, &error);
+    if (!terrain)
+        return QStringLiteral("cannot read back %1 for the scene: %2").arg(files.obj, error);
+    built.addNode(terrain);
+    scene::TerrainMaterialSpec material;
+    material.colourTexture = files.colourTexture;
+    if (o.normalMapSize > 0)
+        material.normalMap = files.normalMap;
+    if (scene::dressTerrain(terrain, o.name, material, QString(), quiet) != 0)
+        return QStringLiteral("the terrain's material could not be made");
+    if (o.skySize > 0) {
+        DzNode *dome = scene::makeSkyDome(o.resourceFolder + QStringLiteral("/resources/skydome.obj"), files.skyTexture,
+                                          o.terrainSize, 100.0, QString(), quiet, &error);
+        if (!dome)
+            return QStringLiteral("cannot read the sky dome model: %1").arg(error);
+        built.addNode(dome);
+    }
+    scene::addCameras(&built, o.name, o.terrainSize, o.elevationHigh, scene::defaultPreviewEye(o.terrainSize), 0);
+    if (!DzGltfExporter::writeScene(&built, o.sceneFile, &error))
+        return QStringLiteral("cannot write the scene %1: %2").arg(o.sceneFile, error);
+    return {};
 }
 
 }   // namespace
@@ -363,6 +411,11 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
         }
         progress.SetStatusText(QStringLiteral("putting the files in place"));
         outputs.commit();
+        if (!o.sceneFile.isEmpty()) {
+            progress.SetStatusText(QStringLiteral("writing the scene %1").arg(o.sceneFile));
+            if (const QString problem = writeSceneFile(o, out); !problem.isEmpty())
+                return problem;
+        }
     } catch (const files::WriteError &failure) {
         return failure.message();
     } catch (const noise::utils::Cancelled &) {

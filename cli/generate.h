@@ -32,6 +32,9 @@ struct GenerateOptions {
     int sunPitchSlider = 60;        ///< the sky sliders' units: degrees, 0 … 90
     int sunAzimuthSlider = 0;       ///< degrees, 0 … 360
     int turbiditySlider = 200;      ///< turbidity × 100, 0 … 1000
+    /// A glTF scene of the terrain (".gltf" or ".glb"): the terrain with its textures, the sky
+    /// dome when there is a sky texture, and the five cameras; "" for none.
+    QString sceneFile;
 };
 
 /// Messages for the user on the way (warnings) and the progress of the work.

@@ -138,8 +138,13 @@ int main(int argc, char **argv)
     const QCommandLineOption turbidity(QStringLiteral("turbidity"),
                                        QStringLiteral("Turbidity of the sky × 100, 0 … 1000 (default 200)."),
                                        QStringLiteral("T"), QStringLiteral("200"));
+    const QCommandLineOption sceneOption(QStringLiteral("scene"),
+                                         QStringLiteral("Also write a glTF 2.0 scene (.gltf, or .glb with everything "
+                                                        "inside): the terrain with its texture and normal map, the sky "
+                                                        "dome with --sky, and five cameras."),
+                                         QStringLiteral("FILE"));
     parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps,
-                       heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity});
+                       heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity, sceneOption});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText() + QStringLiteral(" (see orovista --help)"), usageError);
@@ -190,6 +195,8 @@ int main(int argc, char **argv)
                     usageError);
     if (parser.isSet(nodeMaps))
         o.nodeMaps = parser.value(nodeMaps);
+    if (parser.isSet(sceneOption))
+        o.sceneFile = parser.value(sceneOption);
     if (parser.isSet(heightmap))
         o.heightmapFormats = parser.value(heightmap).split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (const QString problem = checkOptions(o); !problem.isEmpty())

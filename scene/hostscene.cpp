@@ -259,7 +259,8 @@ DzCamera *addCameras(DzScene *scene, const QString &terrainName, double terrainS
     for (const CameraPlacement &c : cornerCameras(terrainName, terrainSize, elevationHigh))
         scene->addNode(makeCamera(c));
     DzCamera *main = makeCamera(mainCamera(terrainName, eye));
-    main->setFrameWidth(float(viewportWidth));
+    if (viewportWidth > 0)
+        main->setFrameWidth(float(viewportWidth));
     scene->addNode(main);
     return main;
 }

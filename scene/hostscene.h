@@ -54,7 +54,8 @@ DzNode *makeSkyDome(const QString &domeObj, const QString &skyTexture, double te
                     const QString &platformName, const LogSink &log, QString *error = nullptr);
 
 /// Adds the four corner cameras and then the main camera to scene (basic cameras of type 6); the
-/// main camera's frame width is viewportWidth. Returns the main camera.
+/// main camera's frame width is viewportWidth (kept as it is for 0: no view). Returns the main
+/// camera.
 DzCamera *addCameras(DzScene *scene, const QString &terrainName, double terrainSize, double elevationHigh,
                      const PreviewEye &eye, int viewportWidth);
 

@@ -1,0 +1,136 @@
+// `orovista generate --scene`: the terrain scene as a glTF file that other programs open.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <tiny_gltf.h>
+
+namespace {
+
+const QString resources = QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData");
+const QString validator = QStringLiteral(OROVISTA_SOURCE_DIR "/tools/gltf/validate.mjs");
+
+struct Outcome {
+    int status;
+    QString out, err;
+};
+
+Outcome run(const QString &program, const QStringList &arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    EXPECT_TRUE(p.waitForFinished(600000));
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+class Scene : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = new QTemporaryDir;
+        for (const char *scene : {"scene.gltf", "scene.glb"}) {
+            const Outcome r = run(QStringLiteral(OROVISTA_CLI),
+                                  {"generate", "--preset", QStringLiteral(OROVISTA_SOURCE_DIR "/data/presets/") + firstPreset(),
+                                   "--out", dir->filePath("out"), "--resources", resources, "--quiet", "--terrain-size",
+                                   "1000", "--elevation", "0:15", "--normal-map", "512", "--sky", "256", "--scene",
+                                   dir->filePath(QLatin1String("out/") + scene)});
+            EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        }
+    }
+    static void TearDownTestSuite() { delete dir; }
+
+    static QString firstPreset()
+    {
+        const QStringList all = QDir(QStringLiteral(OROVISTA_SOURCE_DIR "/data/presets")).entryList({"*.opf"}, QDir::Files, QDir::Name);
+        return all.isEmpty() ? QString() : all.first();
+    }
+
+    static bool load(const char *file, tinygltf::Model &model)
+    {
+        tinygltf::TinyGLTF reader;
+        std::string error, warning;
+        const std::string path = dir->filePath(QLatin1String("out/") + file).toStdString();
+        const bool ok = QByteArray(file).endsWith(".glb") ? reader.LoadBinaryFromFile(&model, &error, &warning, path)
+                                                          : reader.LoadASCIIFromFile(&model, &error, &warning, path);
+        EXPECT_TRUE(ok) << error;
+        return ok;
+    }
+
+    static const tinygltf::Node *node(const tinygltf::Model &model, const std::string &name)
+    {
+        for (const tinygltf::Node &n : model.nodes)
+            if (n.name == name)
+                return &n;
+        return nullptr;
+    }
+
+    static inline QTemporaryDir *dir = nullptr;
+};
+
+TEST_F(Scene, TerrainSkyAndCamerasInBothForms)
+{
+    for (const char *file : {"scene.gltf", "scene.glb"}) {
+        SCOPED_TRACE(file);
+        tinygltf::Model model;
+        ASSERT_TRUE(load(file, model));
+        EXPECT_EQ(model.nodes.size(), 7u) << "terrain, sky dome, five cameras";
+        EXPECT_EQ(model.meshes.size(), 2u);
+        EXPECT_EQ(model.materials.size(), 2u);
+        EXPECT_EQ(model.textures.size(), 3u) << "colour texture, normal map, sky";
+        EXPECT_EQ(model.cameras.size(), 5u);
+
+        const tinygltf::Node *terrain = node(model, "my Terrain 1");
+        ASSERT_NE(terrain, nullptr);
+        ASSERT_GE(terrain->mesh, 0);
+        const tinygltf::Primitive &ground = model.meshes[std::size_t(terrain->mesh)].primitives.at(0);
+        for (const char *attribute : {"POSITION", "NORMAL", "TEXCOORD_0"})
+            EXPECT_EQ(ground.attributes.count(attribute), 1u) << attribute;
+        const tinygltf::Accessor &positions = model.accessors[std::size_t(ground.attributes.at("POSITION"))];
+        EXPECT_NEAR(positions.minValues.at(0), -500.0, 1e-3) << "metres: a 1000 m terrain";
+        EXPECT_NEAR(positions.maxValues.at(2), 500.0, 1e-3);
+        const tinygltf::Material &ground_material = model.materials[std::size_t(ground.material)];
+        EXPECT_GE(ground_material.pbrMetallicRoughness.baseColorTexture.index, 0);
+        EXPECT_GE(ground_material.normalTexture.index, 0);
+
+        const tinygltf::Node *dome = node(model, "skyDome");
+        ASSERT_NE(dome, nullptr);
+        const tinygltf::Material &sky = model.materials[std::size_t(model.meshes[std::size_t(dome->mesh)].primitives.at(0).material)];
+        EXPECT_EQ(sky.extensions.count("KHR_materials_unlit"), 1u);
+
+        const tinygltf::Node *nw = node(model, "my Terrain 1 NW Camera");
+        ASSERT_NE(nw, nullptr);
+        ASSERT_GE(nw->camera, 0);
+        ASSERT_EQ(nw->translation.size(), 3u);
+        EXPECT_NEAR(nw->translation[0], -875.0, 1e-3);
+        EXPECT_NEAR(nw->translation[1], 135.0, 1e-3);
+        EXPECT_NEAR(nw->translation[2], -875.0, 1e-3);
+        EXPECT_NE(node(model, "my Terrain 1 Main Camera"), nullptr);
+    }
+}
+
+TEST_F(Scene, TheKhronosValidatorFindsNoErrors)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty() ||
+        !QFileInfo::exists(QStringLiteral(OROVISTA_SOURCE_DIR "/tools/gltf/node_modules/gltf-validator")))
+        GTEST_SKIP() << "the glTF validator is not installed (./test.sh installs it)";
+    for (const char *file : {"scene.gltf", "scene.glb"}) {
+        const Outcome r = run(QStringLiteral("node"), {validator, dir->filePath(QLatin1String("out/") + file)});
+        EXPECT_EQ(r.status, 0) << file << "\n" << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QLatin1String(" 0 errors"))) << r.out.toStdString();
+    }
+}
+
+TEST(SceneOption, AFileThatIsNotGltfIsRefused)
+{
+    QTemporaryDir dir;
+    const Outcome r = run(QStringLiteral(OROVISTA_CLI), {"generate", "--preset", "x.opf", "--out", dir.path(), "--scene",
+                                                         dir.filePath("scene.obj")});
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(r.err.contains(QLatin1String("--scene needs a file name ending .gltf or .glb"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("scene.obj")));
+}
+
+}   // namespace
