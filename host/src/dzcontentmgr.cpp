@@ -1,6 +1,7 @@
 #include "dzcontentmgr.h"
 #include "dzapp.h"
 #include "dzimportmgr.h"
+#include "dzpropreader.h"
 #include "dznode.h"
 #include "dzscene.h"
 #include <QDir>
@@ -42,20 +43,50 @@ bool DzContentMgr::openFile(const QString &path, bool merge)
     const QFileInfo info(p);
     if (!info.isFile() || !info.isReadable())
         return false;
-    if (!merge)
-        dzScene->clear();
 
     const QString ext = info.suffix().toLower();
     if (ext == QLatin1String("pp2")) {
-        // A Poser prop: for now a node named after the file stands for it.
-        auto *node = new DzNode;
-        node->setName(info.completeBaseName());
-        node->setLabel(info.completeBaseName());
-        return dzScene->addNode(node);
+        // Everything is read before the scene is touched: a file that fails leaves it as it was.
+        dzpropreader::Result read = dzpropreader::readPropFile(p, m_poserDirs);
+        if (!read.ok) {
+            qWarning("cannot open prop file %s: %s", qPrintable(path), qPrintable(read.error));
+            return false;
+        }
+        if (!merge)
+            dzScene->clear();
+        // Children go in first so that the prop itself ends up the scene's last node.
+        for (DzNode *node : std::as_const(read.nodes)) {
+            QList<DzNode *> below;
+            for (int i = 0; i < node->getNumNodeChildren(); ++i)
+                below.append(node->getNodeChild(i));
+            for (int i = 0; i < below.size(); ++i)
+                for (int c = 0; c < below[i]->getNumNodeChildren(); ++c)
+                    below.append(below[i]->getNodeChild(c));
+            for (DzNode *child : std::as_const(below))
+                dzScene->addNode(child);
+            dzScene->addNode(node);
+        }
+        return true;
     }
     if (dzApp && dzApp->getImportMgr()->findImporter(p)) {
+        DzImporter *importer = dzApp->getImportMgr()->findImporter(p);
         const DzFileIOSettings settings;
-        return dzApp->getImportMgr()->readGeometry(p, &settings) == DZ_NO_ERROR;
+        if (importer->readGeometry(p, &settings) != DZ_NO_ERROR)
+            return false;
+        if (!merge) {
+            // The scene is replaced only once the file has been read.
+            DzNode *added = importer->getLastNode();
+            const QList<DzNode *> old = [&] {
+                QList<DzNode *> list;
+                for (int i = 0; i < dzScene->getNumNodes(); ++i)
+                    if (dzScene->getNode(i) != added && !dzScene->getNode(i)->getNodeParent())
+                        list.append(dzScene->getNode(i));
+                return list;
+            }();
+            for (DzNode *n : old)
+                dzScene->removeNode(n);
+        }
+        return true;
     }
     return false;
 }

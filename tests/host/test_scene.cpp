@@ -379,10 +379,13 @@ TEST(DzContentMgr, FoldersAndOpeningProps)
     prop.write("{\nversion\n}\n");
     prop.close();
     dzScene->addNode(namedNode(QStringLiteral("terrain")));
-    ASSERT_TRUE(content->openFile(prop.fileName()));
-    DzNode *last = dzScene->getNode(dzScene->getNumNodes() - 1);
-    EXPECT_EQ(last->getName(), QStringLiteral("oak_1"));
-    EXPECT_EQ(last->getLabel(), QStringLiteral("oak_1"));
+    // A file without a prop in it loads nothing and leaves the scene as it was.
+    EXPECT_FALSE(content->openFile(prop.fileName()));
+    ASSERT_EQ(dzScene->getNumNodes(), 1);
+    // A prop of the sample library becomes the scene's last node.
+    ASSERT_TRUE(content->openFile(QStringLiteral(OROVISTA_SOURCE_DIR "/data/content/Runtime/Libraries/Props/Trees/oak.pp2")));
+    ASSERT_EQ(dzScene->getNumNodes(), 2);
+    EXPECT_EQ(dzScene->getNode(1)->getName(), QStringLiteral("oak"));
 }
 
 TEST(DzCamera, BasicCameraKeepsTypeAndClampsFieldOfView)

@@ -1623,10 +1623,44 @@ def mtl_text(materials, colours):
     return "\n".join(lines) + "\n"
 
 
-def pp2_text(name, geometry_lines, kd):
-    """A Poser prop file; geometry_lines is the storage block's body (tab indented)."""
+def lean_target(height_m, reach_m, power=2.0, from_t=0.05, sideways=0.0):
+    """A morph that bends a plant over: every vertex above from_t of the height moves along +x
+    (and sideways of that along +z) by reach_m * t ** power, t being its height over the top's."""
+    def target(mesh):
+        deltas = []
+        for i, (_, y, _) in enumerate(mesh.v):
+            t = y / height_m(mesh)
+            if t <= from_t:
+                continue
+            d = reach_m * t ** power
+            dx, dz = fmt(d / POSER_UNIT_M), fmt(d * sideways / POSER_UNIT_M)
+            if dx != "0" or dz != "0":
+                deltas.append((i, dx, "0", dz))
+        return deltas
+    return target
+
+
+def top_of(mesh):
+    return max(y for _, y, _ in mesh.v)
+
+
+def target_channel(name, deltas, vertex_count):
+    """A targetGeom channel of a prop (a Poser morph target): 0-based vertex index and offset in
+    Poser units per moved vertex."""
+    lines = [f"\t\ttargetGeom {name}", "\t\t\t{", f"\t\t\tname {name}", "\t\t\tinitValue 0", "\t\t\thidden 0",
+             "\t\t\tforceLimits 1", "\t\t\tmin 0", "\t\t\tmax 1", "\t\t\ttrackingScale 0.02", "\t\t\tkeys",
+             "\t\t\t\t{", "\t\t\t\tstatic 0", "\t\t\t\tk 0 0", "\t\t\t\t}", "\t\t\tinterpStyleLocked 0",
+             f"\t\t\tindexes {len(deltas)}", f"\t\t\tnumbDeltas {vertex_count}", "\t\t\tdeltas", "\t\t\t\t{"]
+    lines += [f"\t\t\t\td {i} {dx} {dy} {dz}" for i, dx, dy, dz in deltas]
+    lines += ["\t\t\t\t}", "\t\t\t}"]
+    return lines
+
+
+def pp2_text(name, geometry_lines, kd, targets=()):
+    """A Poser prop file; geometry_lines is the storage block's body (tab indented), targets
+    the lines of its morph target channels (which come first among the channels)."""
     r, g, b = kd
-    chan = []
+    chan = list(targets)
     for ch, kind, init in (("scale", "propagatingScale", 1), ("xScale", "propagatingScaleX", 1),
                            ("yScale", "propagatingScaleY", 1), ("zScale", "propagatingScaleZ", 1),
                            ("yrot", "rotateY", 0), ("xrot", "rotateX", 0), ("zrot", "rotateZ", 0),
@@ -1777,17 +1811,21 @@ def render_thumbnail(mesh, colours, size=91, yaw=-35.0, pitch=22.0):
 
 # Each prop: library category, name, builder, Poser diffuse colour, its geometry, and how
 # it is written. 'files' lists (geometry folder, OBJ name, groups or None for all); no
-# files means the geometry is embedded in the prop (geomCustom). The OBJ files try the
+# files means the geometry is embedded in the prop (geomCustom); 'morphs' lists (name,
+# target) morph targets written into the prop file, for the program's random morph values
+# to act on. The OBJ files try the
 # forms the program reads: every face corner form, negative indices, groups, o/s lines,
 # a material library, quads and n-gons, and one geometry path in double quotes.
 PROPS = (
     dict(category="Trees", name="pine", build=make_pine, kd=(0.23, 0.44, 0.27),
-         files=(("trees", "pine", None),), obj=dict(corners="v/vt/vn")),
+         files=(("trees", "pine", None),), obj=dict(corners="v/vt/vn"),
+         morphs=(("Lean", lean_target(top_of, 0.9)),)),
     dict(category="Trees", name="spruce", build=make_spruce, kd=(0.17, 0.36, 0.29),
          colours={"needles": (46, 100, 80)},
          files=(("trees", "spruce", None),), obj=dict(corners="v/vt", negative=True)),
     dict(category="Trees", name="oak", build=make_oak, kd=(0.36, 0.56, 0.24),
-         files=(("trees", "oak", None),), obj=dict(corners="v/vt/vn")),
+         files=(("trees", "oak", None),), obj=dict(corners="v/vt/vn"),
+         morphs=(("Wind", lean_target(top_of, 0.6, power=1.5, from_t=0.3, sideways=0.35)),)),
     dict(category="Trees", name="birch", build=make_birch, kd=(0.54, 0.68, 0.30),
          colours={"bark": (226, 222, 210), "leaves": (138, 176, 70)},
          files=(("trees", "birch", None),), obj=dict(corners="v//vn", smooth=1)),
@@ -1852,7 +1890,12 @@ def make_content():
             geometry = embedded_geometry(mesh)
         pp2 = props_dir / category / f"{name}.pp2"
         pp2.parent.mkdir(parents=True, exist_ok=True)
-        text = pp2_text(name, geometry, prop["kd"])
+        targets = []
+        for target_name, target in prop.get("morphs", ()):
+            deltas = target(mesh)
+            assert deltas and all(0 <= i < len(mesh.v) for i, *_ in deltas), f"{name}: morph {target_name}"
+            targets += target_channel(target_name, deltas, len(mesh.v))
+        text = pp2_text(name, geometry, prop["kd"], targets)
         pp2.write_text(text)
         if not prop["files"]:
             read_back, read_tris = read_embedded(text)
