@@ -19,17 +19,6 @@ protected:
         dzApp->getContentMgr()->setPoserDirectories({});
     }
 
-    /// A prop of the sample library chosen with a double-click.
-    void chooseProp(const QString &category, const QString &name)
-    {
-        const QModelIndex folder = openFolder(category);
-        ASSERT_TRUE(folder.isValid());
-        const QModelIndex prop = entry(folder, name);
-        ASSERT_TRUE(prop.isValid());
-        clickEntry(prop, true);
-        ASSERT_TRUE(statusLine().startsWith(QLatin1String("loaded prop: "))) << statusLine().toStdString();
-    }
-
     static void type(const char *spinBox, const QString &text)
     {
         auto *box = find<QSpinBox>(QString::fromLatin1(spinBox));

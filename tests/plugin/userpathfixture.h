@@ -280,6 +280,17 @@ protected:
     }
 
     /// One wheel notch over the middle of the widget (forward for a positive delta).
+    /// A prop of the sample library chosen with a double-click.
+    static void chooseProp(const QString &category, const QString &name)
+    {
+        const QModelIndex folder = openFolder(category);
+        ASSERT_TRUE(folder.isValid());
+        const QModelIndex prop = entry(folder, name);
+        ASSERT_TRUE(prop.isValid());
+        clickEntry(prop, true);
+        ASSERT_TRUE(statusLine().startsWith(QLatin1String("loaded prop: "))) << statusLine().toStdString();
+    }
+
     static void wheel(QWidget *widget, int delta)
     {
         const QPoint middle(widget->width() / 2, widget->height() / 2);

@@ -1,0 +1,248 @@
+// Creating the host scene as a user does it: props painted on the terrain, the CREATE tab's
+// choices and button, and what arrives in the host's scene and the maps folder.
+#include "userpathfixture.h"
+
+#include "dzcamera.h"
+#include "dzcontentmgr.h"
+#include "dzimagemgr.h"
+#include "dzmainwindow.h"
+#include "dzmaterial.h"
+#include "dznode.h"
+#include "dzobject.h"
+#include "dzproperty.h"
+#include "dzscene.h"
+
+#include <QImageReader>
+#include <QPointer>
+
+namespace {
+
+class SceneCreation : public UserPath {
+protected:
+    void beforeWindow() override
+    {
+        dzApp->getContentMgr()->setPoserDirectories({QStringLiteral(OROVISTA_BINARY_DIR "/content")});
+        host = new DzMainWindow;
+        host->resize(900, 600);
+        dzApp->setInterface(host);
+        dzScene->clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void TearDown() override
+    {
+        UserPath::TearDown();
+        dzApp->getContentMgr()->setPoserDirectories({});
+        dzApp->setInterface(nullptr);
+        delete host;
+        dzScene->clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    static QLabel *holdOn() { return find<QLabel>(QStringLiteral("createDAZHoldOnLabel")); }
+
+    /// The CREATE tab's button, and the wait until the hold-on label has its last word.
+    void create()
+    {
+        openTab(2);
+        click(find<QPushButton>(QStringLiteral("createDAZTerrainButton")));
+        QCoreApplication::processEvents();
+    }
+
+    static void choose(const char *comboName, const QString &text)
+    {
+        auto *combo = find<QComboBox>(QString::fromLatin1(comboName));
+        ASSERT_NE(combo, nullptr);
+        combo->setFocus();
+        while (combo->currentText() != text) {
+            const int was = combo->currentIndex();
+            QTest::keyClick(combo, Qt::Key_Down);
+            ASSERT_NE(combo->currentIndex(), was) << "no " << text.toStdString() << " in " << comboName;
+        }
+    }
+
+    static DzFacetMesh *meshOf(const DzNode *node)
+    {
+        return node && node->getObject() ? qobject_cast<DzFacetMesh *>(node->getObject()->getCurrentGeometryForNode())
+                                         : nullptr;
+    }
+
+    static int countNamed(const QString &name)
+    {
+        int n = 0;
+        for (int i = 0; i < dzScene->getNumNodes(); ++i)
+            n += dzScene->getNode(i)->getName() == name;
+        return n;
+    }
+
+    static float highest(const DzFacetMesh *mesh)
+    {
+        float y = -1e30f;
+        for (const DzVec3 &v : mesh->getVertices())
+            y = std::max(y, v.y());
+        return y;
+    }
+
+    void paintAt(QOpenGLWidget *gl, QPoint at, int expected)
+    {
+        QTest::mouseClick(gl, Qt::LeftButton, {}, at);
+        EXPECT_EQ(statusLine(), QStringLiteral("added item # %1").arg(expected));
+    }
+
+    DzMainWindow *host = nullptr;
+};
+
+const QString terrain = QStringLiteral("my Terrain 1");
+
+TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughTheMainCamera)
+{
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    QOpenGLWidget *gl = preview();
+    const QPoint middle(gl->width() / 2, gl->height() / 2);
+    click(find<QPushButton>(QStringLiteral("glPaintButton")));
+    // Three pines in a row, a cabin, one more pine (a new pick of the same prop: a new model).
+    ASSERT_NO_FATAL_FAILURE(chooseProp(QStringLiteral("Trees"), QStringLiteral("pine.pp2")));
+    paintAt(gl, middle, 1);
+    paintAt(gl, middle + QPoint(-120, 0), 2);
+    paintAt(gl, middle + QPoint(120, 0), 3);
+    ASSERT_NO_FATAL_FAILURE(chooseProp(QStringLiteral("Buildings"), QStringLiteral("cabin.pp2")));
+    paintAt(gl, middle + QPoint(0, -70), 4);
+    ASSERT_NO_FATAL_FAILURE(chooseProp(QStringLiteral("Trees"), QStringLiteral("pine.pp2")));
+    paintAt(gl, middle + QPoint(-200, -70), 5);
+
+    openTab(2);
+    ASSERT_NO_FATAL_FAILURE(choose("normalMapSizeComboBox", QStringLiteral("512")));
+    ASSERT_NO_FATAL_FAILURE(choose("skyDomeMapSizeComboBox", QStringLiteral("4096")));
+    ASSERT_NO_FATAL_FAILURE(create());
+    EXPECT_TRUE(shown.empty()) << shown.front().toStdString();
+    EXPECT_TRUE(holdOn()->text().startsWith(QLatin1String("Studio scene created successfully.\nThe files created during "
+                                                          "this process are located in:\n")))
+        << holdOn()->text().toStdString();
+    EXPECT_TRUE(holdOn()->text().endsWith(QLatin1String("/orovistaData/maps")));
+    EXPECT_FALSE(find<QLabel>(QStringLiteral("createDAZHoldOnGifLabel"))->isVisible());
+
+    // The files.
+    EXPECT_EQ(QImageReader(maps("my Terrain 1.jpg")).size(), QSize(512, 512));
+    EXPECT_EQ(QImageReader(maps("NormalMap_my Terrain 1.jpg")).size(), QSize(512, 512));
+    EXPECT_EQ(QImageReader(maps("my Terrain 1_skyDome.jpg")).size(), QSize(4096, 4096));
+    ASSERT_TRUE(QFile::exists(maps("my Terrain 1.obj")));
+
+    // The terrain: the whole mesh, its material with the texture and the normal map.
+    QPointer<DzNode> ground = dzScene->findNode(terrain);
+    ASSERT_NE(ground, nullptr);
+    const DzFacetMesh *mesh = meshOf(ground);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->getNumVertices(), 512 * 512);
+    EXPECT_EQ(mesh->getNumFacets(), 511 * 511);
+    auto *material = qobject_cast<DzBrickMaterial *>(ground->getObject()->getCurrentShape()->getMaterial(0));
+    ASSERT_NE(material, nullptr);
+    EXPECT_EQ(material->getLabel(), QStringLiteral("my Terrain 1 Default"));
+    bool textured = false, normalMapped = false;
+    for (int i = 0; i < material->getNumBricks(); ++i) {
+        const DzShaderBrick *brick = material->getBrick(i);
+        if (DzBrickParam *colour = brick->findParameterByArg(QStringLiteral("color")))
+            if (auto *p = qobject_cast<DzColorProperty *>(colour->getProperty()); p && p->getMapValue())
+                textured = p->getMapValue()->getFilename() == maps("my Terrain 1.jpg");
+        if (DzBrickParam *normal = brick->findParameterByArg(QStringLiteral("normalmap")))
+            if (auto *p = qobject_cast<DzImageProperty *>(normal->getProperty()); p && p->getValue())
+                normalMapped = p->getValue()->getFilename() == maps("NormalMap_my Terrain 1.jpg");
+    }
+    EXPECT_TRUE(textured);
+    EXPECT_TRUE(normalMapped);
+
+    // The props under the terrain: the second and third pine are copies of the first, sharing its
+    // mesh; the cabin and the last pine are loaded.
+    ASSERT_EQ(ground->getNumNodeChildren(), 5);
+    const DzNode *pine = ground->getNodeChild(0);
+    const DzNode *copy2 = ground->getNodeChild(1);
+    const DzNode *copy3 = ground->getNodeChild(2);
+    ASSERT_NE(meshOf(pine), nullptr);
+    EXPECT_EQ(meshOf(copy2), meshOf(pine));
+    EXPECT_EQ(meshOf(copy3), meshOf(pine));
+    EXPECT_EQ(copy2->getName(), QStringLiteral("pine__2"));
+    EXPECT_EQ(copy2->getLabel(), QStringLiteral("pine_2"));
+    EXPECT_EQ(copy3->getLabel(), QStringLiteral("pine_3"));
+    EXPECT_GT(ground->getNodeChild(3)->getNumNodeChildren(), 0) << "the cabin's roof is a part of its own";
+    EXPECT_NE(meshOf(ground->getNodeChild(4)), meshOf(pine)) << "loaded again after the cabin";
+    // Where they were painted: on the ground, within the terrain (centimetres).
+    for (int i = 0; i < 5; ++i) {
+        const DzVec3 at = ground->getNodeChild(i)->getWSPos();
+        EXPECT_LT(std::abs(at.x()), 5000.0f);
+        EXPECT_LT(std::abs(at.z()), 5000.0f);
+        EXPECT_GE(at.y(), -1.0f);
+    }
+    EXPECT_NE(copy2->getWSPos(), pine->getWSPos());
+
+    // Sky dome, five cameras, and the host's view through the main one.
+    EXPECT_EQ(countNamed(QStringLiteral("skyDome")), 1);
+    for (const char *suffix : {" Main Camera", " NW Camera", " NE Camera", " SE Camera", " SW Camera"})
+        EXPECT_EQ(countNamed(terrain + QLatin1String(suffix)), 1) << suffix;
+    auto *main = qobject_cast<DzCamera *>(dzScene->findNode(terrain + QStringLiteral(" Main Camera")));
+    ASSERT_NE(main, nullptr);
+    Dz3DViewport *view = host->getViewportMgr()->getActiveViewport()->get3DViewport();
+    EXPECT_EQ(view->getCamera(), main);
+    EXPECT_FLOAT_EQ(main->getFieldOfView(), 45.0f);
+    EXPECT_FLOAT_EQ(main->getXRotControl()->getValue(), -20.0f) << "as the preview looks down";
+    EXPECT_EQ(view->getShadeStyle(), Dz3DViewport::Texture) << "the bounding-box style is not ticked";
+
+    // A hill sculpted in the middle, and the scene made again under the same name: the old
+    // terrain and cameras go (after asking), the new terrain carries the hill.
+    const float before = highest(mesh);
+    openTab(1);
+    click(find<QPushButton>(QStringLiteral("glTerrainButton")));
+    auto *strength = find<QSpinBox>(QStringLiteral("glEcoInstancesSpinBox"));
+    strength->setFocus();
+    strength->selectAll();
+    QTest::keyClicks(strength, QStringLiteral("60"));
+    QTest::keyClick(strength, Qt::Key_Return);
+    dragTo(gl, middle, Qt::NoButton);
+    QTest::mousePress(gl, Qt::LeftButton, {}, middle);
+    for (int i = 0; i < 12; ++i)
+        dragTo(gl, middle + QPoint(i % 2, 0));
+    QTest::mouseRelease(gl, Qt::LeftButton, {}, middle);
+
+    answers.push_back({QStringLiteral("Yes"), {}});   // overwrite the files
+    answers.push_back({QStringLiteral("Yes"), {}});   // delete the old terrain node
+    shown.clear();
+    ASSERT_NO_FATAL_FAILURE(create());
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], QStringLiteral("Warning: There are already some files with this name: overwrite?"));
+    EXPECT_TRUE(shown[1].startsWith(QLatin1String("Warning: There is already a node named like this, delete it?")));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(ground.isNull()) << "the old terrain node is gone";
+    EXPECT_EQ(countNamed(terrain), 1);
+    for (const char *suffix : {" Main Camera", " NW Camera", " NE Camera", " SE Camera", " SW Camera"})
+        EXPECT_EQ(countNamed(terrain + QLatin1String(suffix)), 1) << suffix;
+    EXPECT_EQ(countNamed(QStringLiteral("skyDome")), 1) << "one dome per scene";
+    const DzFacetMesh *sculpted = meshOf(dzScene->findNode(terrain));
+    ASSERT_NE(sculpted, nullptr);
+    EXPECT_GT(highest(sculpted), before + 50.0f) << "the hill is in the created terrain";
+    EXPECT_EQ(dzScene->findNode(terrain)->getNumNodeChildren(), 5);
+}
+
+TEST_F(SceneCreation, AnEmptyNameIsRefusedAndNoThanksMakesNoDome)
+{
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    openTab(2);
+    auto *name = find<QLineEdit>(QStringLiteral("createDAZTerrainNameLineEdit"));
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClick(name, Qt::Key_Backspace);
+    answers.push_back({QStringLiteral("OK"), {}});
+    ASSERT_NO_FATAL_FAILURE(create());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], QStringLiteral("Error: Please enter a terrain group name"));
+    EXPECT_EQ(dzScene->getNumNodes(), 0);
+    EXPECT_EQ(holdOn()->text(), QString());
+
+    QTest::keyClicks(name, QStringLiteral("plain"));
+    ASSERT_NO_FATAL_FAILURE(create());
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_NE(dzScene->findNode(QStringLiteral("plain")), nullptr);
+    EXPECT_EQ(dzScene->findNode(QStringLiteral("skyDome")), nullptr);
+    EXPECT_FALSE(QFile::exists(maps("plain_skyDome.jpg")));
+    EXPECT_FALSE(QFile::exists(maps("NormalMap_plain.jpg")));
+    EXPECT_EQ(dzScene->getNumNodes(), 6) << "the terrain and five cameras";
+}
+
+}   // namespace
