@@ -10,7 +10,7 @@ OROVISTA_PACKAGES=(
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libgtest-dev libgmock-dev libbenchmark-dev
   libopenexr-dev libpng-dev
-  libtinygltf-dev
+  libtinygltf-dev libhwy-dev libgdal-dev libturbojpeg0-dev
   xvfb xauth fonts-dejavu-core
 )
 
