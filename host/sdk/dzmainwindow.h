@@ -7,8 +7,11 @@
 #include <QWidget>
 
 class DzViewportMgr;
+class QVBoxLayout;
 
-/// The 3D view of a viewport: the camera it looks through and its shading style.
+/// The 3D view of a viewport: the camera it looks through and its shading style. The drawing
+/// itself is done by a render widget that the application installs (setRenderWidget); without
+/// one the view only states what it would show.
 class DZCORE_API Dz3DViewport : public QWidget {
     Q_OBJECT
 public:
@@ -25,6 +28,11 @@ public:
     ShadeStyle getShadeStyle() const { return m_style; }
     void setShadeStyle(int style);   ///< ignores a value outside the styles
 
+    /// The widget that draws the view, filling it; null when none. The view takes ownership
+    /// and deletes the previous one.
+    QWidget *getRenderWidget() const { return m_renderWidget; }
+    void setRenderWidget(QWidget *widget);
+
 signals:
     void activeCameraChanged(DzCamera *camera);
     void shadeStyleChanged(int style);
@@ -33,8 +41,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void cameraDestroyed(QObject *camera);
+
     QPointer<DzCamera> m_camera;
     ShadeStyle m_style = Texture;
+    QVBoxLayout *m_layout;
+    QPointer<QWidget> m_renderWidget;
 };
 
 /// A viewport of the interface, holding one 3D view.

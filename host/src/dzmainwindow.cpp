@@ -8,8 +8,9 @@
 
 // --- Dz3DViewport -------------------------------------------------------------------------
 
-Dz3DViewport::Dz3DViewport(QWidget *parent) : QWidget(parent)
+Dz3DViewport::Dz3DViewport(QWidget *parent) : QWidget(parent), m_layout(new QVBoxLayout(this))
 {
+    m_layout->setContentsMargins(0, 0, 0, 0);
     setMinimumSize(160, 120);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -22,8 +23,35 @@ void Dz3DViewport::setCamera(DzCamera *camera)
 {
     if (camera == m_camera)
         return;
+    if (m_camera)
+        disconnect(m_camera, &QObject::destroyed, this, &Dz3DViewport::cameraDestroyed);
     m_camera = camera;
+    if (camera)
+        connect(camera, &QObject::destroyed, this, &Dz3DViewport::cameraDestroyed);
     emit activeCameraChanged(camera);
+    update();
+}
+
+void Dz3DViewport::cameraDestroyed(QObject *)
+{
+    // The pointer is already cleared; whoever follows the view learns that it looks through
+    // its own default again.
+    m_camera = nullptr;
+    emit activeCameraChanged(nullptr);
+    update();
+}
+
+void Dz3DViewport::setRenderWidget(QWidget *widget)
+{
+    if (widget == m_renderWidget)
+        return;
+    delete m_renderWidget;
+    m_renderWidget = widget;
+    if (widget) {
+        widget->setParent(this);
+        m_layout->addWidget(widget);
+        widget->show();
+    }
     update();
 }
 
@@ -38,7 +66,9 @@ void Dz3DViewport::setShadeStyle(int style)
 
 void Dz3DViewport::paintEvent(QPaintEvent *)
 {
-    // No renderer here: the view states what it would show.
+    // Without a renderer the view states what it would show.
+    if (m_renderWidget)
+        return;
     QPainter p(this);
     const QString camera = m_camera ? m_camera->getLabel().isEmpty() ? m_camera->getName() : m_camera->getLabel()
                                     : QStringLiteral("Perspective View");

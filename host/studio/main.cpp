@@ -3,6 +3,7 @@
 #include "dzaction.h"
 #include "dzapp.h"
 #include "dzcontentmgr.h"
+#include "dzimportmgr.h"
 #include "dzplugin.h"
 #include "pluginloader.h"
 #include "studiooptions.h"
@@ -84,6 +85,17 @@ int main(int argc, char **argv)
     window.setPluginReport(loaded, refused);
     window.setCreateActions(loader.createActions());
     window.show();
+
+    // Geometry named on the command line goes into the scene before any action runs.
+    for (const QString &file : std::as_const(options.openFiles)) {
+        DzImporter *importer = app.getImportMgr()->findImporter(file);
+        if (!importer) {
+            printErr(QStringLiteral("cannot open %1: no importer reads this kind of file").arg(QDir::toNativeSeparators(file)));
+            continue;
+        }
+        if (importer->readGeometry(file, nullptr) != DZ_NO_ERROR)
+            printErr(QStringLiteral("cannot open %1: %2").arg(QDir::toNativeSeparators(file), importer->getLastError()));
+    }
 
     if (!options.runAction.isEmpty()) {
         QTimer::singleShot(0, &window, [&loader, &options] {

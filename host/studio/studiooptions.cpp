@@ -17,12 +17,13 @@ struct Parser {
     QCommandLineOption documents{QStringLiteral("documents"), QStringLiteral("Use <dir> as the documents folder (default: ~/Documents/Studio, created when missing)."), QStringLiteral("dir")};
     QCommandLineOption content{QStringLiteral("content"), QStringLiteral("Add <dir> to the Poser content folders; repeatable (default: <appdir>/../content when present)."), QStringLiteral("dir")};
     QCommandLineOption runAction{QStringLiteral("run-action"), QStringLiteral("Trigger the create action with <text> once started."), QStringLiteral("text")};
+    QCommandLineOption open{QStringLiteral("open"), QStringLiteral("Import the geometry file <file> (Wavefront OBJ) into the scene at start; repeatable."), QStringLiteral("file")};
     QCommandLineOption help;
 
     Parser() : help(parser.addHelpOption())
     {
         parser.setApplicationDescription(QStringLiteral("Studio: a small 3D scene host that loads plug-ins and shows the scene they build."));
-        parser.addOptions({plugins, documents, content, runAction});
+        parser.addOptions({plugins, documents, content, runAction, open});
     }
 };
 
@@ -87,6 +88,14 @@ bool StudioOptions::parse(const QStringList &arguments, const QString &appDir, S
             o.contentDirs.append(sample);
     }
     o.runAction = p.parser.value(p.runAction);
+    for (const QString &file : p.parser.values(p.open)) {
+        if (file.trimmed().isEmpty()) {
+            if (error)
+                *error = QStringLiteral("--open takes a file name");
+            return false;
+        }
+        o.openFiles.append(absoluteClean(file));
+    }
     out = o;
     return true;
 }

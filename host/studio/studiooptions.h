@@ -8,6 +8,7 @@ struct StudioOptions {
     QString documentsDir;   ///< the user's documents folder handed to plug-ins
     QStringList contentDirs;///< Poser content folders, in order
     QString runAction;      ///< create action to trigger once running ("" = none)
+    QStringList openFiles;  ///< geometry files (OBJ) to import into the scene at start, in order
     bool documentsFromDefault = false;
 
     /// Parses arguments (arguments[0] is the program). Defaults are relative to appDir (the

@@ -1,21 +1,29 @@
 #include "studiowindow.h"
 #include "dzaction.h"
 #include "dzapp.h"
+#include "dzcamera.h"
+#include "dzgltfexporter.h"
 #include "dznode.h"
 #include "dzobject.h"
 #include "dzproperty.h"
 #include "dzscene.h"
 #include "dzversion.h"
 #include "sceneoutliner.h"
+#include "sceneview.h"
+#include <QActionGroup>
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QStatusBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -25,10 +33,58 @@ StudioWindow::StudioWindow(QWidget *parent) : DzMainWindow(parent)
     setWindowTitle(QStringLiteral("Studio"));
     resize(1100, 720);
 
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, qApp, &QApplication::closeAllWindows);
+    Dz3DViewport *view = view3D();
+    m_sceneView = new SceneView(view, dzScene);
+    view->setRenderWidget(m_sceneView);
+
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    m_saveScene = m_fileMenu->addAction(QStringLiteral("&Save Scene..."), QKeySequence::Save, this, &StudioWindow::saveScene);
+    m_saveScene->setObjectName(QStringLiteral("saveSceneAction"));
+    m_saveScene->setEnabled(dzScene != nullptr);
+    m_fileMenu->addSeparator();
+    m_fileMenu->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, qApp, &QApplication::closeAllWindows);
     m_createMenu = menuBar()->addMenu(QStringLiteral("&Create"));
     m_createMenu->setObjectName(QStringLiteral("createMenu"));
+
+    m_cameraMenu = menuBar()->addMenu(QStringLiteral("C&amera"));
+    m_cameraMenu->setObjectName(QStringLiteral("cameraMenu"));
+    rebuildCameraMenu();
+    connect(view, &Dz3DViewport::activeCameraChanged, this, &StudioWindow::checkActiveCamera);
+    if (dzScene) {
+        connect(dzScene, &DzScene::nodeAdded, this, &StudioWindow::cameraNodeAdded);
+        connect(dzScene, &DzScene::nodeRemoved, this, &StudioWindow::cameraNodeRemoved);
+        for (int i = 0; i < dzScene->getNumNodes(); ++i)
+            cameraNodeAdded(dzScene->getNode(i));
+    }
+
+    m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    m_viewMenu->setObjectName(QStringLiteral("viewMenu"));
+    m_styleGroup = new QActionGroup(this);
+    static const struct {
+        Dz3DViewport::ShadeStyle style;
+        const char *text;
+    } styles[] = {{Dz3DViewport::Texture, "&Texture Shaded"},    {Dz3DViewport::WireTexture, "Wire Te&xture Shaded"},
+                  {Dz3DViewport::SmoothShaded, "&Smooth Shaded"}, {Dz3DViewport::WireShaded, "Wire S&haded"},
+                  {Dz3DViewport::LitWireFrame, "&Lit Wire Frame"}, {Dz3DViewport::HiddenLine, "Hidde&n Line"},
+                  {Dz3DViewport::WireFrame, "&Wire Frame"},        {Dz3DViewport::SolidBox, "S&olid Bounding Box"},
+                  {Dz3DViewport::WireBox, "Wire &Bounding Box"}};
+    for (const auto &st : styles) {
+        QAction *a = m_viewMenu->addAction(QString::fromLatin1(st.text));
+        a->setCheckable(true);
+        a->setData(int(st.style));
+        m_styleGroup->addAction(a);
+        const int style = st.style;
+        connect(a, &QAction::triggered, this, [this, style] { view3D()->setShadeStyle(style); });
+    }
+    checkShadeStyle();
+    connect(view, &Dz3DViewport::shadeStyleChanged, this, &StudioWindow::checkShadeStyle);
+    m_viewMenu->addSeparator();
+    QAction *frame = m_viewMenu->addAction(QStringLiteral("&Frame Scene"), QKeySequence(Qt::Key_F), m_sceneView,
+                                           &SceneView::frameScene);
+    // A plain letter: only while the view has the keyboard (not while typing in the outliner).
+    frame->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_sceneView->addAction(frame);
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&Plug-ins..."), this, &StudioWindow::showPluginsDialog);
     help->addAction(QStringLiteral("&About Studio"), this, [this] {
@@ -52,6 +108,125 @@ StudioWindow::StudioWindow(QWidget *parent) : DzMainWindow(parent)
     addDockWidget(Qt::RightDockWidgetArea, propertiesDock);
     connect(m_outliner, &SceneOutliner::currentNodeChanged, this, &StudioWindow::showProperties);
 }
+
+std::function<QString(QWidget *, const QString &, const QString &)> StudioWindow::saveFileNameHook;
+std::function<void(QWidget *, const QString &, const QString &)> StudioWindow::warningHook;
+
+Dz3DViewport *StudioWindow::view3D() const
+{
+    return getViewportMgr()->getActiveViewport()->get3DViewport();
+}
+
+// --- Camera and View menus ----------------------------------------------------------------
+
+void StudioWindow::cameraNodeAdded(DzNode *node)
+{
+    auto *camera = qobject_cast<DzCamera *>(node);
+    if (!camera)
+        return;
+    connect(camera, &DzElement::labelChanged, this, &StudioWindow::rebuildCameraMenu, Qt::UniqueConnection);
+    connect(camera, &DzBase::nameChanged, this, &StudioWindow::rebuildCameraMenu, Qt::UniqueConnection);
+    rebuildCameraMenu();
+}
+
+void StudioWindow::cameraNodeRemoved(DzNode *node)
+{
+    auto *camera = qobject_cast<DzCamera *>(node);
+    if (!camera)
+        return;
+    disconnect(camera, nullptr, this, nullptr);
+    // A camera that leaves the scene is on its way out; the view goes back to its own.
+    if (view3D()->getCamera() == camera)
+        view3D()->setCamera(nullptr);
+    rebuildCameraMenu();
+}
+
+void StudioWindow::rebuildCameraMenu()
+{
+    m_cameraMenu->clear();
+    delete m_cameraGroup;
+    m_cameraGroup = new QActionGroup(this);
+    auto add = [this](const QString &text, DzCamera *camera) {
+        QAction *a = m_cameraMenu->addAction(text);
+        a->setCheckable(true);
+        m_cameraGroup->addAction(a);
+        const QPointer<DzCamera> target(camera);
+        connect(a, &QAction::triggered, this, [this, target, camera] {
+            if (camera && !target)
+                return;   // gone meanwhile
+            view3D()->setCamera(target);
+        });
+        a->setData(QVariant::fromValue(static_cast<QObject *>(camera)));
+    };
+    add(QStringLiteral("&Default View"), nullptr);
+    m_cameraMenu->addSeparator();
+    if (dzScene)
+        for (int i = 0; i < dzScene->getNumNodes(); ++i)
+            if (auto *camera = qobject_cast<DzCamera *>(dzScene->getNode(i))) {
+                QString text = camera->getLabel().isEmpty() ? camera->getName() : camera->getLabel();
+                if (text.isEmpty())
+                    text = QStringLiteral("(unnamed camera)");
+                add(text.replace(QLatin1Char('&'), QStringLiteral("&&")), camera);
+            }
+    checkActiveCamera();
+}
+
+void StudioWindow::checkActiveCamera()
+{
+    QObject *active = view3D()->getCamera();
+    for (QAction *a : m_cameraGroup->actions())
+        a->setChecked(a->data().value<QObject *>() == active);
+}
+
+void StudioWindow::checkShadeStyle()
+{
+    const int style = view3D()->getShadeStyle();
+    for (QAction *a : m_styleGroup->actions())
+        a->setChecked(a->data().toInt() == style);
+}
+
+// --- Saving -------------------------------------------------------------------------------
+
+QString StudioWindow::askSaveFileName(const QString &caption, const QString &filter)
+{
+    if (saveFileNameHook)
+        return saveFileNameHook(this, caption, filter);
+    return QFileDialog::getSaveFileName(this, caption, dzApp ? dzApp->getDocumentsPath() : QString(), filter);
+}
+
+void StudioWindow::warn(const QString &title, const QString &text)
+{
+    if (warningHook)
+        warningHook(this, title, text);
+    else
+        QMessageBox::warning(this, title, text);
+}
+
+bool StudioWindow::saveScene()
+{
+    const QString title = QStringLiteral("Save Scene");
+    if (!dzScene) {
+        warn(title, QStringLiteral("There is no scene to save."));
+        return false;
+    }
+    QString path = askSaveFileName(title, QStringLiteral("glTF scene (*.gltf *.glb)"));
+    if (path.isEmpty())
+        return false;
+    // The writer picks the container by the name; a name without either ending gets ".gltf".
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("gltf") && suffix != QLatin1String("glb"))
+        path += QStringLiteral(".gltf");
+    QString error;
+    if (!DzGltfExporter::writeScene(dzScene, path, &error)) {
+        warn(title, QStringLiteral("The scene could not be saved to %1:\n%2")
+                        .arg(QDir::toNativeSeparators(path), error.isEmpty() ? QStringLiteral("no reason given") : error));
+        return false;
+    }
+    statusBar()->showMessage(QStringLiteral("Saved the scene to %1").arg(QDir::toNativeSeparators(path)), 8000);
+    return true;
+}
+
+// --- Create menu, plug-ins ----------------------------------------------------------------
 
 void StudioWindow::setCreateActions(const QList<DzCreateItemAction *> &actions)
 {
