@@ -27,12 +27,16 @@ void appendIndex(std::string &out, long long index)
     out.append(buffer, result.ptr);
 }
 
-void appendPair(std::string &out, long long index)
+void appendPair(std::string &out, long long index, bool withNormal = false)
 {
     out += ' ';
     appendIndex(out, index);
     out += '/';
     appendIndex(out, index);
+    if (withNormal) {
+        out += '/';
+        appendIndex(out, index);
+    }
 }
 
 /// The text of numbers that repeat along the grid (x per column, z per row, u and v), made once.
@@ -93,19 +97,34 @@ void appendTexCoords(const TerrainArrays &mesh, std::string &out)
         }
 }
 
-void appendFaces(const TerrainArrays &mesh, std::string &out)
+void appendNormals(const TerrainArrays &mesh, std::string &out)
+{
+    out.reserve(out.size() + std::size_t(mesh.vertexCount()) * 30);
+    for (int i = 0; i < mesh.vertexCount(); ++i) {
+        const float *v = mesh.normals.data() + 3 * std::size_t(i);
+        out += "vn ";
+        appendNumber(out, v[0]);
+        out += ' ';
+        appendNumber(out, v[1]);
+        out += ' ';
+        appendNumber(out, v[2]);
+        out += '\n';
+    }
+}
+
+void appendFaces(const TerrainArrays &mesh, std::string &out, bool withNormals = false)
 {
     const int n = mesh.gridSize;
     const int last = n - 1;
-    out.reserve(out.size() + std::size_t(mesh.vertexCount()) * 48);
+    out.reserve(out.size() + std::size_t(mesh.vertexCount()) * (withNormals ? 72 : 48));
     for (int r = 0; r < last; ++r)
         for (int c = 0; c < last; ++c) {
             const long long a = (long long)r * n + c + 1;
             out += 'f';
-            appendPair(out, a);
-            appendPair(out, a + n);
-            appendPair(out, a + n + 1);
-            appendPair(out, a + 1);
+            appendPair(out, a, withNormals);
+            appendPair(out, a + n, withNormals);
+            appendPair(out, a + n + 1, withNormals);
+            appendPair(out, a + 1, withNormals);
             out += '\n';
         }
 }
@@ -119,21 +138,43 @@ void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
     appendFaces(mesh, out);
 }
 
-bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error, files::Batch *batch)
+bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error, files::Batch *batch,
+                     const ObjExtras &extras)
 {
+    const bool withNormals = extras.normals && mesh.normals.size() == 3 * std::size_t(mesh.vertexCount());
     // The face lines are made on a second thread while this one makes the others.
-    auto faces = std::async(std::launch::async, [&mesh] {
+    auto faces = std::async(std::launch::async, [&mesh, &extras, withNormals] {
         std::string text;
-        appendFaces(mesh, text);
+        if (!extras.materialName.isEmpty())
+            text += "usemtl " + extras.materialName.toStdString() + '\n';
+        appendFaces(mesh, text, withNormals);
         return text;
     });
     std::string text;
+    if (!extras.materialLibrary.isEmpty())
+        text += "mtllib " + extras.materialLibrary.toStdString() + '\n';
     appendVertices(mesh, text);
     appendTexCoords(mesh, text);
+    if (withNormals)
+        appendNormals(mesh, text);
     const std::string faceText = faces.get();
     const QList<QByteArrayView> parts = {QByteArrayView(text.data(), qsizetype(text.size())),
                                          QByteArrayView(faceText.data(), qsizetype(faceText.size()))};
     const QString failure = files::writeFile(path, parts, batch);
+    if (!failure.isEmpty() && error)
+        *error = failure;
+    return failure.isEmpty();
+}
+
+bool writeTerrainMtl(const QString &path, const QString &materialName, const QString &colourTexture,
+                     const QString &normalMap, QString *error, files::Batch *batch)
+{
+    QByteArray text = "newmtl " + materialName.toUtf8() + "\nKa 1 1 1\nKd 1 1 1\nKs 0 0 0\nNs 10\nd 1\nillum 1\n";
+    if (!colourTexture.isEmpty())
+        text += "map_Kd " + colourTexture.toUtf8() + '\n';
+    if (!normalMap.isEmpty())
+        text += "norm " + normalMap.toUtf8() + "\nmap_Bump " + normalMap.toUtf8() + '\n';
+    const QString failure = files::writeFile(path, {QByteArrayView(text)}, batch);
     if (!failure.isEmpty() && error)
         *error = failure;
     return failure.isEmpty();

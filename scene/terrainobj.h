@@ -15,10 +15,25 @@ struct TerrainArrays;
 /// The OBJ text of a mesh's vertices and grid, appended to out.
 void appendTerrainObj(const TerrainArrays &mesh, std::string &out);
 
+/// What other 3D programs like to find in a terrain OBJ beyond the plain form: the mesh's
+/// normals ("vn" lines after the texture coordinates, faces "f a/a/a …") and a material (a
+/// "mtllib" line first and a "usemtl" line before the faces). The default adds nothing.
+struct ObjExtras {
+    bool normals = false;
+    QString materialLibrary;   ///< file name of the .mtl beside the OBJ
+    QString materialName;
+};
+
 /// Writes the mesh to path; an existing file is replaced only once the new one is complete (or
 /// stages it in batch, which puts it in place). Returns false with a message giving the system's
 /// reason in *error when the file cannot be written.
 bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error = nullptr,
-                     files::Batch *batch = nullptr);
+                     files::Batch *batch = nullptr, const ObjExtras &extras = {});
+
+/// A material library with one material: white, unlit by specular light, the colour texture as
+/// "map_Kd" and the normal map as "norm" and "map_Bump" (each left out when empty; file names
+/// relative to the library).
+bool writeTerrainMtl(const QString &path, const QString &materialName, const QString &colourTexture,
+                     const QString &normalMap, QString *error = nullptr, files::Batch *batch = nullptr);
 
 }   // namespace orovista
