@@ -15,6 +15,11 @@
 #include <set>
 #include <string>
 
+#include <csetjmp>
+#include <cmath>
+
+#include <jpeglib.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -251,6 +256,218 @@ namespace orovista::files
     }
     picture = QImage ();
     return writeFile (path, {bytes}, batch);
+  }
+
+  // libjpeg reports errors through error_exit, which must not return: it jumps back to the
+  // call that started the work.
+  struct JpegRows::State
+  {
+    jpeg_compress_struct cinfo;
+    struct Error
+    {
+      jpeg_error_mgr manager;
+      std::jmp_buf back;
+      int systemError = 0;
+    } error;
+    Batch own;
+    Batch* batch = nullptr;
+    QString path;
+    std::FILE* file = nullptr;
+    std::vector<JSAMPLE> row;
+    bool started = false;
+    bool finished = false;
+
+    static void errorExit (j_common_ptr cinfo)
+    {
+      auto* e = reinterpret_cast<Error*> (cinfo->err);
+      e->systemError = errno;
+      std::longjmp (e->back, 1);
+    }
+
+    Batch& staging ()
+    {
+      return batch ? *batch : own;
+    }
+
+    [[noreturn]] void fail (int systemError)
+    {
+      const QString message = cannotWrite (path, systemError != 0 ? reason (systemError)
+                                                                  : QStringLiteral ("the picture could not be compressed"));
+      abandon ();
+      throw WriteError (message);
+    }
+
+    void abandon ()
+    {
+      if (started) {
+        jpeg_destroy_compress (&cinfo);
+        started = false;
+      }
+      if (file != nullptr) {
+        std::fclose (file);
+        file = nullptr;
+      }
+      staging ().discard ();
+    }
+  };
+
+  JpegRows::JpegRows (const QString& path, int width, int height, Batch* batch) :
+    m_state (new State)
+  {
+    State& s = *m_state;
+    s.batch = batch;
+    s.path = path;
+    if (width < 1 || height < 1 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION) {
+      delete m_state;
+      m_state = nullptr;
+      throw WriteError (cannotWrite (path, QStringLiteral ("a JPEG cannot be %1 × %2 pixels").arg (width).arg (height)));
+    }
+    const QString temporary = s.staging ().reserve (path);
+    errno = 0;
+    s.file = std::fopen (native (temporary).c_str (), "wb");
+    if (s.file == nullptr) {
+      const int error = errno;
+      s.staging ().discard ();
+      delete m_state;
+      m_state = nullptr;
+      throw WriteError (cannotWrite (path, reason (error)));
+    }
+    s.cinfo.err = jpeg_std_error (&s.error.manager);
+    s.error.manager.error_exit = &State::errorExit;
+    if (setjmp (s.error.back)) {
+      const int error = s.error.systemError;
+      State* state = std::exchange (m_state, nullptr);
+      try {
+        state->fail (error);
+      } catch (...) {
+        delete state;
+        throw;
+      }
+    }
+    jpeg_create_compress (&s.cinfo);
+    s.started = true;
+    jpeg_stdio_dest (&s.cinfo, s.file);
+    s.cinfo.image_width = JDIMENSION (width);
+    s.cinfo.image_height = JDIMENSION (height);
+    s.cinfo.input_components = 3;
+    s.cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults (&s.cinfo);
+    // The density a picture of this process gets by default, stated as the toolkit's own JPEG
+    // writer states it (dots per inch unless dots per centimetre round better).
+    const QImage probe (1, 1, QImage::Format_RGB32);
+    const double dpmX = probe.dotsPerMeterX (), dpmY = probe.dotsPerMeterY ();
+    const double diffInch = std::abs (dpmX * 2.54 / 100. - std::round (dpmX * 2.54 / 100.))
+                            + std::abs (dpmY * 2.54 / 100. - std::round (dpmY * 2.54 / 100.));
+    const double diffCm = (std::abs (dpmX / 100. - std::round (dpmX / 100.))
+                           + std::abs (dpmY / 100. - std::round (dpmY / 100.))) * 2.54;
+    if (diffInch < diffCm) {
+      s.cinfo.density_unit = 1;
+      s.cinfo.X_density = UINT16 (std::lround (dpmX * 2.54 / 100.));
+      s.cinfo.Y_density = UINT16 (std::lround (dpmY * 2.54 / 100.));
+    } else {
+      s.cinfo.density_unit = 2;
+      s.cinfo.X_density = UINT16 ((probe.dotsPerMeterX () + 50) / 100);
+      s.cinfo.Y_density = UINT16 ((probe.dotsPerMeterY () + 50) / 100);
+    }
+    jpeg_set_quality (&s.cinfo, 100, TRUE);
+    jpeg_start_compress (&s.cinfo, TRUE);
+    s.row.resize (std::size_t (width) * 3);
+  }
+
+  JpegRows::~JpegRows ()
+  {
+    if (m_state != nullptr) {
+      if (!m_state->finished) {
+        m_state->abandon ();
+      }
+      delete m_state;
+    }
+  }
+
+  int JpegRows::rowsWritten () const
+  {
+    return m_state != nullptr ? int (m_state->cinfo.next_scanline) : 0;
+  }
+
+  void JpegRows::write (const QRgb* rows, int count, qsizetype stride)
+  {
+    if (m_state == nullptr || m_state->finished) {
+      throw WriteError (QStringLiteral ("the picture is already complete"));
+    }
+    State& s = *m_state;
+    if (setjmp (s.error.back)) {
+      const int error = s.error.systemError;
+      State* state = std::exchange (m_state, nullptr);
+      try {
+        state->fail (error);
+      } catch (...) {
+        delete state;
+        throw;
+      }
+    }
+    const int width = int (s.cinfo.image_width);
+    for (int i = 0; i < count && s.cinfo.next_scanline < s.cinfo.image_height; ++i) {
+      const QRgb* source = rows + qsizetype (i) * stride;
+      for (int x = 0; x < width; ++x) {
+        s.row[3 * std::size_t (x)] = JSAMPLE (qRed (source[x]));
+        s.row[3 * std::size_t (x) + 1] = JSAMPLE (qGreen (source[x]));
+        s.row[3 * std::size_t (x) + 2] = JSAMPLE (qBlue (source[x]));
+      }
+      JSAMPROW line = s.row.data ();
+      jpeg_write_scanlines (&s.cinfo, &line, 1);
+    }
+  }
+
+  void JpegRows::write (const QImage& band)
+  {
+    const QImage rgb = band.format () == QImage::Format_RGB32 || band.format () == QImage::Format_ARGB32
+                           ? band : band.convertToFormat (QImage::Format_RGB32);
+    write (reinterpret_cast<const QRgb*> (rgb.constBits ()), rgb.height (), rgb.bytesPerLine () / qsizetype (sizeof (QRgb)));
+  }
+
+  void JpegRows::finish ()
+  {
+    if (m_state == nullptr || m_state->finished) {
+      return;
+    }
+    State& s = *m_state;
+    if (s.cinfo.next_scanline < s.cinfo.image_height) {
+      State* state = std::exchange (m_state, nullptr);
+      const QString message = cannotWrite (state->path, QStringLiteral ("the picture has %1 of its %2 rows")
+                                                            .arg (state->cinfo.next_scanline).arg (state->cinfo.image_height));
+      state->abandon ();
+      delete state;
+      throw WriteError (message);
+    }
+    if (setjmp (s.error.back)) {
+      const int error = s.error.systemError;
+      State* state = std::exchange (m_state, nullptr);
+      try {
+        state->fail (error);
+      } catch (...) {
+        delete state;
+        throw;
+      }
+    }
+    jpeg_finish_compress (&s.cinfo);
+    jpeg_destroy_compress (&s.cinfo);
+    s.started = false;
+    errno = 0;
+    const bool flushed = std::fflush (s.file) == 0 && std::ferror (s.file) == 0;
+    const int error = errno;
+    const bool closed = std::fclose (s.file) == 0;
+    s.file = nullptr;
+    if (!flushed || !closed) {
+      State* state = std::exchange (m_state, nullptr);
+      const QString message = cannotWrite (state->path, reason (error != 0 ? error : EIO));
+      state->staging ().discard ();
+      delete state;
+      throw WriteError (message);
+    }
+    s.finished = true;
+    if (s.batch == nullptr) {
+      s.own.commit ();
+    }
   }
 
   void removeAllTemporaries ()

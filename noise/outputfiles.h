@@ -96,6 +96,37 @@ namespace orovista::files
   /// the copy).  Returns an empty string, or the message of the failure.
   QString writePicture (const QString& path, QImage picture, Batch* batch = nullptr);
 
+  /// A JPEG of quality 100 written a band of rows at a time, so that a
+  /// picture of any size needs only the rows at hand in memory.  The bytes
+  /// are those writePicture() writes for the same pixels (the same encoder,
+  /// settings and density), so callers may switch freely.  Rows go top to
+  /// bottom; the file becomes path (or is staged in the batch) at finish().
+  /// A writer destroyed before finish() leaves no file behind.
+  class JpegRows
+  {
+    public:
+
+      /// Starts the file.  @throw WriteError when it cannot be created.
+      JpegRows (const QString& path, int width, int height, Batch* batch = nullptr);
+      ~JpegRows ();
+      JpegRows (const JpegRows&) = delete;
+      JpegRows& operator= (const JpegRows&) = delete;
+
+      /// Appends count rows of width RGB32 pixels, stride pixels apart.
+      /// @throw WriteError when the file cannot be written.
+      void write (const QRgb* rows, int count, qsizetype stride);
+      /// Appends every row of band (which must be width pixels wide).
+      void write (const QImage& band);
+      /// The rows written so far.
+      int rowsWritten () const;
+      /// Completes the file after the last row.  @throw WriteError.
+      void finish ();
+
+    private:
+      struct State;
+      State* m_state;
+  };
+
   /// Removes the temporary files of every batch of the process, waiting for
   /// a commit in progress to end; no batch commits afterwards.  For a
   /// process about to exit on a signal.

@@ -17,19 +17,21 @@ constexpr double pi = 3.14159265358979323846;
 
 int channel(float value) { return int(value * 255.0f); }
 
-/// Rows are handed out one at a time from a shared counter: every row is computed by one
-/// thread from its own arguments, so the picture does not depend on who computed what.
-void renderRows(const SkyParameters &sky, QImage &image, int size, int threads)
+/// Rows firstRow … firstRow + band.height() − 1 of the size × size picture into band. Rows are
+/// handed out one at a time from a shared counter: every row is computed by one thread from its
+/// own arguments, so the picture does not depend on who computed what.
+void renderRows(const SkyColorModel &model, QImage &band, int size, int firstRow, int threads)
 {
-    const SkyColorModel model(sky);
     // The pixels' address is taken once, here: QImage's non-const accessors may detach and
     // are not for several threads at once.
-    uchar *const bits = image.bits();
-    const qsizetype bytesPerLine = image.bytesPerLine();
+    uchar *const bits = band.bits();
+    const qsizetype bytesPerLine = band.bytesPerLine();
+    const int rows = band.height();
     std::atomic<int> nextRow {0};
     auto work = [&] {
-        for (int i = nextRow++; i < size; i = nextRow++) {
-            auto *line = reinterpret_cast<QRgb *>(bits + qsizetype(i) * bytesPerLine);
+        for (int k = nextRow++; k < rows; k = nextRow++) {
+            auto *line = reinterpret_cast<QRgb *>(bits + qsizetype(k) * bytesPerLine);
+            const int i = firstRow + k;
             const float e = float(90.0 - double(i) * 180.0 / size);
             for (int j = 0; j < size; ++j) {
                 const SkyRgb c = model.colour(e, float(double(j) * 360.0 / size));
@@ -38,7 +40,7 @@ void renderRows(const SkyParameters &sky, QImage &image, int size, int threads)
         }
     };
     std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t)
+    for (int t = 1; t < std::min(threads, rows); ++t)
         helpers.emplace_back(work);
     work();
     for (std::thread &helper : helpers)
@@ -51,9 +53,9 @@ struct StarPixel {
     QRgb colour;
 };
 
-/// Draws the stars' pixels as one layer would hold them and lays that layer over the sky
-/// (source over).
-void drawStars(const SkyParameters &sky, const SkyDome &dome, QImage &image, int size, const RandomSource &random)
+/// The stars' pixels as one layer would hold them, by place: where stars overlap, the star drawn
+/// last owns the pixel, as on a layer painted star after star.
+std::vector<StarPixel> starLayer(const SkyParameters &sky, const SkyDome &dome, int size, const RandomSource &random)
 {
     std::vector<StarPixel> layer;
     const double intensity = sky.starIntensity * 0.01;
@@ -81,20 +83,39 @@ void drawStars(const SkyParameters &sky, const SkyDome &dome, QImage &image, int
             }
         }
     }
-    // The last star drawn at a pixel owns it, as on a layer painted star after star.
     std::stable_sort(layer.begin(), layer.end(), [](const StarPixel &a, const StarPixel &b) { return a.index < b.index; });
-    auto *pixels = reinterpret_cast<QRgb *>(image.bits());
-    const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
-    for (std::size_t k = 0; k < layer.size(); ++k) {
-        if (k + 1 < layer.size() && layer[k + 1].index == layer[k].index)
+    std::vector<StarPixel> owned;
+    owned.reserve(layer.size());
+    for (std::size_t k = 0; k < layer.size(); ++k)
+        if (k + 1 == layer.size() || layer[k + 1].index != layer[k].index)
+            owned.push_back(layer[k]);
+    return owned;
+}
+
+/// Lays the layer's pixels of rows firstRow … firstRow + band.height() − 1 over band (source
+/// over); `from` is where the search in the layer starts and moves on past the band.
+void compositeStars(const std::vector<StarPixel> &layer, std::size_t &from, QImage &band, int size, int firstRow)
+{
+    auto *pixels = reinterpret_cast<QRgb *>(band.bits());
+    const qsizetype stride = band.bytesPerLine() / qsizetype(sizeof(QRgb));
+    const quint32 end = quint32(firstRow + band.height()) * quint32(size);
+    for (; from < layer.size() && layer[from].index < end; ++from) {
+        const quint32 index = layer[from].index;
+        const qsizetype row = qsizetype(index / quint32(size)) - firstRow;
+        if (row < 0)
             continue;
-        const quint32 index = layer[k].index;
-        QRgb &dst = pixels[qsizetype(index / quint32(size)) * stride + qsizetype(index % quint32(size))];
-        const QRgb src = layer[k].colour;
+        QRgb &dst = pixels[row * stride + qsizetype(index % quint32(size))];
+        const QRgb src = layer[from].colour;
         const int a = qAlpha(src);
         auto over = [a](int s, int d) { return (s * a + d * (255 - a) + 127) / 255; };
         dst = qRgb(over(qRed(src), qRed(dst)), over(qGreen(src), qGreen(dst)), over(qBlue(src), qBlue(dst)));
     }
+}
+
+int threadCount(const SkyTextureOptions &options, int size)
+{
+    const int threads = options.threads > 0 ? options.threads : int(std::thread::hardware_concurrency());
+    return std::clamp(threads, 1, std::max(1, size));
 }
 
 }   // namespace
@@ -110,11 +131,12 @@ QImage renderSkyDomeImage(const SkyParameters &sky, const SkyDome &dome, int siz
     QImage image(size, size, QImage::Format_RGB32);
     if (image.isNull())
         return {};
-    int threads = options.threads > 0 ? options.threads : int(std::thread::hardware_concurrency());
-    threads = std::clamp(threads, 1, size);
-    renderRows(sky, image, size, threads);
-    if (textureShowsStars(sky))
-        drawStars(sky, dome, image, size, options.random ? options.random : applicationRandom());
+    renderRows(SkyColorModel(sky), image, size, 0, threadCount(options, size));
+    if (textureShowsStars(sky)) {
+        const std::vector<StarPixel> layer = starLayer(sky, dome, size, options.random ? options.random : applicationRandom());
+        std::size_t from = 0;
+        compositeStars(layer, from, image, size, 0);
+    }
     return image;
 }
 
@@ -124,14 +146,38 @@ QString renderSkyDomeMap(const SkyParameters &sky, const SkyDome &dome, const QS
     noise::utils::ProgressReporter &progress = options.progress ? *options.progress : noise::utils::ProgressReporter::Null();
     progress.SetPanelText(QStringLiteral("computing sky dome map... please wait"));
     progress.ProcessEvents();
-    QImage image = renderSkyDomeImage(sky, dome, size, options);
-    if (image.isNull())
-        return files::cannotWrite(path, size > 0 ? QStringLiteral("not enough memory for a %1 × %1 picture").arg(size)
-                                                 : QStringLiteral("no picture size"));
-    const QString problem = files::writePicture(path, std::move(image), batch);
-    if (problem.isEmpty())
-        progress.SetStatusText(QStringLiteral("sky dome map generated"));
-    return problem;
+    if (size <= 0)
+        return files::cannotWrite(path, QStringLiteral("no picture size"));
+    // The picture goes to the file a band of rows at a time: only the band, the star layer and
+    // the encoder's buffers are in memory, whatever the size.
+    try {
+        const std::vector<StarPixel> layer =
+            textureShowsStars(sky) ? starLayer(sky, dome, size, options.random ? options.random : applicationRandom())
+                                   : std::vector<StarPixel>();
+        const SkyColorModel model(sky);
+        const int threads = threadCount(options, size);
+        const int bandRows = std::clamp(int((qsizetype(16) << 20) / (qsizetype(size) * 4)), 1, size);
+        QImage band(size, bandRows, QImage::Format_RGB32);
+        if (band.isNull())
+            return files::cannotWrite(path, QStringLiteral("not enough memory for a %1 × %1 picture").arg(size));
+        files::JpegRows out(path, size, size, batch);
+        std::size_t from = 0;
+        for (int first = 0; first < size; first += bandRows) {
+            const int rows = std::min(bandRows, size - first);
+            QImage part = rows == bandRows ? band : band.copy(0, 0, size, rows);
+            renderRows(model, part, size, first, threads);
+            compositeStars(layer, from, part, size, first);
+            out.write(part);
+            progress.ProcessEvents();
+        }
+        out.finish();
+    } catch (const files::WriteError &e) {
+        return e.message();
+    } catch (const std::bad_alloc &) {
+        return files::cannotWrite(path, QStringLiteral("not enough memory for a %1 × %1 picture").arg(size));
+    }
+    progress.SetStatusText(QStringLiteral("sky dome map generated"));
+    return {};
 }
 
 QString skyDomeTextureName(const QString &terrainName) { return terrainName + QStringLiteral("_skyDome.jpg"); }

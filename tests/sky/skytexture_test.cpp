@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 using namespace orovista;
@@ -179,6 +182,91 @@ TEST(SkyTexture, MapIsWrittenAsJpegAndFailuresAreReported)
     const QString problem = renderSkyDomeMap(sky, dome, dir.filePath("missing/folder/x.jpg"), 256, nullptr, options);
     EXPECT_TRUE(problem.startsWith("cannot write")) << problem.toStdString();
     EXPECT_FALSE(panel.texts.contains("sky dome map generated")) << "a failed write is not reported as done";
+}
+
+// The file is written a band of rows at a time; its bytes are those of the whole picture
+// compressed at once, stars and all, for sizes that are and are not a multiple of the band.
+TEST(SkyTexture, TheBandedFileIsTheWholePictureByteForByte)
+{
+    QTemporaryDir dir;
+    const SkyParameters sky = lowSun(12, 80);
+    const SkyDome dome = domeFor(sky);
+    for (int size : {256, 2048}) {
+        const QString whole = dir.filePath(QStringLiteral("whole%1.jpg").arg(size));
+        ASSERT_EQ(files::writePicture(whole, render(sky, dome, size, 2, 5)), QString());
+        const QString banded = dir.filePath(QStringLiteral("banded%1.jpg").arg(size));
+        SkyTextureOptions options;
+        options.threads = 2;
+        options.random = seeded(5);
+        ASSERT_EQ(renderSkyDomeMap(sky, dome, banded, size, nullptr, options), QString());
+        QFile a(whole), b(banded);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(a.readAll() == b.readAll()) << size;
+    }
+}
+
+TEST(JpegRows, TheBytesOfTheToolkitsWriterAndNoFileWhenIncomplete)
+{
+    QTemporaryDir dir;
+    QImage picture(301, 77, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb((x * 7 + y) % 256, (x * y) % 256, (y * 3) % 256));
+    ASSERT_EQ(files::writePicture(dir.filePath("qt.jpg"), picture), QString());
+    {
+        files::JpegRows rows(dir.filePath("rows.jpg"), 301, 77);
+        rows.write(picture.copy(0, 0, 301, 40));
+        rows.write(picture.copy(0, 40, 301, 37));
+        EXPECT_EQ(rows.rowsWritten(), 77);
+        rows.finish();
+    }
+    QFile a(dir.filePath("qt.jpg")), b(dir.filePath("rows.jpg"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(a.readAll() == b.readAll());
+
+    // Too few rows: an error, and neither the file nor a temporary stays.
+    {
+        files::JpegRows rows(dir.filePath("short.jpg"), 301, 77);
+        rows.write(picture.copy(0, 0, 301, 10));
+        EXPECT_THROW(rows.finish(), files::WriteError);
+    }
+    {
+        files::JpegRows abandoned(dir.filePath("abandoned.jpg"), 301, 77);
+        abandoned.write(picture.copy(0, 0, 301, 10));
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"qt.jpg", "rows.jpg"}));
+    EXPECT_THROW(files::JpegRows(dir.filePath("no/such/folder/x.jpg"), 10, 10), files::WriteError);
+    EXPECT_THROW(files::JpegRows(dir.filePath("zero.jpg"), 0, 10), files::WriteError);
+}
+
+TEST(JpegRows, AWriteThatFailsIsReportedWithTheSystemsReason)
+{
+    // A file size limit stands for a full disk: writes past it fail (EFBIG) instead of the
+    // process receiving SIGXFSZ, which is ignored here.
+    QTemporaryDir dir;
+    QImage picture(512, 512, QImage::Format_RGB32);
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512; ++x)
+            picture.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * y * 13) % 256, (y * 71 + x) % 256));
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 30000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    QString message;
+    try {
+        files::JpegRows rows(dir.filePath("big.jpg"), 512, 512);
+        rows.write(picture);
+        rows.finish();
+    } catch (const files::WriteError &e) {
+        message = e.message();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_TRUE(message.startsWith("cannot write")) << message.toStdString();
+    EXPECT_TRUE(message.contains("too large")) << message.toStdString();
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "no file, no temporary";
 }
 
 TEST(SkyTexture, Sizes)
