@@ -32,6 +32,11 @@ namespace noise
         /// Renders the map; see MapRenderer::Render().
         void Render () override;
 
+        /// The colours of map row y into out (map width values): what
+        /// Render() writes into row y of the image, for callers that want
+        /// the picture a band of rows at a time.
+        void RenderRow (const NoiseMap& map, int y, Color* out) const;
+
         /// Sets the factor of the height differences: the steepness of the
         /// bumps.
         void SetBumpHeight (double bumpHeight)

@@ -2,14 +2,18 @@
 
 #include "noise/image.h"
 #include "noise/noisemap.h"
+#include "noise/outputfiles.h"
 #include "noise/renderernormalmap.h"
-#include "noise/writerjpeg.h"
 
 #include <libnoise/exception.h>
 
 #include <QDir>
 
+#include <QImage>
+
+#include <algorithm>
 #include <new>
+#include <vector>
 
 namespace orovista {
 
@@ -89,19 +93,29 @@ NormalMapOutput writeNormalMap(const noise::utils::NoiseMap &map, double bumpHei
         return output;
     }
     try {
-        noise::utils::Image image;
+        // The picture is the map upside down (its first row is the map's last), written a band
+        // of rows at a time: only the band is in memory besides the map.
         noise::utils::RendererNormalMap renderer;
-        renderer.SetSourceNoiseMap(map);
-        renderer.SetDestImage(image);
         renderer.SetBumpHeight(bumpHeight);
-        renderer.Render();
-
-        noise::utils::WriterJPEG writer;
-        writer.SetSourceImage(image);
-        writer.SetDestFilename(path);
-        output.written = writer.WriteDestFile();
-        if (!output.written)
-            output.error = QStringLiteral("could not write ") + path;
+        const int width = map.GetWidth(), height = map.GetHeight();
+        const int bandRows = std::clamp(int((qsizetype(16) << 20) / (qsizetype(width) * 4)), 1, height);
+        QImage band(width, bandRows, QImage::Format_RGB32);
+        std::vector<noise::utils::Color> colours(static_cast<std::size_t>(width));
+        if (band.isNull())
+            throw std::bad_alloc();
+        files::JpegRows out(path, width, height);
+        for (int first = 0; first < height; first += bandRows) {
+            const int rows = std::min(bandRows, height - first);
+            for (int k = 0; k < rows; ++k) {
+                renderer.RenderRow(map, height - 1 - (first + k), colours.data());
+                auto *line = reinterpret_cast<QRgb *>(band.scanLine(k));
+                for (int x = 0; x < width; ++x)
+                    line[x] = qRgb(colours[std::size_t(x)].red, colours[std::size_t(x)].green, colours[std::size_t(x)].blue);
+            }
+            out.write(reinterpret_cast<const QRgb *>(band.constBits()), rows, band.bytesPerLine() / qsizetype(sizeof(QRgb)));
+        }
+        out.finish();
+        output.written = true;
     } catch (const files::WriteError &e) {
         output.error = e.message();
     } catch (const noise::ExceptionOutOfMemory &) {

@@ -2,7 +2,10 @@
 
 #include "terrain/normalmap.h"
 
+#include "noise/image.h"
 #include "noise/noisemap.h"
+#include "noise/renderernormalmap.h"
+#include "noise/writerjpeg.h"
 
 #include <QFile>
 #include <QImage>
@@ -10,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 using noise::utils::NoiseMap;
@@ -172,4 +176,32 @@ TEST_F(NormalMapFileTest, BadInputIsReportedNotWritten)
     EXPECT_FALSE(out.written);
     EXPECT_FALSE(out.error.isEmpty());
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("NormalMap_../escape.jpg"))));
+}
+
+// The file is written a band of rows at a time; its bytes are those of the whole picture rendered
+// and compressed at once, for sizes that are and are not a multiple of the band.
+TEST_F(NormalMapFileTest, TheBandedFileIsTheWholePictureByteForByte)
+{
+    for (int size : {97, 2100}) {
+        NoiseMap map(size, size);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                map.SetValue(x, y, float(std::sin(x * 0.05) * std::cos(y * 0.031) + 0.001 * ((x * 7919 + y * 104729) % 97)));
+        noise::utils::Image image;
+        noise::utils::RendererNormalMap renderer;
+        renderer.SetSourceNoiseMap(map);
+        renderer.SetDestImage(image);
+        renderer.SetBumpHeight(3.5);
+        renderer.Render();
+        noise::utils::WriterJPEG writer;
+        writer.SetSourceImage(image);
+        writer.SetDestFilename(dir.filePath("whole.jpg"));
+        ASSERT_TRUE(writer.WriteDestFile());
+
+        const orovista::NormalMapOutput out = orovista::writeNormalMap(map, 3.5, dir.filePath("banded.jpg"));
+        ASSERT_TRUE(out.written) << out.error.toStdString();
+        QFile a(dir.filePath("whole.jpg")), b(dir.filePath("banded.jpg"));
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(a.readAll() == b.readAll()) << size;
+    }
 }
