@@ -7,6 +7,7 @@
 #include "scene/hostscene.h"
 #include "scene/terrainobj.h"
 #include "terrain/erosion.h"
+#include "terrain/heightmapimport.h"
 #include "terrain/normalmap.h"
 #include "terrain/terrainarrays.h"
 #include "noise/outputfiles.h"
@@ -28,6 +29,7 @@
 #include "dzscene.h"
 
 #include <memory>
+#include <optional>
 
 #include <tuple>
 
@@ -83,6 +85,8 @@ QString checkOptions(const GenerateOptions &o)
         return QStringLiteral("unknown node map format \"%1\": use exr or raw").arg(o.nodeMaps);
     if (o.heightmapSize < 2 || o.heightmapSize > 16384)
         return QStringLiteral("--heightmap-size must lie between 2 and 16384");
+    if (o.rawSize != 0 && (o.rawSize < 2 || o.rawSize > maximumHeightmapSide))
+        return QStringLiteral("--raw-size must lie between 2 and %1").arg(maximumHeightmapSide);
     if (o.skySize != 0 && !sky::isSkyTextureSize(o.skySize))
         return QStringLiteral("--sky must be 4096, 8192 or 16384, or a power of two from 256 for a preview");
     using sky::SkySlider;
@@ -248,8 +252,10 @@ QString writeSceneFile(const GenerateOptions &o, const QDir &out)
 
 }   // namespace
 
-QString generate(const GenerateOptions &o, const GenerateOutput &output)
+QString generate(const GenerateOptions &options, const GenerateOutput &output)
 {
+    // An imported heightmap sets the terrain size and elevation range of the run.
+    GenerateOptions o = options;
     if (const QString problem = checkOptions(o); !problem.isEmpty())
         return problem;
     ProgressReporter &progress = output.progress ? *output.progress : ProgressReporter::Null();
@@ -289,6 +295,40 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
     f.elevationLow = o.elevationLow;
     f.elevationHigh = o.elevationHigh;
 
+    // The heightmap in place of the graph's final map, read before anything is written.
+    std::optional<ImportedTerrain> imported;
+    if (!o.heightmapIn.isEmpty()) {
+        HeightmapReadOptions read;
+        read.rawSize = o.rawSize;
+        read.terrainSize = o.terrainSize;
+        read.metresAt0 = o.elevationLow;
+        read.metresAt65535 = o.elevationHigh;
+        auto heights = std::make_shared<Heightmap>();
+        QString problem;
+        try {
+            if (!readHeightmap(o.heightmapIn, read, heights.get(), &problem))
+                return problem;
+            imported.emplace();
+            if (!importedTerrain(std::move(heights), o.heightmapIn, &*imported, &problem))
+                return problem;
+        } catch (const std::bad_alloc &) {
+            return QStringLiteral("not enough memory for the heightmap %1").arg(o.heightmapIn);
+        }
+        if (o.terrainSizeGiven)
+            imported->terrainSize = o.terrainSize;
+        else if (imported->terrainSize > 100000 && output.warning)
+            output.warning(QStringLiteral("the heightmap spans %1 m: a terrain this large may need a farther camera")
+                               .arg(imported->terrainSize));
+        o.terrainSize = f.terrainSize = imported->terrainSize;
+        o.elevationLow = f.elevationLow = imported->elevationLow;
+        o.elevationHigh = f.elevationHigh = imported->elevationHigh;
+        if (output.note) {
+            output.note(importSummary(*imported));
+            for (const QString &line : imported->heights->notes)
+                output.note(line);
+        }
+    }
+
     // The output folder, and proof that it takes files.
     const QDir out(o.outFolder);
     const QString maps = out.filePath(QStringLiteral("maps"));
@@ -315,7 +355,10 @@ QString generate(const GenerateOptions &o, const GenerateOutput &output)
         run.size = size;
         run.fullOctaves = fullOctaves;
         observer.beginPass(nodeMaps, prefix, size);
-        runNoiseMachine(settings, run, folders, finalMap, progress, observer);
+        if (imported)
+            runImportedHeightmap(*imported, settings, run, folders, finalMap, progress, observer);
+        else
+            runNoiseMachine(settings, run, folders, finalMap, progress, observer);
         observer.endPass(finalMap);
     };
     QString error;

@@ -35,12 +35,21 @@ struct GenerateOptions {
     /// A glTF scene of the terrain (".gltf" or ".glb"): the terrain with its textures, the sky
     /// dome when there is a sky texture, and the five cameras; "" for none.
     QString sceneFile;
+    /// A heightmap or elevation model whose heights replace the noise graph's final map ("" for
+    /// none): see terrain/heightmapimport.h. Its extent (or sidecar) sets the terrain size unless
+    /// terrainSizeGiven; its heights set the elevation range. elevationLow and elevationHigh are
+    /// then what 0 and 65535 of a 16-bit file without sidecar stand for.
+    QString heightmapIn;
+    int rawSize = 0;                ///< side of a headerless RAW; 0: from its sidecar or length
+    bool terrainSizeGiven = false;  ///< --terrain-size was given: it wins over the file's extent
 };
 
 /// Messages for the user on the way (warnings) and the progress of the work.
 struct GenerateOutput {
     noise::utils::ProgressReporter *progress = nullptr;
     std::function<void(const QString &)> warning;
+    /// What the user should know that is no warning (what a heightmap read gave).
+    std::function<void(const QString &)> note;
 };
 
 /// Checks options that do not need the file system. Empty when they are fine, else one line.

@@ -143,8 +143,19 @@ int main(int argc, char **argv)
                                                         "inside): the terrain with its texture and normal map, the sky "
                                                         "dome with --sky, and five cameras."),
                                          QStringLiteral("FILE"));
+    const QCommandLineOption heightmapIn(QStringLiteral("heightmap-in"),
+                                         QStringLiteral("Use this heightmap or elevation model as the terrain: a 16-bit "
+                                                        "PNG, an EXR in metres, a RAW r16, or a GeoTIFF or other raster "
+                                                        "GDAL reads. Its extent gives the terrain size (unless "
+                                                        "--terrain-size is given), its heights the elevation range; "
+                                                        "erosion and colours come from the preset."),
+                                         QStringLiteral("FILE"));
+    const QCommandLineOption rawSize(QStringLiteral("raw-size"),
+                                     QStringLiteral("Side of a headerless RAW given to --heightmap-in (default: from its "
+                                                    "sidecar or its length)."),
+                                     QStringLiteral("N"));
     parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps,
-                       heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity, sceneOption});
+                       heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity, sceneOption, heightmapIn, rawSize});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText() + QStringLiteral(" (see orovista --help)"), usageError);
@@ -197,6 +208,12 @@ int main(int argc, char **argv)
         o.nodeMaps = parser.value(nodeMaps);
     if (parser.isSet(sceneOption))
         o.sceneFile = parser.value(sceneOption);
+    if (parser.isSet(heightmapIn))
+        o.heightmapIn = parser.value(heightmapIn);
+    o.terrainSizeGiven = parser.isSet(terrainSize);
+    if (parser.isSet(rawSize) && (!toInt(parser.value(rawSize), &o.rawSize) || o.rawSize < 2))
+        return fail(QStringLiteral("--raw-size needs a whole number from 2 on, not \"%1\"").arg(parser.value(rawSize)),
+                    usageError);
     if (parser.isSet(heightmap))
         o.heightmapFormats = parser.value(heightmap).split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (const QString problem = checkOptions(o); !problem.isEmpty())
@@ -208,6 +225,12 @@ int main(int argc, char **argv)
     output.warning = [&](const QString &text) {
         progress.Finish();
         std::fprintf(stderr, "orovista: warning: %s\n", text.toLocal8Bit().constData());
+    };
+    output.note = [&](const QString &text) {
+        if (parser.isSet(quiet))
+            return;
+        progress.Finish();
+        std::fprintf(stderr, "orovista: %s\n", text.toLocal8Bit().constData());
     };
     const QString problem = generate(o, output);
     progress.Finish();

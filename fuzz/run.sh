@@ -4,10 +4,11 @@
 #   fuzz/run.sh [-runs=N] [SECONDS] [NAME...]
 #     SECONDS  time limit of each fuzzer (default 60; with -runs=N and no SECONDS, no time limit)
 #     -runs=N  stop each fuzzer after N executions
-#     NAME     preset, obj, pp2 (default: all three)
+#     NAME     preset, obj, pp2, heightmap (default: all four)
 # Corpora: build-fuzz/corpus (presets, seeded from data/presets), build-fuzz/corpus-obj (every
-# .obj under data/content/Runtime/Geometries) and build-fuzz/corpus-pp2 (every .pp2 under
-# data/content/Runtime/Libraries). Crash inputs are left in build-fuzz/ as crash-*. The readers'
+# .obj under data/content/Runtime/Geometries), build-fuzz/corpus-pp2 (every .pp2 under
+# data/content/Runtime/Libraries) and build-fuzz/corpus-heightmap (the PNG/RAW heightmap reader:
+# small 16-bit PNGs and RAWs made here, and every .png under data/). Crash inputs are left in build-fuzz/ as crash-*. The readers'
 # warnings on the standard output are dropped (-close_fd_mask=1); libFuzzer reports on stderr.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,19 +18,19 @@ runs="" seconds="" names=()
 for arg in "$@"; do
   case "$arg" in
     -runs=*) runs="${arg#-runs=}" ;;
-    preset|obj|pp2) names+=("$arg") ;;
-    *[!0-9]*|"") echo "usage: fuzz/run.sh [-runs=N] [SECONDS] [preset|obj|pp2 ...]" >&2; exit 2 ;;
+    preset|obj|pp2|heightmap) names+=("$arg") ;;
+    *[!0-9]*|"") echo "usage: fuzz/run.sh [-runs=N] [SECONDS] [preset|obj|pp2|heightmap ...]" >&2; exit 2 ;;
     *) seconds="$arg" ;;
   esac
 done
-[ ${#names[@]} -gt 0 ] || names=(preset obj pp2)
+[ ${#names[@]} -gt 0 ] || names=(preset obj pp2 heightmap)
 [ -n "$seconds" ] || [ -n "$runs" ] || seconds=60
 
 limits=()
 [ -z "$seconds" ] || limits+=("-max_total_time=$seconds")
 [ -z "$runs" ] || limits+=("-runs=$runs")
 
-mkdir -p "$out/corpus" "$out/corpus-obj" "$out/corpus-pp2"
+mkdir -p "$out/corpus" "$out/corpus-obj" "$out/corpus-pp2" "$out/corpus-heightmap"
 cp -n "$top"/data/presets/*.opf "$out/corpus/" 2>/dev/null || true
 # Sample models and props may be added at any time: glob them afresh on every run. Names are
 # flattened (trees/oak.obj becomes trees_oak.obj) so that equal names in two folders both stay.
@@ -41,6 +42,22 @@ seed() {   # seed FOLDER PATTERN CORPUS
 }
 seed "$top/data/content/Runtime/Geometries" '*.obj' "$out/corpus-obj"
 seed "$top/data/content/Runtime/Libraries" '*.pp2' "$out/corpus-pp2"
+seed "$top/data/resources" '*.png' "$out/corpus-heightmap"
+# Heightmaps as the exporter writes them: 16-bit grey PNGs and little-endian RAWs, square and not.
+python3 - "$out/corpus-heightmap" <<'PY'
+import struct, sys, zlib
+def png(w, h, rows):
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xffffffff)
+    raw = b"".join(b"\0" + b"".join(struct.pack(">H", v) for v in row) for row in rows)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 16, 0, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+for w, h in ((2, 2), (8, 8), (16, 9)):
+    rows = [[(x * 4099 + y * 997) % 65536 for x in range(w)] for y in range(h)]
+    open(f"{sys.argv[1]}/made_{w}x{h}.png", "wb").write(png(w, h, rows))
+    open(f"{sys.argv[1]}/made_{w}x{h}.r16", "wb").write(b"".join(struct.pack("<H", v) for row in rows for v in row)
+                                                     + (bytes([w]) if w != h else b""))
+PY
 
 qtflags=$(pkg-config --cflags Qt6Core Qt6Gui)
 qtlibs=$(pkg-config --libs Qt6Core Qt6Gui)
@@ -56,6 +73,7 @@ for name in "${names[@]}"; do
     preset) build preset "$top/fuzz/preset_fuzzer.cpp" "$top/presets/presetfile.cpp" "$top/noise/outputfiles.cpp"; corpus="$out/corpus" ;;
     obj) build obj "$top/fuzz/obj_fuzzer.cpp" "$top/library/glm.cpp"; corpus="$out/corpus-obj" ;;
     pp2) build pp2 "$top/fuzz/pp2_fuzzer.cpp" "$top/library/propfile.cpp"; corpus="$out/corpus-pp2" ;;
+    heightmap) build heightmap "$top/fuzz/heightmap_fuzzer.cpp" "$top/terrain/heightmapraster.cpp"; corpus="$out/corpus-heightmap" ;;
   esac
   # Qt is not instrumented: the allocation stacks AddressSanitizer keeps run through it without
   # frame pointers, are different at almost every call and fill its stack store, which then grows

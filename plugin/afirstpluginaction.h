@@ -92,6 +92,11 @@ public:
     /// Returns whether the run (and the ones asked for meanwhile) went through; false when it
     /// was cancelled, failed, or is left to the run in progress.
     bool generateNoiseMaps(bool terrainCreated, int size, bool fullOctaves);
+    /// What TERRAFORM ! does after it has chosen the source of the final map: runs the machine at
+    /// 512 (the graph, or the imported heightmap while one is loaded), builds both meshes and
+    /// opens POPULATE on them. Returns false when the run was stopped or failed (the terrain
+    /// stays what it was) or the terrain size is not above 0.
+    bool buildTerrainFromMachine();
     /// Erodes map as the final node's settings say and rewrites its grey picture greyPicture.
     /// Returns why the picture could not be written (empty when it was, or needed not be).
     QString erodeMap(noise::utils::NoiseMap &map, const QString &greyPicture);

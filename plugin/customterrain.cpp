@@ -1,8 +1,14 @@
 // LOAD .OBJ: a terrain mesh of the user's own in place of a generated one. The viewport draws
 // it from a display list, painting and picking use the model kept in the program state, and
 // scene creation imports the same file.
+//
+// The same button loads a heightmap or elevation model (terrain/heightmapimport.h). That one is
+// no mesh of its own: its heights become the final height map, and from there on it is a
+// terrain like a generated one (erosion, colours, normal map, painting, sculpting, the scene),
+// until TERRAFORM ! builds from the noise graph again.
 #include "plugin/afirstpluginaction.h"
 
+#include "graph/nodesettings.h"
 #include "library/glm.h"
 #include "library/glmdraw.h"
 #include "plugin/dialogs.h"
@@ -10,14 +16,20 @@
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
 #include "terrain/customterrain.h"
+#include "terrain/heightmapimport.h"
 #include "viewport/glterrain.h"
 
 #include <GL/gl.h>
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QTabWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 using namespace orovista;
 
@@ -27,6 +39,74 @@ QString lastObjFolder;
 /// The viewport whose context holds state().customTerrainList: a window rebuilt by RESET has a
 /// new context, where that number may name one of its own lists.
 QPointer<GLTerrain> listOwner;
+
+QString terrainFileFilter()
+{
+    const QString heightmaps = heightmapFilePatterns();
+    return QStringLiteral("Terrains (*.obj %1);;OBJ meshes (*.obj);;Heightmaps and elevation models (%1);;All files (*)")
+        .arg(heightmaps);
+}
+
+void applyFinalNode(const NoiseSettings &settings)
+{
+    ProgramState &s = state();
+    const bool suppressed = std::exchange(s.suppressNoise, true);
+    applyNodeSettings(settings);
+    s.suppressNoise = suppressed;
+}
+
+/// A heightmap as the terrain: read it, set the final node's terrain size and elevation range to
+/// what it holds, and build the terrain as TERRAFORM ! does, from its heights.
+void loadHeightmapTerrain(DzOrovistaPluginAction &action, const QString &path)
+{
+    ProgramState &s = state();
+    QWidget *parent = s.ui.mainWindow;
+    const NoiseSettings before = readNodeSettings();
+    HeightmapReadOptions read;
+    read.terrainSize = before.final.terrainSize > 0 ? before.final.terrainSize : 100;
+    read.metresAt0 = before.final.elevationLow;
+    read.metresAt65535 = before.final.elevationHigh;
+
+    showStatus(QStringLiteral("reading heightmap %1 ...").arg(QFileInfo(path).fileName()));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto heights = std::make_shared<Heightmap>();
+    auto terrain = std::make_shared<ImportedTerrain>();
+    QString error;
+    bool usable = false;
+    try {
+        usable = readHeightmap(path, read, heights.get(), &error) && importedTerrain(heights, path, terrain.get(), &error);
+    } catch (const std::bad_alloc &) {
+        error = QStringLiteral("not enough memory for the heightmap %1").arg(path);
+    }
+    QApplication::restoreOverrideCursor();
+    if (!usable) {
+        // Nothing of the present terrain is given up for a file that cannot be used.
+        runLog() << "heightmap not loaded: " << error << "\n";
+        showStatus(error);
+        dialogs::error(parent, error);
+        return;
+    }
+
+    NoiseSettings next = before;
+    next.final.terrainSize = terrain->terrainSize;
+    next.final.terrainSizeExponent = std::clamp(int(std::lround(std::log10(double(terrain->terrainSize)))), 1, 5);
+    next.final.elevationLow = terrain->elevationLow;
+    next.final.elevationHigh = terrain->elevationHigh;
+    applyFinalNode(next);
+    const std::shared_ptr<const ImportedTerrain> previous = std::exchange(s.importedHeightmap, terrain);
+    if (!action.buildTerrainFromMachine()) {
+        // Stopped or failed: the terrain and the final node stay as they were.
+        s.importedHeightmap = previous;
+        applyFinalNode(before);
+        return;
+    }
+    const QString summary = importSummary(*terrain);
+    runLog() << "heightmap loaded: " << summary << "\n";
+    for (const QString &note : heights->notes)
+        runLog() << "  " << note << "\n";
+    showStatus(QStringLiteral("heightmap loaded: ") + summary);
+}
+
 }   // namespace
 
 void DzOrovistaPluginAction::loadCustomTerrain()
@@ -34,13 +114,14 @@ void DzOrovistaPluginAction::loadCustomTerrain()
     ProgramState &s = state();
     QWidget *parent = s.ui.mainWindow;
 
-    const QString path = dialogs::openFile(parent, QStringLiteral("Open .obj File"), lastObjFolder,
-                                           QStringLiteral("Images (*.obj)"));
+    const QString path = dialogs::openFile(parent, QStringLiteral("Open .obj File"), lastObjFolder, terrainFileFilter());
     if (path.isEmpty()) {
         dialogs::error(parent, QStringLiteral("no .obj file chosen!"));
         return;
     }
     lastObjFolder = QFileInfo(path).absolutePath();
+    if (isHeightmapFile(path))
+        return loadHeightmapTerrain(*this, path);
 
     bool accepted = false;
     const double answer = dialogs::number(parent, QStringLiteral("Warning"),
@@ -78,6 +159,7 @@ void DzOrovistaPluginAction::loadCustomTerrain()
     s.customObjPath = path;
     s.customTerrainScale = float(scale);
     s.customTerrain = true;
+    s.importedHeightmap.reset();
     s.terrainPresent = true;
     s.terrainSize = S;
     s.sceneTriangles = model->numtriangles;

@@ -15,6 +15,7 @@
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
 #include "plugin/windowprogress.h"
+#include "terrain/heightmapimport.h"
 #include "noise/outputfiles.h"
 #include "viewport/glterrain.h"
 
@@ -32,6 +33,16 @@
 using namespace orovista;
 
 namespace {
+
+/// The loaded heightmap when it is the source of the final map; one left over from a terrain
+/// that is gone (the window was reset, an OBJ was loaded) is dropped.
+const ImportedTerrain *importedSource()
+{
+    ProgramState &s = state();
+    if (s.importedHeightmap && (s.customTerrain || (!s.terrainPresent && !s.terrainCreated)))
+        s.importedHeightmap.reset();
+    return s.importedHeightmap.get();
+}
 
 void showPicture(QLabel *label, const QString &path)
 {
@@ -151,7 +162,14 @@ bool DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
     // the pictures that are still in place.
     auto showPicturesInPlace = [&] { o.finalNode.showNodePictures(settings.final.mapStyle == 1); };
     try {
-        orovista::runNoiseMachine(settings, run, folders, o.finalHeightMap, progress, observer);
+        // With a heightmap loaded the final map is the file's. The runs of the node controls still
+        // compute the graph first, so that the node previews show what the user edits.
+        const ImportedTerrain *imported = importedSource();
+        noise::utils::NoiseMap graphMap;
+        if (!imported || (!terrainCreated && !fullOctaves))
+            orovista::runNoiseMachine(settings, run, folders, imported ? graphMap : o.finalHeightMap, progress, observer);
+        if (imported)
+            runImportedHeightmap(*imported, settings, run, folders, o.finalHeightMap, progress, observer);
         // The final preview follows every run (also the ones of the node controls).
         showPicture(o.finalNode.FFPreviewLabel, s.workFolder + QStringLiteral("/maps/") +
                                                     (settings.final.mapStyle == 0 ? QStringLiteral("HFFnoisePreview.jpg")
@@ -180,12 +198,19 @@ bool DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
 
 void DzOrovistaPluginAction::generatePreviewTerrain()
 {
+    // TERRAFORM ! builds the terrain from the noise graph again.
+    state().importedHeightmap.reset();
+    buildTerrainFromMachine();
+}
+
+bool DzOrovistaPluginAction::buildTerrainFromMachine()
+{
     ProgramState &s = state();
     const NoiseSettings settings = readNodeSettings();
     s.terrainSize = settings.final.terrainSize;
     if (s.terrainSize <= 0) {
         dialogs::error(s.ui.mainWindow, QStringLiteral("nice try... please enter a terrain size higher than 0"));
-        return;
+        return false;
     }
     if (s.customTerrain && s.terrainPresent && s.ui.glTerrain)
         s.ui.glTerrain->deleteAllObjectsSilent();
@@ -195,7 +220,7 @@ void DzOrovistaPluginAction::generatePreviewTerrain()
     if (!generateNoiseMaps(true, 512, false)) {
         // Stopped or failed: the terrain stays what it was.
         s.terrainCreated = false;
-        return;
+        return false;
     }
 
     WindowProgress progress;
@@ -238,5 +263,6 @@ void DzOrovistaPluginAction::generatePreviewTerrain()
         s.sceneTriangles = 522242;
         updateTriangleLabel();
     }
+    return true;
 }
 

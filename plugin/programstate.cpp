@@ -18,6 +18,7 @@ void ProgramState::resetWorkingFlags()
     sceneTriangles = 0;
     windowReady = false;
     cancelRequested = false;
+    importedHeightmap.reset();
 }
 
 void showStatus(const QString &text)

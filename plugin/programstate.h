@@ -29,6 +29,8 @@ class QWidget;
 
 namespace orovista {
 
+struct ImportedTerrain;
+
 /// Nominal size of the tool window.
 inline constexpr int W = 1198;
 inline constexpr int H = 998;
@@ -93,6 +95,10 @@ struct ProgramState {
     QString customObjPath;
     float customTerrainScale = 100.0f;
     unsigned customTerrainList = 0;
+    /// A heightmap loaded with LOAD .OBJ: while a terrain stands on it (terrainPresent or
+    /// terrainCreated, not an OBJ terrain), every noise-machine run takes its heights as the final
+    /// map instead of the graph's; null for a generated terrain. TERRAFORM ! clears it.
+    std::shared_ptr<const ImportedTerrain> importedHeightmap;
     unsigned vertexBuffers[2] = {0, 0};
     int glMode = TerrainMode;
     int previewSize = 256;          ///< resolution of ordinary noise-machine runs
