@@ -1,8 +1,10 @@
 #include "cli/generate.h"
 
+#include "cli/overrides.h"
 #include "cli/terminalprogress.h"
 #include "graph/noisemachine.h"
 #include "presets/presetfile.h"
+#include "scene/engineexport.h"
 #include "scene/heightmapexport.h"
 #include "scene/hostscene.h"
 #include "scene/terrainobj.h"
@@ -13,6 +15,7 @@
 #include "noise/outputfiles.h"
 #include "sky/skytexture.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -66,6 +69,26 @@ QString checkOptions(const GenerateOptions &o)
         return QStringLiteral("--scene needs a file name ending .gltf or .glb");
     if (o.preset.isEmpty())
         return QStringLiteral("no preset given: use --preset FILE");
+    if (!o.engine.isEmpty()) {
+        const std::optional<engine::Engine> e = engine::engineNamed(o.engine);
+        if (!e)
+            return QStringLiteral("unknown engine \"%1\": use unity or unreal").arg(o.engine);
+        if (o.engineSize != 0 && !engine::isEngineSize(*e, o.engineSize)) {
+            QStringList sizes;
+            for (int size : engine::engineSizes(*e))
+                sizes << QString::number(size);
+            return QStringLiteral("--engine-size for %1 must be one of %2").arg(engine::engineName(*e), sizes.join(QStringLiteral(", ")));
+        }
+    } else if (o.engineSize != 0) {
+        return QStringLiteral("--engine-size needs --engine unity or unreal");
+    }
+    {
+        const SplatSettings &sp = o.splatSettings;
+        if (!(sp.sandUpTo >= 0.0 && sp.sandUpTo <= 1.0) || !(sp.snowFrom >= 0.0 && sp.snowFrom <= 1.0))
+            return QStringLiteral("--splat-sand and --splat-snow are fractions of the elevation range, 0 … 1");
+        if (!(sp.rockFromDegrees >= 0.0 && sp.rockFromDegrees <= 90.0))
+            return QStringLiteral("--splat-rock is a slope in degrees, 0 … 90");
+    }
     if (const QString problem = presets::nameProblem(o.name); !problem.isEmpty())
         return QStringLiteral("bad terrain name: ") + problem;
     if (!pictureSizes().contains(o.textureSize))
@@ -287,6 +310,10 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     NoiseSettings settings;
     if (presets::read(presetFile.readAll(), settings, {!native, presetFolder}).keysRead == 0)
         return QStringLiteral("%1 holds no preset settings").arg(o.preset);
+    if (const QString problem = applyOverrides(settings, o.overrides); !problem.isEmpty())
+        return problem;
+    if (o.seed)
+        setAllSeeds(settings, *o.seed);
     FinalSettings &f = settings.final;
     f.leftGradient = chooseGradient(f.leftGradient, available, output);
     f.rightGradient = chooseGradient(f.rightGradient, available, output);
@@ -378,7 +405,9 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         return error.isEmpty();
     };
     auto writeHeightmaps = [&]() -> bool {
-        const ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
+        ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
+        if (o.flipRows)
+            grid = engine::flippedRows(grid);
         QStringList files;
         for (const QString &format : o.heightmapFormats) {
             const QString file = o.name + QStringLiteral("_height.") +
@@ -392,7 +421,28 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             files << file;
         }
         return writeHeightmapSidecar(grid, o.terrainSize, files, out.filePath(o.name + QStringLiteral("_height.json")),
-                                     &error, &outputs);
+                                     &error, &outputs, o.flipRows);
+    };
+    // The engine's heightmap: its own sample count over the plane window, nothing resampled.
+    QString engineReport;
+    auto writeEngineHeightmap = [&](engine::Engine which, int samples) -> bool {
+        ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
+        if (o.flipRows)
+            grid = engine::flippedRows(grid);
+        const bool unity = which == engine::Engine::Unity;
+        const QString base = o.name + (unity ? QStringLiteral("_unity") : QStringLiteral("_unreal"));
+        const QString file = base + (unity ? QStringLiteral(".raw") : QStringLiteral(".png"));
+        const bool ok = unity ? writeHeightmapRaw16(grid, out.filePath(file), &error, &outputs)
+                              : writeHeightmapPng16(grid, out.filePath(file), &error, &outputs) &&
+                                    writeHeightmapRaw16(grid, out.filePath(base + QStringLiteral(".r16")), &error, &outputs);
+        if (!ok)
+            return false;
+        const QByteArray sidecar =
+            QJsonDocument(engine::importSidecar(which, grid, o.terrainSize, o.flipRows, file)).toJson();
+        error = files::writeFile(out.filePath(base + QStringLiteral(".json")), {sidecar}, &outputs);
+        engineReport = engine::importInstructions(which, grid, o.terrainSize, o.flipRows, file);
+        Q_UNUSED(samples);
+        return error.isEmpty();
     };
 
     try {
@@ -405,8 +455,18 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         source.elevationHigh = o.elevationHigh;
         source.colourPicturePath = maps + QStringLiteral("/TFFnoisePreview.jpg");
         progress.SetStatusText(QStringLiteral("writing %1.obj").arg(o.name));
+        ObjExtras extras;
+        extras.normals = o.objNormals;
+        if (o.objMaterial) {
+            // One name without spaces for the library: an "mtllib" line lists file names.
+            extras.materialLibrary = QString(o.name).replace(QLatin1Char(' '), QLatin1Char('_')) + QStringLiteral(".mtl");
+            extras.materialName = QString(o.name).replace(QLatin1Char(' '), QLatin1Char('_'));
+            if (!writeTerrainMtl(out.filePath(extras.materialLibrary), extras.materialName, o.name + QStringLiteral(".jpg"),
+                                 o.normalMapSize > 0 ? finalNormalMapName(o.name) : QString(), &error, &outputs))
+                return error;
+        }
         if (!writeTerrainObj(buildTerrainArrays(source), out.filePath(o.name + QStringLiteral(".obj")), &error,
-                             &outputs))
+                             &outputs, extras))
             return error;
         if (!o.heightmapFormats.isEmpty()) {
             if (o.heightmapSize != 512) {
@@ -416,12 +476,39 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             if (!writeHeightmaps())
                 return error;
         }
+        if (!o.engine.isEmpty()) {
+            const engine::Engine which = *engine::engineNamed(o.engine);
+            const int samples = o.engineSize > 0 ? o.engineSize : engine::defaultEngineSize(which, o.textureSize);
+            stage(QStringLiteral("%1 heightmap %2 × %2").arg(engine::engineName(which)).arg(samples));
+            runMachine(samples, true);
+            if (!writeEngineHeightmap(which, samples))
+                return error;
+        }
 
         stage(QStringLiteral("texture %1 × %1").arg(o.textureSize));
         runMachine(o.textureSize, true, true, QStringLiteral("texture_"));
         if (!writeNodeMapSidecar())
             return error;
         copyWhole(maps + QStringLiteral("/TFFnoisePreview.jpg"), out.filePath(o.name + QStringLiteral(".jpg")), outputs);
+        if (o.splat) {
+            // Beside the colour texture and the same way up: image row r is mesh row r.
+            progress.SetStatusText(QStringLiteral("writing %1_splat.png").arg(o.name));
+            const QImage splat = splatMap(elevationGrid(finalMap, o.elevationLow, o.elevationHigh), o.terrainSize,
+                                          o.splatSettings);
+            if (splat.isNull())
+                return QStringLiteral("not enough memory for the splat map");
+            QByteArray bytes;
+            {
+                QBuffer buffer(&bytes);
+                buffer.open(QIODevice::WriteOnly);
+                if (!splat.save(&buffer, "PNG"))
+                    return files::cannotWrite(out.filePath(o.name + QStringLiteral("_splat.png")),
+                                              QStringLiteral("the picture could not be compressed"));
+            }
+            error = files::writeFile(out.filePath(o.name + QStringLiteral("_splat.png")), {bytes}, &outputs);
+            if (!error.isEmpty())
+                return error;
+        }
 
         if (o.normalMapSize > 0) {
             stage(QStringLiteral("normal map %1 × %1").arg(o.normalMapSize));
@@ -452,8 +539,15 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             if (!problem.isEmpty())
                 return problem;
         }
+        if (!o.savePreset.isEmpty()) {
+            error = files::writeFile(o.savePreset, {presets::write(settings)}, &outputs);
+            if (!error.isEmpty())
+                return error;
+        }
         progress.SetStatusText(QStringLiteral("putting the files in place"));
         outputs.commit();
+        if (!engineReport.isEmpty() && output.report)
+            output.report(engineReport);
         if (!o.sceneFile.isEmpty()) {
             progress.SetStatusText(QStringLiteral("writing the scene %1").arg(o.sceneFile));
             if (const QString problem = writeSceneFile(o, out); !problem.isEmpty())

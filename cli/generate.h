@@ -4,7 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "scene/splatmap.h"
+
 #include <functional>
+#include <optional>
 
 namespace noise::utils {
 class ProgressReporter;
@@ -42,6 +45,20 @@ struct GenerateOptions {
     QString heightmapIn;
     int rawSize = 0;                ///< side of a headerless RAW; 0: from its sidecar or length
     bool terrainSizeGiven = false;  ///< --terrain-size was given: it wins over the file's extent
+
+    // Batch runs.
+    QStringList overrides;          ///< "KEY=VALUE" preset lines applied after the preset
+    std::optional<int> seed;        ///< every seeded node's seed (n mod 17)
+    QString savePreset;             ///< the settings of the run, written as a preset file
+
+    // Engines and other programs.
+    QString engine;                 ///< "unity" or "unreal": a heightmap the engine imports as it is
+    int engineSize = 0;             ///< its samples along a side; 0: the engine's default
+    bool flipRows = false;          ///< heightmaps with row 0 at the terrain's +z edge
+    bool splat = false;             ///< NAME_splat.png at the texture size
+    SplatSettings splatSettings;
+    bool objNormals = false;        ///< "vn" lines in NAME.obj
+    bool objMaterial = false;       ///< NAME.mtl with the textures, and its lines in NAME.obj
 };
 
 /// Messages for the user on the way (warnings) and the progress of the work.
@@ -50,6 +67,8 @@ struct GenerateOutput {
     std::function<void(const QString &)> warning;
     /// What the user should know that is no warning (what a heightmap read gave).
     std::function<void(const QString &)> note;
+    /// Results meant for standard output: how to import the engine heightmap.
+    std::function<void(const QString &)> report;
 };
 
 /// Checks options that do not need the file system. Empty when they are fine, else one line.

@@ -154,8 +154,52 @@ int main(int argc, char **argv)
                                      QStringLiteral("Side of a headerless RAW given to --heightmap-in (default: from its "
                                                     "sidecar or its length)."),
                                      QStringLiteral("N"));
+    const QCommandLineOption setOption(QStringLiteral("set"),
+                                       QStringLiteral("Override one preset key after loading, as a preset line reads "
+                                                      "(e.g. I1octaves=3); repeat for several."),
+                                       QStringLiteral("KEY=VALUE"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"),
+                                        QStringLiteral("Give every seeded node the seed N mod 17 (the seeds the nodes take)."),
+                                        QStringLiteral("N"));
+    const QCommandLineOption savePreset(QStringLiteral("save-preset"),
+                                        QStringLiteral("Write the run's settings as a preset file, to make the same terrain "
+                                                       "in the window."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption engineOption(QStringLiteral("engine"),
+                                          QStringLiteral("Also write a heightmap the engine imports as it is, with a sidecar "
+                                                         "NAME_ENGINE.json and the import values on standard output: unity "
+                                                         "(16-bit RAW, 2^n + 1 samples) or unreal (16-bit PNG and r16, whole "
+                                                         "landscape components)."),
+                                          QStringLiteral("unity|unreal"));
+    const QCommandLineOption engineSize(QStringLiteral("engine-size"),
+                                        QStringLiteral("Samples along a side of the engine heightmap (Unity 33 … 4097, "
+                                                       "Unreal 127, 253, 505, 1009, 2017, 4033, 8129; default 1025 or 1009, "
+                                                       "or the next above the texture size)."),
+                                        QStringLiteral("N"));
+    const QCommandLineOption flipRows(QStringLiteral("flip-rows"),
+                                      QStringLiteral("Write heightmap rows in the other order (row 0 at the terrain's +z "
+                                                     "edge); the sidecars say which."));
+    const QCommandLineOption splat(QStringLiteral("splat"),
+                                   QStringLiteral("Also write NAME_splat.png at the texture size: RGBA weights of sand, "
+                                                  "grass, rock and snow, summing to 255."));
+    const QCommandLineOption splatSand(QStringLiteral("splat-sand"),
+                                       QStringLiteral("Sand below this fraction of the elevation range (default 0.08)."),
+                                       QStringLiteral("F"));
+    const QCommandLineOption splatSnow(QStringLiteral("splat-snow"),
+                                       QStringLiteral("Snow above this fraction of the elevation range (default 0.75)."),
+                                       QStringLiteral("F"));
+    const QCommandLineOption splatRock(QStringLiteral("splat-rock"),
+                                       QStringLiteral("Rock on slopes steeper than this, degrees (default 35)."),
+                                       QStringLiteral("DEG"));
+    const QCommandLineOption objNormals(QStringLiteral("obj-normals"), QStringLiteral("Write vertex normals into NAME.obj."));
+    const QCommandLineOption objMaterial(QStringLiteral("obj-material"),
+                                         QStringLiteral("Write a material library with the colour texture and normal map "
+                                                        "and refer to it from NAME.obj, so that 3D programs show the "
+                                                        "textured terrain on import."));
     parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps,
-                       heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity, sceneOption, heightmapIn, rawSize});
+                       heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity, sceneOption, heightmapIn, rawSize,
+                       setOption, seedOption, savePreset, engineOption, engineSize, flipRows, splat, splatSand, splatSnow,
+                       splatRock, objNormals, objMaterial});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText() + QStringLiteral(" (see orovista --help)"), usageError);
@@ -216,6 +260,32 @@ int main(int argc, char **argv)
                     usageError);
     if (parser.isSet(heightmap))
         o.heightmapFormats = parser.value(heightmap).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    o.overrides = parser.values(setOption);
+    if (parser.isSet(seedOption)) {
+        int seed = 0;
+        if (!toInt(parser.value(seedOption), &seed))
+            return fail(QStringLiteral("--seed needs a whole number, not \"%1\"").arg(parser.value(seedOption)), usageError);
+        o.seed = seed;
+    }
+    o.savePreset = parser.value(savePreset);
+    o.engine = parser.value(engineOption);
+    if (parser.isSet(engineSize) && (!toInt(parser.value(engineSize), &o.engineSize) || o.engineSize == 0))
+        return fail(QStringLiteral("--engine-size needs a whole number, not \"%1\"").arg(parser.value(engineSize)), usageError);
+    o.flipRows = parser.isSet(flipRows);
+    o.splat = parser.isSet(splat);
+    struct Fraction { const QCommandLineOption &option; double *value; };
+    for (const Fraction &f : {Fraction{splatSand, &o.splatSettings.sandUpTo}, Fraction{splatSnow, &o.splatSettings.snowFrom},
+                              Fraction{splatRock, &o.splatSettings.rockFromDegrees}}) {
+        if (!parser.isSet(f.option))
+            continue;
+        bool ok = false;
+        *f.value = parser.value(f.option).toDouble(&ok);
+        if (!ok)
+            return fail(QStringLiteral("--%1 needs a number, not \"%2\"").arg(f.option.names().first(), parser.value(f.option)),
+                        usageError);
+    }
+    o.objNormals = parser.isSet(objNormals);
+    o.objMaterial = parser.isSet(objMaterial);
     if (const QString problem = checkOptions(o); !problem.isEmpty())
         return fail(problem, usageError);
 
@@ -231,6 +301,11 @@ int main(int argc, char **argv)
             return;
         progress.Finish();
         std::fprintf(stderr, "orovista: %s\n", text.toLocal8Bit().constData());
+    };
+    output.report = [&](const QString &text) {
+        progress.Finish();
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        std::fflush(stdout);
     };
     const QString problem = generate(o, output);
     progress.Finish();

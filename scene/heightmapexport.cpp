@@ -158,7 +158,7 @@ bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *
 }
 
 bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QStringList &files, const QString &path,
-                           QString *error, files::Batch *batch)
+                           QString *error, files::Batch *batch, bool rowsFlipped)
 {
     QJsonObject o;
     o[QStringLiteral("size")] = grid.size;
@@ -166,7 +166,8 @@ bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QSt
     o[QStringLiteral("metresAt0")] = double(grid.lowest);
     o[QStringLiteral("metresAt65535")] = double(grid.highest);
     o[QStringLiteral("terrainSize")] = terrainSize;
-    o[QStringLiteral("rowOrder")] = QStringLiteral("row 0 is the terrain's -z edge, column 0 its -x edge");
+    o[QStringLiteral("rowOrder")] = rowsFlipped ? QStringLiteral("row 0 is the terrain's +z edge (rows flipped), column 0 its -x edge")
+                                                : QStringLiteral("row 0 is the terrain's -z edge, column 0 its -x edge");
     o[QStringLiteral("raw")] = QStringLiteral("16-bit unsigned, little-endian, no header");
     return saveBytes(QJsonDocument(o).toJson(), path, error, batch);
 }

@@ -44,8 +44,9 @@ bool writeFloatRaw(const float *values, int width, int height, const QString &pa
                    files::Batch *batch = nullptr);
 bool writeHeightmapExr(const ElevationGrid &grid, const QString &path, QString *error = nullptr,
                        files::Batch *batch = nullptr);
-/// {"size", "formats", "metresAt0", "metresAt65535", "terrainSize"}.
+/// {"size", "formats", "metresAt0", "metresAt65535", "terrainSize", "rowOrder", "raw"}; rowsFlipped
+/// says that the files hold the rows in the opposite order (row 0 the terrain's +z edge).
 bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QStringList &files, const QString &path,
-                           QString *error = nullptr, files::Batch *batch = nullptr);
+                           QString *error = nullptr, files::Batch *batch = nullptr, bool rowsFlipped = false);
 
 }   // namespace orovista

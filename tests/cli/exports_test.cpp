@@ -1,0 +1,180 @@
+// `orovista generate` for engines and batch runs: engine heightmaps and their import values,
+// flipped rows, the splat map, the textured OBJ, --set, --seed and --save-preset.
+#include "graph/noisesettings.h"
+#include "presets/presetfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace orovista;
+
+const QString resources = QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData");
+
+struct Outcome {
+    int status;
+    QString out, err;
+};
+
+class Exports : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        NoiseSettings s;
+        s.input[0].type = int(NoiseType::Perlin);
+        s.input[1].type = int(NoiseType::Billow);
+        s.final.leftGradient = QStringLiteral("alpine.bmp");
+        s.final.rightGradient = QStringLiteral("desert.bmp");
+        preset = writePreset("quick.opf", s);
+    }
+
+    QString writePreset(const char *name, const NoiseSettings &s)
+    {
+        const QString path = dir.filePath(QLatin1String(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(presets::write(s));
+        return path;
+    }
+
+    /// A run into out/FOLDER with the quick preset (or another) and more arguments.
+    Outcome run(const QString &folder, const QStringList &more, const QString &with = QString())
+    {
+        QProcess p;
+        p.start(QStringLiteral(OROVISTA_CLI), QStringList{"generate", "--preset", with.isEmpty() ? preset : with, "--out",
+                                                          dir.filePath(folder), "--resources", resources, "--quiet"} + more);
+        EXPECT_TRUE(p.waitForFinished(600000));
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+
+    QByteArray bytes(const QString &folder, const QString &file)
+    {
+        QFile f(dir.filePath(folder + QLatin1Char('/') + file));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QJsonObject json(const QString &folder, const QString &file)
+    {
+        return QJsonDocument::fromJson(bytes(folder, file)).object();
+    }
+
+    QTemporaryDir dir;
+    QString preset;
+};
+
+TEST_F(Exports, UnityRawAndItsImportValues)
+{
+    const Outcome r = run("unity", {"--engine", "unity", "--terrain-size", "800", "--elevation", "0:40"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(bytes("unity", "my Terrain 1_unity.raw").size(), 2 * 1025 * 1025);
+    const QJsonObject sidecar = json("unity", "my Terrain 1_unity.json");
+    EXPECT_EQ(sidecar["size"].toInt(), 1025);
+    const QJsonObject import = sidecar["import"].toObject();
+    EXPECT_EQ(import["Terrain Width"].toDouble(), 800.0);
+    EXPECT_EQ(import["Byte Order"].toString(), QStringLiteral("Windows"));
+    EXPECT_TRUE(import["Flip Vertically"].toBool());
+    EXPECT_NEAR(import["Terrain Height"].toDouble(), sidecar["metresAt65535"].toDouble() - sidecar["metresAt0"].toDouble(), 1e-9);
+    EXPECT_TRUE(r.out.contains("Import Raw: Depth Bit 16, Resolution 1025, Byte Order Windows, Flip Vertically on"))
+        << r.out.toStdString();
+
+    // Flipped rows: the same samples, rows the other way round, and no flip asked of Unity.
+    const Outcome f = run("flipped", {"--engine", "unity", "--terrain-size", "800", "--elevation", "0:40", "--flip-rows"});
+    ASSERT_EQ(f.status, 0) << f.err.toStdString();
+    const QByteArray plain = bytes("unity", "my Terrain 1_unity.raw"), flipped = bytes("flipped", "my Terrain 1_unity.raw");
+    ASSERT_EQ(plain.size(), flipped.size());
+    const int row = 2 * 1025;
+    EXPECT_EQ(flipped.left(row), plain.right(row));
+    EXPECT_EQ(flipped.right(row), plain.left(row));
+    EXPECT_FALSE(json("flipped", "my Terrain 1_unity.json")["import"].toObject()["Flip Vertically"].toBool());
+    EXPECT_TRUE(json("flipped", "my Terrain 1_unity.json")["rowOrder"].toString().contains("+z edge"));
+}
+
+TEST_F(Exports, UnrealSizesAreSampledNotResampled)
+{
+    const Outcome r = run("unreal", {"--engine", "unreal", "--engine-size", "505", "--heightmap", "png16", "--heightmap-size",
+                                     "505", "--elevation", "0:15", "--terrain-size", "1000"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QImage png = QImage::fromData(bytes("unreal", "my Terrain 1_unreal.png"));
+    EXPECT_EQ(png.size(), QSize(505, 505));
+    EXPECT_EQ(png.format(), QImage::Format_Grayscale16);
+    EXPECT_EQ(bytes("unreal", "my Terrain 1_unreal.r16").size(), 2 * 505 * 505);
+    // The machine samples the engine's count over the plane window: the same heights as the
+    // heightmap of that size.
+    EXPECT_EQ(bytes("unreal", "my Terrain 1_unreal.png"), bytes("unreal", "my Terrain 1_height.png"));
+    const QJsonObject import = json("unreal", "my Terrain 1_unreal.json")["import"].toObject();
+    const double range = json("unreal", "my Terrain 1_unreal.json")["metresAt65535"].toDouble() -
+                         json("unreal", "my Terrain 1_unreal.json")["metresAt0"].toDouble();
+    EXPECT_NEAR(import["Scale"].toArray()[2].toDouble(), range * 100.0 / 512.0, 1e-9);
+    EXPECT_NEAR(import["Scale"].toArray()[0].toDouble(), 1000.0 * 100.0 / 504.0, 1e-9);
+    EXPECT_TRUE(r.out.contains("Landscape Scale")) << r.out.toStdString();
+
+    const Outcome bad = run("bad", {"--engine", "unreal", "--engine-size", "1025"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.contains("--engine-size for Unreal must be one of 127, 253, 505, 1009, 2017, 4033, 8129"))
+        << bad.err.toStdString();
+    EXPECT_EQ(run("bad", {"--engine", "godot"}).status, 2);
+}
+
+TEST_F(Exports, SplatMapAndTexturedObj)
+{
+    const Outcome r = run("obj", {"--splat", "--obj-normals", "--obj-material", "--normal-map", "512"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QImage splat = QImage::fromData(bytes("obj", "my Terrain 1_splat.png"));
+    ASSERT_EQ(splat.size(), QSize(512, 512));
+    for (int y = 0; y < 512; y += 7)
+        for (int x = 0; x < 512; x += 7) {
+            const QRgb p = splat.pixel(x, y);
+            ASSERT_EQ(qRed(p) + qGreen(p) + qBlue(p) + qAlpha(p), 255) << x << "," << y;
+        }
+    const QList<QByteArray> obj = bytes("obj", "my Terrain 1.obj").split('\n');
+    EXPECT_EQ(obj[0], "mtllib my_Terrain_1.mtl");
+    EXPECT_TRUE(obj.contains("usemtl my_Terrain_1"));
+    EXPECT_TRUE(obj[1 + 2 * 512 * 512].startsWith("vn "));
+    const QByteArray mtl = bytes("obj", "my_Terrain_1.mtl");
+    EXPECT_TRUE(mtl.contains("map_Kd my Terrain 1.jpg"));
+    EXPECT_TRUE(mtl.contains("norm NormalMap_my Terrain 1.jpg"));
+}
+
+TEST_F(Exports, SetSeedAndSavePresetMakeTheSameTerrainAgain)
+{
+    // --set I1octaves=3 is the preset with that value.
+    NoiseSettings three;
+    three.input[0].type = int(NoiseType::Perlin);
+    three.input[1].type = int(NoiseType::Billow);
+    three.input[0].octaves = 3;
+    three.final.leftGradient = QStringLiteral("alpine.bmp");
+    three.final.rightGradient = QStringLiteral("desert.bmp");
+    ASSERT_EQ(run("set", {"--set", "I1octaves=3"}).status, 0);
+    ASSERT_EQ(run("three", {}, writePreset("three.opf", three)).status, 0);
+    EXPECT_EQ(bytes("set", "my Terrain 1.obj"), bytes("three", "my Terrain 1.obj"));
+    EXPECT_NE(bytes("set", "my Terrain 1.obj"), QByteArray());
+
+    // --seed reseeds every seeded node; the saved preset holds it and makes the same terrain.
+    const QString saved = dir.filePath("saved.opf");
+    ASSERT_EQ(run("seed", {"--seed", "40", "--save-preset", saved}).status, 0);
+    NoiseSettings read;
+    ASSERT_GT(presets::readFile(saved, read, {}).keysRead, 60);
+    EXPECT_EQ(read.input[0].seed, 6);
+    EXPECT_EQ(read.input[1].seed, 6);
+    EXPECT_EQ(read.combiner.control.seed, 6);
+    EXPECT_EQ(read.final.turbulenceSeed, 6);
+    EXPECT_NE(bytes("seed", "my Terrain 1.obj"), bytes("set", "my Terrain 1.obj"));
+    ASSERT_EQ(run("again", {}, saved).status, 0);
+    EXPECT_EQ(bytes("again", "my Terrain 1.obj"), bytes("seed", "my Terrain 1.obj"));
+
+    const Outcome bad = run("bad", {"--set", "noSuchKey=3"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_TRUE(bad.err.contains("no preset key \"noSuchKey\"")) << bad.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("bad/my Terrain 1.obj")));
+}
+
+}   // namespace
