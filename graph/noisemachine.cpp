@@ -5,6 +5,7 @@
 #include "noise/noiseimage.h"
 #include "noise/outputfiles.h"
 #include "noise/parallelbuilder.h"
+#include "noise/rowbatch.h"
 #include "noise/rendererimage.h"
 #include "noise/writerjpeg.h"
 #include "plugin/runlog.h"
@@ -104,7 +105,7 @@ constexpr auto eventInterval = std::chrono::milliseconds(100);
 /// samples the window's lower corner first and alone, and is the only one to report progress.
 void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vector<int> &outputs,
                 const std::vector<NoiseMap *> &maps, int n, const Window &w, int threadCount,
-                ProgressReporter &reporter)
+                bool batchNoise, ProgressReporter &reporter)
 {
     const int count = int(outputs.size());
     for (NoiseMap *map : maps)
@@ -113,11 +114,19 @@ void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vect
     const double zStep = (w.upperZ - w.lowerZ) / n;
 
     std::vector<std::unique_ptr<noise::utils::ModuleGraph>> graphs;
+    std::vector<std::unique_ptr<noise::utils::RowBatch>> batches;   // the generators row by row
     threadCount = std::clamp(threadCount, 1, n);
-    for (int t = 0; t < threadCount; ++t)
+    for (int t = 0; t < threadCount; ++t) {
         graphs.push_back(factory());
+        batches.push_back(batchNoise ? std::make_unique<noise::utils::RowBatch>(*graphs.back()) : nullptr);
+    }
+    std::vector<double> columns(n);
+    for (int x = 0; x < n; ++x)
+        columns[x] = w.lowerX + x * xStep;
 
-    auto sampleRow = [&](const noise::utils::ModuleGraph &graph, int y, int firstColumn) {
+    auto sampleRow = [&](int t, int y, int firstColumn) {
+        const noise::utils::ModuleGraph &graph = *graphs[t];
+        noise::utils::RowBatch *batch = batches[t].get();
         std::vector<const noise::module::Module *> modules(count);
         std::vector<float *> rows(count);
         for (int i = 0; i < count; ++i) {
@@ -125,27 +134,33 @@ void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vect
             rows[i] = maps[i]->GetSlabPtr(y);
         }
         const double z = w.lowerZ + y * zStep;
+        if (batch)
+            batch->BeginRow(columns.data(), 0.0, z, n);
         for (int x = firstColumn; x < n; ++x) {
-            const double xc = w.lowerX + x * xStep;
+            const double xc = columns[x];
+            if (batch)
+                batch->SetColumn(x);
             for (int i = 0; i < count; ++i)
                 rows[i][x] = static_cast<float>(modules[i]->GetValue(xc, 0.0, z));
         }
+        if (batch)
+            batch->EndRow();
     };
 
     // The lower corner first: a picture-backed module (re)reads its picture there.
-    sampleRow(*graphs[0], 0, 0);
+    sampleRow(0, 0, 0);
 
     std::atomic<int> nextRow{1};
     std::atomic<int> rowsDone{1};
     std::atomic<bool> failed{false};
     std::exception_ptr error;
     std::mutex errorLock;
-    auto work = [&](const noise::utils::ModuleGraph &graph, bool report) {
+    auto work = [&](int t, bool report) {
         int shown = -1;
         auto lastEvents = std::chrono::steady_clock::now();
         try {
             for (int y; !failed && (y = nextRow.fetch_add(1)) < n;) {
-                sampleRow(graph, y, 0);
+                sampleRow(t, y, 0);
                 const int done = rowsDone.fetch_add(1) + 1;
                 if (report) {
                     const int step = std::min(count - 1, int(std::int64_t(done) * count / n));
@@ -169,8 +184,8 @@ void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vect
     };
     std::vector<std::thread> workers;
     for (int t = 1; t < threadCount; ++t)
-        workers.emplace_back(work, std::cref(*graphs[t]), false);
-    work(*graphs[0], true);
+        workers.emplace_back(work, t, false);
+    work(0, true);
     for (std::thread &t : workers)
         t.join();
     if (error)
@@ -333,6 +348,7 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
     builder.SetDestSize(n, n);
     builder.SetBounds(window.lowerX, window.upperX, window.lowerZ, window.upperZ);
     builder.SetProgressReporter(&reporter);
+    builder.EnableBatch(run.batchNoise);
 
     if (fused) {
         std::vector<int> outputs;
@@ -342,7 +358,7 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
                 outputs.push_back(node);
                 targets.push_back(&mapOf(node));
             }
-        buildFused(factory, outputs, targets, n, window, threads, reporter);
+        buildFused(factory, outputs, targets, n, window, threads, run.batchNoise, reporter);
         for (NoiseMap *map : targets)
             replaceNonFinite(*map);
         reporter.SetStatusText(QStringLiteral("noise maps generated"));

@@ -8,7 +8,9 @@
 //              deformer outputs, blended into the colour texture "TFFnoisePreview.jpg".
 // Maps are sampled with every node evaluated in order at each point through the graph's Caches,
 // rows shared among threads with one graph per thread (Evaluation::Fused); Evaluation::PerNode
-// builds the nodes one after another, each with its own pass, and gives the same bits.
+// builds the nodes one after another, each with its own pass, and gives the same bits. Either
+// way the generators are computed a row at a time (noise::utils::RowBatch) unless
+// MachineRun::batchNoise is false; that too gives the same bits.
 #include "graph/noisesettings.h"
 #include "noise/noisemap.h"
 #include "noise/progressreporter.h"
@@ -47,6 +49,7 @@ struct MachineRun {
     Evaluation evaluation = Evaluation::Fused;
     int threads = 0;                ///< 0: one per hardware thread
     bool writePictures = true;      ///< false: only the maps (benchmarks)
+    bool batchNoise = true;         ///< generators a row at a time (same bits; false: point by point)
 };
 
 /// Runs the machine once. finalMap receives node 6 (and then erosion, through the observer).

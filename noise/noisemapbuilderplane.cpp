@@ -2,9 +2,13 @@
 
 #include "noise/noisemapbuilderplane.h"
 
+#include "noise/batchnoise.h"
+#include "noise/rowbatch.h"
+
 #include <libnoise/exception.h>
 
 #include <cmath>
+#include <vector>
 
 namespace noise
 {
@@ -79,9 +83,43 @@ namespace noise
       int y, int firstColumn, int endColumn) const
     {
       const double z = m_lowerZ + y * m_zStep;
+      if (m_batch && endColumn - firstColumn > 1 && noise::batch::CanBatch (module)) {
+        // A generator on its own: the whole row in one batch.
+        const std::size_t count = static_cast<std::size_t> (endColumn - firstColumn);
+        std::vector<double> xs (count), ys (count, 0.0), zs (count, z), values (count);
+        for (std::size_t i = 0; i < count; ++i) {
+          xs[i] = m_lowerX + (firstColumn + static_cast<int> (i)) * m_xStep;
+        }
+        noise::batch::GetValues (module, xs.data (), ys.data (), zs.data (), values.data (),
+          count);
+        for (std::size_t i = 0; i < count; ++i) {
+          row[firstColumn + static_cast<int> (i)] = static_cast<float> (values[i]);
+        }
+        return;
+      }
       for (int x = firstColumn; x < endColumn; ++x) {
         row[x] = static_cast<float> (module.GetValue (m_lowerX + x * m_xStep, 0.0, z));
       }
+    }
+
+    void PlaneMapBuilder::SampleRow (const noise::module::Module& module, RowBatch* batch,
+      float* row, int y, int firstColumn, int endColumn) const
+    {
+      if (batch == nullptr || endColumn - firstColumn < 2) {
+        SampleRow (module, row, y, firstColumn, endColumn);
+        return;
+      }
+      const double z = m_lowerZ + y * m_zStep;
+      std::vector<double> xs (static_cast<std::size_t> (endColumn));
+      for (int x = firstColumn; x < endColumn; ++x) {
+        xs[static_cast<std::size_t> (x)] = m_lowerX + x * m_xStep;
+      }
+      batch->BeginRow (xs.data (), 0.0, z, endColumn);
+      for (int x = firstColumn; x < endColumn; ++x) {
+        batch->SetColumn (x);
+        row[x] = static_cast<float> (module.GetValue (xs[static_cast<std::size_t> (x)], 0.0, z));
+      }
+      batch->EndRow ();
     }
 
     void NoiseMapBuilderPlane::FillMap (NoiseMap& map)

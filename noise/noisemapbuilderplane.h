@@ -18,6 +18,8 @@ namespace noise
   namespace utils
   {
 
+    class RowBatch;
+
     /// Called after each finished row with the row's number.
     using NoiseMapCallback = std::function<void (int row)>;
 
@@ -84,6 +86,20 @@ namespace noise
         /// lowerZ < upperZ, all finite.
         void SetBounds (double lowerX, double upperX, double lowerZ, double upperZ);
 
+        /// Chooses whether generators are computed a row at a time
+        /// (noise::batch, RowBatch: the default) or point by point, as
+        /// libnoise does.  Both give the same bits; the point-by-point way
+        /// is kept to check that, and to measure the difference.
+        void EnableBatch (bool enable)
+        {
+          m_batch = enable;
+        }
+
+        bool IsBatchEnabled () const
+        {
+          return m_batch;
+        }
+
         /// Sets the reporter of Build(node); null restores the silent one.
         /// The builder does not own it.
         void SetProgressReporter (ProgressReporter* reporter)
@@ -132,9 +148,16 @@ namespace noise
 
         /// Samples columns @a firstColumn ... @a endColumn - 1 of row @a y of
         /// the window into @a row.  Every builder samples through this, so
-        /// they all produce the same bits.
+        /// they all produce the same bits.  A generator batch evaluation
+        /// computes (noise::batch::CanBatch()) is sampled in one batch, unless
+        /// batch evaluation is off.
         void SampleRow (const noise::module::Module& module, float* row, int y,
           int firstColumn, int endColumn) const;
+
+        /// SampleRow() with the generators of @a module's graph computed a
+        /// row at a time by @a batch (null: as SampleRow() above).
+        void SampleRow (const noise::module::Module& module, RowBatch* batch,
+          float* row, int y, int firstColumn, int endColumn) const;
 
         /// Calls the row callback, if one is set.
         void RowDone (int row) const
@@ -160,13 +183,15 @@ namespace noise
         double m_upperZ = 0.0;
         double m_xStep = 0.0;
         double m_zStep = 0.0;
+        bool m_batch = true;
 
     };
 
     /// Builds a noise map from one module over a rectangle of the (x, z)
     /// plane, sampling with y = 0.
     ///
-    /// This is the hot loop of map generation: one GetValue() per cell, no
+    /// This is the hot loop of map generation: one GetValue() per cell (or,
+    /// for a Perlin, Billow or RidgedMulti module, one batch per row), no
     /// allocation per sample, rows written straight into the destination
     /// map.  It runs on the calling thread; ParallelNoiseMapBuilderPlane
     /// splits the rows among threads and gives the same result.

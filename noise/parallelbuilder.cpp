@@ -2,6 +2,8 @@
 
 #include "noise/parallelbuilder.h"
 
+#include "noise/rowbatch.h"
+
 #include <libnoise/exception.h>
 
 #include <algorithm>
@@ -45,6 +47,32 @@ namespace noise
       return *m_outputs[static_cast<std::size_t> (index)];
     }
 
+    void ModuleGraph::Redirect (const noise::module::Module& module,
+      const noise::module::Module& replacement)
+    {
+      for (const std::unique_ptr<noise::module::Module>& m : m_modules) {
+        if (m.get () == &replacement) {
+          continue;
+        }
+        for (int slot = 0; slot < m->GetSourceModuleCount (); ++slot) {
+          const noise::module::Module* source = nullptr;
+          try {
+            source = &m->GetSourceModule (slot);
+          } catch (const noise::ExceptionNoModule&) {
+            continue;   // an empty slot
+          }
+          if (source == &module) {
+            m->SetSourceModule (slot, replacement);
+          }
+        }
+      }
+      for (const noise::module::Module*& output : m_outputs) {
+        if (output == &module) {
+          output = &replacement;
+        }
+      }
+    }
+
     ParallelNoiseMapBuilderPlane::ParallelNoiseMapBuilderPlane ()
       : m_threadCount (DefaultThreadCount ())
     {
@@ -72,14 +100,23 @@ namespace noise
       // The graphs are made here, on the calling thread: the factory need
       // not be thread-safe.
       std::vector<std::unique_ptr<ModuleGraph>> graphs;
+      std::vector<std::unique_ptr<RowBatch>> batches;
       std::vector<const noise::module::Module*> sources;
       for (int i = 0; i < threadCount; ++i) {
         std::unique_ptr<ModuleGraph> graph = m_factory ();
         if (!graph) {
           throw noise::ExceptionNoModule ();
         }
+        std::unique_ptr<RowBatch> batch;
+        if (IsBatchEnabled ()) {
+          batch = std::make_unique<RowBatch> (*graph);
+          if (batch->IsEmpty ()) {
+            batch.reset ();
+          }
+        }
         sources.push_back (&graph->GetOutput (m_output));
         graphs.push_back (std::move (graph));
+        batches.push_back (std::move (batch));
       }
 
       // The lower corner comes first, alone, as in the sequential build.
@@ -109,7 +146,8 @@ namespace noise
             if (y >= height) {
               break;
             }
-            SampleRow (*sources[index], map.GetSlabPtr (y), y, y == 0 ? 1 : 0, width);
+            SampleRow (*sources[index], batches[static_cast<std::size_t> (index)].get (),
+              map.GetSlabPtr (y), y, y == 0 ? 1 : 0, width);
             rowDone[y].store (true, std::memory_order_release);
             if (callingThread) {
               reportFinishedRows ();

@@ -76,6 +76,20 @@ namespace noise
           return static_cast<int> (m_modules.size ());
         }
 
+        /// Module number @a index (0 ... GetModuleCount () - 1), in order
+        /// of creation.
+        noise::module::Module& GetModule (int index)
+        {
+          return *m_modules.at (static_cast<std::size_t> (index));
+        }
+
+        /// Makes every module of the graph that reads @a module as a source
+        /// (any of its source slots) read @a replacement instead, and every
+        /// output that is @a module be @a replacement.  @a replacement's own
+        /// sources are left as they are, so it may read @a module itself.
+        void Redirect (const noise::module::Module& module,
+          const noise::module::Module& replacement);
+
       private:
 
         std::vector<std::unique_ptr<noise::module::Module>> m_modules;
@@ -100,6 +114,10 @@ namespace noise
     /// on the calling thread, the callback once per row in increasing order.
     /// An exception thrown by a module on any thread stops the build and is
     /// rethrown by Build().
+    ///
+    /// Unless batch evaluation is switched off (EnableBatch()), each graph
+    /// gets a RowBatch, which computes its generators a row at a time; the
+    /// map is the same bits either way.
     ///
     /// The graphs are destroyed at the end of each build.
     class ParallelNoiseMapBuilderPlane: public PlaneMapBuilder

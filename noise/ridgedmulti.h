@@ -89,6 +89,14 @@ namespace noise
             return 0;
           }
 
+          /// The weight of octave @a octave (0 ... RIDGED_OCTAVE_LIMIT - 1)
+          /// in the sum: lacunarity^(-octave), as SetLacunarity() works it
+          /// out.
+          double GetSpectralWeight (int octave) const
+          {
+            return m_spectralWeights[octave];
+          }
+
           virtual double GetValue (double x, double y, double z) const;
 
           void SetFrequency (double frequency)

@@ -1,11 +1,15 @@
 // The noise machine on the shared workloads: every node evaluated in order at each point through
-// the graph's caches (fused) against the nodes built one after another, side by side.
+// the graph's caches (fused) against the nodes built one after another, side by side; and the
+// full-octave machine with the generators computed a row at a time against point by point.
 #include "graph/noisemachine.h"
+#include "noise/batchnoise.h"
 #include "presets/presetfile.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+
+#include <chrono>
 
 #include <sys/resource.h>
 
@@ -44,6 +48,46 @@ void FusedMapsOnly(benchmark::State &state) { machine(state, "workload.opf", Eva
 void PerNodeGabor(benchmark::State &state) { machine(state, "workload-gabor.opf", Evaluation::PerNode); }
 void FusedGabor(benchmark::State &state) { machine(state, "workload-gabor.opf", Evaluation::Fused); }
 
+/// The full-octave machine with the generators point by point (libnoise's way, the fused path
+/// as it was) and a row at a time with SIMD (noise::batch), run side by side in every iteration
+/// on the same settings and threads, with or without the pictures. Reports both wall times,
+/// their ratio and the process's high-water mark after them (the point-by-point run alone sets
+/// it: batch evaluation adds a few rows of doubles per thread).
+void FullOctavesBatchVsPointwise(benchmark::State &state)
+{
+    using Clock = std::chrono::steady_clock;
+    const NoiseSettings settings = workload("workload.opf");
+    QTemporaryDir dir;
+    MachineFolders folders{dir.path(), QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData/resources/gradients")};
+    MachineRun run;
+    run.size = int(state.range(0));
+    run.threads = int(state.range(1));
+    run.fullOctaves = true;
+    run.writePictures = state.range(2) != 0;
+    MachineObserver observer;
+    noise::utils::NoiseMap finalMap;
+    double pointwise = 0.0, batch = 0.0;
+    for (auto _ : state) {
+        run.batchNoise = false;
+        const Clock::time_point start = Clock::now();
+        runNoiseMachine(settings, run, folders, finalMap, noise::utils::ProgressReporter::Null(), observer);
+        const Clock::time_point middle = Clock::now();
+        run.batchNoise = true;
+        runNoiseMachine(settings, run, folders, finalMap, noise::utils::ProgressReporter::Null(), observer);
+        const Clock::time_point end = Clock::now();
+        pointwise += std::chrono::duration<double>(middle - start).count();
+        batch += std::chrono::duration<double>(end - middle).count();
+    }
+    const double iterations = double(state.iterations());
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["pointwise_s"] = pointwise / iterations;
+    state.counters["batch_s"] = batch / iterations;
+    state.counters["pointwise/batch"] = pointwise / batch;
+    state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
+    state.SetLabel(noise::batch::TargetName());
+}
+
 /// Memory of the largest run: the same maps and pictures at 16384 with generators that cost
 /// nothing, so that only the sizes count. Reports the process's high-water mark.
 void PeakMemory16384(benchmark::State &state)
@@ -73,6 +117,10 @@ BENCHMARK(FusedMapsOnly)->Args({512, 1})->Args({512, 2})->Unit(benchmark::kMilli
 BENCHMARK(PerNodeGabor)->Args({512, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(FusedGabor)->Args({512, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(Fused)->Name("FusedFullOctaves")->Args({4096, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+// Arguments: map size, threads, pictures (1: written, as in a real run; 0: the maps only).
+BENCHMARK(FullOctavesBatchVsPointwise)->Args({1024, 2, 1})->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK(FullOctavesBatchVsPointwise)->Args({4096, 2, 1})->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK(FullOctavesBatchVsPointwise)->Args({4096, 2, 0})->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 BENCHMARK(PeakMemory16384)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 }   // namespace

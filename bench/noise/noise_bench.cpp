@@ -6,7 +6,10 @@
 //   parallel/sequential  wall time of the parallel 512 x 512 build divided
 //                        by the sequential one, measured side by side
 //   MP/s               megapixels per second
+//   scalar/batch       generator rows point by point divided by batch
+//                      evaluation (noise::batch), side by side
 
+#include "noise/batchnoise.h"
 #include "noise/modules.h"
 #include "noise/parallelbuilder.h"
 #include "noise/rendererimage.h"
@@ -20,6 +23,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <vector>
 
 using noise::utils::Color;
 using noise::utils::Image;
@@ -36,6 +40,7 @@ namespace {
 void BuildMap (const module::Module& source, NoiseMap& map, int side)
 {
   NoiseMapBuilderPlane builder;
+  builder.EnableBatch (false);  // libnoise's own speed, as these figures always were
   builder.SetSourceModule (source);
   builder.SetDestNoiseMap (map);
   builder.SetDestSize (side, side);
@@ -148,6 +153,7 @@ static void BM_ParallelVsSequential512 (benchmark::State& state)
   double sequentialSeconds = 0.0;
   double parallelSeconds = 0.0;
   ParallelNoiseMapBuilderPlane parallel;
+  parallel.EnableBatch (false);  // threads only, as the sequential build
   parallel.SetGraphFactory (factory);
   parallel.SetDestNoiseMap (parallelMap);
   parallel.SetDestSize (512, 512);
@@ -170,6 +176,71 @@ static void BM_ParallelVsSequential512 (benchmark::State& state)
   state.counters["parallel/sequential"] = parallelSeconds / sequentialSeconds;
 }
 BENCHMARK (BM_ParallelVsSequential512)->Unit (benchmark::kMillisecond);
+
+/// Rows of one generator at 30 octaves (the full-octave machine's inputs), 4096 points of a
+/// plane row each: libnoise's GetValue() point by point against noise::batch::GetValues(), side
+/// by side in every iteration, in CPU time of the calling thread.
+///
+///   scalar_ns, batch_ns   nanoseconds per point
+///   scalar/batch          the speed-up
+void MeasureRows (benchmark::State& state, const module::Module& generator)
+{
+  constexpr int count = 4096;
+  std::vector<double> x (count), y (count, 0.0), z (count, 1.375), out (count);
+  for (int i = 0; i < count; ++i) {
+    x[i] = i * (4.0 / count);
+  }
+  double scalar = 0.0;
+  double batch = 0.0;
+  for (auto _ : state) {
+    const double start = ThreadSeconds ();
+    for (int i = 0; i < count; ++i) {
+      out[i] = generator.GetValue (x[i], y[i], z[i]);
+    }
+    benchmark::DoNotOptimize (out.data ());
+    const double middle = ThreadSeconds ();
+    noise::batch::GetValues (generator, x.data (), y.data (), z.data (), out.data (), count);
+    benchmark::DoNotOptimize (out.data ());
+    const double end = ThreadSeconds ();
+    scalar += middle - start;
+    batch += end - middle;
+  }
+  const double points = static_cast<double> (count) * state.iterations ();
+  state.counters["scalar_ns"] = scalar * 1e9 / points;
+  state.counters["batch_ns"] = batch * 1e9 / points;
+  state.counters["scalar/batch"] = scalar / batch;
+  state.SetLabel (noise::batch::TargetName ());
+}
+
+static void BM_PerlinRow (benchmark::State& state)
+{
+  module::Perlin perlin;
+  perlin.SetOctaveCount (30);
+  perlin.SetNoiseQuality (noise::NoiseQuality (state.range (0)));
+  perlin.SetSeed (3);
+  MeasureRows (state, perlin);
+}
+BENCHMARK (BM_PerlinRow)->Arg (0)->Arg (1)->Arg (2)->Unit (benchmark::kMillisecond);
+
+static void BM_BillowRow (benchmark::State& state)
+{
+  module::Billow billow;
+  billow.SetOctaveCount (30);
+  billow.SetNoiseQuality (noise::QUALITY_BEST);
+  MeasureRows (state, billow);
+}
+BENCHMARK (BM_BillowRow)->Unit (benchmark::kMillisecond);
+
+static void BM_RidgedMultiRow (benchmark::State& state)
+{
+  module::RidgedMulti ridged;
+  ridged.SetOctaveCount (30);
+  ridged.SetLacunarity (2.1);
+  ridged.SetNoiseQuality (noise::QUALITY_BEST);
+  ridged.SetSeed (7);
+  MeasureRows (state, ridged);
+}
+BENCHMARK (BM_RidgedMultiRow)->Unit (benchmark::kMillisecond);
 
 /// A 512 x 512 Perlin map and a renderer aimed at it.
 struct PerlinPicture
