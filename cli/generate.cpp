@@ -82,6 +82,19 @@ QString checkOptions(const GenerateOptions &o)
     } else if (o.engineSize != 0) {
         return QStringLiteral("--engine-size needs --engine unity or unreal");
     }
+    if (o.tiles != 0) {
+        if (o.tiles < 1 || o.tiles > 64)
+            return QStringLiteral("--tiles must lie between 1 and 64");
+        const int tileSize = !o.engine.isEmpty() ? 0 : o.heightmapSize;
+        if (o.overlap < 0 || (tileSize > 0 && o.overlap >= tileSize))
+            return QStringLiteral("--overlap must lie between 0 and the tile size less one");
+        if ((o.tileColumn >= 0) != (o.tileRow >= 0) || o.tileColumn >= o.tiles || o.tileRow >= o.tiles)
+            return QStringLiteral("--tile I,J needs 0 ≤ I, J < --tiles");
+        if (!o.heightmapIn.isEmpty())
+            return QStringLiteral("--tiles samples the noise graph; it cannot split an imported heightmap");
+    } else if (o.tileColumn >= 0) {
+        return QStringLiteral("--tile needs --tiles N");
+    }
     {
         const SplatSettings &sp = o.splatSettings;
         if (!(sp.sandUpTo >= 0.0 && sp.sandUpTo <= 1.0) || !(sp.snowFrom >= 0.0 && sp.snowFrom <= 1.0))
@@ -283,8 +296,9 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         return problem;
     ProgressReporter &progress = output.progress ? *output.progress : ProgressReporter::Null();
     auto *terminal = dynamic_cast<TerminalProgress *>(output.progress);
-    auto stage = [&, count = 0, stages = 2 + (o.normalMapSize > 0) + (o.skySize > 0) + (!o.heightmapFormats.isEmpty() &&
-                                                                      o.heightmapSize != 512)](const QString &text) mutable {
+    const int tileStages = o.tiles > 0 ? (o.tileColumn >= 0 ? 1 : o.tiles * o.tiles) : (!o.engine.isEmpty() ? 1 : 0);
+    auto stage = [&, count = 0, stages = 2 + (o.normalMapSize > 0) + (o.skySize > 0) + tileStages +
+                                         (!o.heightmapFormats.isEmpty() && o.heightmapSize != 512)](const QString &text) mutable {
         if (terminal)
             terminal->SetStage(++count, stages, text);
         else
@@ -445,6 +459,91 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         return error.isEmpty();
     };
 
+    // Tiles: each one samples its part of the whole grid (so shared samples agree bit for bit) and
+    // maps values to metres with the range of the whole terrain pass, so all tiles share one scale.
+    auto writeTiles = [&]() -> bool {
+        const std::optional<engine::Engine> which = engine::engineNamed(o.engine);
+        const int size = which ? (o.engineSize > 0 ? o.engineSize : engine::defaultEngineSize(*which, o.textureSize))
+                               : o.heightmapSize;
+        if (o.overlap >= size) {
+            error = QStringLiteral("--overlap must be smaller than the tile size %1").arg(size);
+            return false;
+        }
+        const int step = size - o.overlap;
+        const int world = o.tiles * step + o.overlap;
+        float minimum = finalMap.GetValue(0, 0), maximum = minimum;
+        for (int y = 0; y < finalMap.GetHeight(); ++y)
+            for (int x = 0; x < finalMap.GetWidth(); ++x) {
+                minimum = std::min(minimum, finalMap.GetValue(x, y));
+                maximum = std::max(maximum, finalMap.GetValue(x, y));
+            }
+        const QStringList formats = o.heightmapFormats.isEmpty() && !which ? QStringList{QStringLiteral("png16")}
+                                                                           : o.heightmapFormats;
+        const double spacing = double(o.terrainSize) / std::max(1, world - 1);
+        QJsonArray list;
+        for (int j = 0; j < o.tiles; ++j)
+            for (int i = 0; i < o.tiles; ++i) {
+                const QString base = o.name + QStringLiteral("_tile_%1_%2").arg(i).arg(j);
+                QStringList files;
+                for (const QString &format : formats)
+                    files << base + QStringLiteral("_height.") + (format == QLatin1String("png16") ? QStringLiteral("png") : format);
+                if (which)
+                    files << base + (*which == engine::Engine::Unity ? QStringLiteral("_unity.raw") : QStringLiteral("_unreal.png"));
+                QJsonObject entry;
+                entry[QStringLiteral("column")] = i;
+                entry[QStringLiteral("row")] = j;
+                entry[QStringLiteral("firstSampleColumn")] = i * step;
+                entry[QStringLiteral("firstSampleRow")] = j * step;
+                entry[QStringLiteral("x")] = -o.terrainSize / 2.0 + i * step * spacing;
+                entry[QStringLiteral("z")] = -o.terrainSize / 2.0 + j * step * spacing;
+                entry[QStringLiteral("files")] = QJsonArray::fromStringList(files);
+                list.append(entry);
+                if (o.tileColumn >= 0 && (i != o.tileColumn || j != o.tileRow))
+                    continue;
+                stage(QStringLiteral("tile %1,%2 of %3 × %3, %4 × %4").arg(i).arg(j).arg(o.tiles).arg(size));
+                MachineRun run;
+                run.size = size;
+                run.fullOctaves = true;
+                run.windowSamples = world;
+                run.firstColumn = i * step;
+                // Grid row 0 is the terrain's −z edge, the map's last row.
+                run.firstRow = world - j * step - size;
+                observer.beginPass(false, QString(), size);
+                runNoiseMachine(settings, run, folders, finalMap, progress, observer);
+                observer.endPass(finalMap);
+                ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh, minimum, maximum);
+                if (o.flipRows)
+                    grid = engine::flippedRows(grid);
+                for (const QString &file : files) {
+                    const QString path = out.filePath(file);
+                    const bool ok = file.endsWith(QLatin1String(".png")) ? writeHeightmapPng16(grid, path, &error, &outputs)
+                                    : file.endsWith(QLatin1String(".exr")) ? writeHeightmapExr(grid, path, &error, &outputs)
+                                                                            : writeHeightmapRaw16(grid, path, &error, &outputs);
+                    if (!ok)
+                        return false;
+                }
+            }
+        QJsonObject manifest;
+        manifest[QStringLiteral("tiles")] = o.tiles;
+        manifest[QStringLiteral("overlap")] = o.overlap;
+        manifest[QStringLiteral("tileSize")] = size;
+        manifest[QStringLiteral("worldSamples")] = world;
+        manifest[QStringLiteral("terrainSize")] = o.terrainSize;
+        manifest[QStringLiteral("tileExtent")] = (size - 1) * spacing;
+        manifest[QStringLiteral("metresAt0")] = o.elevationLow;
+        manifest[QStringLiteral("metresAt65535")] = o.elevationHigh;
+        manifest[QStringLiteral("rowOrder")] = o.flipRows ? QStringLiteral("in each tile row 0 is its +z edge (rows flipped); tile rows run along +z")
+                                                          : QStringLiteral("in each tile row 0 is its -z edge; tile rows run along +z, tile columns along +x");
+        manifest[QStringLiteral("seams")] =
+            settings.final.erosionIterations > 0 && settings.final.erosion() != ErosionType::None
+                ? QStringLiteral("erosion works on each tile alone: eroded tiles do not match along their seams")
+                : QStringLiteral("neighbouring tiles share their overlap samples exactly");
+        manifest[QStringLiteral("list")] = list;
+        error = files::writeFile(out.filePath(o.name + QStringLiteral("_tiles.json")), {QJsonDocument(manifest).toJson()},
+                                 &outputs);
+        return error.isEmpty();
+    };
+
     try {
         stage(QStringLiteral("terrain 512 × 512"));
         runMachine(512, false, true);
@@ -468,7 +567,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         if (!writeTerrainObj(buildTerrainArrays(source), out.filePath(o.name + QStringLiteral(".obj")), &error,
                              &outputs, extras))
             return error;
-        if (!o.heightmapFormats.isEmpty()) {
+        if (!o.heightmapFormats.isEmpty() && o.tiles == 0) {
             if (o.heightmapSize != 512) {
                 stage(QStringLiteral("heightmap %1 × %1").arg(o.heightmapSize));
                 runMachine(o.heightmapSize, true);
@@ -476,7 +575,10 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             if (!writeHeightmaps())
                 return error;
         }
-        if (!o.engine.isEmpty()) {
+        if (o.tiles > 0) {
+            if (!writeTiles())
+                return error;
+        } else if (!o.engine.isEmpty()) {
             const engine::Engine which = *engine::engineNamed(o.engine);
             const int samples = o.engineSize > 0 ? o.engineSize : engine::defaultEngineSize(which, o.textureSize);
             stage(QStringLiteral("%1 heightmap %2 × %2").arg(engine::engineName(which)).arg(samples));

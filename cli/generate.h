@@ -59,6 +59,12 @@ struct GenerateOptions {
     SplatSettings splatSettings;
     bool objNormals = false;        ///< "vn" lines in NAME.obj
     bool objMaterial = false;       ///< NAME.mtl with the textures, and its lines in NAME.obj
+
+    // Tiles: the plane window split into tiles × tiles heightmaps of the heightmap size (or the
+    // engine size), neighbours sharing `overlap` rows or columns of samples, with a manifest.
+    int tiles = 0;
+    int overlap = 1;
+    int tileColumn = -1, tileRow = -1;   ///< only this tile (both ≥ 0), for runs spread over machines
 };
 
 /// Messages for the user on the way (warnings) and the progress of the work.

@@ -196,6 +196,20 @@ int main(int argc, char **argv)
                                          QStringLiteral("Write a material library with the colour texture and normal map "
                                                         "and refer to it from NAME.obj, so that 3D programs show the "
                                                         "textured terrain on import."));
+    const QCommandLineOption tilesOption(QStringLiteral("tiles"),
+                                         QStringLiteral("Split the terrain into N × N heightmap tiles of the heightmap size "
+                                                        "(or the engine size), written as NAME_tile_I_J_* with a manifest "
+                                                        "NAME_tiles.json. Erosion works on each tile alone, so eroded tiles "
+                                                        "do not match along their seams."),
+                                         QStringLiteral("N"));
+    const QCommandLineOption overlapOption(QStringLiteral("overlap"),
+                                           QStringLiteral("Samples neighbouring tiles share along their seams (default 1)."),
+                                           QStringLiteral("K"), QStringLiteral("1"));
+    const QCommandLineOption tileOption(QStringLiteral("tile"),
+                                        QStringLiteral("Make only tile I,J of --tiles (column, row from 0), so that a job "
+                                                       "runner can spread a large world over machines."),
+                                        QStringLiteral("I,J"));
+    parser.addOptions({tilesOption, overlapOption, tileOption});
     parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps,
                        heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity, sceneOption, heightmapIn, rawSize,
                        setOption, seedOption, savePreset, engineOption, engineSize, flipRows, splat, splatSand, splatSnow,
@@ -283,6 +297,15 @@ int main(int argc, char **argv)
         if (!ok)
             return fail(QStringLiteral("--%1 needs a number, not \"%2\"").arg(f.option.names().first(), parser.value(f.option)),
                         usageError);
+    }
+    if (parser.isSet(tilesOption) && !toInt(parser.value(tilesOption), &o.tiles))
+        return fail(QStringLiteral("--tiles needs a whole number, not \"%1\"").arg(parser.value(tilesOption)), usageError);
+    if (!toInt(parser.value(overlapOption), &o.overlap))
+        return fail(QStringLiteral("--overlap needs a whole number, not \"%1\"").arg(parser.value(overlapOption)), usageError);
+    if (parser.isSet(tileOption)) {
+        const QStringList ij = parser.value(tileOption).split(QLatin1Char(','));
+        if (ij.size() != 2 || !toInt(ij[0], &o.tileColumn) || !toInt(ij[1], &o.tileRow) || o.tileColumn < 0 || o.tileRow < 0)
+            return fail(QStringLiteral("--tile needs I,J, not \"%1\"").arg(parser.value(tileOption)), usageError);
     }
     o.objNormals = parser.isSet(objNormals);
     o.objMaterial = parser.isSet(objMaterial);

@@ -84,6 +84,8 @@ namespace {
 
 struct Window {
     double lowerX, upperX, lowerZ, upperZ;
+    int samples = 0;                  ///< steps along a side; 0: the map's size
+    int firstColumn = 0, firstRow = 0;   ///< the map's place among them
 };
 
 QString stepText(int node) { return QString::number(node) + QStringLiteral("/9"); }
@@ -110,8 +112,9 @@ void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vect
     const int count = int(outputs.size());
     for (NoiseMap *map : maps)
         map->SetSize(n, n);
-    const double xStep = (w.upperX - w.lowerX) / n;
-    const double zStep = (w.upperZ - w.lowerZ) / n;
+    const int steps = w.samples > 0 ? w.samples : n;
+    const double xStep = (w.upperX - w.lowerX) / steps;
+    const double zStep = (w.upperZ - w.lowerZ) / steps;
 
     std::vector<std::unique_ptr<noise::utils::ModuleGraph>> graphs;
     std::vector<std::unique_ptr<noise::utils::RowBatch>> batches;   // the generators row by row
@@ -122,7 +125,7 @@ void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vect
     }
     std::vector<double> columns(n);
     for (int x = 0; x < n; ++x)
-        columns[x] = w.lowerX + x * xStep;
+        columns[x] = w.lowerX + (w.firstColumn + x) * xStep;
 
     auto sampleRow = [&](int t, int y, int firstColumn) {
         const noise::utils::ModuleGraph &graph = *graphs[t];
@@ -133,7 +136,7 @@ void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vect
             modules[i] = &graph.GetOutput(outputs[i]);
             rows[i] = maps[i]->GetSlabPtr(y);
         }
-        const double z = w.lowerZ + y * zStep;
+        const double z = w.lowerZ + (w.firstRow + y) * zStep;
         if (batch)
             batch->BeginRow(columns.data(), 0.0, z, n);
         for (int x = firstColumn; x < n; ++x) {
@@ -323,7 +326,9 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
     const int n = run.size;
     const FinalSettings &f = s.final;
     const Window window{double(f.startX), double(f.startX + f.noiseSize), double(f.startY),
-                        double(f.startY + f.noiseSize)};
+                        double(f.startY + f.noiseSize), run.windowSamples, run.firstColumn, run.firstRow};
+    if (run.windowSamples > 0 && run.evaluation != Evaluation::Fused)
+        throw noise::ExceptionInvalidParam();   // tiles are sampled by the fused evaluation only
     const bool composite = f.leftGradient != f.rightGradient;
     const int threads = run.threads > 0 ? run.threads : noise::utils::ParallelNoiseMapBuilderPlane::DefaultThreadCount();
     const auto factory = noiseGraphFactory(

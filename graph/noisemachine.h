@@ -50,6 +50,14 @@ struct MachineRun {
     int threads = 0;                ///< 0: one per hardware thread
     bool writePictures = true;      ///< false: only the maps (benchmarks)
     bool batchNoise = true;         ///< generators a row at a time (same bits; false: point by point)
+    /// A tile of a larger grid: the plane window is divided into windowSamples steps along each
+    /// side (0: size), and the run samples size × size of them from column firstColumn and row
+    /// firstRow on. A sample's coordinates depend only on its place in the larger grid, so tiles
+    /// that share samples share their values bit for bit. Tiles are sampled by the fused
+    /// evaluation; erosion still works on each tile's own map.
+    int windowSamples = 0;
+    int firstColumn = 0;
+    int firstRow = 0;
 };
 
 /// Runs the machine once. finalMap receives node 6 (and then erosion, through the observer).

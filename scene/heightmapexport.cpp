@@ -23,6 +23,10 @@
 
 namespace orovista {
 
+namespace {
+void fillGrid(ElevationGrid &grid, const noise::utils::NoiseMap &map, int n, const ElevationScale &elevation);
+}
+
 ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high)
 {
     ElevationGrid grid;
@@ -38,6 +42,26 @@ ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high
         }
     // The terrain mesh's own rule, so the values equal the mesh's heights.
     const ElevationScale elevation = elevationScale(minimum, maximum, low, high);
+    fillGrid(grid, map, n, elevation);
+    return grid;
+}
+
+ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high, float minimum, float maximum)
+{
+    ElevationGrid grid;
+    const int n = std::min(map.GetWidth(), map.GetHeight());
+    if (n < 1)
+        return grid;
+    fillGrid(grid, map, n, elevationScale(minimum, maximum, low, high));
+    grid.lowest = float(low);
+    grid.highest = float(high);
+    return grid;
+}
+
+namespace {
+
+void fillGrid(ElevationGrid &grid, const noise::utils::NoiseMap &map, int n, const ElevationScale &elevation)
+{
     grid.size = n;
     grid.metres.resize(std::size_t(n) * n);
     for (int r = 0; r < n; ++r)
@@ -46,8 +70,9 @@ ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high
     const auto [lo, hi] = std::minmax_element(grid.metres.begin(), grid.metres.end());
     grid.lowest = *lo;
     grid.highest = *hi;
-    return grid;
 }
+
+}   // namespace
 
 quint16 heightmapValue(const ElevationGrid &grid, float metres)
 {

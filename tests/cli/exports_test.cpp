@@ -177,4 +177,49 @@ TEST_F(Exports, SetSeedAndSavePresetMakeTheSameTerrainAgain)
     EXPECT_FALSE(QFile::exists(dir.filePath("bad/my Terrain 1.obj")));
 }
 
+// A 4 × 4 world: neighbours share their overlap samples exactly, in value and in metres; one tile
+// made alone (as a job runner would) is the same file; the manifest places every tile.
+TEST_F(Exports, TiledWorldsHaveNoSeams)
+{
+    const Outcome r = run("tiles", {"--tiles", "4", "--overlap", "1", "--heightmap", "png16", "--heightmap-size", "65",
+                                    "--terrain-size", "1000"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    auto tile = [&](const char *folder, int i, int j) {
+        return QImage::fromData(bytes(folder, QStringLiteral("my Terrain 1_tile_%1_%2_height.png").arg(i).arg(j)));
+    };
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i) {
+            const QImage t = tile("tiles", i, j);
+            ASSERT_EQ(t.size(), QSize(65, 65)) << i << "," << j;
+            if (i < 3) {
+                const QImage right = tile("tiles", i + 1, j);
+                for (int y = 0; y < 65; ++y)
+                    ASSERT_EQ(t.pixelColor(64, y).rgba64(), right.pixelColor(0, y).rgba64()) << i << "," << j << " row " << y;
+            }
+            if (j < 3) {
+                const QImage next = tile("tiles", i, j + 1);
+                for (int x = 0; x < 65; ++x)
+                    ASSERT_EQ(t.pixelColor(x, 64).rgba64(), next.pixelColor(x, 0).rgba64()) << i << "," << j << " column " << x;
+            }
+        }
+    // Not one flat tile: the world has relief in every tile row.
+    EXPECT_NE(tile("tiles", 0, 0), tile("tiles", 3, 3));
+
+    const QJsonObject manifest = json("tiles", "my Terrain 1_tiles.json");
+    EXPECT_EQ(manifest["worldSamples"].toInt(), 4 * 64 + 1);
+    EXPECT_EQ(manifest["list"].toArray().size(), 16);
+    const QJsonObject last = manifest["list"].toArray()[15].toObject();
+    EXPECT_EQ(last["column"].toInt(), 3);
+    EXPECT_EQ(last["firstSampleRow"].toInt(), 192);
+    EXPECT_NEAR(last["x"].toDouble(), -500.0 + 192 * 1000.0 / 256, 1e-9);
+    EXPECT_TRUE(manifest["seams"].toString().contains("exactly"));
+
+    const Outcome alone = run("alone", {"--tiles", "4", "--tile", "2,1", "--heightmap", "png16", "--heightmap-size", "65",
+                                        "--terrain-size", "1000"});
+    ASSERT_EQ(alone.status, 0) << alone.err.toStdString();
+    EXPECT_EQ(bytes("alone", "my Terrain 1_tile_2_1_height.png"), bytes("tiles", "my Terrain 1_tile_2_1_height.png"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("alone/my Terrain 1_tile_0_0_height.png")));
+    EXPECT_EQ(run("bad", {"--tiles", "4", "--tile", "4,0"}).status, 2);
+}
+
 }   // namespace

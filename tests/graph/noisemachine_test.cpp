@@ -308,6 +308,31 @@ TEST_F(Machine, ThePlaneWindowAndTheSizeAreHonoured)
     EXPECT_FLOAT_EQ(m.GetValue(5, 9), float(perlin.GetValue(-3.0 + 5 * 2.0 / 16, 0.0, 5.0 + 9 * 2.0 / 16)));
 }
 
+// A tile samples its part of a larger grid: the same values as the whole grid there, bit for bit,
+// so neighbouring tiles agree along the samples they share.
+TEST_F(Machine, ATileIsItsPartOfTheLargerGridBitForBit)
+{
+    settings.final.leftGradient = QStringLiteral("alpine.bmp");   // composite: control and turbulence too
+    run(48);
+    const NoiseMap whole = finalMap;
+    MachineRun tile;
+    tile.size = 20;
+    tile.threads = 2;
+    tile.windowSamples = 48;
+    tile.firstColumn = 28;
+    tile.firstRow = 11;
+    Recorder recorder;
+    runNoiseMachine(settings, tile, folders, finalMap, noise::utils::ProgressReporter::Null(), recorder);
+    ASSERT_EQ(finalMap.GetWidth(), 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(std::memcmp(&finalMap.GetConstSlabPtr(y)[x], &whole.GetConstSlabPtr(11 + y)[28 + x], sizeof(float)), 0)
+                << x << "," << y;
+    tile.evaluation = Evaluation::PerNode;
+    EXPECT_THROW(runNoiseMachine(settings, tile, folders, finalMap, noise::utils::ProgressReporter::Null(), recorder),
+                 noise::Exception);
+}
+
 // The module graph, node by node.
 class Graph : public ::testing::Test {
 protected:
