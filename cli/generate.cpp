@@ -395,6 +395,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         MachineRun run;
         run.size = size;
         run.fullOctaves = fullOctaves;
+        run.batchNoise = o.batchNoise;
         observer.beginPass(nodeMaps, prefix, size);
         if (imported)
             runImportedHeightmap(*imported, settings, run, folders, finalMap, progress, observer);
@@ -504,6 +505,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
                 MachineRun run;
                 run.size = size;
                 run.fullOctaves = true;
+                run.batchNoise = o.batchNoise;
                 run.windowSamples = world;
                 run.firstColumn = i * step;
                 // Grid row 0 is the terrain's −z edge, the map's last row.

@@ -65,6 +65,10 @@ struct GenerateOptions {
     int tiles = 0;
     int overlap = 1;
     int tileColumn = -1, tileRow = -1;   ///< only this tile (both ≥ 0), for runs spread over machines
+
+    /// false: the generators point by point, as before they were evaluated a row at a time (the
+    /// same bits, slower); for side-by-side benchmarks.
+    bool batchNoise = true;
 };
 
 /// Messages for the user on the way (warnings) and the progress of the work.

@@ -8,6 +8,8 @@
 
 #include <sys/resource.h>
 
+#include <chrono>
+
 namespace {
 
 void Generate(benchmark::State &state)
@@ -29,5 +31,37 @@ void Generate(benchmark::State &state)
 }
 
 BENCHMARK(Generate)->Arg(512)->Arg(4096)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
+/// The whole run with the generators point by point (as before they were evaluated a row at a
+/// time) and then a row at a time, side by side: before_s, after_s and their ratio.
+void GenerateBatchVsPointwise(benchmark::State &state)
+{
+    orovista::cli::GenerateOptions o;
+    o.preset = QStringLiteral(OROVISTA_BENCH_WORKLOADS "/workload.opf");
+    o.resourceFolder = QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData");
+    o.textureSize = int(state.range(0));
+    double seconds[2] = {};
+    for (auto _ : state) {
+        for (int batch = 0; batch < 2; ++batch) {
+            QTemporaryDir dir;
+            o.outFolder = dir.path();
+            o.batchNoise = batch == 1;
+            const auto start = std::chrono::steady_clock::now();
+            const QString problem = orovista::cli::generate(o, {});
+            seconds[batch] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (!problem.isEmpty())
+                state.SkipWithError(problem.toUtf8().constData());
+        }
+        state.SetIterationTime(seconds[0] + seconds[1]);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["before_s"] = seconds[0];
+    state.counters["after_s"] = seconds[1];
+    state.counters["ratio"] = seconds[1] > 0 ? seconds[0] / seconds[1] : 0.0;
+    state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
+}
+
+BENCHMARK(GenerateBatchVsPointwise)->Arg(4096)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
 }   // namespace
