@@ -267,7 +267,7 @@ QString writeSceneFile(const GenerateOptions &o, const QDir &out)
     if (!terrain)
         return QStringLiteral("cannot read back %1 for the scene: %2").arg(files.obj, error);
     built.addNode(terrain);
-    scene::TerrainMaterialSpec material;
+    scene::TerrainLook material;
     material.colourTexture = files.colourTexture;
     if (o.normalMapSize > 0)
         material.normalMap = files.normalMap;

@@ -55,6 +55,19 @@ QString terrainName()
     return s.ui.terrainName ? s.ui.terrainName->text() : QStringLiteral("my Terrain 1");
 }
 
+/// The terrain's material as the CREATE tab asks for it: the colour texture, and the normal map
+/// when a normal-map size is chosen.
+scene::TerrainLook terrainLook()
+{
+    const ProgramState &s = state();
+    const scene::SceneFiles files = scene::sceneFiles(mapsPath(), terrainName());
+    scene::TerrainLook look;
+    look.colourTexture = files.colourTexture;
+    if (s.ui.normalMapSize && s.ui.normalMapSize->currentIndex() > 0)
+        look.normalMap = files.normalMap;
+    return look;
+}
+
 scene::LogSink logSink()
 {
     return [](const QString &line) { runLog() << line; };
@@ -127,14 +140,7 @@ void DzOrovistaPluginAction::loadTerrainOBJ(float x, float y, float z, int xRot,
 
 int DzOrovistaPluginAction::buildTerrainShader(DzBrickMaterial *material)
 {
-    const ProgramState &s = state();
-    const QString name = terrainName();
-    const scene::SceneFiles files = scene::sceneFiles(mapsPath(), name);
-    scene::TerrainMaterialSpec spec;
-    spec.colourTexture = files.colourTexture;
-    if (s.ui.normalMapSize && s.ui.normalMapSize->currentIndex() > 0)
-        spec.normalMap = files.normalMap;
-    return scene::buildTerrainShader(material, spec, s.platformName, logSink());
+    return scene::buildTerrainShader(material, terrainLook(), state().platformName, logSink());
 }
 
 void DzOrovistaPluginAction::loadPP2(float x, float y, float z, int xRot, int yRot, int zRot, float, float scaleX,
@@ -340,14 +346,8 @@ void DzOrovistaPluginAction::createDAZScene()
         }
 
         // 9. The terrain's material.
-        if (terrainNode) {
-            scene::TerrainMaterialSpec spec;
-            spec.colourTexture = files.colourTexture;
-            if (ui.normalMapSize && ui.normalMapSize->currentIndex() > 0)
-                spec.normalMap = files.normalMap;
-            if (scene::dressTerrain(terrainNode, name, spec, s.platformName, logSink()) != 0)
-                dialogs::error(ui.mainWindow, QStringLiteral("Terrain shader could not be created!"));
-        }
+        if (terrainNode && scene::dressTerrain(terrainNode, name, terrainLook(), s.platformName, logSink()) != 0)
+            dialogs::error(ui.mainWindow, QStringLiteral("Terrain shader could not be created!"));
 
         // 10. Cameras, the main one looking as the preview does.
         runLog() << "add cameras\n";

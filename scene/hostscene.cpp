@@ -80,7 +80,7 @@ DzTexture *image(const QString &path, const QString &platformName)
 
 }   // namespace
 
-int buildTerrainShader(DzBrickMaterial *material, const TerrainMaterialSpec &spec, const QString &platformName,
+int buildTerrainShader(DzBrickMaterial *material, const TerrainLook &look, const QString &platformName,
                        const LogSink &log)
 {
     log(QStringLiteral("creating terrain procedural shader\n"));
@@ -114,7 +114,7 @@ int buildTerrainShader(DzBrickMaterial *material, const TerrainMaterialSpec &spe
     auto *lighting = qobject_cast<DzEnumProperty *>(surface->findProperty(QStringLiteral("Lighting Model")));
     if (!lighting)
         return fail("error finding lighting model property\n");
-    lighting->setValue(spec.lightingModel);
+    lighting->setValue(look.lightingModel);
     if (!colourOut || !opacityOut || !diffuse || !glossiness || !specular)
         return fail("error finding defaultMat parameters\n");
     auto *glossValue = qobject_cast<DzFloatProperty *>(glossiness->getProperty());
@@ -123,8 +123,8 @@ int buildTerrainShader(DzBrickMaterial *material, const TerrainMaterialSpec &spe
     auto *specularValue = qobject_cast<DzFloatProperty *>(specular->getProperty());
     if (!specularValue)
         return fail("error finding specular strength parameter\n");
-    glossValue->setValue(spec.glossiness);
-    specularValue->setValue(spec.specularStrength);
+    glossValue->setValue(look.glossiness);
+    specularValue->setValue(look.specularStrength);
 
     DzBrickParam *displaceIn = displace->findParameterByArg(QStringLiteral("n"));
     if (!displaceIn)
@@ -138,8 +138,8 @@ int buildTerrainShader(DzBrickMaterial *material, const TerrainMaterialSpec &spe
     auto *normalImage = qobject_cast<DzImageProperty *>(normalMap->getProperty());
     if (!normalImage)
         return fail("error finding normal map image parameter\n");
-    if (!spec.normalMap.isEmpty())
-        normalImage->setValue(image(spec.normalMap, platformName));
+    if (!look.normalMap.isEmpty())
+        normalImage->setValue(image(look.normalMap, platformName));
 
     auto *type = qobject_cast<DzStringProperty *>(picture->findProperty(QStringLiteral("type")));
     if (!type)
@@ -150,7 +150,7 @@ int buildTerrainShader(DzBrickMaterial *material, const TerrainMaterialSpec &spe
     auto *colour = pictureColour ? qobject_cast<DzColorProperty *>(pictureColour->getProperty()) : nullptr;
     if (!pictureOut || !colour)
         return fail("error finding image brick parameter\n");
-    colour->setMap(image(spec.colourTexture, platformName));
+    colour->setMap(image(look.colourTexture, platformName));
     colour->setColorValue(QColor(255, 255, 255, 255));
 
     DzShaderBrick *rootBrick = root.get();
@@ -188,12 +188,12 @@ void replaceFirstMaterial(DzShape *shape, DzMaterial *material)
 
 }   // namespace
 
-int dressTerrain(DzNode *terrain, const QString &name, const TerrainMaterialSpec &spec, const QString &platformName,
+int dressTerrain(DzNode *terrain, const QString &name, const TerrainLook &look, const QString &platformName,
                  const LogSink &log)
 {
     DzShape *shape = firstShape(terrain);
     auto *material = new DzBrickMaterial;
-    const int built = buildTerrainShader(material, spec, platformName, log);
+    const int built = buildTerrainShader(material, look, platformName, log);
     material->setName(name + QStringLiteral(" Default"));
     material->setLabel(name + QStringLiteral(" Default"));
     if (DzProperty *colour = material->findProperty(QStringLiteral("color")))

@@ -34,16 +34,16 @@ DzNode *importObjNode(const QString &objPath, const QString &name, double scaleP
 /// Builds the terrain's shader network into material: a simple surface root fed by a default
 /// material brick whose diffuse colour is the colour texture (white), glossiness 0.95, specular
 /// strength 0.25, lighting model 4, and a normal-map brick feeding a displacement brick (with
-/// the normal map when spec.normalMap is not empty). Image paths go to the host's image manager
+/// the normal map when look.normalMap is not empty). Image paths go to the host's image manager
 /// as hostImagePath() gives them. Returns 0, or −1 after logging what was missing.
-int buildTerrainShader(DzBrickMaterial *material, const TerrainMaterialSpec &spec, const QString &platformName,
+int buildTerrainShader(DzBrickMaterial *material, const TerrainLook &look, const QString &platformName,
                        const LogSink &log);
 
 /// Puts a new brick material with the terrain shader in place of the terrain shape's first
 /// material (or adds it when the shape has none) and names and labels it name + " Default"; its
 /// property "color" is labelled "Diffuse Color". Returns buildTerrainShader()'s result; −1 also
 /// when the node has no shape.
-int dressTerrain(DzNode *terrain, const QString &name, const TerrainMaterialSpec &spec, const QString &platformName,
+int dressTerrain(DzNode *terrain, const QString &name, const TerrainLook &look, const QString &platformName,
                  const LogSink &log);
 
 /// The sky dome: the dome model read from domeObj (at scalePercent), in a node named and

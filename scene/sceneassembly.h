@@ -61,7 +61,7 @@ inline float skyDomeScale(double terrainSize) { return float(terrainSize * 10.0 
 
 /// The terrain material: the colour texture on the diffuse colour, glossiness 0.95, specular
 /// strength 0.25, lighting model 4, and the normal map when there is one (empty otherwise).
-struct TerrainMaterialSpec {
+struct TerrainLook {
     QString colourTexture;
     QString normalMap;
     float glossiness = 0.95f;

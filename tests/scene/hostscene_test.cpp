@@ -93,11 +93,11 @@ TEST_F(HostScene, TheTerrainShaderNetwork)
     for (bool withNormalMap : {true, false}) {
         log.clear();
         DzBrickMaterial material;
-        TerrainMaterialSpec spec;
-        spec.colourTexture = dir.filePath("T.jpg");
+        TerrainLook look;
+        look.colourTexture = dir.filePath("T.jpg");
         if (withNormalMap)
-            spec.normalMap = dir.filePath("NormalMap_T.jpg");
-        ASSERT_EQ(buildTerrainShader(&material, spec, QStringLiteral("xcb"), collect()), 0);
+            look.normalMap = dir.filePath("NormalMap_T.jpg");
+        ASSERT_EQ(buildTerrainShader(&material, look, QStringLiteral("xcb"), collect()), 0);
         EXPECT_EQ(log, QStringLiteral("creating terrain procedural shader\n"));
         ASSERT_EQ(material.getNumBricks(), 5);
         const char *order[] = {"DzDefaultMaterialBrick", "DzImageBrick", "DzNormalMapBrick", "DzDisplaceBrick",
@@ -122,12 +122,12 @@ TEST_F(HostScene, TheTerrainShaderNetwork)
         EXPECT_FLOAT_EQ(specular->getValue(), 0.25f);
         auto *colour = qobject_cast<DzColorProperty *>(param(&material, "DzImageBrick", "color")->getProperty());
         ASSERT_NE(colour->getMapValue(), nullptr);
-        EXPECT_EQ(colour->getMapValue()->getFilename(), spec.colourTexture) << "forward slashes on this platform";
+        EXPECT_EQ(colour->getMapValue()->getFilename(), look.colourTexture) << "forward slashes on this platform";
         EXPECT_EQ(colour->getColorValue(), QColor(255, 255, 255, 255));
         auto *normal = qobject_cast<DzImageProperty *>(param(&material, "DzNormalMapBrick", "normalmap")->getProperty());
         EXPECT_EQ(normal->getValue() != nullptr, withNormalMap);
         if (withNormalMap)
-            EXPECT_EQ(normal->getValue()->getFilename(), spec.normalMap);
+            EXPECT_EQ(normal->getValue()->getFilename(), look.normalMap);
     }
 }
 
