@@ -183,6 +183,8 @@ public:
         writeNodeMap(QStringLiteral("final"), finalMap);
         nodeMaps.capturing = false;
     }
+    bool wantsNodeMaps() const override { return nodeMaps.capturing || wholeNodeMaps; }
+    bool wholeNodeMaps = false;
     void nodeDone(int node, const NoiseMap &map, const QString &, const QString &) override
     {
         if (nodeMaps.capturing)
@@ -391,6 +393,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     observer.nodeMaps.folder = out;
     observer.nodeMaps.name = o.name;
     observer.nodeMaps.batch = &outputs;
+    observer.wholeNodeMaps = o.wholeNodeMaps;
     auto runMachine = [&](int size, bool fullOctaves, bool nodeMaps = false, const QString &prefix = QString()) {
         MachineRun run;
         run.size = size;

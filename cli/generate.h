@@ -69,6 +69,9 @@ struct GenerateOptions {
     /// false: the generators point by point, as before they were evaluated a row at a time (the
     /// same bits, slower); for side-by-side benchmarks.
     bool batchNoise = true;
+    /// true: the machine keeps every node's whole map while it makes their pictures, as before it
+    /// made them a band of rows at a time (the same files, more memory); for benchmarks.
+    bool wholeNodeMaps = false;
 };
 
 /// Messages for the user on the way (warnings) and the progress of the work.

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -169,7 +170,15 @@ void showPicture(QLabel *label, const QString &file)
 {
     if (!label)
         return;
-    const QImage picture(file);
+    // A texture-size picture (up to 16384 pixels a side) is decoded straight at a size the
+    // label can show, not whole: whole, it would take up to a gigabyte, beyond what the reader
+    // allows.
+    constexpr int kLargestShown = 1024;
+    QImageReader reader(file);
+    const QSize size = reader.size();
+    if (size.width() > kLargestShown || size.height() > kLargestShown)
+        reader.setScaledSize(size.scaled(kLargestShown, kLargestShown, Qt::KeepAspectRatio));
+    const QImage picture = reader.read();
     if (picture.isNull())
         label->clear();
     else

@@ -13,8 +13,9 @@
 #include <QDir>
 
 #include <algorithm>
-#include <cmath>
 #include <atomic>
+#include <cmath>
+#include <cstring>
 #include <chrono>
 #include <exception>
 #include <mutex>
@@ -33,6 +34,7 @@ void MachineObserver::unreadableImage(const QString &file, const QString &reason
     warning(unreadableImageWarning(file, reason));
 }
 void MachineObserver::nodeDone(int, const NoiseMap &, const QString &, const QString &) {}
+bool MachineObserver::wantsNodeMaps() const { return false; }
 void MachineObserver::erode(NoiseMap &, const QString &) {}
 
 QString unreadableImageWarning(const QString &file, const QString &reason)
@@ -103,96 +105,175 @@ constexpr auto eventInterval = std::chrono::milliseconds(100);
 
 /// Samples several outputs of the graph at once: at every point of the window the outputs are
 /// evaluated in the given order, so the graph's Caches hand each later node the values an earlier
-/// one computed there. Rows are shared among threads, each with its own graph; the calling thread
-/// samples the window's lower corner first and alone, and is the only one to report progress.
+/// one computed there. Rows are shared among threads, each with its own graph. Row 0, which holds
+/// the window's lower corner, must be sampled first and alone (a picture-backed module (re)reads
+/// its picture there); only the calling thread reports progress, counted over all n rows.
+class FusedSampler {
+public:
+    FusedSampler(const noise::utils::ModuleGraphFactory &factory, const std::vector<int> &outputs, int n,
+                 const Window &w, int threadCount, bool batchNoise, ProgressReporter &reporter)
+        : m_outputs(outputs), m_n(n), m_reporter(reporter), m_threads(std::clamp(threadCount, 1, std::max(n, 1)))
+    {
+        const int steps = w.samples > 0 ? w.samples : n;
+        const double xStep = (w.upperX - w.lowerX) / steps;
+        m_zStep = (w.upperZ - w.lowerZ) / steps;
+        m_lowerZ = w.lowerZ;
+        m_firstRow = w.firstRow;
+        for (int t = 0; t < m_threads; ++t) {
+            m_graphs.push_back(factory());
+            m_batches.push_back(batchNoise ? std::make_unique<noise::utils::RowBatch>(*m_graphs.back()) : nullptr);
+        }
+        m_columns.resize(std::size_t(n));
+        for (int x = 0; x < n; ++x)
+            m_columns[std::size_t(x)] = w.lowerX + (w.firstColumn + x) * xStep;
+    }
+
+    /// Samples row y of every output on the calling thread; target(i, y) is where output i's row
+    /// goes.
+    template <class Target>
+    void sampleRow(int t, int y, const Target &target)
+    {
+        const int count = int(m_outputs.size());
+        const noise::utils::ModuleGraph &graph = *m_graphs[std::size_t(t)];
+        noise::utils::RowBatch *batch = m_batches[std::size_t(t)].get();
+        std::vector<const noise::module::Module *> modules(static_cast<std::size_t>(count));
+        std::vector<float *> rows(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            modules[std::size_t(i)] = &graph.GetOutput(m_outputs[std::size_t(i)]);
+            rows[std::size_t(i)] = target(i, y);
+        }
+        const int n = m_n;
+        const double z = m_lowerZ + (m_firstRow + y) * m_zStep;
+        if (batch)
+            batch->BeginRow(m_columns.data(), 0.0, z, n);
+        for (int x = 0; x < n; ++x) {
+            const double xc = m_columns[std::size_t(x)];
+            if (batch)
+                batch->SetColumn(x);
+            for (int i = 0; i < count; ++i)
+                rows[std::size_t(i)][x] = static_cast<float>(modules[std::size_t(i)]->GetValue(xc, 0.0, z));
+        }
+        if (batch)
+            batch->EndRow();
+        ++m_rowsDone;
+    }
+
+    /// Samples rows [from, to) on all threads.
+    template <class Target>
+    void sampleRows(int from, int to, const Target &target)
+    {
+        if (from >= to)
+            return;
+        const int count = int(m_outputs.size());
+        std::atomic<int> nextRow{from};
+        std::atomic<bool> failed{false};
+        std::exception_ptr error;
+        std::mutex errorLock;
+        auto work = [&](int t, bool report) {
+            auto lastEvents = std::chrono::steady_clock::now();
+            try {
+                for (int y; !failed && (y = nextRow.fetch_add(1)) < to;) {
+                    sampleRow(t, y, target);
+                    if (report) {
+                        const int done = m_rowsDone.load();
+                        const int step = std::min(count - 1, int(std::int64_t(done) * count / m_n));
+                        if (step != m_shown) {
+                            m_shown = step;
+                            announce(m_reporter, m_outputs[std::size_t(step)]);
+                            lastEvents = std::chrono::steady_clock::now();
+                        } else if (std::chrono::steady_clock::now() - lastEvents >= eventInterval) {
+                            m_reporter.ProcessEvents();
+                            m_reporter.CheckCancelled();
+                            lastEvents = std::chrono::steady_clock::now();
+                        }
+                    }
+                }
+            } catch (...) {
+                std::lock_guard lock(errorLock);
+                if (!error)
+                    error = std::current_exception();
+                failed = true;
+            }
+        };
+        std::vector<std::thread> workers;
+        const int threads = std::min(m_threads, to - from);
+        for (int t = 1; t < threads; ++t)
+            workers.emplace_back(work, t, false);
+        work(0, true);
+        for (std::thread &t : workers)
+            t.join();
+        if (error)
+            std::rethrow_exception(error);
+    }
+
+private:
+    const std::vector<int> &m_outputs;
+    const int m_n;
+    ProgressReporter &m_reporter;
+    const int m_threads;
+    double m_zStep = 0.0, m_lowerZ = 0.0;
+    int m_firstRow = 0;
+    std::vector<std::unique_ptr<noise::utils::ModuleGraph>> m_graphs;
+    std::vector<std::unique_ptr<noise::utils::RowBatch>> m_batches;   // the generators row by row
+    std::vector<double> m_columns;
+    std::atomic<int> m_rowsDone{0};
+    int m_shown = -1;   // the node step the panel shows
+};
+
+/// Samples whole maps, one per output.
 void buildFused(const noise::utils::ModuleGraphFactory &factory, const std::vector<int> &outputs,
                 const std::vector<NoiseMap *> &maps, int n, const Window &w, int threadCount,
                 bool batchNoise, ProgressReporter &reporter)
 {
-    const int count = int(outputs.size());
     for (NoiseMap *map : maps)
         map->SetSize(n, n);
-    const int steps = w.samples > 0 ? w.samples : n;
-    const double xStep = (w.upperX - w.lowerX) / steps;
-    const double zStep = (w.upperZ - w.lowerZ) / steps;
+    FusedSampler sampler(factory, outputs, n, w, threadCount, batchNoise, reporter);
+    const auto target = [&](int i, int y) { return maps[std::size_t(i)]->GetSlabPtr(y); };
+    sampler.sampleRow(0, 0, target);
+    sampler.sampleRows(1, n, target);
+}
 
-    std::vector<std::unique_ptr<noise::utils::ModuleGraph>> graphs;
-    std::vector<std::unique_ptr<noise::utils::RowBatch>> batches;   // the generators row by row
-    threadCount = std::clamp(threadCount, 1, n);
-    for (int t = 0; t < threadCount; ++t) {
-        graphs.push_back(factory());
-        batches.push_back(batchNoise ? std::make_unique<noise::utils::RowBatch>(*graphs.back()) : nullptr);
+/// How a picture is rendered from its map.
+enum class Look {
+    Grey,        ///< the grey gradient file, no light
+    PlainGrey,   ///< the renderer's built-in black-to-white gradient, no light
+    Colour,      ///< a gradient file with the light of the final node
+    Blend,       ///< the colour texture blended from the three pictures before it (no map of its own)
+};
+
+/// One picture of a run, in the order the run renders them.
+struct PictureJob {
+    int node = 0;
+    QString file;
+    Look look = Look::Grey;
+    QString gradient;           ///< for Look::Colour
+    bool warnMissing = true;    ///< say so when the gradient file is missing
+    int blendPart = -1;         ///< 0 … 2: the control, left or right part of the blend
+};
+
+/// The pictures of nodes 1 … 9, node by node, grey before colour.
+std::vector<PictureJob> pictureJobs(const FinalSettings &f, bool composite)
+{
+    std::vector<PictureJob> jobs;
+    const auto grey = [&](int node, bool warn) { jobs.push_back({node, heightPictureName(node), Look::Grey, {}, warn, -1}); };
+    const auto colour = [&](int node, const QString &file, const QString &gradient, int part) {
+        jobs.push_back({node, file, Look::Colour, gradient, true, part});
+    };
+    for (int node = 1; node <= 4; ++node) {
+        grey(node, true);
+        colour(node, colourPictureName(node), node % 2 ? f.leftGradient : f.rightGradient, -1);
     }
-    std::vector<double> columns(n);
-    for (int x = 0; x < n; ++x)
-        columns[x] = w.lowerX + (w.firstColumn + x) * xStep;
-
-    auto sampleRow = [&](int t, int y, int firstColumn) {
-        const noise::utils::ModuleGraph &graph = *graphs[t];
-        noise::utils::RowBatch *batch = batches[t].get();
-        std::vector<const noise::module::Module *> modules(count);
-        std::vector<float *> rows(count);
-        for (int i = 0; i < count; ++i) {
-            modules[i] = &graph.GetOutput(outputs[i]);
-            rows[i] = maps[i]->GetSlabPtr(y);
-        }
-        const double z = w.lowerZ + (w.firstRow + y) * zStep;
-        if (batch)
-            batch->BeginRow(columns.data(), 0.0, z, n);
-        for (int x = firstColumn; x < n; ++x) {
-            const double xc = columns[x];
-            if (batch)
-                batch->SetColumn(x);
-            for (int i = 0; i < count; ++i)
-                rows[i][x] = static_cast<float>(modules[i]->GetValue(xc, 0.0, z));
-        }
-        if (batch)
-            batch->EndRow();
-    };
-
-    // The lower corner first: a picture-backed module (re)reads its picture there.
-    sampleRow(0, 0, 0);
-
-    std::atomic<int> nextRow{1};
-    std::atomic<int> rowsDone{1};
-    std::atomic<bool> failed{false};
-    std::exception_ptr error;
-    std::mutex errorLock;
-    auto work = [&](int t, bool report) {
-        int shown = -1;
-        auto lastEvents = std::chrono::steady_clock::now();
-        try {
-            for (int y; !failed && (y = nextRow.fetch_add(1)) < n;) {
-                sampleRow(t, y, 0);
-                const int done = rowsDone.fetch_add(1) + 1;
-                if (report) {
-                    const int step = std::min(count - 1, int(std::int64_t(done) * count / n));
-                    if (step != shown) {
-                        shown = step;
-                        announce(reporter, outputs[step]);
-                        lastEvents = std::chrono::steady_clock::now();
-                    } else if (std::chrono::steady_clock::now() - lastEvents >= eventInterval) {
-                        reporter.ProcessEvents();
-                        reporter.CheckCancelled();
-                        lastEvents = std::chrono::steady_clock::now();
-                    }
-                }
-            }
-        } catch (...) {
-            std::lock_guard lock(errorLock);
-            if (!error)
-                error = std::current_exception();
-            failed = true;
-        }
-    };
-    std::vector<std::thread> workers;
-    for (int t = 1; t < threadCount; ++t)
-        workers.emplace_back(work, t, false);
-    work(0, true);
-    for (std::thread &t : workers)
-        t.join();
-    if (error)
-        std::rethrow_exception(error);
+    grey(5, false);
+    grey(6, true);
+    if (!composite) {
+        colour(6, colourPictureName(6), f.leftGradient, -1);
+        return jobs;
+    }
+    jobs.push_back({7, heightPictureName(7), Look::PlainGrey, {}, false, 0});
+    colour(8, colourPictureName(8), f.leftGradient, 1);
+    colour(9, colourPictureName(9), f.rightGradient, 2);
+    jobs.push_back({9, colourPictureName(6), Look::Blend, {}, false, -1});
+    return jobs;
 }
 
 /// Renders and writes the pictures of a run.
@@ -204,33 +285,45 @@ public:
         m_writer.SetBatch(&batch);
     }
 
-    /// The grey picture of a map; missingWarning: say so when the grey gradient is missing.
-    QString grey(const NoiseMap &map, int node, bool missingWarning)
+    /// Sets the renderer up for a job. A gradient file that is missing leaves the gradient the
+    /// renderer had (with a warning where the job asks for one).
+    void configure(const PictureJob &job)
     {
-        loadGradient(greyGradientName, missingWarning);
-        m_renderer.EnableLight(false);
-        return render(map, heightPictureName(node));
+        switch (job.look) {
+        case Look::Grey:
+            loadGradient(greyGradientName, job.warnMissing);
+            m_renderer.EnableLight(false);
+            break;
+        case Look::PlainGrey:
+            m_renderer.BuildGrayscaleGradient();
+            m_renderer.EnableLight(false);
+            break;
+        case Look::Colour: {
+            loadGradient(job.gradient, true);
+            const FinalSettings &f = m_settings;
+            m_renderer.EnableLight(f.lightOn);
+            m_renderer.SetLightContrast(std::max(1, f.lightContrast));
+            m_renderer.SetLightIntensity(std::max(0, f.lightIntensity) * 0.05);
+            m_renderer.SetLightAzimuth(f.lightAzimuth);
+            m_renderer.SetLightElev(f.lightElevation);
+            break;
+        }
+        case Look::Blend:
+            break;
+        }
     }
 
-    /// The grey picture of the control noise: the renderer's built-in black-to-white gradient.
-    QString plainGrey(const NoiseMap &map, int node)
-    {
-        m_renderer.BuildGrayscaleGradient();
-        m_renderer.EnableLight(false);
-        return render(map, heightPictureName(node));
-    }
+    /// The renderer as the last configure() left it.
+    const noise::utils::RendererImage &renderer() const { return m_renderer; }
 
-    /// The coloured picture of a map with the given gradient and the light of the final node.
-    QString colour(const NoiseMap &map, const QString &file, const QString &gradient)
+    /// Renders a whole map as the last configure() set up; returns where the picture is until
+    /// the run ends.
+    QString render(const NoiseMap &map, const QString &file)
     {
-        loadGradient(gradient, true);
-        const FinalSettings &f = m_settings;
-        m_renderer.EnableLight(f.lightOn);
-        m_renderer.SetLightContrast(std::max(1, f.lightContrast));
-        m_renderer.SetLightIntensity(std::max(0, f.lightIntensity) * 0.05);
-        m_renderer.SetLightAzimuth(f.lightAzimuth);
-        m_renderer.SetLightElev(f.lightElevation);
-        return render(map, file);
+        m_renderer.SetSourceNoiseMap(map);
+        m_renderer.SetDestImage(m_image);
+        m_renderer.Render();
+        return write(m_image, file);
     }
 
     QString path(const QString &file) const { return m_folders.maps + QLatin1Char('/') + file; }
@@ -256,14 +349,6 @@ private:
             m_renderer.LoadGradient(file);
         else if (missingWarning)
             m_observer.warning(gradientMissingWarning);
-    }
-
-    QString render(const NoiseMap &map, const QString &file)
-    {
-        m_renderer.SetSourceNoiseMap(map);
-        m_renderer.SetDestImage(m_image);
-        m_renderer.Render();
-        return write(m_image, file);
     }
 
     const FinalSettings &m_settings;
@@ -318,6 +403,114 @@ void reportUnreadableImages(const NoiseSettings &s, MachineObserver &observer)
     }
 }
 
+/// Rows per band of a banded run: about 8 MiB of rows for all outputs together, at least 16.
+int automaticBandRows(int n, int outputs)
+{
+    const std::int64_t rowBytes = std::max<std::int64_t>(std::int64_t(n) * outputs * std::int64_t(sizeof(float)), 1);
+    return int(std::clamp<std::int64_t>((std::int64_t(8) << 20) / rowBytes, 16, std::max(n, 16)));
+}
+
+/// Copies rows [y0, y1) of a rendered band whose first row is map row lo into a picture band,
+/// the picture's way up (the map's last row first).
+void pictureRows(const noise::utils::Image &rendered, int lo, int y0, int y1, QImage &rows)
+{
+    const int width = rendered.GetWidth();
+    for (int y = y1 - 1; y >= y0; --y) {
+        const noise::utils::Color *source = rendered.GetConstSlabPtr(y - lo);
+        auto *line = reinterpret_cast<QRgb *>(rows.scanLine(y1 - 1 - y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(source[x].red, source[x].green, source[x].blue);
+    }
+}
+
+/// A fused run whose pictures are made a band of rows at a time while the maps are sampled, from
+/// the pictures' top row (the maps' last row) down. Each output's rows live only as long as their
+/// band, with the row on either side that the light reads; only the output finalOutput is kept
+/// whole, in result. Every row is sampled once, row 0 first (see FusedSampler). The pictures are
+/// byte for byte the ones rendered from whole maps. Returns where each job's picture is until the
+/// run ends.
+std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const std::vector<PictureJob> &jobs,
+                                      const std::vector<int> &jobOutput, int finalOutput, int n, int bandRows,
+                                      Pictures &pictures, files::Batch &batch, NoiseMap &result)
+{
+    struct Stream {
+        noise::utils::RendererImage renderer;
+        std::unique_ptr<files::JpegRows> jpeg;
+        noise::utils::Image band;
+    };
+    std::vector<Stream> streams(jobs.size());
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+        // Set up in the order of the whole-map run, so that the warnings and a renderer left
+        // with the gradient before a missing one are the same.
+        pictures.configure(jobs[j]);
+        streams[j].renderer = pictures.renderer();
+        streams[j].jpeg = std::make_unique<files::JpegRows>(pictures.path(jobs[j].file), n, n, &batch);
+    }
+
+    bandRows = std::clamp(bandRows, 1, n);
+    result.SetSize(n, n);
+    std::vector<std::vector<float>> rowZero(static_cast<std::size_t>(count), std::vector<float>(static_cast<std::size_t>(n)));
+    sampler.sampleRow(0, 0, [&](int i, int) { return rowZero[std::size_t(i)].data(); });
+
+    std::vector<NoiseMap> window(static_cast<std::size_t>(count)), previous(static_cast<std::size_t>(count));
+    int previousLo = 0;
+    QImage rows(n, bandRows, QImage::Format_RGB32);
+    if (rows.isNull())
+        throw std::bad_alloc();
+    const std::size_t rowBytes = std::size_t(n) * sizeof(float);
+    for (int y1 = n; y1 > 0; y1 -= bandRows) {
+        const int y0 = std::max(0, y1 - bandRows);
+        const int lo = std::max(0, y0 - 1), hi = std::min(n, y1 + 1);
+        int sampleFrom = lo, sampleTo = hi;
+        for (int i = 0; i < count; ++i) {
+            NoiseMap &map = window[std::size_t(i)];
+            map.SetSize(n, hi - lo);
+            if (y1 < n) {   // rows y1 and y1 − 1 were the band before's lowest row and the one below it
+                for (int y : {y1, y1 - 1})
+                    std::memcpy(map.GetSlabPtr(y - lo), previous[std::size_t(i)].GetConstSlabPtr(y - previousLo), rowBytes);
+            }
+            if (lo == 0)
+                std::memcpy(map.GetSlabPtr(0), rowZero[std::size_t(i)].data(), rowBytes);
+        }
+        if (y1 < n)
+            sampleTo = y1 - 1;
+        if (lo == 0)
+            sampleFrom = 1;
+        sampler.sampleRows(sampleFrom, sampleTo,
+                           [&](int i, int y) { return window[std::size_t(i)].GetSlabPtr(y - lo); });
+        for (NoiseMap &map : window)
+            replaceNonFinite(map);
+        for (int y = y0; y < y1; ++y)
+            std::memcpy(result.GetSlabPtr(y), window[std::size_t(finalOutput)].GetConstSlabPtr(y - lo), rowBytes);
+
+        const noise::utils::Image *parts[3] = {};
+        for (std::size_t j = 0; j < jobs.size(); ++j) {
+            Stream &stream = streams[j];
+            if (jobs[j].look == Look::Blend) {
+                stream.band = blendComposite(*parts[0], *parts[1], *parts[2]);
+            } else {
+                stream.renderer.SetSourceNoiseMap(window[std::size_t(jobOutput[j])]);
+                stream.renderer.SetDestImage(stream.band);
+                stream.renderer.RenderRows(y0 - lo, y1 - lo);
+                if (jobs[j].blendPart >= 0)
+                    parts[jobs[j].blendPart] = &stream.band;
+            }
+            pictureRows(stream.band, lo, y0, y1, rows);
+            stream.jpeg->write(reinterpret_cast<const QRgb *>(rows.constBits()), y1 - y0,
+                               rows.bytesPerLine() / qsizetype(sizeof(QRgb)));
+        }
+        std::swap(window, previous);
+        previousLo = lo;
+    }
+
+    std::vector<QString> paths;
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+        streams[j].jpeg->finish();
+        paths.push_back(batch.current(pictures.path(jobs[j].file)));
+    }
+    return paths;
+}
+
 }   // namespace
 
 void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const MachineFolders &folders,
@@ -355,22 +548,55 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
     builder.SetProgressReporter(&reporter);
     builder.EnableBatch(run.batchNoise);
 
-    if (fused) {
-        std::vector<int> outputs;
-        std::vector<NoiseMap *> targets;
-        for (int node : nodes)
-            if (node != 6) {
-                outputs.push_back(node);
-                targets.push_back(&mapOf(node));
-            }
-        buildFused(factory, outputs, targets, n, window, threads, run.batchNoise, reporter);
-        for (NoiseMap *map : targets)
-            replaceNonFinite(*map);
-        reporter.SetStatusText(QStringLiteral("noise maps generated"));
-    }
+    const std::vector<PictureJob> jobs = pictureJobs(f, composite);
+    const auto fileOf = [&](int node, const QString &name, const std::vector<QString> &paths) {
+        for (std::size_t j = 0; j < jobs.size(); ++j)
+            if (jobs[j].node == node && jobs[j].look != Look::Blend && jobs[j].file == name)
+                return paths[j];
+        return QString();
+    };
+    std::vector<int> outputs;   // the fused sweep's: every node but 6, which is node 5's module
+    for (int node : nodes)
+        if (node != 6)
+            outputs.push_back(node);
 
-    {   // the pictures and their images are gone before erosion needs its grids
+    // The pictures a band of rows at a time unless the observer wants every node's whole map.
+    if (fused && run.writePictures && !observer.wantsNodeMaps() && n >= 1) {
+        std::vector<int> jobOutput;
+        for (const PictureJob &job : jobs) {
+            const int node = job.node == 6 ? 5 : job.node;
+            jobOutput.push_back(int(std::find(outputs.begin(), outputs.end(), node) - outputs.begin()));
+        }
+        const int finalOutput = int(std::find(outputs.begin(), outputs.end(), 5) - outputs.begin());
+        const int bandRows = run.pictureBandRows > 0 ? run.pictureBandRows : automaticBandRows(n, int(outputs.size()));
+        std::vector<QString> paths;
+        {
+            Pictures pictures(s, folders, observer, batch);
+            FusedSampler sampler(factory, outputs, n, window, threads, run.batchNoise, reporter);
+            paths = buildFusedBanded(sampler, int(outputs.size()), jobs, jobOutput, finalOutput, n, bandRows,
+                                     pictures, batch, result);
+        }
+        reporter.SetStatusText(QStringLiteral("noise maps generated"));
+        const NoiseMap none;
+        for (int node : nodes) {
+            runLog() << "noise node " << node << " generated\n";
+            observer.nodeDone(node, node >= 5 && node <= 6 ? result : none, fileOf(node, heightPictureName(node), paths),
+                              fileOf(node, colourPictureName(node), paths));
+        }
+    } else {
+        if (fused) {
+            std::vector<NoiseMap *> targets;
+            for (int node : outputs)
+                targets.push_back(&mapOf(node));
+            buildFused(factory, outputs, targets, n, window, threads, run.batchNoise, reporter);
+            for (NoiseMap *map : targets)
+                replaceNonFinite(*map);
+            reporter.SetStatusText(QStringLiteral("noise maps generated"));
+        }
+
+        // the pictures and their images are gone before erosion needs its grids
         Pictures pictures(s, folders, observer, batch);
+        std::vector<QString> paths(jobs.size());
         noise::utils::Image blendParts[3];   // control, left and right turbulence pictures
         for (int node : nodes) {
             NoiseMap &map = mapOf(node);
@@ -381,39 +607,25 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
                 replaceNonFinite(map);
             }
             runLog() << "noise node " << node << " generated\n";
-            QString height, colour;
             if (run.writePictures) {
-                switch (node) {
-                case 1: case 2: case 3: case 4: {
-                    const QString &gradient = node % 2 ? f.leftGradient : f.rightGradient;
-                    height = pictures.grey(map, node, true);
-                    colour = pictures.colour(map, colourPictureName(node), gradient);
-                    break;
-                }
-                case 5:
-                    height = pictures.grey(map, node, false);
-                    break;
-                case 6:
-                    height = pictures.grey(map, node, true);
-                    if (!composite)
-                        colour = pictures.colour(map, colourPictureName(6), f.leftGradient);
-                    break;
-                case 7:
-                    height = pictures.plainGrey(map, node);
-                    blendParts[0] = pictures.image();
-                    break;
-                case 8: case 9:
-                    colour = pictures.colour(map, colourPictureName(node), node == 8 ? f.leftGradient : f.rightGradient);
-                    blendParts[node - 7] = pictures.image();
-                    if (node == 9) {
-                        pictures.write(blendComposite(blendParts[0], blendParts[1], blendParts[2]), colourPictureName(6));
+                for (std::size_t j = 0; j < jobs.size(); ++j) {
+                    const PictureJob &job = jobs[j];
+                    if (job.node != node)
+                        continue;
+                    if (job.look == Look::Blend) {
+                        paths[j] = pictures.write(blendComposite(blendParts[0], blendParts[1], blendParts[2]), job.file);
                         for (noise::utils::Image &part : blendParts)
                             part.SetSize(0, 0);
+                        continue;
                     }
-                    break;
+                    pictures.configure(job);
+                    paths[j] = pictures.render(map, job.file);
+                    if (job.blendPart >= 0)
+                        blendParts[job.blendPart] = pictures.image();
                 }
             }
-            observer.nodeDone(node, map, height, colour);
+            observer.nodeDone(node, map, fileOf(node, heightPictureName(node), paths),
+                              fileOf(node, colourPictureName(node), paths));
             if (&map != &result)
                 map.SetSize(0, 0);
         }

@@ -8,7 +8,9 @@
 //              deformer outputs, blended into the colour texture "TFFnoisePreview.jpg".
 // Maps are sampled with every node evaluated in order at each point through the graph's Caches,
 // rows shared among threads with one graph per thread (Evaluation::Fused); Evaluation::PerNode
-// builds the nodes one after another, each with its own pass, and gives the same bits. Either
+// builds the nodes one after another, each with its own pass, and gives the same bits. The fused
+// run renders and writes the pictures a band of rows at a time as it samples them, keeping only
+// the final map whole (unless the observer asks for every map). Either
 // way the generators are computed a row at a time (noise::utils::RowBatch) unless
 // MachineRun::batchNoise is false; that too gives the same bits.
 #include "graph/noisesettings.h"
@@ -28,9 +30,13 @@ public:
     /// The noise image file of an "Image" node could not be read (reason says why); the run goes
     /// on with an empty picture. Told once per file and run; by default a warning naming it.
     virtual void unreadableImage(const QString &file, const QString &reason);
-    /// Node 1 … 9 is built (map) and its pictures are written (either path may be empty).
+    /// Node 1 … 9 is built (map) and its pictures are written (either path may be empty). Unless
+    /// wantsNodeMaps() says otherwise, map is empty for every node but 5 and 6 in a fused run that
+    /// writes pictures: it makes them a band of rows at a time and keeps no other map whole.
     virtual void nodeDone(int node, const noise::utils::NoiseMap &map, const QString &heightPicture,
                           const QString &colourPicture);
+    /// Whether nodeDone() needs every node's whole map (the memory of a map per node at once).
+    virtual bool wantsNodeMaps() const;
     /// The final map is complete and erosion is asked for: erode finalMap now, and rewrite its
     /// grey picture, which until the run ends is the file greyPicture.
     virtual void erode(noise::utils::NoiseMap &finalMap, const QString &greyPicture);
@@ -50,6 +56,8 @@ struct MachineRun {
     int threads = 0;                ///< 0: one per hardware thread
     bool writePictures = true;      ///< false: only the maps (benchmarks)
     bool batchNoise = true;         ///< generators a row at a time (same bits; false: point by point)
+    /// Rows per band of the pictures of a fused run (0: about 8 MiB of rows of all nodes).
+    int pictureBandRows = 0;
     /// A tile of a larger grid: the plane window is divided into windowSamples steps along each
     /// side (0: size), and the run samples size × size of them from column firstColumn and row
     /// firstRow on. A sample's coordinates depend only on its place in the larger grid, so tiles

@@ -109,12 +109,19 @@ namespace noise
 
     void RendererImage::Render ()
     {
+      RenderRows (0, RASTER_MAX_SIZE);
+    }
+
+    void RendererImage::RenderRows (int first, int last)
+    {
       const NoiseMap& map = PrepareRender (m_gradient.GetGradientPointCount () >= 2);
       const int width = map.GetWidth ();
       const int height = map.GetHeight ();
       const GradientColor::Lookup gradient (m_gradient);
 
-      for (int y = 0; y < height; ++y) {
+      first = std::max (first, 0);
+      last = std::min (last, height);
+      for (int y = first; y < last; ++y) {
         const float* row = map.GetConstSlabPtr (y);
         const float* below = y > 0 ? map.GetConstSlabPtr (y - 1) : row;
         const float* above = y < height - 1 ? map.GetConstSlabPtr (y + 1) : row;

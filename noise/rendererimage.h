@@ -46,6 +46,14 @@ namespace noise
         /// at least two points.
         void Render () override;
 
+        /// Renders rows [first, last) of the map into the same rows of the
+        /// destination image (which gets the map's size; its other rows are
+        /// left as they are when the size does not change).  The light still
+        /// reads the rows just outside the range, so a band of a larger map
+        /// with one more row on either side renders as it does in the whole
+        /// map.
+        void RenderRows (int first, int last);
+
         void EnableLight (bool enable = true)
         {
           m_lightEnabled = enable;

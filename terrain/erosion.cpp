@@ -279,11 +279,80 @@ void sweepVisits(Rows &rows, int thread, int threads, std::int64_t visits, int c
     }
 }
 
-/// Runs all visits on @a threads threads (the calling one included). Returns false, having done
-/// nothing, when the threads cannot be started.
+// --- The pass pipeline ---------------------------------------------------------------------------
+//
+// With at least as many passes as threads the threads can share the work by whole passes instead:
+// thread t sweeps passes t, t + T, t + 2T, …, each one row by row, a few rows behind the pass before
+// it. Row r of pass p touches rows r − 1 … r + 1 only; the rows of pass p − 1 that are still to
+// come after its row r + 2 touch rows r + 2 and below. So row r of pass p may start as soon as pass
+// p − 1 has finished its rows 1 … r + 2 (the whole pass, near the bottom edge), and the updates that
+// share a cell keep the sequential order. As in the wavefront, each pass waits only for the one
+// before it, which waited for its own predecessor three rows further on, so every earlier pass is
+// far enough ahead.
+//
+// Compared with the wavefront, the threads meet once per row instead of every few cells, never
+// work in the same rows, and a row that one thread has just written is read by the other a few
+// rows later while it is still in the caches. The cost is the balance: with P passes the slowest
+// thread sweeps ceil(P / T) of them.
+
+/// Runs visit u of rows whole: begin, every cell, finish.
 template <class Rows>
-bool runWavefront(Rows &rows, std::int64_t visits, int cells, int threads)
+void wholeVisit(Rows &rows, std::int64_t u, int cells)
 {
+    rows.begin(u);
+    rows.cells(u, 0, cells);
+    rows.finish(u);
+}
+
+/// Thread @a thread's passes. Its mark is the number of visits (in the order of the sequential
+/// sweep) up to and including its last finished one.
+template <class Rows>
+void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPass, int cells,
+                 VisitProgress *progress)
+{
+    VisitProgress &own = progress[thread];
+    const VisitProgress &previous = progress[(thread + threads - 1) % threads];
+    for (int pass = thread; pass < passes; pass += threads) {
+        const std::int64_t first = std::int64_t(pass) * rowsPerPass;
+        for (int i = 0; i < rowsPerPass; ++i) {
+            if (pass > 0) {
+                // Rows 1 … r + 2 of the pass before, that is visits up to first − rowsPerPass + i + 2.
+                const std::int64_t needed = first - rowsPerPass + std::min(i + kVisitLag, rowsPerPass);
+                while (previous.mark.load(std::memory_order_acquire) < needed)
+                    std::this_thread::yield();
+            }
+            wholeVisit(rows, first + i, cells);
+            own.mark.store(first + i + 1, std::memory_order_release);
+        }
+    }
+}
+
+/// Whether @a passes are shared out by whole passes among @a threads: when each thread gets at
+/// least one and the busiest sweeps at most a tenth more than an even share; otherwise the
+/// wavefront over the rows balances better.
+bool pipelinePasses(int passes, int threads)
+{
+    if (passes < threads)
+        return false;
+    const std::int64_t busiest = (std::int64_t(passes) + threads - 1) / threads;
+    return busiest * threads * 10 <= std::int64_t(passes) * 11;
+}
+
+/// Runs the passes on @a threads threads (the calling one included), shared out by whole passes
+/// or as the wavefront over the rows (see pipelinePasses()). Returns false, having done nothing,
+/// when the threads cannot be started.
+template <class Rows>
+bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
+{
+    const std::int64_t visits = std::int64_t(passes) * rowsPerPass;
+    const int cells = rowsPerPass;   // the grid is square: as many interior columns as rows
+    const bool byPasses = pipelinePasses(passes, threads);
+    const auto sweep = [&, byPasses](int t, VisitProgress *marks) {
+        if (byPasses)
+            sweepPasses(rows, t, threads, passes, rowsPerPass, cells, marks);
+        else
+            sweepVisits(rows, t, threads, visits, cells, marks);
+    };
     std::vector<VisitProgress> progress;
     std::vector<std::thread> workers;
     // 0 = wait, 1 = go, 2 = give up (a thread could not be started).
@@ -295,7 +364,7 @@ bool runWavefront(Rows &rows, std::int64_t visits, int cells, int threads)
             workers.emplace_back([&, t] {
                 gate.wait(0, std::memory_order_acquire);
                 if (gate.load(std::memory_order_acquire) == 1)
-                    sweepVisits(rows, t, threads, visits, cells, progress.data());
+                    sweep(t, progress.data());
             });
         }
     } catch (...) {   // std::system_error or std::bad_alloc: the caller sweeps sequentially
@@ -307,7 +376,7 @@ bool runWavefront(Rows &rows, std::int64_t visits, int cells, int threads)
     }
     gate.store(1, std::memory_order_release);
     gate.notify_all();
-    sweepVisits(rows, 0, threads, visits, cells, progress.data());
+    sweep(0, progress.data());
     for (std::thread &worker : workers)
         worker.join();
     return true;
@@ -465,7 +534,7 @@ void ErosionGrid::thermal(int iterations, int threads)
         threads = automaticThreads(n, iterations);
     if (threads > 1) {
         ThermalRows rows{g, N, n - 2, talus};
-        if (runWavefront(rows, std::int64_t(iterations) * (n - 2), n - 2, threads))
+        if (runOnThreads(rows, iterations, n - 2, threads))
             return;
     }
     for (int pass = 0; pass < iterations; ++pass) {
@@ -489,7 +558,7 @@ void ErosionGrid::improved(int iterations, int threads)
         threads = automaticThreads(n, iterations);
     if (threads > 1) {
         ImprovedRows rows{g, N, n - 2, talus};
-        if (runWavefront(rows, std::int64_t(iterations) * (n - 2), n - 2, threads))
+        if (runOnThreads(rows, iterations, n - 2, threads))
             return;
     }
     for (int pass = 0; pass < iterations; ++pass) {
@@ -516,7 +585,7 @@ void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params, int t
         threads = automaticThreads(n, iterations);
     if (threads > 1 && n >= 3) {
         HydraulicRows rows{H, W, N, n - 2, iterations, params};
-        if (runWavefront(rows, std::int64_t(iterations) * (n - 2), n - 2, threads))
+        if (runOnThreads(rows, iterations, n - 2, threads))
             return;
     }
 

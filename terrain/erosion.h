@@ -9,8 +9,9 @@
 // it in place, so that a cell visited later sees the changes made by earlier ones. A pass is one
 // sweep over that array: no allocation, no per-cell calls, no conversions.
 //
-// Thermal, improved thermal and hydraulic erosion can also run on several threads as a wavefront
-// over the rows (see erosion.cpp); the result is bit for bit the one of the sequential sweep.
+// Thermal, improved thermal and hydraulic erosion can also run on several threads, each sweeping
+// whole passes a few rows behind the pass before, or, with few passes, as a wavefront over the
+// rows (see erosion.cpp); the result is bit for bit the one of the sequential sweep.
 #include "graph/noisesettings.h"
 
 #include <QString>

@@ -252,6 +252,7 @@ std::vector<float> readFloatExr(const QString &path, int &size)
 
 struct NodeRecorder : MachineObserver {
     void nodeDone(int node, const noise::utils::NoiseMap &map, const QString &, const QString &) override { maps[node] = map; }
+    bool wantsNodeMaps() const override { return true; }
     void erode(noise::utils::NoiseMap &, const QString &) override {}
     std::map<int, noise::utils::NoiseMap> maps;
 };

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -32,12 +33,14 @@ struct Recorder : MachineObserver {
         colours[node] = c;
     }
     void erode(NoiseMap &, const QString &) override { ++erosions; }
+    bool wantsNodeMaps() const override { return wholeMaps; }
 
     QStringList warnings;
     std::map<int, NoiseMap> maps;
     std::map<int, QString> heights, colours;
     std::vector<int> order;
     int erosions = 0;
+    bool wholeMaps = false;   ///< every node's whole map (otherwise the pictures are made in bands)
 };
 
 /// A gradient picture running linearly from one colour to another.
@@ -86,13 +89,16 @@ protected:
     }
     void TearDown() override { runLog().close(); }
 
-    Recorder run(int size = 32, Evaluation evaluation = Evaluation::Fused, int threads = 2)
+    Recorder run(int size = 32, Evaluation evaluation = Evaluation::Fused, int threads = 2, bool wholeMaps = false,
+                 int bandRows = 0)
     {
         Recorder recorder;
+        recorder.wholeMaps = wholeMaps;
         MachineRun r;
         r.size = size;
         r.evaluation = evaluation;
         r.threads = threads;
+        r.pictureBandRows = bandRows;
         runNoiseMachine(settings, r, folders, finalMap, noise::utils::ProgressReporter::Null(), recorder);
         return recorder;
     }
@@ -159,8 +165,8 @@ TEST_F(Machine, FusedEvaluationMatchesNodeByNodeBitForBit)
         if (settings.input[1].type == int(NoiseType::Image))
             settings.input[1].type = int(NoiseType::MultiFractal);
 
-        const Recorder fused = run(24, Evaluation::Fused, 3);
-        const Recorder perNode = run(24, Evaluation::PerNode, 1);
+        const Recorder fused = run(24, Evaluation::Fused, 3, true);
+        const Recorder perNode = run(24, Evaluation::PerNode, 1, true);
         ASSERT_EQ(fused.maps.size(), 9u);
         for (int node = 1; node <= 9; ++node)
             EXPECT_TRUE(sameBits(fused.maps.at(node), perNode.maps.at(node)))
@@ -226,7 +232,7 @@ TEST_F(Machine, AnUnreadableNoiseImageIsToldOnceAndReadsAsBlack)
             g->imageFile = c.file;
         }
         settings.combiner.type = int(CombinerType::Blend);
-        const Recorder r = run(16);   // returns: a FIFO is never opened for reading
+        const Recorder r = run(16, Evaluation::Fused, 2, true);   // returns: a FIFO is never opened for reading
         ASSERT_EQ(r.warnings.size(), 1) << c.file.toStdString();
         EXPECT_TRUE(r.warnings[0].startsWith("cannot read the noise image " + c.file + ": " + c.reason))
             << r.warnings[0].toStdString();
@@ -251,7 +257,7 @@ TEST_F(Machine, ZeroTurbulencePowerLeavesTheDeformerPicture)
 {
     settings.final.rightGradient = "alpine.bmp";
     settings.final.turbulencePower = 0;
-    const Recorder r = run();
+    const Recorder r = run(32, Evaluation::Fused, 2, true);
     EXPECT_TRUE(sameBits(r.maps.at(8), r.maps.at(3)));
     EXPECT_TRUE(sameBits(r.maps.at(9), r.maps.at(4)));
     QFile a(maps("TD1TurbulenceMap.jpg")), b(maps("TD1noisePreview.jpg"));
@@ -295,7 +301,7 @@ TEST_F(Machine, ThePlaneWindowAndTheSizeAreHonoured)
     settings.final.startX = -3;
     settings.final.startY = 5;
     settings.final.noiseSize = 2;
-    const Recorder r = run(16);
+    const Recorder r = run(16, Evaluation::Fused, 2, true);
     noise::module::Perlin perlin;
     perlin.SetSeed(3);
     perlin.SetFrequency(1.0);
@@ -306,6 +312,69 @@ TEST_F(Machine, ThePlaneWindowAndTheSizeAreHonoured)
     EXPECT_EQ(m.GetWidth(), 16);
     EXPECT_FLOAT_EQ(m.GetValue(0, 0), float(perlin.GetValue(-3.0, 0.0, 5.0)));
     EXPECT_FLOAT_EQ(m.GetValue(5, 9), float(perlin.GetValue(-3.0 + 5 * 2.0 / 16, 0.0, 5.0 + 9 * 2.0 / 16)));
+}
+
+/// Every picture file of the maps folder by name.
+std::map<QString, QByteArray> pictureBytes(const QString &folder)
+{
+    std::map<QString, QByteArray> bytes;
+    for (const QFileInfo &info : QDir(folder).entryInfoList({"*.jpg"}, QDir::Files)) {
+        QFile file(info.filePath());
+        if (file.open(QIODevice::ReadOnly))
+            bytes[info.fileName()] = file.readAll();
+    }
+    return bytes;
+}
+
+// The fused run makes its pictures a band of rows at a time (without every node's map in memory
+// at once): they must be the pictures rendered from whole maps byte for byte, whatever the band
+// height (one row, a band that does not divide the size, several threads per band), with and
+// without the light and the composite texture, and with a missing gradient (the renderer then
+// keeps the gradient it had, and warns as often).
+TEST_F(Machine, BandedPicturesAreTheWholeMapPicturesByteForByte)
+{
+    settings.combiner.type = int(CombinerType::Blend);
+    settings.combiner.control.type = int(NoiseType::Perlin);
+    settings.final.turbulencePower = 60;
+    const auto clearPictures = [&] {
+        for (const auto &[name, bytes] : pictureBytes(folders.maps))
+            QFile::remove(maps(name.toUtf8().constData()));
+    };
+    int cases = 0;
+    for (int variant = 0; variant < 4; ++variant) {
+        settings.final.rightGradient = variant % 2 ? "alpine.bmp" : "australia 2.bmp";
+        settings.final.lightOn = variant < 2;
+        settings.final.lightContrast = 3;
+        settings.final.lightIntensity = 30;
+        if (variant == 3)
+            QFile::remove(folders.gradients + "/alpine.bmp");
+        for (int size : {1, 2, 33}) {
+            clearPictures();
+            const Recorder whole = run(size, Evaluation::Fused, 2, true);
+            const std::map<QString, QByteArray> expected = pictureBytes(folders.maps);
+            const NoiseMap expectedFinal = finalMap;
+            for (int bandRows : {1, 2, 7, 0}) {
+                clearPictures();
+                const Recorder banded = run(size, Evaluation::Fused, 3, false, bandRows);
+                const std::map<QString, QByteArray> pictures = pictureBytes(folders.maps);
+                ASSERT_EQ(pictures.size(), expected.size()) << variant << " " << size << " " << bandRows;
+                for (const auto &[name, bytes] : expected)
+                    EXPECT_TRUE(pictures.at(name) == bytes)
+                        << name.toStdString() << ": variant " << variant << " size " << size << " band " << bandRows;
+                EXPECT_TRUE(sameBits(finalMap, expectedFinal));
+                EXPECT_EQ(banded.warnings, whole.warnings);
+                EXPECT_EQ(banded.order, whole.order);
+                for (const auto &[node, path] : whole.heights)
+                    EXPECT_EQ(banded.heights.at(node).isEmpty(), path.isEmpty()) << node;
+                for (const auto &[node, path] : whole.colours)
+                    EXPECT_EQ(banded.colours.at(node).isEmpty(), path.isEmpty()) << node;
+                EXPECT_TRUE(sameBits(banded.maps.at(5), expectedFinal));
+                EXPECT_EQ(banded.maps.at(1).GetWidth(), 0);   // no whole map of the other nodes
+                ++cases;
+            }
+        }
+    }
+    EXPECT_EQ(cases, 48);
 }
 
 // A tile samples its part of a larger grid: the same values as the whole grid there, bit for bit,

@@ -178,6 +178,7 @@ TEST(RowBatch, GraphWithoutGeneratorsIsEmpty)
 /// Keeps a copy of every node's map.
 struct Recorder : orovista::MachineObserver {
     void nodeDone(int node, const NoiseMap &map, const QString &, const QString &) override { maps[node] = map; }
+    bool wantsNodeMaps() const override { return true; }
     std::map<int, NoiseMap> maps;
 };
 
