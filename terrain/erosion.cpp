@@ -685,6 +685,40 @@ void runErosion(ErosionGrid &grid, const ErosionRequest &request)
     }
 }
 
+namespace {
+
+/// Writes the grey picture of the grid as a colour JPEG a band of rows at a time (the bytes the
+/// whole picture would give), without the picture in memory.
+bool writeGreyRows(const QString &path, const ErosionGrid &grid, QString *writeError)
+{
+    const int n = grid.size();
+    constexpr int kBand = 64;
+    try {
+        files::JpegRows out(path, n, n);
+        std::vector<QRgb> rows(std::size_t(n) * kBand);
+        for (int top = 0; top < n; top += kBand) {
+            const int count = std::min(kBand, n - top);
+            for (int r = 0; r < count; ++r) {
+                const float *source = grid.data() + std::size_t(top + r) * std::size_t(n);
+                QRgb *line = rows.data() + std::size_t(r) * std::size_t(n);
+                for (int c = 0; c < n; ++c) {
+                    const int level = greyLevel(source[c]);
+                    line[c] = qRgb(level, level, level);
+                }
+            }
+            out.write(rows.data(), count, n);
+        }
+        out.finish();
+    } catch (const files::WriteError &e) {
+        if (writeError)
+            *writeError = e.message();
+        return false;
+    }
+    return true;
+}
+
+}   // namespace
+
 bool rewriteGreyPicture(const QString &path, const ErosionGrid &grid, QString *writeError)
 {
     if (path.isEmpty() || !files::inputProblem(path).isEmpty())
@@ -696,6 +730,10 @@ bool rewriteGreyPicture(const QString &path, const ErosionGrid &grid, QString *w
         QImageReader reader(path);
         if (!reader.canRead())
             return false;
+        if (reader.size() == QSize(n, n) && reader.imageFormat() != QImage::Format_Grayscale8) {
+            reader.setFileName(QString());
+            return writeGreyRows(path, grid, writeError);
+        }
         if (reader.size() == QSize(n, n)) {
             // Every pixel is replaced: no need to decode the old picture (which at large sizes
             // would be another full-size image in memory).

@@ -10,12 +10,11 @@
 
 #include "cli/generate.h"
 
+#include "../peakmem.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
-
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,10 +44,8 @@ int runOne(bool whole, int size)
     const QString problem = orovista::cli::generate(o, {});
     if (!problem.isEmpty())
         return std::fprintf(stderr, "%s\n", qPrintable(problem)), 1;
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
     std::printf("%s %d: %.1f s, peak %.1f MiB\n", whole ? "whole" : "bands", size, timer.elapsed() / 1000.0,
-                usage.ru_maxrss / 1024.0);
+                peakmem::peakMiB());
     return 0;
 }
 
@@ -67,18 +64,7 @@ int main(int argc, char **argv)
         return runOne(what == "whole", size);
     if (what != "compare")
         return usage();
-    double peaks[2] = {};
-    const char *modes[2] = {"whole", "bands"};
-    for (int i = 0; i < 2; ++i) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(modes[i]), QString::number(size)});
-        child.waitForFinished(-1);
-        const QByteArray line = child.readAllStandardOutput().trimmed();
-        std::printf("%s\n", line.constData());
-        const int at = int(line.indexOf("peak "));
-        peaks[i] = at >= 0 ? line.mid(at + 5).split(' ').value(0).toDouble() : 0.0;
-    }
+    const std::vector<double> peaks = peakmem::runChildren({"whole", "bands"}, size);
     if (peaks[1] > 0)
         std::printf("peak memory, whole / bands: %.2f×\n", peaks[0] / peaks[1]);
     return 0;

@@ -16,25 +16,17 @@
 #include "sky/skytexture.h"
 #include "terrain/normalmap.h"
 
+#include "../peakmem.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
-
-#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdio>
 #include <string>
 
 namespace {
-
-long peakKiB()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 int usage()
 {
@@ -88,7 +80,7 @@ int runOne(const std::string &what, int size)
                 return std::fprintf(stderr, "%s\n", qPrintable(out.error)), 1;
         }
     }
-    std::printf("%s %d: %.1f s, peak %.1f MiB\n", what.c_str(), size, timer.elapsed() / 1000.0, peakKiB() / 1024.0);
+    std::printf("%s %d: %.1f s, peak %.1f MiB\n", what.c_str(), size, timer.elapsed() / 1000.0, peakmem::peakMiB());
     return 0;
 }
 
@@ -108,17 +100,7 @@ int main(int argc, char **argv)
             return usage();
         return runOne(what, size);
     }
-    double peaks[4] = {};
-    const char *modes[4] = {"sky-whole", "sky-bands", "normal-whole", "normal-bands"};
-    for (int i = 0; i < 4; ++i) {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(modes[i]), QString::number(size)});
-        child.waitForFinished(-1);
-        const QByteArray line = child.readAllStandardOutput().trimmed();
-        std::printf("%s\n", line.constData());
-        const int at = int(line.indexOf("peak "));
-        peaks[i] = at >= 0 ? line.mid(at + 5).split(' ').value(0).toDouble() : 0.0;
-    }
+    const std::vector<double> peaks = peakmem::runChildren({"sky-whole", "sky-bands", "normal-whole", "normal-bands"}, size);
     if (peaks[1] > 0 && peaks[3] > 0)
         std::printf("peak memory, whole / bands: sky %.1f×, normal map %.1f×\n", peaks[0] / peaks[1], peaks[2] / peaks[3]);
     return 0;

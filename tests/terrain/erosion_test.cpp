@@ -4,6 +4,7 @@
 #include "terrain/erosion.h"
 
 #include "noise/noisemap.h"
+#include "noise/outputfiles.h"
 #include "noise/progressreporter.h"
 
 #include <QFile>
@@ -434,6 +435,42 @@ TEST_F(ErodeHeightMapTest, GreyIsClampedWhenHydraulicsRaisesTheGridAboveOne)
     EXPECT_GE(qGreen(clamped.pixel(3, 12)), 253);
     EXPECT_LE(qGreen(clamped.pixel(12, 3)), 2);
     EXPECT_NEAR(qGreen(clamped.pixel(12, 12)), 127, 2);
+}
+
+// The rewritten picture is written a band of rows at a time: the bytes must be those of the whole
+// grey picture compressed at once, over more than one band and with values beyond 0 … 1; a
+// one-channel picture keeps its format.
+TEST_F(ErodeHeightMapTest, GreyPictureRowsAreTheWholePictureByteForByte)
+{
+    for (int n : {1, 63, 130}) {
+        ErosionGrid grid(n);
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c)
+                grid.at(r, c) = std::sin(r * 0.37f + c * 0.11f) * 0.7f + 0.45f;
+        QImage expected(n, n, QImage::Format_RGB32);
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c) {
+                const float v = grid.at(r, c) * 255.0f;
+                const int level = v >= 255.0f ? 255 : v > 0.0f ? int(v) : 0;
+                expected.setPixel(c, r, qRgb(level, level, level));
+            }
+        const QString whole = dir.filePath(QStringLiteral("whole.jpg"));
+        ASSERT_TRUE(orovista::files::writePicture(whole, expected).isEmpty());
+        const QString rows = dir.filePath(QStringLiteral("rows.jpg"));
+        writeGreyPicture(rows, n);
+        ASSERT_TRUE(orovista::rewriteGreyPicture(rows, grid));
+        QFile a(whole), b(rows);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(a.readAll() == b.readAll()) << n;
+    }
+    const QString grey = dir.filePath(QStringLiteral("grey.jpg"));
+    QImage oneChannel(20, 20, QImage::Format_Grayscale8);
+    oneChannel.fill(90);
+    ASSERT_TRUE(oneChannel.save(grey, "JPG", 100));
+    ErosionGrid grid(20);
+    ASSERT_TRUE(orovista::rewriteGreyPicture(grey, grid));
+    EXPECT_EQ(QImageReader(grey).imageFormat(), QImage::Format_Grayscale8);
+    EXPECT_EQ(qGray(QImage(grey).pixel(5, 5)), 0);
 }
 
 TEST_F(ErodeHeightMapTest, ProgressTextAndOneEventPass)
