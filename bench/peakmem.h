@@ -9,6 +9,8 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace peakmem {
@@ -37,6 +39,36 @@ inline std::vector<double> runChildren(const std::vector<const char *> &modes, i
         peaks.push_back(at >= 0 ? line.mid(at + 5).split(' ').value(0).toDouble() : 0.0);
     }
     return peaks;
+}
+
+/// The main of a peak-memory program: "MODE SIZE" runs one case, runOne(mode, size), in this
+/// process; "compare SIZE" runs every mode in a child process of its own and hands the peaks, in
+/// the order of the modes, to summary.
+template <class RunOne, class Summary>
+int main(int argc, char **argv, const std::vector<const char *> &modes, RunOne runOne, Summary summary)
+{
+    QCoreApplication app(argc, argv);
+    const auto usage = [&] {
+        std::string list = "compare";
+        for (const char *mode : modes)
+            list += std::string("|") + mode;
+        std::fprintf(stderr, "usage: %s %s SIZE\n", argv[0], list.c_str());
+        return 2;
+    };
+    if (argc != 3)
+        return usage();
+    const std::string what = argv[1];
+    const int size = std::atoi(argv[2]);
+    if (size < 1)
+        return usage();
+    if (what == "compare") {
+        summary(runChildren(modes, size));
+        return 0;
+    }
+    for (const char *mode : modes)
+        if (what == mode)
+            return runOne(what, size);
+    return usage();
 }
 
 }   // namespace peakmem

@@ -295,20 +295,11 @@ void sweepVisits(Rows &rows, int thread, int threads, std::int64_t visits, int c
 // rows later while it is still in the caches. The cost is the balance: with P passes the slowest
 // thread sweeps ceil(P / T) of them.
 
-/// Runs visit u of rows whole: begin, every cell, finish.
+/// Thread @a thread's passes, each visit whole (begin, every cell, finish; a row has as many
+/// interior cells as a pass has rows). Its mark is the number of visits (in the order of the
+/// sequential sweep) up to and including its last finished one.
 template <class Rows>
-void wholeVisit(Rows &rows, std::int64_t u, int cells)
-{
-    rows.begin(u);
-    rows.cells(u, 0, cells);
-    rows.finish(u);
-}
-
-/// Thread @a thread's passes. Its mark is the number of visits (in the order of the sequential
-/// sweep) up to and including its last finished one.
-template <class Rows>
-void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPass, int cells,
-                 VisitProgress *progress)
+void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPass, VisitProgress *progress)
 {
     VisitProgress &own = progress[thread];
     const VisitProgress &previous = progress[(thread + threads - 1) % threads];
@@ -321,7 +312,9 @@ void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPas
                 while (previous.mark.load(std::memory_order_acquire) < needed)
                     std::this_thread::yield();
             }
-            wholeVisit(rows, first + i, cells);
+            rows.begin(first + i);
+            rows.cells(first + i, 0, rowsPerPass);
+            rows.finish(first + i);
             own.mark.store(first + i + 1, std::memory_order_release);
         }
     }
@@ -349,7 +342,7 @@ bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
     const bool byPasses = pipelinePasses(passes, threads);
     const auto sweep = [&, byPasses](int t, VisitProgress *marks) {
         if (byPasses)
-            sweepPasses(rows, t, threads, passes, rowsPerPass, cells, marks);
+            sweepPasses(rows, t, threads, passes, rowsPerPass, marks);
         else
             sweepVisits(rows, t, threads, visits, cells, marks);
     };

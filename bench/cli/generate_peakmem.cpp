@@ -12,24 +12,17 @@
 
 #include "../peakmem.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace {
 
-int usage()
+int runOne(const std::string &mode, int size)
 {
-    std::fprintf(stderr, "usage: generate_peakmem compare|whole|bands SIZE\n");
-    return 2;
-}
-
-int runOne(bool whole, int size)
-{
+    const bool whole = mode == "whole";
     QTemporaryDir dir;
     orovista::cli::GenerateOptions o;
     o.preset = QStringLiteral(OROVISTA_BENCH_WORKLOADS "/workload.opf");
@@ -53,19 +46,8 @@ int runOne(bool whole, int size)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    if (argc != 3)
-        return usage();
-    const std::string what = argv[1];
-    const int size = std::atoi(argv[2]);
-    if (size < 1)
-        return usage();
-    if (what == "whole" || what == "bands")
-        return runOne(what == "whole", size);
-    if (what != "compare")
-        return usage();
-    const std::vector<double> peaks = peakmem::runChildren({"whole", "bands"}, size);
-    if (peaks[1] > 0)
-        std::printf("peak memory, whole / bands: %.2f×\n", peaks[0] / peaks[1]);
-    return 0;
+    return peakmem::main(argc, argv, {"whole", "bands"}, runOne, [](const std::vector<double> &peaks) {
+        if (peaks[1] > 0)
+            std::printf("peak memory, whole / bands: %.2f×\n", peaks[0] / peaks[1]);
+    });
 }

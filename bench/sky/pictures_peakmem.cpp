@@ -18,7 +18,6 @@
 
 #include "../peakmem.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
@@ -27,12 +26,6 @@
 #include <string>
 
 namespace {
-
-int usage()
-{
-    std::fprintf(stderr, "usage: pictures_peakmem compare|sky-whole|sky-bands|normal-whole|normal-bands SIZE\n");
-    return 2;
-}
 
 int runOne(const std::string &what, int size)
 {
@@ -88,20 +81,10 @@ int runOne(const std::string &what, int size)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    if (argc != 3)
-        return usage();
-    const std::string what = argv[1];
-    const int size = std::atoi(argv[2]);
-    if (size < 1)
-        return usage();
-    if (what != "compare") {
-        if (what != "sky-whole" && what != "sky-bands" && what != "normal-whole" && what != "normal-bands")
-            return usage();
-        return runOne(what, size);
-    }
-    const std::vector<double> peaks = peakmem::runChildren({"sky-whole", "sky-bands", "normal-whole", "normal-bands"}, size);
-    if (peaks[1] > 0 && peaks[3] > 0)
-        std::printf("peak memory, whole / bands: sky %.1f×, normal map %.1f×\n", peaks[0] / peaks[1], peaks[2] / peaks[3]);
-    return 0;
+    return peakmem::main(argc, argv, {"sky-whole", "sky-bands", "normal-whole", "normal-bands"}, runOne,
+                         [](const std::vector<double> &peaks) {
+                             if (peaks[1] > 0 && peaks[3] > 0)
+                                 std::printf("peak memory, whole / bands: sky %.1f×, normal map %.1f×\n",
+                                             peaks[0] / peaks[1], peaks[2] / peaks[3]);
+                         });
 }
