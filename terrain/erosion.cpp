@@ -723,15 +723,14 @@ bool rewriteGreyPicture(const QString &path, const ErosionGrid &grid, QString *w
         QImageReader reader(path);
         if (!reader.canRead())
             return false;
-        if (reader.size() == QSize(n, n) && reader.imageFormat() != QImage::Format_Grayscale8) {
-            reader.setFileName(QString());
-            return writeGreyRows(path, grid, writeError);
-        }
         if (reader.size() == QSize(n, n)) {
             // Every pixel is replaced: no need to decode the old picture (which at large sizes
-            // would be another full-size image in memory).
-            picture = QImage(n, n, reader.imageFormat() == QImage::Format_Grayscale8 ? QImage::Format_Grayscale8
-                                                                                     : QImage::Format_RGB32);
+            // would be another full-size image in memory). A colour picture is written in bands.
+            if (reader.imageFormat() != QImage::Format_Grayscale8) {
+                reader.setFileName(QString());
+                return writeGreyRows(path, grid, writeError);
+            }
+            picture = QImage(n, n, QImage::Format_Grayscale8);
         } else {
             reader.setAllocationLimit(0);
             picture = reader.read();
