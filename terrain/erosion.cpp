@@ -293,19 +293,72 @@ void sweepVisits(Rows &rows, int thread, int threads, std::int64_t visits, int c
 // Compared with the wavefront, the threads meet once per row instead of every few cells, never
 // work in the same rows, and a row that one thread has just written is read by the other a few
 // rows later while it is still in the caches. The cost is the balance: with P passes the slowest
-// thread sweeps ceil(P / T) of them.
+// thread sweeps ceil(P / T) of them, and passes do not all cost the same (the first ones level
+// the terrain, after which the steepest-neighbour branches are harder to predict and a pass
+// takes up to half as long again). So the thread that sweeps the last but one pass, once it has
+// finished, takes over every other one of the rows of the last pass that its owner has not yet
+// started, as the wavefront does:
+// - the owner claims each row of the last pass before sweeping it, by advancing a shared counter;
+//   the helper marks that counter as shared, and the first row the owner can no longer claim is
+//   where both agree the shared rows start (one atomic operation decides it, so neither can take
+//   a row the other has);
+// - the owner sweeps that row itself, after the row before it, so by then every earlier visit has
+//   finished (the owner's own rows, and the whole pass before, which the helper finished before
+//   coming): that is all the wavefront asks of the visits before its first one; from there on
+//   each shared row waits, column by column, for the row before it, as in the wavefront.
+
+/// Where the owner of the last pass and the helper meet (see above).
+struct LastPassShare {
+    /// Flag in next: the helper has come, rows from the value without it on are shared.
+    static constexpr std::int64_t kShared = std::int64_t(1) << 62;
+    /// The first visit of the last pass the owner has not claimed (| kShared).
+    alignas(64) std::atomic<std::int64_t> next{0};
+    /// Progress of the owner (0) and the helper (1) in the shared rows.
+    VisitProgress progress[2];
+};
+
+/// The visits from @a first on, numbered from 0 (for sweepVisits over the shared rows).
+template <class Rows>
+struct LaterVisits {
+    Rows &rows;
+    std::int64_t first;
+
+    bool begin(std::int64_t u) { return rows.begin(first + u); }
+    void cells(std::int64_t u, int from, int to) { rows.cells(first + u, from, to); }
+    void finish(std::int64_t u) { rows.finish(first + u); }
+};
+
+/// The owner's (@a side 0) or the helper's (1) share of the visits @a from … @a to − 1.
+template <class Rows>
+void sweepSharedRows(Rows &rows, int side, std::int64_t from, std::int64_t to, int cells, LastPassShare &share)
+{
+    LaterVisits<Rows> later{rows, from};
+    sweepVisits(later, side, 2, to - from, cells, share.progress);
+}
 
 /// Thread @a thread's passes, each visit whole (begin, every cell, finish; a row has as many
-/// interior cells as a pass has rows). Its mark is the number of visits (in the order of the
-/// sequential sweep) up to and including its last finished one.
+/// interior cells as a pass has rows), and its share of the last pass's rows if it is the owner
+/// of that pass or the helper. Its mark is the number of visits (in the order of the sequential
+/// sweep) up to and including its last finished one.
 template <class Rows>
-void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPass, VisitProgress *progress)
+void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPass, VisitProgress *progress,
+                 LastPassShare &share)
 {
     VisitProgress &own = progress[thread];
     const VisitProgress &previous = progress[(thread + threads - 1) % threads];
+    const std::int64_t visits = std::int64_t(passes) * rowsPerPass;
     for (int pass = thread; pass < passes; pass += threads) {
         const std::int64_t first = std::int64_t(pass) * rowsPerPass;
+        const bool last = pass + 1 == passes;
         for (int i = 0; i < rowsPerPass; ++i) {
+            if (last) {
+                std::int64_t claim = first + i;
+                if (!share.next.compare_exchange_strong(claim, claim + 1, std::memory_order_acq_rel,
+                                                        std::memory_order_acquire)) {
+                    sweepSharedRows(rows, 0, first + i, visits, rowsPerPass, share);
+                    return;
+                }
+            }
             if (pass > 0) {
                 // Rows 1 … r + 2 of the pass before, that is visits up to first − rowsPerPass + i + 2.
                 const std::int64_t needed = first - rowsPerPass + std::min(i + kVisitLag, rowsPerPass);
@@ -317,6 +370,11 @@ void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPas
             rows.finish(first + i);
             own.mark.store(first + i + 1, std::memory_order_release);
         }
+    }
+    if (thread == (passes - 2) % threads) {   // the helper, done with the last but one pass
+        const std::int64_t from = share.next.fetch_or(LastPassShare::kShared, std::memory_order_acq_rel);
+        if (from < visits)
+            sweepSharedRows(rows, 1, from, visits, rowsPerPass, share);
     }
 }
 
@@ -340,9 +398,11 @@ bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
     const std::int64_t visits = std::int64_t(passes) * rowsPerPass;
     const int cells = rowsPerPass;   // the grid is square: as many interior columns as rows
     const bool byPasses = pipelinePasses(passes, threads);
+    LastPassShare share;
+    share.next.store(visits - rowsPerPass, std::memory_order_relaxed);
     const auto sweep = [&, byPasses](int t, VisitProgress *marks) {
         if (byPasses)
-            sweepPasses(rows, t, threads, passes, rowsPerPass, marks);
+            sweepPasses(rows, t, threads, passes, rowsPerPass, marks, share);
         else
             sweepVisits(rows, t, threads, visits, cells, marks);
     };
