@@ -11,11 +11,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <optional>
 #include <thread>
+#include <vector>
 
 namespace orovista {
 
@@ -378,6 +381,170 @@ void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPas
     }
 }
 
+// --- The bands ----------------------------------------------------------------------------------
+//
+// With many passes the threads share every pass instead: thread t sweeps a band of rows of each
+// pass, the bands in thread order from the top. Visit (p, r) may start once (p, r − 1) and
+// (p − 1, min(r + 2, last row)) have finished: the first means that every earlier visit of pass p
+// has finished, and the second that pass p − 1 is done up to the rows that visit (p, r) touches,
+// as in the pass pipeline; visits of pass p + 1 that may already be running are, by the same
+// rule, at least three rows higher up and touch none of its cells. Within its band a thread meets
+// those conditions by itself except near the band's two ends, where it waits for the band above
+// (the first row) or for the band below in the previous pass (the last two rows).
+//
+// Each thread keeps its band of the grid in its own caches, and only the rows at the band edges
+// move between the cores. The bands need not be the same from one pass to the next, nor equal,
+// because each thread sweeps its visits in the sequential order and waits only for earlier ones:
+// thread 0 chooses the bands of a pass as it starts it, in proportion to the speed each thread
+// measured on its last band (rows per second, waits left out), so that a core slowed down by
+// the rest of the machine gets fewer rows and no thread waits long for another. The first pass
+// gives thread 0 a short band, so that the others can start early. What remains is the last
+// pass, at the end of which the upper bands are idle: about half a pass per pass count more
+// than with the pass pipeline, which is why the bands are used with many passes only.
+
+/// Whether the bands share out @a passes over rows of @a rowsPerPass cells: with at least 16
+/// passes (so that the idle end of the last pass costs at most a few per cent) on grids up to
+/// 768 cells a side. On larger grids a pass takes long enough for the pass pipeline to ride out
+/// short interruptions of a core, and it was as fast or faster from 1024 cells on; at 512 the
+/// bands were as fast when the machine was quiet and held up much better when it was not.
+bool useBands(int passes, int rowsPerPass)
+{
+    return passes >= 16 && rowsPerPass <= 766;
+}
+
+/// A thread's measured speed, on a cache line of its own.
+struct alignas(64) BandSpeed {
+    std::atomic<double> rowsPerSecond{0.0};
+};
+
+/// The bands of every pass and the threads' speeds.
+class BandPlan {
+public:
+    BandPlan(int passes, int threads, int rowsPerPass)
+        : m_threads(threads), m_rows(rowsPerPass), m_starts(std::size_t(passes) * std::size_t(threads - 1)),
+          m_speeds(std::size_t(threads))
+    {
+        for (std::atomic<int> &start : m_starts)
+            start.store(-1, std::memory_order_relaxed);
+    }
+
+    /// First row (0-based) of thread @a t's band in pass @a pass; waits until thread 0 has
+    /// chosen the bands of that pass.
+    int start(int pass, int t) const
+    {
+        if (t <= 0)
+            return 0;
+        if (t >= m_threads)
+            return m_rows;
+        const std::atomic<int> &start = m_starts[slot(pass, t)];
+        int row;
+        while ((row = start.load(std::memory_order_acquire)) < 0)
+            std::this_thread::yield();
+        return row;
+    }
+
+    /// The thread whose band holds row @a row in pass @a pass (whose bands are chosen).
+    int owner(int pass, int row) const
+    {
+        int t = m_threads - 1;
+        while (t > 0 && start(pass, t) > row)
+            --t;
+        return t;
+    }
+
+    /// Chooses the bands of pass @a pass (thread 0 only).
+    void choose(int pass)
+    {
+        // Each band keeps at least an eighth of an even share, so that every thread goes on
+        // measuring its speed.
+        const int least = std::max(1, m_rows / (8 * m_threads));
+        std::vector<double> weight(std::size_t(m_threads), 1.0);
+        if (pass == 0) {
+            weight[0] = 0.5;
+        } else {
+            bool measured = true;
+            for (int t = 0; t < m_threads; ++t) {
+                weight[std::size_t(t)] = m_speeds[std::size_t(t)].rowsPerSecond.load(std::memory_order_relaxed);
+                measured = measured && weight[std::size_t(t)] > 0.0;
+            }
+            if (!measured)
+                std::fill(weight.begin(), weight.end(), 1.0);
+        }
+        double total = 0.0;
+        for (double w : weight)
+            total += w;
+        const int spare = m_rows - least * m_threads;
+        double before = 0.0;
+        for (int t = 1; t < m_threads; ++t) {
+            before += weight[std::size_t(t - 1)];
+            const int row = spare > 0 ? least * t + int(std::lround(spare * (before / total))) : m_rows * t / m_threads;
+            m_starts[slot(pass, t)].store(std::clamp(row, 0, m_rows), std::memory_order_release);
+        }
+    }
+
+    /// Records thread @a t's speed on its last band (blended with the one before, so that a
+    /// single interruption does not swing the bands).
+    void measured(int t, int rows, double seconds)
+    {
+        if (rows <= 0 || !(seconds > 0.0))
+            return;
+        std::atomic<double> &speed = m_speeds[std::size_t(t)].rowsPerSecond;
+        const double now = double(rows) / seconds;
+        const double before = speed.load(std::memory_order_relaxed);
+        speed.store(before > 0.0 ? 0.5 * (before + now) : now, std::memory_order_relaxed);
+    }
+
+private:
+    std::size_t slot(int pass, int t) const { return std::size_t(pass) * std::size_t(m_threads - 1) + std::size_t(t - 1); }
+
+    int m_threads;
+    int m_rows;
+    std::vector<std::atomic<int>> m_starts;   // -1 until chosen
+    std::vector<BandSpeed> m_speeds;
+};
+
+/// Thread @a thread's bands. Its mark is the number of visits (in the order of the sequential
+/// sweep) up to and including its last finished one.
+template <class Rows>
+void sweepBands(Rows &rows, int thread, int passes, int rowsPerPass, VisitProgress *progress, BandPlan &plan)
+{
+    using Clock = std::chrono::steady_clock;
+    VisitProgress &own = progress[thread];
+    double waited = 0.0;   // seconds spent waiting in the current band
+    const auto waitFor = [&](int t, std::int64_t mark) {
+        if (t == thread || progress[t].mark.load(std::memory_order_acquire) >= mark)
+            return;
+        const Clock::time_point start = Clock::now();
+        while (progress[t].mark.load(std::memory_order_acquire) < mark)
+            std::this_thread::yield();
+        waited += std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    for (int pass = 0; pass < passes; ++pass) {
+        if (thread == 0)
+            plan.choose(pass);
+        const int from = plan.start(pass, thread);
+        const int to = plan.start(pass, thread + 1);
+        // This thread's band in the pass before: its rows need no waiting.
+        const int ownFrom = pass > 0 ? plan.start(pass - 1, thread) : 0;
+        const int ownTo = pass > 0 ? plan.start(pass - 1, thread + 1) : 0;
+        const std::int64_t first = std::int64_t(pass) * rowsPerPass;
+        waited = 0.0;
+        const Clock::time_point begun = Clock::now();
+        for (int i = from; i < to; ++i) {
+            if (i == from && i > 0)
+                waitFor(plan.owner(pass, i - 1), first + i);   // visit (p, r − 1) finished
+            const int below = std::min(i + kVisitLag - 1, rowsPerPass - 1);
+            if (pass > 0 && (below < ownFrom || below >= ownTo))   // visit (p − 1, r + 2) finished
+                waitFor(plan.owner(pass - 1, below), first - rowsPerPass + below + 1);
+            rows.begin(first + i);
+            rows.cells(first + i, 0, rowsPerPass);
+            rows.finish(first + i);
+            own.mark.store(first + i + 1, std::memory_order_release);
+        }
+        plan.measured(thread, to - from, std::chrono::duration<double>(Clock::now() - begun).count() - waited);
+    }
+}
+
 /// Whether @a passes are shared out by whole passes among @a threads: when each thread gets at
 /// least one and the busiest sweeps at most a tenth more than an even share; otherwise the
 /// wavefront over the rows balances better.
@@ -389,19 +556,23 @@ bool pipelinePasses(int passes, int threads)
     return busiest * threads * 10 <= std::int64_t(passes) * 11;
 }
 
-/// Runs the passes on @a threads threads (the calling one included), shared out by whole passes
-/// or as the wavefront over the rows (see pipelinePasses()). Returns false, having done nothing,
+/// Runs the passes on @a threads threads (the calling one included), shared out in bands (see
+/// useBands()), by whole passes or as the wavefront over the rows (see pipelinePasses()). Returns false, having done nothing,
 /// when the threads cannot be started.
 template <class Rows>
 bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
 {
     const std::int64_t visits = std::int64_t(passes) * rowsPerPass;
     const int cells = rowsPerPass;   // the grid is square: as many interior columns as rows
-    const bool byPasses = pipelinePasses(passes, threads);
+    const bool byBands = useBands(passes, rowsPerPass);
+    const bool byPasses = !byBands && pipelinePasses(passes, threads);
     LastPassShare share;
     share.next.store(visits - rowsPerPass, std::memory_order_relaxed);
-    const auto sweep = [&, byPasses](int t, VisitProgress *marks) {
-        if (byPasses)
+    std::optional<BandPlan> plan;
+    const auto sweep = [&, byBands, byPasses](int t, VisitProgress *marks) {
+        if (byBands)
+            sweepBands(rows, t, passes, rowsPerPass, marks, *plan);
+        else if (byPasses)
             sweepPasses(rows, t, threads, passes, rowsPerPass, marks, share);
         else
             sweepVisits(rows, t, threads, visits, cells, marks);
@@ -412,6 +583,8 @@ bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
     std::atomic<int> gate{0};
     try {
         progress = std::vector<VisitProgress>(std::size_t(threads));
+        if (byBands)
+            plan.emplace(passes, threads, rowsPerPass);
         workers.reserve(std::size_t(threads - 1));
         for (int t = 1; t < threads; ++t) {
             workers.emplace_back([&, t] {

@@ -595,9 +595,12 @@ TEST(ErosionRequestTest, FromTheFinalNodeSettings)
 // The threaded sweeps must give the sequential grid bit for bit, whatever the size, the number of
 // passes, the parameters and the number of threads (more threads than cores included: the
 // threads are then interrupted at arbitrary points, which shakes the hand-over between rows).
-// Several threads share whole passes when the passes divide evenly enough among them (2 and 100
-// passes on 2 threads, 12 and 100 on 3) and otherwise run the wavefront over the rows (1 and 7
-// passes; 2 on 3 threads): the pass counts below take both ways.
+// On grids up to 768 cells a side, 16 passes and more are shared in bands of rows whose bounds
+// follow the threads' measured speeds, so they differ from run to run (100 passes). Otherwise
+// the threads share whole passes when the passes divide evenly enough among them (2 and 12
+// passes on 2 or 3 threads, and 20 on the grid of 1030), the last one row by row once a thread
+// is done with its own, or else run the wavefront over the rows (1 and 7 passes; 2 on 3
+// threads): the pass counts below take all three ways.
 
 namespace {
 
@@ -730,6 +733,8 @@ TEST_P(ThreadedErosionTest, Grid512EqualsTheSequentialSweep)
     // Automatic choice (several threads on a multi-core machine) and more threads than cores.
     EXPECT_TRUE(expectThreadedEqualsSequential(a, 512, 5, 4.0f, HydraulicParams{}, ErosionGrid::kAutomaticThreads, 9));
     EXPECT_TRUE(expectThreadedEqualsSequential(a, 257, 3, 4.0f, HydraulicParams::fromControls(20, 10, 90, 30), 4, 10));
+    // Many whole passes on a grid too large for the bands.
+    EXPECT_TRUE(expectThreadedEqualsSequential(a, 1030, 20, 4.0f, HydraulicParams{}, 2, 11));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllAlgorithms, ThreadedErosionTest,
