@@ -398,9 +398,9 @@ void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPas
 // thread 0 chooses the bands of a pass as it starts it, in proportion to the speed each thread
 // measured on its last band (rows per second, waits left out), so that a core slowed down by
 // the rest of the machine gets fewer rows and no thread waits long for another. The first pass
-// gives thread 0 a short band, so that the others can start early. What remains is the last
-// pass, at the end of which the upper bands are idle: about half a pass per pass count more
-// than with the pass pipeline, which is why the bands are used with many passes only.
+// gives thread 0 a short band, so that the others can start early. What remains is the end of
+// the last pass, where the upper bands are idle: about half a pass more than the pass pipeline
+// takes, which is why the bands are used with many passes only.
 
 /// Whether the bands share out @a passes over rows of @a rowsPerPass cells: with at least 16
 /// passes (so that the idle end of the last pass costs at most a few per cent) on grids up to
