@@ -220,6 +220,13 @@ struct alignas(64) VisitProgress {
     std::atomic<std::int64_t> mark{-1};
 };
 
+/// Waits, yielding the core, until @a progress has reached @a mark.
+inline void awaitMark(const VisitProgress &progress, std::int64_t mark)
+{
+    while (progress.mark.load(std::memory_order_acquire) < mark)
+        std::this_thread::yield();
+}
+
 /// Cells a visit updates between two publications of its progress.
 inline int wavefrontChunk(int cells)
 {
@@ -248,10 +255,6 @@ void sweepVisits(Rows &rows, int thread, int threads, std::int64_t visits, int c
     VisitProgress &own = progress[thread];
     const VisitProgress &previous = progress[(thread + threads - 1) % threads];
     const int chunk = wavefrontChunk(cells);
-    const auto waitFor = [&](std::int64_t mark) {
-        while (previous.mark.load(std::memory_order_acquire) < mark)
-            std::this_thread::yield();
-    };
     for (std::int64_t u = thread; u < visits; u += threads) {
         const bool partial = rows.begin(u);
         const std::int64_t before = (u - 1) * stride;   // mark of visit u − 1 with 0 cells done
@@ -277,7 +280,7 @@ void sweepVisits(Rows &rows, int thread, int threads, std::int64_t visits, int c
         }
         rows.finish(u);
         if (u > 0)
-            waitFor(before + cells + 1);
+            awaitMark(previous, before + cells + 1);
         own.mark.store(u * stride + cells + 1, std::memory_order_release);
     }
 }
@@ -365,8 +368,7 @@ void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPas
             if (pass > 0) {
                 // Rows 1 … r + 2 of the pass before, that is visits up to first − rowsPerPass + i + 2.
                 const std::int64_t needed = first - rowsPerPass + std::min(i + kVisitLag, rowsPerPass);
-                while (previous.mark.load(std::memory_order_acquire) < needed)
-                    std::this_thread::yield();
+                awaitMark(previous, needed);
             }
             rows.begin(first + i);
             rows.cells(first + i, 0, rowsPerPass);
@@ -422,7 +424,7 @@ class BandPlan {
 public:
     BandPlan(int passes, int threads, int rowsPerPass)
         : m_threads(threads), m_rows(rowsPerPass), m_starts(std::size_t(passes) * std::size_t(threads - 1)),
-          m_speeds(std::size_t(threads))
+          m_speeds(std::size_t(threads)), m_weights(std::size_t(threads))
     {
         for (std::atomic<int> &start : m_starts)
             start.store(-1, std::memory_order_relaxed);
@@ -458,7 +460,8 @@ public:
         // Each band keeps at least an eighth of an even share, so that every thread goes on
         // measuring its speed.
         const int least = std::max(1, m_rows / (8 * m_threads));
-        std::vector<double> weight(std::size_t(m_threads), 1.0);
+        std::vector<double> &weight = m_weights;
+        std::fill(weight.begin(), weight.end(), 1.0);
         if (pass == 0) {
             weight[0] = 0.5;
         } else {
@@ -501,6 +504,7 @@ private:
     int m_rows;
     std::vector<std::atomic<int>> m_starts;   // -1 until chosen
     std::vector<BandSpeed> m_speeds;
+    std::vector<double> m_weights;   // choose()'s, kept to spare an allocation per pass
 };
 
 /// Thread @a thread's bands. Its mark is the number of visits (in the order of the sequential
@@ -515,8 +519,7 @@ void sweepBands(Rows &rows, int thread, int passes, int rowsPerPass, VisitProgre
         if (t == thread || progress[t].mark.load(std::memory_order_acquire) >= mark)
             return;
         const Clock::time_point start = Clock::now();
-        while (progress[t].mark.load(std::memory_order_acquire) < mark)
-            std::this_thread::yield();
+        awaitMark(progress[t], mark);
         waited += std::chrono::duration<double>(Clock::now() - start).count();
     };
     for (int pass = 0; pass < passes; ++pass) {
@@ -557,8 +560,8 @@ bool pipelinePasses(int passes, int threads)
 }
 
 /// Runs the passes on @a threads threads (the calling one included), shared out in bands (see
-/// useBands()), by whole passes or as the wavefront over the rows (see pipelinePasses()). Returns false, having done nothing,
-/// when the threads cannot be started.
+/// useBands()), by whole passes or as the wavefront over the rows (see pipelinePasses()).
+/// Returns false, having done nothing, when the threads cannot be started.
 template <class Rows>
 bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
 {
