@@ -14,7 +14,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <latch>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <thread>
@@ -84,6 +86,22 @@ void settleCells(float *height, float *water, std::size_t count, const Hydraulic
             h -= ks * w;
             h = h < 0.0f ? 0.0f : h;
         }
+        height[i] = h;
+        water[i] = w;
+    }
+}
+
+/// The rain and dissolving of the first hydraulic pass, on cells whose water is not yet set: the
+/// values settleCells<false, true>() gives on water that starts at 0, without the water having
+/// been cleared first (at large sizes that is a full extra sweep and all of its page faults).
+void firstRain(float *height, float *water, std::size_t count, const HydraulicParams &k)
+{
+    const float kr = k.rain, ks = k.solubility;
+    for (std::size_t i = 0; i < count; ++i) {
+        float w = 0.0f;
+        w += kr;   // as on cleared water (0 + rain, which is not rain itself for −0)
+        float h = height[i] - ks * w;
+        h = h < 0.0f ? 0.0f : h;
         height[i] = h;
         water[i] = w;
     }
@@ -584,6 +602,16 @@ bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
     std::vector<std::thread> workers;
     // 0 = wait, 1 = go, 2 = give up (a thread could not be started).
     std::atomic<int> gate{0};
+    // Rows with a whole-grid step before the sweep (prepare()) do it in shares, one per thread.
+    constexpr bool kPrepare = requires { rows.prepare(0, 1); };
+    std::latch prepared(threads);
+    const auto work = [&](int t) {
+        if constexpr (kPrepare) {
+            rows.prepare(t, threads);
+            prepared.arrive_and_wait();
+        }
+        sweep(t, progress.data());
+    };
     try {
         progress = std::vector<VisitProgress>(std::size_t(threads));
         if (byBands)
@@ -593,7 +621,7 @@ bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
             workers.emplace_back([&, t] {
                 gate.wait(0, std::memory_order_acquire);
                 if (gate.load(std::memory_order_acquire) == 1)
-                    sweep(t, progress.data());
+                    work(t);
             });
         }
     } catch (...) {   // std::system_error or std::bad_alloc: the caller sweeps sequentially
@@ -605,7 +633,7 @@ bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
     }
     gate.store(1, std::memory_order_release);
     gate.notify_all();
-    sweep(0, progress.data());
+    work(0);
     for (std::thread &worker : workers)
         worker.join();
     return true;
@@ -636,9 +664,8 @@ using ImprovedRows = TalusRows<improvedCell>;
 /// (the first rain, and after each pass the evaporation with the next pass's rain) are done row
 /// by row, each cell's step running after every flow update of its pass that touches it and
 /// before every one of the next pass:
-/// - the first rain of row r + 1 opens visit (0, r) (rows 0 and 1 too for r = 1): the flow of row
-///   r is the first to touch row r + 1, and visit (0, r − 1), possibly still running, touches
-///   rows r − 2 … r only;
+/// - the first rain is done before any flow, each thread raining on its share of the rows
+///   (prepare()); this also spreads the first writes to the fresh water grid over the threads;
 /// - row r − 1 is settled when visit (p, r) has finished its flow: the rows touching it,
 ///   r − 2 … r, are then all done, and the visits that may still be running, (p, r + 1) and
 ///   later ones of the pass, touch rows r … N − 1 only (they wait for the flow of (p, r), not for
@@ -653,7 +680,6 @@ struct HydraulicRows {
     int passes;
     HydraulicParams params;
 
-    void rain(ptrdiff_t r) { settleCells<false, true>(height + r * N, water + r * N, std::size_t(N), params); }
     void settle(ptrdiff_t r, bool lastPass)
     {
         if (lastPass)
@@ -662,18 +688,12 @@ struct HydraulicRows {
             settleCells<true, true>(height + r * N, water + r * N, std::size_t(N), params);
     }
 
-    bool begin(std::int64_t u)
+    void prepare(int thread, int threads)
     {
-        const ptrdiff_t r = 1 + ptrdiff_t(u % rowsPerPass);
-        if (u < rowsPerPass) {
-            if (r == 1) {
-                rain(0);
-                rain(1);
-            }
-            rain(r + 1);
-        }
-        return r != rowsPerPass;
+        const ptrdiff_t from = N * thread / threads, to = N * (thread + 1) / threads;
+        firstRain(height + from * N, water + from * N, std::size_t((to - from) * N), params);
     }
+    bool begin(std::int64_t u) { return 1 + u % rowsPerPass != rowsPerPass; }
     void cells(std::int64_t u, int from, int to)
     {
         const ptrdiff_t r = 1 + ptrdiff_t(u % rowsPerPass);
@@ -805,9 +825,10 @@ void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params, int t
     if (iterations < 1 || n < 1)
         return;
     const std::size_t count = m_cells.size();
-    std::vector<float> waterGrid(count, 0.0f);
+    // Every cell's water is first set by the first rain.
+    const auto waterGrid = std::make_unique_for_overwrite<float[]>(count);
     float *const H = m_cells.data();
-    float *const W = waterGrid.data();
+    float *const W = waterGrid.get();
     const ptrdiff_t N = n;
 
     if (threads == kAutomaticThreads)
@@ -818,7 +839,7 @@ void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params, int t
             return;
     }
 
-    settleCells<false, true>(H, W, count, params);
+    firstRain(H, W, count, params);
     for (int pass = 0; pass < iterations; ++pass) {
         // Flow: each interior cell sends water to the neighbour with the lowest water level.
         for (int r = 1; r < n - 1; ++r) {
