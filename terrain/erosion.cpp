@@ -68,13 +68,16 @@ inline int greyLevel(float value)
 /// Per-cell part of a hydraulic pass, one sweep over both grids: the evaporation of the pass that
 /// ends and/or the rain and dissolving of the pass that starts. Each cell's steps run in the order
 /// of the passes, so fusing the sweeps gives the same values as running them one after the other.
+/// Without evaporation (the first pass) the water is not read: it need not have been cleared.
 template <bool Evaporate, bool Rain>
 void settleCells(float *height, float *water, std::size_t count, const HydraulicParams &k)
 {
     const float kr = k.rain, ks = k.solubility, ke = k.evaporation, kc = k.capacity;
     for (std::size_t i = 0; i < count; ++i) {
         float h = height[i];
-        float w = water[i];
+        // Without evaporation this is the first rain, on water not yet set: 0 + rain, as on
+        // cleared water (which is not rain itself for −0).
+        float w = Evaporate ? water[i] : 0.0f;
         if constexpr (Evaporate) {
             const float e = w * ke;
             w -= e;
@@ -86,22 +89,6 @@ void settleCells(float *height, float *water, std::size_t count, const Hydraulic
             h -= ks * w;
             h = h < 0.0f ? 0.0f : h;
         }
-        height[i] = h;
-        water[i] = w;
-    }
-}
-
-/// The rain and dissolving of the first hydraulic pass, on cells whose water is not yet set: the
-/// values settleCells<false, true>() gives on water that starts at 0, without the water having
-/// been cleared first (at large sizes that is a full extra sweep and all of its page faults).
-void firstRain(float *height, float *water, std::size_t count, const HydraulicParams &k)
-{
-    const float kr = k.rain, ks = k.solubility;
-    for (std::size_t i = 0; i < count; ++i) {
-        float w = 0.0f;
-        w += kr;   // as on cleared water (0 + rain, which is not rain itself for −0)
-        float h = height[i] - ks * w;
-        h = h < 0.0f ? 0.0f : h;
         height[i] = h;
         water[i] = w;
     }
@@ -691,7 +678,7 @@ struct HydraulicRows {
     void prepare(int thread, int threads)
     {
         const ptrdiff_t from = N * thread / threads, to = N * (thread + 1) / threads;
-        firstRain(height + from * N, water + from * N, std::size_t((to - from) * N), params);
+        settleCells<false, true>(height + from * N, water + from * N, std::size_t((to - from) * N), params);
     }
     bool begin(std::int64_t u) { return 1 + u % rowsPerPass != rowsPerPass; }
     void cells(std::int64_t u, int from, int to)
@@ -825,7 +812,7 @@ void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params, int t
     if (iterations < 1 || n < 1)
         return;
     const std::size_t count = m_cells.size();
-    // Every cell's water is first set by the first rain.
+    // Every cell's water is first set by the first rain (settleCells<false, true>).
     const auto waterGrid = std::make_unique_for_overwrite<float[]>(count);
     float *const H = m_cells.data();
     float *const W = waterGrid.get();
@@ -839,7 +826,7 @@ void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params, int t
             return;
     }
 
-    firstRain(H, W, count, params);
+    settleCells<false, true>(H, W, count, params);
     for (int pass = 0; pass < iterations; ++pass) {
         // Flow: each interior cell sends water to the neighbour with the lowest water level.
         for (int r = 1; r < n - 1; ++r) {
