@@ -114,6 +114,27 @@ inline float smoothBorderCell(const float *g, int n, int r, int c)
     return (rest + cell(r - 1, c)) / 9.0f;
 }
 
+/// The sum of an interior cell's 3 × 3 cells but the one above, in the order of the smoothing.
+/// The cell above, updated just before, is added last, so that this sum does not wait for it.
+[[gnu::always_inline]] inline float smoothRest(const float *p, ptrdiff_t N)
+{
+    float rest = p[-N - 1];
+    rest += p[-N + 1];
+    rest += p[-1];
+    rest += p[0];
+    rest += p[1];
+    rest += p[N - 1];
+    rest += p[N];
+    rest += p[N + 1];
+    return rest;
+}
+
+/// One smoothing step for an interior cell whose cell above has been updated already.
+[[gnu::always_inline]] inline void smoothInteriorCell(float *p, ptrdiff_t N)
+{
+    *p = (smoothRest(p, N) + p[-N]) / 9.0f;
+}
+
 // --- One cell of each erosion pass ---------------------------------------------------------------
 //
 // The sequential sweeps and the wavefront below share these, so that both do the very same
@@ -245,6 +266,19 @@ constexpr int kVisitLag = 3;
 constexpr int kCacheMargin = 29;
 constexpr int kVisitDistance = kVisitLag + kCacheMargin;
 
+/// How many visits a pass stays behind the pass before it in the pass pipeline and the bands:
+/// Rows::kPassLag where the visits set one (at least kVisitLag), kVisitLag otherwise.
+template <class Rows>
+constexpr int passLag()
+{
+    if constexpr (requires { Rows::kPassLag; }) {
+        static_assert(Rows::kPassLag >= kVisitLag);
+        return Rows::kPassLag;
+    } else {
+        return kVisitLag;
+    }
+}
+
 /// Thread @a thread's share of the visits. Rows provides begin(u) (work before the first cell;
 /// returns whether partial progress may be published), cells(u, from, to) (cells [from, to) of the
 /// visit, 0-based) and finish(u) (work after the last cell).
@@ -347,13 +381,12 @@ void sweepSharedRows(Rows &rows, int side, std::int64_t from, std::int64_t to, i
     sweepVisits(later, side, 2, to - from, cells, share.progress);
 }
 
-/// Thread @a thread's passes, each visit whole (begin, every cell, finish; a row has as many
-/// interior cells as a pass has rows), and its share of the last pass's rows if it is the owner
-/// of that pass or the helper. Its mark is the number of visits (in the order of the sequential
-/// sweep) up to and including its last finished one.
+/// Thread @a thread's passes, each visit whole (begin, all its @a cells, finish), and its share of
+/// the last pass's rows if it is the owner of that pass or the helper. Its mark is the number of
+/// visits (in the order of the sequential sweep) up to and including its last finished one.
 template <class Rows>
-void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPass, VisitProgress *progress,
-                 LastPassShare &share)
+void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPass, int cells,
+                 VisitProgress *progress, LastPassShare &share)
 {
     VisitProgress &own = progress[thread];
     const VisitProgress &previous = progress[(thread + threads - 1) % threads];
@@ -366,17 +399,18 @@ void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPas
                 std::int64_t claim = first + i;
                 if (!share.next.compare_exchange_strong(claim, claim + 1, std::memory_order_acq_rel,
                                                         std::memory_order_acquire)) {
-                    sweepSharedRows(rows, 0, first + i, visits, rowsPerPass, share);
+                    sweepSharedRows(rows, 0, first + i, visits, cells, share);
                     return;
                 }
             }
             if (pass > 0) {
-                // Rows 1 … r + 2 of the pass before, that is visits up to first − rowsPerPass + i + 2.
-                const std::int64_t needed = first - rowsPerPass + std::min(i + kVisitLag, rowsPerPass);
+                // Rows 1 … r + 2 of the pass before, that is visits up to first − rowsPerPass + i + 2
+                // (or further on, see passLag()).
+                const std::int64_t needed = first - rowsPerPass + std::min(i + passLag<Rows>(), rowsPerPass);
                 awaitMark(previous, needed);
             }
             rows.begin(first + i);
-            rows.cells(first + i, 0, rowsPerPass);
+            rows.cells(first + i, 0, cells);
             rows.finish(first + i);
             own.mark.store(first + i + 1, std::memory_order_release);
         }
@@ -384,7 +418,7 @@ void sweepPasses(Rows &rows, int thread, int threads, int passes, int rowsPerPas
     if (thread == (passes - 2) % threads) {   // the helper, done with the last but one pass
         const std::int64_t from = share.next.fetch_or(LastPassShare::kShared, std::memory_order_acq_rel);
         if (from < visits)
-            sweepSharedRows(rows, 1, from, visits, rowsPerPass, share);
+            sweepSharedRows(rows, 1, from, visits, cells, share);
     }
 }
 
@@ -515,7 +549,8 @@ private:
 /// Thread @a thread's bands. Its mark is the number of visits (in the order of the sequential
 /// sweep) up to and including its last finished one.
 template <class Rows>
-void sweepBands(Rows &rows, int thread, int passes, int rowsPerPass, VisitProgress *progress, BandPlan &plan)
+void sweepBands(Rows &rows, int thread, int passes, int rowsPerPass, int cells, VisitProgress *progress,
+                BandPlan &plan)
 {
     using Clock = std::chrono::steady_clock;
     VisitProgress &own = progress[thread];
@@ -541,11 +576,11 @@ void sweepBands(Rows &rows, int thread, int passes, int rowsPerPass, VisitProgre
         for (int i = from; i < to; ++i) {
             if (i == from && i > 0)
                 waitFor(plan.owner(pass, i - 1), first + i);   // visit (p, r − 1) finished
-            const int below = std::min(i + kVisitLag - 1, rowsPerPass - 1);
+            const int below = std::min(i + passLag<Rows>() - 1, rowsPerPass - 1);
             if (pass > 0 && (below < ownFrom || below >= ownTo))   // visit (p − 1, r + 2) finished
                 waitFor(plan.owner(pass - 1, below), first - rowsPerPass + below + 1);
             rows.begin(first + i);
-            rows.cells(first + i, 0, rowsPerPass);
+            rows.cells(first + i, 0, cells);
             rows.finish(first + i);
             own.mark.store(first + i + 1, std::memory_order_release);
         }
@@ -564,14 +599,14 @@ bool pipelinePasses(int passes, int threads)
     return busiest * threads * 10 <= std::int64_t(passes) * 11;
 }
 
-/// Runs the passes on @a threads threads (the calling one included), shared out in bands (see
-/// useBands()), by whole passes or as the wavefront over the rows (see pipelinePasses()).
-/// Returns false, having done nothing, when the threads cannot be started.
+/// Runs the passes of @a rowsPerPass visits of @a cells cells each on @a threads threads (the
+/// calling one included), shared out in bands (see useBands()), by whole passes or as the
+/// wavefront over the rows (see pipelinePasses()). Returns false, having done nothing, when the
+/// threads cannot be started.
 template <class Rows>
-bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
+bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int cells, int threads)
 {
     const std::int64_t visits = std::int64_t(passes) * rowsPerPass;
-    const int cells = rowsPerPass;   // the grid is square: as many interior columns as rows
     const bool byBands = useBands(passes, rowsPerPass);
     const bool byPasses = !byBands && pipelinePasses(passes, threads);
     LastPassShare share;
@@ -579,9 +614,9 @@ bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int threads)
     std::optional<BandPlan> plan;
     const auto sweep = [&, byBands, byPasses](int t, VisitProgress *marks) {
         if (byBands)
-            sweepBands(rows, t, passes, rowsPerPass, marks, *plan);
+            sweepBands(rows, t, passes, rowsPerPass, cells, marks, *plan);
         else if (byPasses)
-            sweepPasses(rows, t, threads, passes, rowsPerPass, marks, share);
+            sweepPasses(rows, t, threads, passes, rowsPerPass, cells, marks, share);
         else
             sweepVisits(rows, t, threads, visits, cells, marks);
     };
@@ -702,6 +737,71 @@ struct HydraulicRows {
     }
 };
 
+/// Visits of the smoothing, whose sweep runs down one column after the other: a visit is a strip
+/// of kWidth columns (the last one may be narrower), and its cells are the steps of a skewed
+/// sweep down the strip. Step t updates row t − j of the strip's column j, for j from left to
+/// right, so that every cell still finds the values the column-by-column sweep gives it:
+/// - (r − 1, c), (r, c − 1) and (r − 1, c − 1) were updated in earlier steps, and (r + 1, c − 1)
+///   earlier in the same step;
+/// - (r + 1, c) and (r ± 1, c + 1) are still those of the pass before: column j + 1 is a row
+///   behind column j, and (r − 1, c + 1) comes later in the same step.
+/// Step t of the strip to the right needs steps 0 … t + kWidth of this one: the lag, kWidth + 1
+/// steps, is within the wavefront's distance between visits.
+///
+/// A step touches a few cache lines of a few consecutive rows, where the column-by-column sweep
+/// touches a line per row of the grid: with a row stride of a power of two those all fall into
+/// the same few cache sets and keep evicting one another, so on large grids the strips are faster
+/// even on one thread. The row that the strip reaches a few steps later is prefetched.
+struct SmoothStrips {
+    static constexpr int kWidth = 8;
+    /// Steps between a prefetch and the step that first reads that row.
+    static constexpr int kAhead = 8;
+    /// Two visits more than the pass pipeline needs, so that the two passes' strips stay a few
+    /// cache lines apart.
+    static constexpr int kPassLag = kVisitLag + 2;
+    static_assert(kWidth + 1 <= kVisitDistance);
+
+    float *grid;
+    int n;
+    ptrdiff_t N;
+
+    static int stripsFor(int n) { return (n + kWidth - 1) / kWidth; }
+    int steps() const { return n + kWidth - 1; }
+
+    bool begin(std::int64_t) { return true; }
+    void cells(std::int64_t u, int from, int to)
+    {
+        const int c0 = int(u % stripsFor(n)) * kWidth;
+        const int w = std::min(kWidth, n - c0);
+        const bool interiorColumns = c0 > 0 && c0 + kWidth < n;
+        for (int t = from; t < to; ++t) {
+            if (t + kAhead < n) {
+                const float *row = grid + ptrdiff_t(t + kAhead) * N;
+                __builtin_prefetch(row + std::max(c0 - 1, 0));
+                __builtin_prefetch(row + std::min(c0 + kWidth, n - 1));
+            }
+            if (interiorColumns && t >= kWidth && t < n - 1) {   // rows t − kWidth + 1 … t: all interior
+                float *p = grid + t * N + c0;
+                for (int j = 0; j < kWidth; ++j, p += 1 - N)
+                    smoothInteriorCell(p, N);
+                continue;
+            }
+            for (int j = 0; j < w; ++j) {
+                const int r = t - j, c = c0 + j;
+                if (r < 0)
+                    break;
+                if (r >= n)
+                    continue;
+                if (r == 0 || r == n - 1 || c == 0 || c == n - 1)
+                    grid[r * N + c] = smoothBorderCell(grid, n, r, c);
+                else
+                    smoothInteriorCell(grid + r * N + c, N);
+            }
+        }
+    }
+    void finish(std::int64_t) {}
+};
+
 }   // namespace
 
 HydraulicParams HydraulicParams::fromControls(int rain, int solubility, int evaporation, int capacity)
@@ -770,7 +870,7 @@ void ErosionGrid::thermal(int iterations, int threads)
         threads = automaticThreads(n, iterations);
     if (threads > 1) {
         ThermalRows rows{g, N, n - 2, talus};
-        if (runOnThreads(rows, iterations, n - 2, threads))
+        if (runOnThreads(rows, iterations, n - 2, n - 2, threads))
             return;
     }
     for (int pass = 0; pass < iterations; ++pass) {
@@ -794,7 +894,7 @@ void ErosionGrid::improved(int iterations, int threads)
         threads = automaticThreads(n, iterations);
     if (threads > 1) {
         ImprovedRows rows{g, N, n - 2, talus};
-        if (runOnThreads(rows, iterations, n - 2, threads))
+        if (runOnThreads(rows, iterations, n - 2, n - 2, threads))
             return;
     }
     for (int pass = 0; pass < iterations; ++pass) {
@@ -822,7 +922,7 @@ void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params, int t
         threads = automaticThreads(n, iterations);
     if (threads > 1 && n >= 3) {
         HydraulicRows rows{H, W, N, n - 2, iterations, params};
-        if (runOnThreads(rows, iterations, n - 2, threads))
+        if (runOnThreads(rows, iterations, n - 2, n - 2, threads))
             return;
     }
 
@@ -843,13 +943,20 @@ void ErosionGrid::hydraulic(int iterations, const HydraulicParams &params, int t
     }
 }
 
-void ErosionGrid::smooth(int iterations)
+void ErosionGrid::smooth(int iterations, int threads)
 {
     const int n = m_size;
     if (iterations < 1 || n < 1)
         return;
     const ptrdiff_t N = n;
     float *const g = m_cells.data();
+    if (threads == kAutomaticThreads)
+        threads = automaticThreads(n, iterations);
+    if (threads > 1) {
+        SmoothStrips strips{g, n, N};
+        if (runOnThreads(strips, iterations, SmoothStrips::stripsFor(n), strips.steps(), threads))
+            return;
+    }
     for (int pass = 0; pass < iterations; ++pass) {
         for (int c = 0; c < n; ++c) {
             if (c == 0 || c == n - 1 || n < 3) {
@@ -858,20 +965,10 @@ void ErosionGrid::smooth(int iterations)
                 continue;
             }
             g[c] = smoothBorderCell(g, n, 0, c);
-            // The cell above was updated just before: it is added last, so that the sum of the
-            // eight other cells does not wait for it.
-            float above = g[c];
+            float above = g[c];   // kept in a register from one row to the next
             float *p = g + N + c;
             for (int r = 1; r < n - 1; ++r, p += N) {
-                float rest = p[-N - 1];
-                rest += p[-N + 1];
-                rest += p[-1];
-                rest += p[0];
-                rest += p[1];
-                rest += p[N - 1];
-                rest += p[N];
-                rest += p[N + 1];
-                above = (rest + above) / 9.0f;
+                above = (smoothRest(p, N) + above) / 9.0f;
                 *p = above;
             }
             g[(n - 1) * N + c] = smoothBorderCell(g, n, n - 1, c);
@@ -902,20 +999,20 @@ void runErosion(ErosionGrid &grid, const ErosionRequest &request)
     switch (request.type) {
     case ErosionType::Thermal:
         grid.thermal(iterations, request.threads);
-        grid.smooth(iterations / 8 + 1);
+        grid.smooth(iterations / 8 + 1, request.threads);
         break;
     case ErosionType::ImprovedThermal:
         grid.improved(iterations, request.threads);
-        grid.smooth(iterations / 8 + 1);
+        grid.smooth(iterations / 8 + 1, request.threads);
         break;
     case ErosionType::Hydraulics:
         grid.hydraulic(iterations, request.hydraulic, request.threads);
         if (iterations > 50)
-            grid.smooth(1);
+            grid.smooth(1, request.threads);
         break;
     case ErosionType::Smooth:
         if (request.greyscaleMapMode)
-            grid.smooth(iterations);
+            grid.smooth(iterations, request.threads);
         break;
     case ErosionType::None:
         break;

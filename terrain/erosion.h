@@ -9,9 +9,10 @@
 // it in place, so that a cell visited later sees the changes made by earlier ones. A pass is one
 // sweep over that array: no allocation, no per-cell calls, no conversions.
 //
-// Thermal, improved thermal and hydraulic erosion can also run on several threads, each sweeping
-// whole passes a few rows behind the pass before, or, with few passes, as a wavefront over the
-// rows (see erosion.cpp); the result is bit for bit the one of the sequential sweep.
+// Every algorithm, smoothing included, can also run on several threads, each sweeping whole
+// passes a few rows behind the pass before, or, with few passes, as a wavefront over the rows
+// (smoothing: over strips of columns; see erosion.cpp); the result is bit for bit the one of the
+// sequential sweep.
 #include "graph/noisesettings.h"
 
 #include <QString>
@@ -77,8 +78,9 @@ public:
     /// @throw std::bad_alloc when the water grid cannot be allocated.
     void hydraulic(int iterations, const HydraulicParams &params, int threads = kAutomaticThreads);
     /// Box smoothing, columns outer and rows inner; cells outside the grid count as 0 with the
-    /// divisor kept at 9, so the border sinks towards 0 with every pass.
-    void smooth(int iterations);
+    /// divisor kept at 9, so the border sinks towards 0 with every pass. With several threads the
+    /// columns are swept in strips, with bit for bit the same result.
+    void smooth(int iterations, int threads = kAutomaticThreads);
 
 private:
     std::size_t index(int row, int column) const

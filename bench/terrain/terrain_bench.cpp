@@ -85,11 +85,11 @@ void BM_Hydraulic(benchmark::State &state)
 }
 void BM_Smooth(benchmark::State &state)
 {
-    erosionPasses(state, [](ErosionGrid &g) { g.smooth(100); });
+    erosionPasses(state, [](ErosionGrid &g) { g.smooth(100, 1); });
 }
 
 /// Sequential against threaded erosion, side by side on copies of one grid: range(0) is the
-/// algorithm (0 thermal, 1 improved, 2 hydraulic), range(1) the side, range(2) the passes. The
+/// algorithm (0 thermal, 1 improved, 2 hydraulic, 3 smoothing), range(1) the side, range(2) the passes. The
 /// threaded run uses the automatic choice of threads; both results must agree bit for bit.
 void BM_ErosionThreads(benchmark::State &state)
 {
@@ -105,8 +105,11 @@ void BM_ErosionThreads(benchmark::State &state)
         case 1:
             g.improved(passes, threads);
             break;
-        default:
+        case 2:
             g.hydraulic(passes, k, threads);
+            break;
+        default:
+            g.smooth(passes, threads);
             break;
         }
     };
@@ -136,8 +139,8 @@ void BM_ErosionThreads(benchmark::State &state)
     state.counters["par_ms"] = threaded * 1000.0 / n;
     state.counters["speedup"] = threaded > 0.0 ? sequential / threaded : 0.0;
     state.counters["threads"] = ErosionGrid::automaticThreads(side, passes);
-    static const char *const names[] = {"thermal", "improved", "hydraulic"};
-    state.SetLabel(names[std::clamp(algorithm, 0, 2)]);
+    static const char *const names[] = {"thermal", "improved", "hydraulic", "smooth"};
+    state.SetLabel(names[std::clamp(algorithm, 0, 3)]);
 }
 
 /// One mesh build; range(0) = 1 rebuilds into the arrays of the previous build (what every
@@ -221,7 +224,7 @@ BENCHMARK(BM_Hydraulic)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterati
 BENCHMARK(BM_Smooth)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ErosionThreads)
     ->ArgNames({"algorithm", "side", "passes"})
-    ->ArgsProduct({{0, 1, 2}, {512}, {100}})
+    ->ArgsProduct({{0, 1, 2, 3}, {512}, {100}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
@@ -229,7 +232,7 @@ BENCHMARK(BM_ErosionThreads)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_ErosionThreads)
     ->ArgNames({"algorithm", "side", "passes"})
-    ->ArgsProduct({{0, 1, 2}, {4096}, {4}})
+    ->ArgsProduct({{0, 1, 2, 3}, {4096}, {4}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2)

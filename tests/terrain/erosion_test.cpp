@@ -600,11 +600,12 @@ TEST(ErosionRequestTest, FromTheFinalNodeSettings)
 // the threads share whole passes when the passes divide evenly enough among them (2 and 12
 // passes on 2 or 3 threads, and 20 on the grid of 1030), the last one row by row once a thread
 // is done with its own, or else run the wavefront over the rows (1 and 7 passes; 2 on 3
-// threads): the pass counts below take all three ways.
+// threads): the pass counts below take all three ways. Smoothing shares strips of 8 columns in
+// the same ways, so its sizes include widths that leave a narrow last strip.
 
 namespace {
 
-enum class Algorithm { Thermal, Improved, Hydraulic };
+enum class Algorithm { Thermal, Improved, Hydraulic, Smooth };
 
 const char *algorithmName(Algorithm a)
 {
@@ -615,6 +616,8 @@ const char *algorithmName(Algorithm a)
         return "improved";
     case Algorithm::Hydraulic:
         return "hydraulic";
+    case Algorithm::Smooth:
+        return "smooth";
     }
     return "?";
 }
@@ -654,6 +657,9 @@ void erode(ErosionGrid &grid, Algorithm a, int passes, const HydraulicParams &k,
         break;
     case Algorithm::Hydraulic:
         grid.hydraulic(passes, k, threads);
+        break;
+    case Algorithm::Smooth:
+        grid.smooth(passes, threads);
         break;
     }
 }
@@ -708,7 +714,7 @@ TEST_P(ThreadedErosionTest, SmallAndOddSizesEqualTheSequentialSweep)
 {
     const Algorithm a = GetParam();
     int changed = 0, cases = 0;
-    for (int side : {1, 2, 3, 4, 5, 6, 7, 8, 9, 17, 31, 64, 65, 129}) {
+    for (int side : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 16, 17, 31, 64, 65, 129}) {
         for (int passes : {1, 2, 7, 12, 100}) {
             for (int threads : {2, 3}) {
                 for (float amplitude : {0.5f, 3.0f, 20.0f}) {
@@ -738,7 +744,8 @@ TEST_P(ThreadedErosionTest, Grid512EqualsTheSequentialSweep)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllAlgorithms, ThreadedErosionTest,
-                         ::testing::Values(Algorithm::Thermal, Algorithm::Improved, Algorithm::Hydraulic),
+                         ::testing::Values(Algorithm::Thermal, Algorithm::Improved, Algorithm::Hydraulic,
+                                           Algorithm::Smooth),
                          [](const ::testing::TestParamInfo<Algorithm> &info) {
                              return std::string(algorithmName(info.param));
                          });
@@ -768,7 +775,8 @@ TEST(ThreadedErosionTest, AutomaticChoiceKeepsSmallWorkSequential)
 TEST_F(ErodeHeightMapTest, ThreadedStepGivesTheSequentialMap)
 {
     const NoiseMap source = wavyMap(side);
-    for (ErosionType type : {ErosionType::Thermal, ErosionType::ImprovedThermal, ErosionType::Hydraulics}) {
+    for (ErosionType type : {ErosionType::Thermal, ErosionType::ImprovedThermal, ErosionType::Hydraulics,
+                             ErosionType::Smooth}) {
         for (int iterations : {1, 7, 60}) {
             NoiseMap sequential = source, threaded = source;
             ErosionRequest r = request(type, iterations);
