@@ -89,8 +89,9 @@ void BM_Smooth(benchmark::State &state)
 }
 
 /// Sequential against threaded erosion, side by side on copies of one grid: range(0) is the
-/// algorithm (0 thermal, 1 improved, 2 hydraulic, 3 smoothing), range(1) the side, range(2) the passes. The
-/// threaded run uses the automatic choice of threads; both results must agree bit for bit.
+/// algorithm (0 thermal, 1 improved, 2 hydraulic, 3 smoothing), range(1) the side, range(2) the
+/// passes. The threaded run uses the automatic choice of threads; both results must agree bit
+/// for bit.
 void BM_ErosionThreads(benchmark::State &state)
 {
     const int algorithm = int(state.range(0));
