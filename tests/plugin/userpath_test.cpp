@@ -3,6 +3,8 @@
 // it. Message boxes and text dialogs are the real ones, answered by pressing their buttons.
 #include "userpathfixture.h"
 
+#include <cmath>
+
 namespace {
 
 TEST_F(UserPath, ANodeChangeUnlocksTerraformWhichBuildsTheTerrain)
@@ -282,6 +284,71 @@ TEST_F(UserPath, TerraformShowsTheLitTerrainInThePreview)
     // Only the ambient part is left; how much darker depends on the slopes the seed made.
     EXPECT_LT(meanGrey(dark, centre, 20), litGrey * 3 / 4) << "lit " << litGrey;
     EXPECT_EQ(dark.pixelColor(3, 3), QColor(192, 220, 252));
+}
+
+/// How rough a grey picture is: the mean bend along its rows over a few pixels (second
+/// differences 3 pixels apart), which a slope does not have and smoothing takes away. The border,
+/// which smoothing pulls down to 0, is left out.
+double roughness(const QImage &picture)
+{
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    constexpr int margin = 64, step = 3;
+    double sum = 0.0;
+    long count = 0;
+    for (int y = margin; y < grey.height() - margin; ++y) {
+        const uchar *row = grey.constScanLine(y);
+        for (int x = margin; x < grey.width() - margin; ++x, ++count)
+            sum += std::abs(int(row[x + step]) - 2 * int(row[x]) + int(row[x - step]));
+    }
+    return count > 0 ? sum / double(count) : 0.0;
+}
+
+TEST_F(UserPath, SmoothTerrainChosenOnTheErosionTabSmoothsTheHeightMap)
+{
+    // Voronoi cells: flat faces with sharp edges between them.
+    chooseInput1Type(QStringLiteral("Voronoi"));
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    const double rough = roughness(QImage(maps("HFFnoisePreview.jpg")));
+    ASSERT_GT(rough, 1.5) << "the noise has some detail to smooth";
+
+    openTab(0);
+    auto *finalPanel = find<QTabWidget>(QStringLiteral("FFPanel"));
+    ASSERT_NE(finalPanel, nullptr);
+    EXPECT_EQ(find<QSlider>(QStringLiteral("FFSetCurrentMapSlider"))->value(), 0)
+        << "the final node shows the height map, where smoothing acts";
+    int erosionPage = -1;
+    for (int i = 0; i < finalPanel->count(); ++i)
+        if (finalPanel->tabText(i) == QLatin1String("EROSION"))
+            erosionPage = i;
+    ASSERT_GE(erosionPage, 0);
+    QTabBar *pages = finalPanel->tabBar();
+    QTest::mouseClick(pages, Qt::LeftButton, {}, pages->tabRect(erosionPage).center());
+    ASSERT_EQ(finalPanel->currentIndex(), erosionPage);
+
+    auto *type = find<QComboBox>(QStringLiteral("FFErosionTypeComboBox"));
+    ASSERT_NE(type, nullptr);
+    type->setFocus();
+    while (type->currentText() != QLatin1String("smooth terrain")) {
+        const int was = type->currentIndex();
+        QTest::keyClick(type, Qt::Key_Down);
+        ASSERT_NE(type->currentIndex(), was) << "no smooth terrain in the combo";
+    }
+    auto *iterations = find<QSpinBox>(QStringLiteral("FFErosionIterationsSpinBox"));
+    ASSERT_NE(iterations, nullptr);
+    ASSERT_TRUE(iterations->isVisible());
+    QTest::mouseClick(iterations, Qt::LeftButton, {}, iterations->rect().center());
+    QTest::keyClick(iterations, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(iterations, QStringLiteral("40"));
+    EXPECT_EQ(iterations->value(), 40);
+
+    // 40 passes over the 512 × 512 map: enough work for the threads.
+    QPushButton *terraform = find<QPushButton>(QStringLiteral("terraformButton"));
+    ASSERT_TRUE(waitFor([&] { return terraform->isEnabled() && !button(QStringLiteral("cancel")); }));
+    click(terraform);
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    const double smoothed = roughness(QImage(maps("HFFnoisePreview.jpg")));
+    EXPECT_LT(smoothed, rough / 2) << "before " << rough << ", after " << smoothed;
 }
 
 /// Pixels that are not the clear colour: how much of the view the terrain fills.
