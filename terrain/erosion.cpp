@@ -763,7 +763,6 @@ struct SmoothStrips {
 
     float *grid;
     int n;
-    ptrdiff_t N;
 
     static int stripsFor(int n) { return (n + kWidth - 1) / kWidth; }
     int steps() const { return n + kWidth - 1; }
@@ -771,6 +770,7 @@ struct SmoothStrips {
     bool begin(std::int64_t) { return true; }
     void cells(std::int64_t u, int from, int to)
     {
+        const ptrdiff_t N = n;
         const int c0 = int(u % stripsFor(n)) * kWidth;
         const int w = std::min(kWidth, n - c0);
         const bool interiorColumns = c0 > 0 && c0 + kWidth < n;
@@ -953,7 +953,7 @@ void ErosionGrid::smooth(int iterations, int threads)
     if (threads == kAutomaticThreads)
         threads = automaticThreads(n, iterations);
     if (threads > 1) {
-        SmoothStrips strips{g, n, N};
+        SmoothStrips strips{g, n};
         if (runOnThreads(strips, iterations, SmoothStrips::stripsFor(n), strips.steps(), threads))
             return;
     }
