@@ -28,6 +28,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,10 @@ struct HeightmapReadOptions {
     double terrainSize = 100.0;    ///< metres, for a raster that is not georeferenced and has no sidecar
     double metresAt0 = 0.0;        ///< what 0 of a 16-bit file without sidecar stands for
     double metresAt65535 = 15.0;   ///< … and 65535
+    /// Called now and then while the file is read, from the reading thread, with the fraction
+    /// read so far (0 … 1); returning false stops the read, which then fails with the error
+    /// "stopped". Empty: the read runs to its end.
+    std::function<bool(double fraction)> keepGoing;
 };
 
 /// A raster read into memory, no-data filled, in the row order above.
