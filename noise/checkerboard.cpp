@@ -31,7 +31,7 @@ namespace noise
       }
 
       Checkerboard::Checkerboard ()
-        : Module (GetSourceModuleCount ())
+        : Module (sourceModuleCount)
       {
       }
 

@@ -47,9 +47,13 @@ namespace noise
           Checkerboard (const Checkerboard&) = delete;
           Checkerboard& operator= (const Checkerboard&) = delete;
 
+          /// The source modules this module takes; a constant, because the base
+          /// class needs it before the virtual GetSourceModuleCount() may be called.
+          static constexpr int sourceModuleCount = 0;
+
           virtual int GetSourceModuleCount () const
           {
-            return 0;
+            return sourceModuleCount;
           }
 
           virtual double GetValue (double x, double y, double z) const;

@@ -109,7 +109,7 @@ namespace noise
     }
 
     NoiseImage::NoiseImage ()
-      : Module (GetSourceModuleCount ())
+      : Module (sourceModuleCount)
     {
     }
 

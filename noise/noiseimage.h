@@ -126,9 +126,13 @@ namespace noise
         NoiseImage (const NoiseImage&) = delete;
         NoiseImage& operator= (const NoiseImage&) = delete;
 
+        /// The source modules this module takes; a constant, because the base
+        /// class needs it before the virtual GetSourceModuleCount() may be called.
+        static constexpr int sourceModuleCount = 0;
+
         virtual int GetSourceModuleCount () const
         {
-          return 0;
+          return sourceModuleCount;
         }
 
         /// @throw noise::ExceptionInvalidParam @a slot is not 0 or 1.

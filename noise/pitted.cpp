@@ -58,7 +58,7 @@ namespace noise
     }
 
     Pitted::Pitted ()
-      : Module (GetSourceModuleCount ())
+      : Module (sourceModuleCount)
     {
     }
 

@@ -113,9 +113,13 @@ namespace noise
         Pitted (const Pitted&) = delete;
         Pitted& operator= (const Pitted&) = delete;
 
+        /// The source modules this module takes; a constant, because the base
+        /// class needs it before the virtual GetSourceModuleCount() may be called.
+        static constexpr int sourceModuleCount = 0;
+
         virtual int GetSourceModuleCount () const
         {
-          return 0;
+          return sourceModuleCount;
         }
 
         /// @throw noise::ExceptionInvalidParam @a a or

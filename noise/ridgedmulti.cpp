@@ -18,7 +18,7 @@ namespace noise
     {
 
       RidgedMulti::RidgedMulti ()
-        : Module (GetSourceModuleCount ())
+        : Module (sourceModuleCount)
       {
         SetLacunarity (m_lacunarity);
       }

@@ -84,9 +84,13 @@ namespace noise
             return m_seed;
           }
 
+          /// The source modules this module takes; a constant, because the base
+          /// class needs it before the virtual GetSourceModuleCount() may be called.
+          static constexpr int sourceModuleCount = 0;
+
           virtual int GetSourceModuleCount () const
           {
-            return 0;
+            return sourceModuleCount;
           }
 
           /// The weight of octave @a octave (0 ... RIDGED_OCTAVE_LIMIT - 1)

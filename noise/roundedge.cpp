@@ -13,7 +13,7 @@ namespace noise
   {
 
     RoundEdge::RoundEdge ()
-      : Module (GetSourceModuleCount ())
+      : Module (sourceModuleCount)
     {
     }
 

@@ -39,9 +39,13 @@ namespace noise
         RoundEdge (const RoundEdge&) = delete;
         RoundEdge& operator= (const RoundEdge&) = delete;
 
+        /// The source modules this module takes; a constant, because the base
+        /// class needs it before the virtual GetSourceModuleCount() may be called.
+        static constexpr int sourceModuleCount = 1;
+
         virtual int GetSourceModuleCount () const
         {
-          return 1;
+          return sourceModuleCount;
         }
 
         /// @throw noise::ExceptionInvalidParam @a edge is not above 0.

@@ -65,15 +65,19 @@ namespace noise
 
           BatchedGenerator (const noise::module::Module& generator,
             std::shared_ptr<RowBatch::State> state)
-            : Module (GetSourceModuleCount ()), m_generator (generator),
+            : Module (sourceModuleCount), m_generator (generator),
               m_state (std::move (state))
           {
             m_pSourceModule[0] = &generator;
           }
 
+          /// A constant: the base class needs the count before a virtual
+          /// function may be called.
+          static constexpr int sourceModuleCount = 1;
+
           int GetSourceModuleCount () const override
           {
-            return 1;
+            return sourceModuleCount;
           }
 
           double GetValue (double x, double y, double z) const override
@@ -133,15 +137,19 @@ namespace noise
 
           BatchedTurbulence (const noise::module::Turbulence& turbulence,
             std::shared_ptr<RowBatch::State> state, std::size_t set)
-            : Module (GetSourceModuleCount ()), m_turbulence (turbulence),
+            : Module (sourceModuleCount), m_turbulence (turbulence),
               m_state (std::move (state)), m_set (set)
           {
             m_pSourceModule[0] = &turbulence;
           }
 
+          /// A constant: the base class needs the count before a virtual
+          /// function may be called.
+          static constexpr int sourceModuleCount = 1;
+
           int GetSourceModuleCount () const override
           {
-            return 1;
+            return sourceModuleCount;
           }
 
           double GetValue (double x, double y, double z) const override
