@@ -121,8 +121,10 @@ QString stageCopy(const QString &from, const QString &to, files::Batch &batch)
 
 /// Puts the files staged in batch in place. The batch renames them one by one, so the targets
 /// are looked at first: a folder standing at one of their names, which no rename replaces, would
-/// otherwise leave the earlier files half replaced. Empty, or why nothing was put in place.
-QString putInPlace(files::Batch &batch, const QStringList &targets)
+/// otherwise leave the earlier files half replaced. Empty, or why not every file was put in
+/// place; *renaming tells whether the renames had begun (only a folder that changes meanwhile
+/// can stop them).
+QString putInPlace(files::Batch &batch, const QStringList &targets, bool *renaming = nullptr)
 {
     for (const QString &target : targets) {
         const QFileInfo info(target);
@@ -131,6 +133,8 @@ QString putInPlace(files::Batch &batch, const QStringList &targets)
             return files::cannotWrite(target, files::reason(EISDIR));
         }
     }
+    if (renaming)
+        *renaming = true;
     try {
         batch.commit();
     } catch (const files::WriteError &e) {
@@ -351,8 +355,9 @@ void DzOrovistaPluginAction::createDAZScene()
                 if (!writeTerrainObj(s.fullMesh, files.obj, &error, &made))
                     fail(error);
             }
+            bool renaming = false;
             if (filesMade)
-                if (const QString placed = putInPlace(made, targets); !placed.isEmpty())
+                if (const QString placed = putInPlace(made, targets, &renaming); !placed.isEmpty())
                     fail(placed);
             if (filesMade) {
                 if (ui.holdOnLabel)
@@ -363,7 +368,8 @@ void DzOrovistaPluginAction::createDAZScene()
             } else {
                 made.discard();
                 s.normalMapDirty = true;
-                failures << QStringLiteral("no file of the scene was written; those of an earlier scene stay as they were");
+                if (!renaming)
+                    failures << QStringLiteral("no file of the scene was written; those of an earlier scene stay as they were");
             }
         } else {
             // 7. The imported terrain, as the user gave it.
