@@ -151,20 +151,12 @@ void myLibrary::libraryItemClicked(QListWidgetItem *item)
     libTree->setRootIndex(m_model->setRootPath(folder));
 }
 
-QString myLibrary::thumbnailFor(const QString &pp2Path) const
+QString myLibrary::thumbnailFor(const QString &pp2Path, QString *refusal) const
 {
-    auto variant = [&](const char *suffix) {
-        QString path = pp2Path;
-        if (path.endsWith(QLatin1String(".pp2"), Qt::CaseInsensitive))
-            path.chop(4);
-        return path + QLatin1String(suffix);
-    };
-    const QString png = variant(".png"), jpg = variant(".jpg");
-    if (QFileInfo(png).isFile())
-        return png;
-    if (QFileInfo(jpg).isFile())
-        return jpg;
-    return m_resources + QStringLiteral("/resources/none.jpg");
+    const PropThumbnail own = propThumbnail(pp2Path);
+    if (refusal)
+        *refusal = own.refusal;
+    return own.path.isEmpty() ? m_resources + QStringLiteral("/resources/none.jpg") : own.path;
 }
 
 void myLibrary::libTreeChanged(const QItemSelection &, const QItemSelection &)
@@ -176,7 +168,10 @@ void myLibrary::libTreeChanged(const QItemSelection &, const QItemSelection &)
         return;
     selectedFile = m_model->filePath(index);
     propNameLabel->setText(index.data().toString());
-    thumbnail = thumbnailFor(selectedFile);
+    QString refusal;
+    thumbnail = thumbnailFor(selectedFile, &refusal);
+    if (!refusal.isEmpty())
+        showStatus(refusal);
     pngThumbnail = selectedFile.chopped(selectedFile.endsWith(QLatin1String(".pp2")) ? 4 : 0) + QStringLiteral(".png");
     jpgThumbnail = pngThumbnail.chopped(4) + QStringLiteral(".jpg");
     thumbnailLabel->setPixmap(QPixmap(thumbnail));
@@ -207,8 +202,10 @@ void myLibrary::libTreeDoubleClick(const QModelIndex &index)
     if (!m_model || !gl || !index.isValid() || !m_model->fileName(index).endsWith(QLatin1String(".pp2")))
         return;
     const QString path = m_model->filePath(index);
-    thumbnail = thumbnailFor(path);
-    gl->setThumbnail(QImage(thumbnail));
+    // A thumbnail that leads out of the library refuses the prop as its geometry would.
+    QString refusal;
+    thumbnail = thumbnailFor(path, &refusal);
+    gl->setThumbnail(refusal.isEmpty() ? QImage(thumbnail) : QImage());
 
     propPath = path;
     modelSlot += 1;
@@ -217,7 +214,11 @@ void myLibrary::libTreeDoubleClick(const QModelIndex &index)
     statics().action.selectGLMode(PaintMode);
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
-    const int result = readPropFile(propPath, modelSlot);
+    int result = PropRefused;
+    if (refusal.isEmpty())
+        result = readPropFile(propPath, modelSlot);
+    else
+        lastMessage = refusal;
     PropModel model;
     if (result == PropGeometryReady)
         model = compilePropModel(gl, modelSlot, geometry);

@@ -47,7 +47,8 @@ public:
     QString lastMessage;
 
     /// The thumbnail of a prop file: its ".png", else its ".jpg", else the library's "none.jpg".
-    QString thumbnailFor(const QString &pp2Path) const;
+    /// A thumbnail that leads out of the library's Runtime folder is not taken; *refusal says so.
+    QString thumbnailFor(const QString &pp2Path, QString *refusal = nullptr) const;
     /// No prop chosen and no slot taken (the display lists went with the viewport).
     void forgetLoadedProps();
     /// Plain prop frame again (the delete commands call it).

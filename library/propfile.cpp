@@ -1,5 +1,8 @@
 #include "library/propfile.h"
 
+#include "library/poserpaths.h"
+#include "noise/outputfiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,15 +13,15 @@ namespace orovista {
 
 namespace {
 
-
-/// Maps one geometry line to a path under `root`, or says why it cannot.
-bool geometryPath(const QString &line, const QString &root, QString &path, QString &why)
+/// The names of one geometry line from its Runtime folder on ("runtime", "geometries", …), or
+/// why it cannot be read as a reference into the Runtime folder.
+bool referenceNames(const QString &line, QStringList &names, QString &why)
 {
     // The reference starts at the first ":Runtime" that is a whole name: ":RuntimeOld:oak.obj"
     // names a folder beside the Runtime folder, not one inside it.
     const QRegularExpression separators(QStringLiteral("[:/]"));
     QString rest;
-    QStringList names;
+    names.clear();
     for (int p = line.indexOf(QLatin1String(":runtime"), 0, Qt::CaseInsensitive); p >= 0;
          p = line.indexOf(QLatin1String(":runtime"), p + 1, Qt::CaseInsensitive)) {
         rest = line.mid(p);
@@ -34,30 +37,44 @@ bool geometryPath(const QString &line, const QString &root, QString &path, QStri
               QStringLiteral("\" does not lie in the library's Runtime folder");
         return false;
     }
-    path = root;
-    for (const QString &name : names) {
+    for (const QString &name : std::as_const(names))
         if (name == QLatin1String("..") || name == QLatin1String(".")) {
             why = QStringLiteral("the geometry reference \"") + rest +
                   QStringLiteral("\" leaves the library's Runtime folder");
             return false;
         }
-        path = childOf(path, name);
-    }
     return true;
+}
+
+/// "tmpObjN.obj" text of a geomCustom block whose first line is `line`; reads the block's
+/// following lines from `in` unless the first line closes it.
+QByteArray embeddedObj(const QString &line, QTextStream &in, int n)
+{
+    QByteArray text = "o tmpObj" + QByteArray::number(n) + "\ng default\n";
+    if (line.contains(QLatin1Char('}')))
+        return text;
+    static const char *const counts[] = {"numbVerts", "numbTVerts", "numbTSets", "numbElems", "numbSets"};
+    QString body;
+    while (in.readLineInto(&body) && !body.contains(QLatin1Char('}'))) {
+        if (body.contains(QLatin1Char('{')))
+            continue;
+        bool count = false;
+        for (const char *c : counts)
+            count = count || body.contains(QLatin1String(c));
+        if (count)
+            continue;
+        body.remove(QLatin1Char('\t'));
+        text += body.toUtf8() + '\n';
+    }
+    return text;
 }
 
 }   // namespace
 
 QString childOf(const QString &folder, const QString &name)
 {
-    const QString exact = folder + QLatin1Char('/') + name;
-    if (QFileInfo::exists(exact))
-        return exact;
-    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QString &entry : entries)
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return folder + QLatin1Char('/') + entry;
-    return exact;
+    const QString found = poser::entryCaseBlind(folder, name);
+    return found.isEmpty() ? folder + QLatin1Char('/') + name : found;
 }
 
 QString runtimeRoot(const QString &pp2Path)
@@ -75,6 +92,29 @@ QString runtimeRoot(const QString &pp2Path)
     }
 }
 
+PropThumbnail propThumbnail(const QString &pp2Path)
+{
+    PropThumbnail out;
+    QString base = pp2Path;
+    if (base.endsWith(QLatin1String(".pp2"), Qt::CaseInsensitive))
+        base.chop(4);
+    const QString root = runtimeRoot(pp2Path);
+    // The Runtime folder as the prop's own path names it.
+    const QString runtime = root == pp2Path ? QString() : pp2Path.left(root.size() + 8);
+    for (const char *suffix : {".png", ".jpg"}) {
+        const QString candidate = base + QLatin1String(suffix);
+        if (!QFileInfo(candidate).isFile())
+            continue;
+        if (poser::liesWithin(candidate, runtime))
+            out.path = candidate;
+        else
+            out.refusal = QStringLiteral("the thumbnail ") + candidate + QStringLiteral(" of ") + pp2Path +
+                          QStringLiteral(" leads out of the library's Runtime folder");
+        break;
+    }
+    return out;
+}
+
 PropFile readPropFile(const QString &pp2Path, const QString &mapsFolder)
 {
     PropFile out;
@@ -84,57 +124,53 @@ PropFile readPropFile(const QString &pp2Path, const QString &mapsFolder)
         out.message = QStringLiteral("cannot read ") + pp2Path + QStringLiteral(": ") + file.errorString();
         return out;
     }
-    const QString root = runtimeRoot(pp2Path);
+    QString root = runtimeRoot(pp2Path);
+    if (root.isEmpty())
+        root = QStringLiteral("/");
+    // The copies of embedded geometry are put in place together once the whole file has been read.
+    files::Batch copies;
     QTextStream in(&file);
     QString line;
     while (in.readLineInto(&line)) {
         if (line.contains(QLatin1String("objFileGeom")) || line.contains(QLatin1String("figureResFile"))) {
-            QString path, why;
-            if (!geometryPath(line, root, path, why)) {
+            QStringList names;
+            if (!referenceNames(line, names, out.message)) {
                 out.result = PropRefused;
-                out.message = why;
                 return out;
             }
-            out.geometry << path;
-            if (!QFileInfo(path).isFile()) {
+            const poser::RuntimeFile found = poser::findInRuntime(root, names);
+            if (found.kind == poser::RuntimeFile::Outside) {
+                out.result = PropRefused;
+                out.message = QStringLiteral("the geometry file ") + found.path + QStringLiteral(" of ") + pp2Path +
+                              QStringLiteral(" leads out of the library's Runtime folder");
+                return out;
+            }
+            out.geometry << found.path;
+            if (found.kind == poser::RuntimeFile::Missing) {
                 out.result = PropGeometryMissing;
-                out.message = path + QStringLiteral(" not found");
+                out.message = found.path + QStringLiteral(" not found");
                 return out;
             }
         } else if (line.contains(QLatin1String("geomCustom"))) {
             const int n = int(out.geometry.size()) + 1;
             const QString path = mapsFolder + QStringLiteral("/tmpObj") + QString::number(n) + QStringLiteral(".obj");
-            QFile obj(path);
-            bool written = obj.open(QIODevice::WriteOnly | QIODevice::Truncate);
-            QByteArray text = "o tmpObj" + QByteArray::number(n) + "\ng default\n";
-            if (!line.contains(QLatin1Char('}'))) {
-                static const char *const counts[] = {"numbVerts", "numbTVerts", "numbTSets", "numbElems", "numbSets"};
-                QString body;
-                while (in.readLineInto(&body) && !body.contains(QLatin1Char('}'))) {
-                    if (body.contains(QLatin1Char('{')))
-                        continue;
-                    bool count = false;
-                    for (const char *c : counts)
-                        count = count || body.contains(QLatin1String(c));
-                    if (count)
-                        continue;
-                    body.remove(QLatin1Char('\t'));
-                    text += body.toUtf8() + '\n';
-                }
-            }
-            written = written && obj.write(text) == text.size();
-            written = obj.flush() && written;
-            obj.close();
-            written = written && obj.error() == QFileDevice::NoError;
-            if (!written) {
+            const QByteArray text = embeddedObj(line, in, n);
+            const QString failure = files::writeFile(path, {QByteArrayView(text)}, &copies);
+            if (!failure.isEmpty()) {
                 out.result = PropRefused;
-                out.message = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + obj.errorString();
+                out.message = failure;
                 return out;
             }
             out.geometry << path;
         }
     }
     out.result = out.geometry.isEmpty() ? PropNoGeometry : PropGeometryReady;
+    try {
+        copies.commit();
+    } catch (const files::WriteError &e) {
+        out.result = PropRefused;
+        out.message = e.message();
+    }
     return out;
 }
 

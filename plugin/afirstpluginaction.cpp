@@ -355,7 +355,7 @@ void DzOrovistaPluginAction::regenerateSkyDomeTexture()
     }
 }
 
-QString DzOrovistaPluginAction::renderSkyTexture(const QString &path)
+QString DzOrovistaPluginAction::renderSkyTexture(const QString &path, orovista::files::Batch *batch)
 {
     ProgramState &s = state();
     GLTerrain *gl = s.ui.glTerrain;
@@ -365,7 +365,7 @@ QString DzOrovistaPluginAction::renderSkyTexture(const QString &path)
     WindowProgress progress;
     sky::SkyTextureOptions options;
     options.progress = &progress;
-    const QString failure = sky::renderSkyDomeMap(gl->sky(), gl->skyDome(), path, size->currentText().toInt(), nullptr, options);
+    const QString failure = sky::renderSkyDomeMap(gl->sky(), gl->skyDome(), path, size->currentText().toInt(), batch, options);
     progress.Hide();
     return failure;
 }

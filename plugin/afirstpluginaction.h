@@ -11,6 +11,9 @@
 namespace noise::utils {
 class NoiseMap;
 }
+namespace orovista::files {
+class Batch;
+}
 
 class DzBrickMaterial;
 class QFrame;
@@ -106,6 +109,10 @@ public:
     /// A node control changed: from now on TERRAFORM ! can build a terrain.
     void nodeControlChanged();
 
+    /// generateFinalNormalMap(isFinal, manualUpdate) with the file staged in batch, which the
+    /// caller puts in place.
+    void generateFinalNormalMap(bool isFinal, bool manualUpdate, orovista::files::Batch *batch);
+
     /// Selects viewport mode m (1 paint, 2 edit, 3 terrain, 4 sky) on the open window.
     void selectGLMode(int m);
     /// Builds the terrain's shader network into material from the CREATE tab's choices: 0, or
@@ -122,8 +129,9 @@ public:
 private:
     bool runNoiseMachine(bool terrainCreated, int size, bool fullOctaves);
     void teardown(bool closeLog);
-    /// Renders the sky texture of the CREATE tab's size to path; empty, or why it was not written.
-    QString renderSkyTexture(const QString &path);
+    /// Renders the sky texture of the CREATE tab's size to path (or stages it in batch); empty, or
+    /// why it was not written.
+    QString renderSkyTexture(const QString &path, orovista::files::Batch *batch = nullptr);
     void releaseTerrainArrays();
 
     // Building the window, in start-up order.

@@ -14,6 +14,7 @@
 #include "dzobject.h"
 #include "dzproperty.h"
 #include "dzscene.h"
+#include "noise/outputfiles.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
 #include "plugin/random.h"
@@ -31,12 +32,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMovie>
 #include <QPointer>
 #include <QSlider>
 #include <QSpinBox>
+
+#include <cerrno>
 
 using namespace orovista;
 
@@ -100,7 +104,44 @@ void placeProp(DzNode *node, float x, float y, float z, int xRot, int yRot, int 
     node->getZScaleControl()->setValue(scaleZ);
 }
 
-bool removeIfPresent(const QString &path) { return !QFile::exists(path) || QFile::remove(path); }
+/// Stages a copy of the file from as the new content of to; empty, or why it failed.
+QString stageCopy(const QString &from, const QString &to, files::Batch &batch)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return files::cannotWrite(to, source.errorString());
+    const qint64 size = source.size();
+    if (const uchar *bytes = size > 0 ? source.map(0, size) : nullptr)
+        return files::writeFile(to, {QByteArrayView(bytes, size)}, &batch);
+    const QByteArray all = source.readAll();
+    if (source.error() != QFileDevice::NoError)
+        return files::cannotWrite(to, source.errorString());
+    return files::writeFile(to, {QByteArrayView(all)}, &batch);
+}
+
+/// Puts the files staged in batch in place. The batch renames them one by one, so the targets
+/// are looked at first: a folder standing at one of their names, which no rename replaces, would
+/// otherwise leave the earlier files half replaced. Empty, or why not every file was put in
+/// place; *renaming tells whether the renames had begun (only a folder that changes meanwhile
+/// can stop them).
+QString putInPlace(files::Batch &batch, const QStringList &targets, bool *renaming = nullptr)
+{
+    for (const QString &target : targets) {
+        const QFileInfo info(target);
+        if (batch.current(target) != target && info.isDir() && !info.isSymLink()) {
+            batch.discard();
+            return files::cannotWrite(target, files::reason(EISDIR));
+        }
+    }
+    if (renaming)
+        *renaming = true;
+    try {
+        batch.commit();
+    } catch (const files::WriteError &e) {
+        return e.message();
+    }
+    return {};
+}
 
 /// The host's active 3D view; null without one.
 Dz3DViewport *hostView()
@@ -221,13 +262,18 @@ void DzOrovistaPluginAction::createDAZScene()
     const scene::SceneFiles files = scene::sceneFiles(maps, name);
     const double terrainSize = s.terrainSize;
     QStringList failures;   // what could not be made; the scene is then not reported as created
+    // The scene's files are made beside those of an earlier scene of the same name and replace
+    // them together, only when every one of them was made.
+    files::Batch made;
+    const QStringList targets = {files.skyTexture, files.colourTexture, files.normalMap, files.obj};
+    bool filesMade = true;
 
     // 1. The files and nodes of an earlier scene of the same name.
-    bool cancelled = false;
+    bool cancelled = false, overwrite = false;
     if (!name.isEmpty() && QFile::exists(files.obj)) {
         if (dialogs::confirm(ui.mainWindow, QStringLiteral("There are already some files with this name: overwrite?"))) {
-            QFile::remove(files.obj);
-            QFile::remove(files.colourTexture);
+            // The files stay until the new ones replace them.
+            overwrite = true;
             for (DzNode *old : scene::nodesNamed(dzScene, name))
                 if (dialogs::confirm(ui.mainWindow,
                                      QStringLiteral("There is already a node named like this, delete it?\nIf you don't, you "
@@ -242,10 +288,12 @@ void DzOrovistaPluginAction::createDAZScene()
     // 2. The sky dome, once per scene.
     if (!dzScene->findNode(QStringLiteral("skyDome")) && ui.skyDomeMapSize && ui.skyDomeMapSize->currentIndex() > 0) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        const QString skyFailure = renderSkyTexture(files.skyTexture);
+        const QString skyFailure = renderSkyTexture(files.skyTexture, &made);
         QApplication::restoreOverrideCursor();
-        if (!skyFailure.isEmpty())
+        if (!skyFailure.isEmpty()) {
             failures << skyFailure;
+            filesMade = false;
+        }
         QString error;
         const QString domeModel = pluginsPath() + QStringLiteral("/orovistaData/resources/skydome.obj");
         if (DzNode *dome = scene::makeSkyDome(domeModel, files.skyTexture, terrainSize, s.customTerrainScale,
@@ -254,6 +302,11 @@ void DzOrovistaPluginAction::createDAZScene()
         else
             failures << QStringLiteral("the sky dome could not be made: ") + error;
     }
+
+    // Without a generated terrain the sky texture is the only file.
+    if (cancelled || name.isEmpty() || s.customTerrain)
+        if (const QString placed = putInPlace(made, targets); !placed.isEmpty())
+            failures << placed;
 
     bool created = false;
     if (!cancelled && name.isEmpty()) {
@@ -274,41 +327,64 @@ void DzOrovistaPluginAction::createDAZScene()
         QCoreApplication::processEvents();
         removeTempFiles(false);
 
+        terrainNode = nullptr;
         if (!s.customTerrain) {
-            // 6. The generated terrain: textures at the chosen resolution, normal map, mesh.
-            removeIfPresent(files.obj);
-            removeIfPresent(files.colourTexture);
+            // 6. The generated terrain: textures at the chosen resolution, normal map, mesh. Once
+            // one of the files cannot be made the others are not made either.
             s.greyscaleMapMode = false;
             s.terrainCreated = true;
             const int textureSize = ui.textureSize ? ui.textureSize->currentText().toInt() : 512;
-            if (!generateNoiseMaps(true, textureSize, true))
-                failures << QStringLiteral("the %1 × %1 texture could not be computed").arg(textureSize);
-            else if (!QFile::copy(maps + QStringLiteral("/TFFnoisePreview.jpg"), files.colourTexture))
-                failures << QStringLiteral("the colour texture %1 could not be written").arg(files.colourTexture);
-            if (ui.normalMapSize && ui.normalMapSize->currentIndex() > 0) {
-                generateFinalNormalMap(true, false);
-                if (s.normalMapDirty || !QFile::exists(files.normalMap))
-                    failures << QStringLiteral("the normal map %1 could not be written").arg(files.normalMap);
+            auto fail = [&](const QString &why) {
+                failures << why;
+                filesMade = false;
+            };
+            if (filesMade && !generateNoiseMaps(true, textureSize, true))
+                fail(QStringLiteral("the %1 × %1 texture could not be computed").arg(textureSize));
+            if (filesMade)
+                if (const QString copied = stageCopy(maps + QStringLiteral("/TFFnoisePreview.jpg"), files.colourTexture, made);
+                    !copied.isEmpty())
+                    fail(copied);
+            if (filesMade && ui.normalMapSize && ui.normalMapSize->currentIndex() > 0) {
+                generateFinalNormalMap(true, false, &made);
+                if (s.normalMapDirty || made.current(files.normalMap) == files.normalMap)
+                    fail(QStringLiteral("the normal map %1 could not be written").arg(files.normalMap));
             }
-            runLog() << "create terrain OBJ\n";
-            QString error;
-            if (!writeTerrainObj(s.fullMesh, files.obj, &error))
-                failures << error;
-            if (ui.holdOnLabel)
-                ui.holdOnLabel->setText(QStringLiteral("terrain geometry generated"));
-            runLog() << "terrain geometry generated\n";
-            runLog() << "load terrain in DAZ\n";
-            loadTerrainOBJ(0.0f, 0.0f, 0.0f, 0, 0, 0, 100.0f, name);
+            if (filesMade) {
+                runLog() << "create terrain OBJ\n";
+                QString error;
+                if (!writeTerrainObj(s.fullMesh, files.obj, &error, &made))
+                    fail(error);
+            }
+            bool renaming = false;
+            if (filesMade)
+                if (const QString placed = putInPlace(made, targets, &renaming); !placed.isEmpty())
+                    fail(placed);
+            if (filesMade) {
+                if (ui.holdOnLabel)
+                    ui.holdOnLabel->setText(QStringLiteral("terrain geometry generated"));
+                runLog() << "terrain geometry generated\n";
+                runLog() << "load terrain in DAZ\n";
+                loadTerrainOBJ(0.0f, 0.0f, 0.0f, 0, 0, 0, 100.0f, name);
+            } else {
+                made.discard();
+                s.normalMapDirty = true;
+                if (!renaming)
+                    failures << QStringLiteral("no file of the scene was written; those of an earlier scene stay as they were");
+            }
         } else {
             // 7. The imported terrain, as the user gave it.
-            terrainNode = nullptr;
             QString error;
             if (DzNode *node = scene::importObjNode(s.customObjPath, name, s.customTerrainScale, &error)) {
                 dzScene->addNode(node);
                 terrainNode = node;
+                // The generated terrain's files the user agreed to overwrite: this scene has none.
+                if (overwrite) {
+                    QFile::remove(files.obj);
+                    QFile::remove(files.colourTexture);
+                }
             }
         }
-        if (!terrainNode)
+        if (!terrainNode && (s.customTerrain || filesMade))
             failures << QStringLiteral("the terrain could not be imported into the scene");
 
         // 8. The painted props under the terrain, copies where the same model repeats.

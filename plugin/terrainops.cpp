@@ -104,6 +104,11 @@ void DzOrovistaPluginAction::generateFinalNormalCustomSize() { generateFinalNorm
 
 void DzOrovistaPluginAction::generateFinalNormalMap(bool isFinal, bool manualUpdate)
 {
+    generateFinalNormalMap(isFinal, manualUpdate, nullptr);
+}
+
+void DzOrovistaPluginAction::generateFinalNormalMap(bool isFinal, bool manualUpdate, orovista::files::Batch *batch)
+{
     ProgramState &s = state();
     WindowWidgets &ui = s.ui;
     if (!ui.normalMapSize || !ui.textureSize)
@@ -132,7 +137,7 @@ void DzOrovistaPluginAction::generateFinalNormalMap(bool isFinal, bool manualUpd
     s.greyscaleMapMode = greyscale;
     const NormalMapOutput out =
         renderNormalMapFile(statics().finalHeightMap, plan, ui.normalMapBumpHeight ? ui.normalMapBumpHeight->value() : 1000,
-                            mapsFolder(), name);
+                            mapsFolder(), name, batch);
     s.normalMapDirty = !out.written;
     if (QLabel *preview = ui.normalMapPreview) {
         preview->setScaledContents(true);

@@ -83,7 +83,8 @@ NormalMapPlan planNormalMap(bool isFinal, bool manualUpdate, const NormalMapCont
     return plan;
 }
 
-NormalMapOutput writeNormalMap(const noise::utils::NoiseMap &map, double bumpHeight, const QString &path)
+NormalMapOutput writeNormalMap(const noise::utils::NoiseMap &map, double bumpHeight, const QString &path,
+                               files::Batch *batch)
 {
     NormalMapOutput output;
     output.path = path;
@@ -103,7 +104,7 @@ NormalMapOutput writeNormalMap(const noise::utils::NoiseMap &map, double bumpHei
         std::vector<noise::utils::Color> colours(static_cast<std::size_t>(width));
         if (band.isNull())
             throw std::bad_alloc();
-        files::JpegRows out(path, width, height);
+        files::JpegRows out(path, width, height, batch);
         for (int first = 0; first < height; first += bandRows) {
             const int rows = std::min(bandRows, height - first);
             for (int k = 0; k < rows; ++k) {
@@ -129,7 +130,7 @@ NormalMapOutput writeNormalMap(const noise::utils::NoiseMap &map, double bumpHei
 }
 
 NormalMapOutput renderNormalMapFile(const noise::utils::NoiseMap &map, const NormalMapPlan &plan, int bumpSlider,
-                                    const QString &mapsFolder, const QString &terrainName)
+                                    const QString &mapsFolder, const QString &terrainName, files::Batch *batch)
 {
     const QDir folder(mapsFolder);
     const QString thumbnail = folder.filePath(normalMapThumbnailName());
@@ -140,7 +141,8 @@ NormalMapOutput renderNormalMapFile(const noise::utils::NoiseMap &map, const Nor
         output.bumpHeight = bump;
         output.error = QStringLiteral("the terrain name must not contain / or \\");
     } else {
-        output = writeNormalMap(map, bump, plan.isFinal ? folder.filePath(finalNormalMapName(terrainName)) : thumbnail);
+        output = writeNormalMap(map, bump, plan.isFinal ? folder.filePath(finalNormalMapName(terrainName)) : thumbnail,
+                                batch);
     }
     output.thumbnailPath = thumbnail;
     return output;

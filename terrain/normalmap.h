@@ -12,6 +12,10 @@ class NoiseMap;
 
 namespace orovista {
 
+namespace files {
+class Batch;
+}
+
 /// Factor keeping the relief comparable across resolutions: 512 → 1, 1024 → 2, 2048 → 4,
 /// 4096 → 8, 8192 → 16, 16384 → 32, any other resolution → 1.
 int normalMapSizeFactor(int resolution);
@@ -61,13 +65,17 @@ struct NormalMapOutput {
 };
 
 /// Renders the normal map of @a map (its own size) with @a bumpHeight and writes it as a JPG at
-/// quality 100 to @a path (map row y goes to picture row height − 1 − y). Never throws.
-NormalMapOutput writeNormalMap(const noise::utils::NoiseMap &map, double bumpHeight, const QString &path);
+/// quality 100 to @a path (map row y goes to picture row height − 1 − y), or stages it in
+/// @a batch, which puts it in place. Never throws.
+NormalMapOutput writeNormalMap(const noise::utils::NoiseMap &map, double bumpHeight, const QString &path,
+                               files::Batch *batch = nullptr);
 
 /// The file step of generateFinalNormalMap(): bump height from the slider and plan.resolution,
 /// then the thumbnail, or for a final plan "NormalMap_<name>.jpg", in @a mapsFolder. A terrain
-/// name holding a path separator is refused (nothing is written).
+/// name holding a path separator is refused (nothing is written). With @a batch the file is
+/// staged there.
 NormalMapOutput renderNormalMapFile(const noise::utils::NoiseMap &map, const NormalMapPlan &plan, int bumpSlider,
-                                    const QString &mapsFolder, const QString &terrainName);
+                                    const QString &mapsFolder, const QString &terrainName,
+                                    files::Batch *batch = nullptr);
 
 }   // namespace orovista

@@ -6,6 +6,7 @@
 #include "dznode.h"
 #include "dzobject.h"
 #include "dzproperty.h"
+#include "../../library/poserpaths.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -224,37 +225,27 @@ Lookup splitReference(const QString &ref, QStringList &parts, QString &why)
     return Lookup::Found;
 }
 
-// Walks parts from folder, one component at a time, each matched case-blind when the exact name
-// is missing. The result must be a file inside folder/<parts[0]> (links that lead out of it are
-// refused).
-Lookup walk(const QString &folder, const QStringList &parts, QString &out, QString &why)
+// Walks parts from folder by the rule every prop reader shares (library/poserpaths.h): each
+// component matched case-blind when the exact name is missing, and the file found must really lie
+// in folder/<parts[0]> (links that lead out of it are refused). runtime is that Runtime folder.
+Lookup walk(const QString &folder, const QStringList &parts, QString &out, QString &runtime, QString &why)
 {
-    QString cur = folder;
-    QString runtime;
-    for (int i = 0; i < parts.size(); ++i) {
-        const QString next = findEntryCaseBlind(cur, parts[i]);
-        if (next.isEmpty())
-            return Lookup::Missing;
-        cur = next;
-        if (i == 0)
-            runtime = cur;
-    }
-    const QFileInfo info(cur);
-    if (!info.isFile())
+    const orovista::poser::RuntimeFile found = orovista::poser::findInRuntime(folder, parts);
+    if (found.kind == orovista::poser::RuntimeFile::Missing)
         return Lookup::Missing;
-    const QString canonicalRuntime = QFileInfo(runtime).canonicalFilePath();
-    const QString canonicalFile = info.canonicalFilePath();
-    if (canonicalRuntime.isEmpty() || !canonicalFile.startsWith(canonicalRuntime + QLatin1Char('/'))) {
-        why = QStringLiteral("\"%1\" leads out of the Runtime folder").arg(cur);
+    if (found.kind == orovista::poser::RuntimeFile::Outside) {
+        why = QStringLiteral("\"%1\" leads out of the Runtime folder").arg(found.path);
         return Lookup::Refused;
     }
-    out = cur;
+    out = found.path;
+    runtime = found.runtime;
     return Lookup::Found;
 }
 
 // A file named relative to a folder (for mtllib and map_Kd): every component case-blind, no way
-// out of the folder; an absolute or escaping name falls back to its file name in the folder.
-QString besideFile(const QString &folder, const QString &name)
+// out of the folder; an absolute or escaping name falls back to its file name in the folder. A
+// file that really lies outside the Runtime folder (through a link) counts as missing.
+QString besideFile(const QString &folder, const QString &name, const QString &runtime)
 {
     QString n = name.trimmed();
     n.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -274,7 +265,13 @@ QString besideFile(const QString &folder, const QString &name)
         if (cur.isEmpty())
             return {};
     }
-    return QFileInfo(cur).isFile() ? cur : QString();
+    if (!QFileInfo(cur).isFile())
+        return {};
+    if (!orovista::poser::liesWithin(cur, runtime)) {
+        qWarning("%s leads out of the Runtime folder; left out", qPrintable(cur));
+        return {};
+    }
+    return cur;
 }
 
 // --- Materials ----------------------------------------------------------------------------
@@ -333,7 +330,7 @@ void forEachLine(const QByteArray &text, F &&f)
 }
 
 // Reads a material library; materials without a name are skipped.
-void readMtl(const QString &path, QHash<QString, MtlEntry> &out)
+void readMtl(const QString &path, const QString &runtime, QHash<QString, MtlEntry> &out)
 {
     QFile file(path);
     if (file.size() > kMaxPropFileBytes || !file.open(QIODevice::ReadOnly))
@@ -361,9 +358,9 @@ void readMtl(const QString &path, QHash<QString, MtlEntry> &out)
         } else if (w[0] == "map_Kd" && w.size() >= 2) {
             // The whole rest first (a name with spaces), then the last word (after options
             // such as "-s 1 1 1").
-            QString found = besideFile(folder, str(restAfterKey(line)));
+            QString found = besideFile(folder, str(restAfterKey(line)), runtime);
             if (found.isEmpty())
-                found = besideFile(folder, str(w.back()));
+                found = besideFile(folder, str(w.back()), runtime);
             if (!found.isEmpty())
                 out[current].map = found;
         }
@@ -371,8 +368,8 @@ void readMtl(const QString &path, QHash<QString, MtlEntry> &out)
 }
 
 // The material libraries an OBJ names that exist beside it, read in order (a material named in
-// two libraries keeps the first one's settings).
-QHash<QString, MtlEntry> materialsOfObj(const QString &objPath)
+// two libraries keeps the first one's settings). Only files in the Runtime folder are read.
+QHash<QString, MtlEntry> materialsOfObj(const QString &objPath, const QString &runtime)
 {
     QHash<QString, MtlEntry> mats;
     QFile file(objPath);
@@ -385,13 +382,13 @@ QHash<QString, MtlEntry> materialsOfObj(const QString &objPath)
         const auto w = splitWords(line);
         if (w.size() < 2 || w[0] != "mtllib")
             return;
-        const QString whole = besideFile(folder, str(restAfterKey(line)));
+        const QString whole = besideFile(folder, str(restAfterKey(line)), runtime);
         if (!whole.isEmpty()) {
             libs.append(whole);
             return;
         }
         for (size_t i = 1; i < w.size(); ++i) {
-            const QString one = besideFile(folder, str(w[i]));
+            const QString one = besideFile(folder, str(w[i]), runtime);
             if (!one.isEmpty())
                 libs.append(one);
         }
@@ -399,7 +396,7 @@ QHash<QString, MtlEntry> materialsOfObj(const QString &objPath)
     libs.removeDuplicates();
     for (const QString &lib : std::as_const(libs)) {
         QHash<QString, MtlEntry> more;
-        readMtl(lib, more);
+        readMtl(lib, runtime, more);
         for (auto it = more.cbegin(); it != more.cend(); ++it)
             if (!mats.contains(it.key()))
                 mats.insert(it.key(), it.value());
@@ -631,15 +628,16 @@ std::unique_ptr<DzNode> nodeWithShape(const QString &name, const QString &label,
     return node;
 }
 
-// Resolves a geometry reference; out is the file on Found, why the reason on Refused.
-Lookup resolveReference(const QString &ref, const QStringList &roots, QString &out, QString &why)
+// Resolves a geometry reference; out is the file and runtime its Runtime folder on Found, why the
+// reason on Refused.
+Lookup resolveReference(const QString &ref, const QStringList &roots, QString &out, QString &runtime, QString &why)
 {
     QStringList parts;
     const Lookup split = splitReference(ref, parts, why);
     if (split != Lookup::Found)
         return split;
     for (const QString &root : roots) {
-        const Lookup l = walk(root, parts, out, why);
+        const Lookup l = walk(root, parts, out, runtime, why);
         if (l != Lookup::Missing)
             return l;
     }
@@ -651,17 +649,7 @@ Lookup resolveReference(const QString &ref, const QStringList &roots, QString &o
 
 QString findEntryCaseBlind(const QString &folder, const QString &name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('/')))
-        return {};
-    const QDir dir(folder);
-    if (QFileInfo::exists(dir.filePath(name)))
-        return dir.filePath(name);
-    const QStringList entries =
-        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &e : entries)
-        if (sameCaseBlind(e, name))
-            return dir.filePath(e);
-    return {};
+    return orovista::poser::entryCaseBlind(folder, name);
 }
 
 Result readPropFile(const QString &path, const QStringList &poserDirs)
@@ -742,11 +730,11 @@ Result readPropFile(const QString &path, const QStringList &poserDirs)
         std::unique_ptr<DzNode> node;
         for (const GeometryRef &g : prop.geometry) {
             std::unique_ptr<DzFacetShape> shape;
-            QString error, geomFile;
+            QString error, geomFile, runtime;
             if (g.embedded) {
                 shape = readEmbedded(*g.embedded, prop.name, error);
             } else {
-                const Lookup l = resolveReference(g.reference, roots, geomFile, error);
+                const Lookup l = resolveReference(g.reference, roots, geomFile, runtime, error);
                 if (l == Lookup::Found)
                     shape = readObj(geomFile, error);
             }
@@ -754,7 +742,8 @@ Result readPropFile(const QString &path, const QStringList &poserDirs)
                 result.error = QStringLiteral("prop %1, line %2: %3").arg(prop.name).arg(g.line).arg(error);
                 return result;
             }
-            applyMaterials(shape.get(), geomFile.isEmpty() ? QHash<QString, MtlEntry>() : materialsOfObj(geomFile), prop.colours);
+            applyMaterials(shape.get(), geomFile.isEmpty() ? QHash<QString, MtlEntry>() : materialsOfObj(geomFile, runtime),
+                           prop.colours);
             if (!node) {
                 const int vertices = shape->getFacetMesh() ? shape->getFacetMesh()->getNumVertices() : 0;
                 node = nodeWithShape(prop.name, label, std::move(shape));

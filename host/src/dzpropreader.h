@@ -46,7 +46,10 @@ struct Result {
 /// holds the prop file, then in each of poserDirs (folders that hold a "Runtime" folder; a
 /// Runtime folder itself stands for its parent), every
 /// path component matched without regard to case when the exact name is missing. References
-/// that would leave the Runtime folder are refused. On failure no node is left behind.
+/// that would leave the Runtime folder are refused, by their text or because the file they reach
+/// really lies elsewhere through a link (the rule of library/poserpaths.h, which the plug-in's
+/// reader shares); material libraries and colour maps that do are left out. On failure no node
+/// is left behind.
 Result readPropFile(const QString &path, const QStringList &poserDirs);
 
 /// name inside folder: the exact entry when it exists, else the first (by name) that matches it

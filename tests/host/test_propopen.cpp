@@ -383,6 +383,58 @@ TEST_F(PropOpen, NamesAreMatchedWithoutRegardToCase)
     EXPECT_EQ(dzScene->getNumNodes(), before + 2);
 }
 
+TEST_F(PropOpen, LinksAreJudgedByWhereTheyReallyLead)
+{
+    // Outside the library: a material library that would paint the box red, a picture, and a
+    // folder of geometry.
+    ASSERT_TRUE(writeFile(tmpPath(QStringLiteral("outside/red.mtl")), "newmtl wood\nKd 1 0 0\n"));
+    QImage picture(2, 2, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(tmpPath(QStringLiteral("outside/grain.png"))));
+    ASSERT_TRUE(writeFile(tmpPath(QStringLiteral("outside/geometry/box.obj")), kSquareObj));
+
+    const QString runtime = tmpPath(QStringLiteral("lib/Runtime/"));
+    const QString box = runtime + QStringLiteral("Geometries/box/");
+    ASSERT_TRUE(writeFile(box + QStringLiteral("box.obj"), "mtllib wood.mtl paint.mtl\n" + kSquareObj));
+    ASSERT_TRUE(QFile::link(tmpPath(QStringLiteral("outside/red.mtl")), box + QStringLiteral("wood.mtl")));
+    ASSERT_TRUE(writeFile(box + QStringLiteral("paint.mtl"), "newmtl paint\nKd 0 1 0\nmap_Kd grain.png\n"));
+    ASSERT_TRUE(QFile::link(tmpPath(QStringLiteral("outside/grain.png")), box + QStringLiteral("grain.png")));
+    ASSERT_TRUE(QFile::link(box + QStringLiteral("box.obj"), runtime + QStringLiteral("Geometries/alias.obj")));
+    ASSERT_TRUE(QFile::link(tmpPath(QStringLiteral("outside/geometry")), runtime + QStringLiteral("Geometries/shared")));
+    auto prop = [&](const QString &pp2, const QByteArray &reference) {
+        return writeFile(pp2, propText("box", "\tobjFileGeom 0 0 " + reference + "\n"));
+    };
+    ASSERT_TRUE(prop(runtime + QStringLiteral("Libraries/Props/box.pp2"), ":Runtime:Geometries:box:box.obj"));
+    ASSERT_TRUE(prop(runtime + QStringLiteral("Libraries/Props/alias.pp2"), ":Runtime:Geometries:alias.obj"));
+    ASSERT_TRUE(prop(runtime + QStringLiteral("Libraries/Props/shared.pp2"), ":Runtime:Geometries:shared:box.obj"));
+
+    // The geometry is read; the material library and the colour map that lead out are not.
+    ASSERT_TRUE(content->openFile(runtime + QStringLiteral("Libraries/Props/box.pp2")));
+    DzFacetShape *shape = shapeOf(lastNode());
+    ASSERT_NE(shape, nullptr);
+    ASSERT_NE(shape->findMaterial(QStringLiteral("wood")), nullptr);
+    EXPECT_NE(shape->findMaterial(QStringLiteral("wood"))->getDiffuseColor(), QColor(Qt::red));
+    DzMaterial *paint = shape->findMaterial(QStringLiteral("paint"));
+    ASSERT_NE(paint, nullptr);
+    EXPECT_EQ(paint->getDiffuseColor(), QColor::fromRgbF(0.0f, 1.0f, 0.0f)) << "the library inside is read";
+    EXPECT_EQ(paint->getColorMap(), nullptr);
+
+    // A link that stays in the Runtime folder is followed; a folder linked from outside is not.
+    EXPECT_TRUE(content->openFile(runtime + QStringLiteral("Libraries/Props/alias.pp2")));
+    const int before = dzScene->getNumNodes();
+    EXPECT_FALSE(content->openFile(runtime + QStringLiteral("Libraries/Props/shared.pp2")));
+    EXPECT_EQ(dzScene->getNumNodes(), before);
+
+    // The library reached through a link, and a Runtime folder that is a link itself: the
+    // folder the user chose is where the prop's files are.
+    ASSERT_TRUE(QFile::link(tmpPath(QStringLiteral("lib")), tmpPath(QStringLiteral("linked"))));
+    EXPECT_TRUE(content->openFile(tmpPath(QStringLiteral("linked/Runtime/Libraries/Props/box.pp2"))));
+    ASSERT_TRUE(QDir().mkpath(tmpPath(QStringLiteral("other"))));
+    ASSERT_TRUE(QFile::link(tmpPath(QStringLiteral("lib/Runtime")), tmpPath(QStringLiteral("other/Runtime"))));
+    EXPECT_TRUE(content->openFile(tmpPath(QStringLiteral("other/Runtime/Libraries/Props/alias.pp2"))));
+    EXPECT_EQ(dzScene->getNumNodes(), before + 2);
+}
+
 TEST_F(PropOpen, ReplacingOpenOfAnObjKeepsTheSceneWhenTheFileFails)
 {
     dzScene->addNode(new DzNode);

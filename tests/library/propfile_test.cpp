@@ -128,3 +128,87 @@ TEST(PropFile, EmbeddedGeometryIsCopiedIntoNumberedObjFiles)
     EXPECT_EQ(unwritable.result, PropRefused);
     EXPECT_TRUE(unwritable.message.startsWith(QStringLiteral("cannot write ")));
 }
+
+TEST(PropFile, EmbeddedGeometryReplacesALinkAtItsNameInsteadOfWritingThroughIt)
+{
+    Library lib;
+    const QString outside = lib.dir.path() + QStringLiteral("/precious.txt");
+    Library::write(outside, "the user's own text\n");
+    ASSERT_TRUE(QFile::link(outside, lib.maps() + QStringLiteral("/tmpObj1.obj")));
+
+    const PropFile p = readPropFile(lib.prop("\tgeomCustom\n\t\t{\n\t\tv 0 0 0\n\t\tf 1 1 1\n\t\t}\n"), lib.maps());
+    ASSERT_EQ(p.result, PropGeometryReady) << p.message.toStdString();
+    QFile kept(outside);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("the user's own text\n"));
+    const QFileInfo copy(lib.maps() + QStringLiteral("/tmpObj1.obj"));
+    EXPECT_FALSE(copy.isSymLink());
+    EXPECT_TRUE(copy.isFile());
+    QFile obj(copy.filePath());
+    ASSERT_TRUE(obj.open(QIODevice::ReadOnly));
+    EXPECT_EQ(obj.readAll(), QByteArray("o tmpObj1\ng default\nv 0 0 0\nf 1 1 1\n"));
+    // Nothing but the copy is left in the folder (no temporary files).
+    EXPECT_EQ(QDir(lib.maps()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("tmpObj1.obj")});
+}
+
+TEST(PropFile, GeometryAndThumbnailsMustReallyLieInTheRuntimeFolder)
+{
+    Library lib;
+    const QString runtime = lib.root() + QStringLiteral("/Runtime");
+    const QString geometries = runtime + QStringLiteral("/Geometries/Trees");
+    QDir().mkpath(lib.dir.path() + QStringLiteral("/elsewhere"));
+    const QString secret = lib.dir.path() + QStringLiteral("/elsewhere/secret.obj");
+    Library::write(secret, "v 9 9 9\n");
+    ASSERT_TRUE(QFile::link(secret, geometries + QStringLiteral("/escape.obj")));
+    ASSERT_TRUE(QFile::link(lib.dir.path() + QStringLiteral("/elsewhere"), runtime + QStringLiteral("/Geometries/Away")));
+    ASSERT_TRUE(QFile::link(geometries + QStringLiteral("/Oak.obj"), geometries + QStringLiteral("/alias.obj")));
+    ASSERT_TRUE(QFile::link(lib.dir.path() + QStringLiteral("/gone.obj"), geometries + QStringLiteral("/dangling.obj")));
+
+    // Out through a linked file or a linked folder: refused, naming the prop and the file.
+    for (const QByteArray &reference : {QByteArray(":Runtime:Geometries:Trees:ESCAPE.obj"),
+                                        QByteArray(":Runtime:Geometries:away:secret.obj")}) {
+        const PropFile p = readPropFile(lib.prop("\tobjFileGeom 0 0 " + reference + "\n"), lib.maps());
+        EXPECT_EQ(p.result, PropRefused) << reference.toStdString();
+        EXPECT_TRUE(p.geometry.isEmpty());
+        EXPECT_TRUE(p.message.contains(lib.props() + QStringLiteral("/oak.pp2"))) << p.message.toStdString();
+        EXPECT_TRUE(p.message.contains(QStringLiteral("leads out of the library's Runtime folder"))) << p.message.toStdString();
+        EXPECT_FALSE(p.message.contains(QLatin1Char('\n')));
+    }
+    // A link that stays inside is followed; one to nothing is a missing file.
+    PropFile p = readPropFile(lib.prop("\tobjFileGeom 0 0 :Runtime:Geometries:Trees:alias.obj\n"), lib.maps());
+    EXPECT_EQ(p.result, PropGeometryReady) << p.message.toStdString();
+    p = readPropFile(lib.prop("\tobjFileGeom 0 0 :Runtime:Geometries:Trees:dangling.obj\n"), lib.maps());
+    EXPECT_EQ(p.result, PropGeometryMissing);
+
+    // The library reached through a link, and a Runtime folder that is a link itself, are the
+    // folders the user chose: their props load as from the real ones.
+    const QString linked = lib.dir.path() + QStringLiteral("/Linked Lib");
+    ASSERT_TRUE(QFile::link(lib.root(), linked));
+    const QString viaLink = linked + QStringLiteral("/Runtime/Libraries/Props/Trees/oak.pp2");
+    lib.prop("\tobjFileGeom 0 0 :Runtime:Geometries:trees:oak.obj\n");
+    p = readPropFile(viaLink, lib.maps());
+    ASSERT_EQ(p.result, PropGeometryReady) << p.message.toStdString();
+    EXPECT_EQ(p.geometry, QStringList{linked + QStringLiteral("/Runtime/Geometries/Trees/Oak.obj")});
+    const QString shared = lib.dir.path() + QStringLiteral("/Shared Lib");
+    QDir().mkpath(shared);
+    ASSERT_TRUE(QFile::link(runtime, shared + QStringLiteral("/Runtime")));
+    p = readPropFile(shared + QStringLiteral("/Runtime/Libraries/Props/Trees/oak.pp2"), lib.maps());
+    EXPECT_EQ(p.result, PropGeometryReady) << p.message.toStdString();
+
+    // Thumbnails: the ".png", else the ".jpg", each taken only when it really lies inside.
+    const QString pp2 = lib.props() + QStringLiteral("/oak.pp2");
+    EXPECT_EQ(propThumbnail(pp2).path, QString());
+    Library::write(lib.props() + QStringLiteral("/oak.jpg"), "jpg");
+    EXPECT_EQ(propThumbnail(pp2).path, lib.props() + QStringLiteral("/oak.jpg"));
+    EXPECT_EQ(propThumbnail(viaLink).path, linked + QStringLiteral("/Runtime/Libraries/Props/Trees/oak.jpg"));
+    ASSERT_TRUE(QFile::link(lib.dir.path() + QStringLiteral("/elsewhere/secret.obj"), lib.props() + QStringLiteral("/oak.png")));
+    const PropThumbnail refused = propThumbnail(pp2);
+    EXPECT_EQ(refused.path, QString());
+    EXPECT_EQ(refused.refusal, QStringLiteral("the thumbnail ") + lib.props() + QStringLiteral("/oak.png of ") + pp2 +
+                                   QStringLiteral(" leads out of the library's Runtime folder"));
+    QFile::remove(lib.props() + QStringLiteral("/oak.png"));
+    ASSERT_TRUE(QFile::link(lib.props() + QStringLiteral("/oak.jpg"), lib.props() + QStringLiteral("/oak.png")));
+    EXPECT_EQ(propThumbnail(pp2).path, lib.props() + QStringLiteral("/oak.png"));
+    EXPECT_EQ(propThumbnail(pp2).refusal, QString());
+}

@@ -252,6 +252,62 @@ TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughT
     EXPECT_EQ(dzScene->findNode(terrain)->getNumNodeChildren(), 5);
 }
 
+TEST_F(SceneCreation, ACreateThatCannotMakeOneFileLeavesTheEarlierScenesFilesAsTheyWere)
+{
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    openTab(2);
+    ASSERT_NO_FATAL_FAILURE(choose("normalMapSizeComboBox", QStringLiteral("512")));
+    ASSERT_NO_FATAL_FAILURE(choose("skyDomeMapSizeComboBox", QStringLiteral("4096")));
+    ASSERT_NO_FATAL_FAILURE(create());
+    ASSERT_TRUE(shown.empty()) << shown.front().toStdString();
+    const QString obj = maps("my Terrain 1.obj"), colour = maps("my Terrain 1.jpg"),
+                  sky = maps("my Terrain 1_skyDome.jpg"), normal = maps("NormalMap_my Terrain 1.jpg");
+    const QByteArray objBefore = digest(obj), colourBefore = digest(colour), skyBefore = digest(sky);
+    ASSERT_FALSE(objBefore.isEmpty());
+    ASSERT_FALSE(colourBefore.isEmpty());
+    ASSERT_FALSE(skyBefore.isEmpty());
+
+    // Another terrain, the dome deleted in the host (so that CREATE makes a sky texture again),
+    // and a folder where the normal map goes: the renames of the scene's files would stop there.
+    openTab(0);
+    ASSERT_NO_FATAL_FAILURE(chooseInput1Type(QStringLiteral("Billow")));
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    dzScene->removeNode(dzScene->findNode(QStringLiteral("skyDome")));
+    ASSERT_TRUE(QFile::remove(normal));
+    ASSERT_TRUE(QDir().mkpath(normal + QStringLiteral("/kept")));
+
+    answers.push_back({QStringLiteral("Yes"), {}});   // overwrite the files
+    answers.push_back({QStringLiteral("Yes"), {}});   // delete the old terrain node
+    answers.push_back({QStringLiteral("OK"), {}});    // the scene is incomplete
+    shown.clear();
+    ASSERT_NO_FATAL_FAILURE(create());
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_TRUE(shown[2].startsWith(QLatin1String("Warning: The scene is incomplete:\n"))) << shown[2].toStdString();
+    EXPECT_TRUE(shown[2].contains(normal)) << shown[2].toStdString();
+    EXPECT_TRUE(holdOn()->text().startsWith(QLatin1String("The scene is incomplete:"))) << holdOn()->text().toStdString();
+    EXPECT_EQ(digest(obj), objBefore);
+    EXPECT_EQ(digest(colour), colourBefore);
+    EXPECT_EQ(digest(sky), skyBefore);
+    EXPECT_TRUE(QFileInfo(normal + QStringLiteral("/kept")).isDir());
+    EXPECT_EQ(QDir(maps("")).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden), QStringList())
+        << "no temporary file is left behind";
+    EXPECT_EQ(countNamed(terrain), 0) << "no terrain was imported from the earlier scene's OBJ";
+    ASSERT_FALSE(HasFailure()) << "the rest asks the questions of a scene without a terrain node";
+
+    // With the folder gone the same CREATE replaces every file.
+    ASSERT_TRUE(QDir(normal).removeRecursively());
+    answers.push_back({QStringLiteral("Yes"), {}});
+    shown.clear();
+    ASSERT_NO_FATAL_FAILURE(create());
+    ASSERT_EQ(shown.size(), 1u) << shown.back().toStdString();
+    EXPECT_TRUE(holdOn()->text().startsWith(QLatin1String("Studio scene created successfully."))) << holdOn()->text().toStdString();
+    EXPECT_NE(digest(obj), objBefore);
+    EXPECT_NE(digest(colour), colourBefore);
+    EXPECT_EQ(QImageReader(normal).size(), QSize(512, 512));
+    EXPECT_EQ(countNamed(terrain), 1);
+}
+
 TEST_F(SceneCreation, AnEmptyNameIsRefusedAndNoThanksMakesNoDome)
 {
     ASSERT_NO_FATAL_FAILURE(terraform());
