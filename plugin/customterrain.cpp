@@ -124,7 +124,11 @@ void startRead(const std::shared_ptr<BackgroundRead> &job, std::function<void()>
 {
     runningReads().started();
     auto body = [job](std::function<void()> read) {
-        read();
+        try {
+            read();
+        } catch (...) {
+            // A read that fails in an unforeseen way gives no result, which the window reports.
+        }
         read = nullptr;   // the shares of the result go before the window is told
         job->finished = true;
         runningReads().ended();
@@ -290,7 +294,7 @@ void loadHeightmapTerrain(DzOrovistaPluginAction &action, const QString &path)
         return;
     const std::shared_ptr<Heightmap> heights = job->heights;
     const std::shared_ptr<ImportedTerrain> terrain = job->terrain;
-    const QString error = job->error;
+    const QString error = job->error.isEmpty() ? QStringLiteral("cannot read the heightmap %1").arg(path) : job->error;
     if (!job->usable) {
         // Nothing of the present terrain is given up for a file that cannot be used.
         runLog() << "heightmap not loaded: " << error << "\n";
