@@ -12,10 +12,12 @@
 
 namespace {
 
-/// Walks the bytes line by line and each line word by word.
+/// Walks the bytes line by line and each line word by word. A line whose last character (spaces
+/// aside) is a backslash goes on over the next one, and the backslash reads as a space; a
+/// comment line does not go on (a path in a comment may well end in one).
 class Lines {
 public:
-    Lines(const char *data, std::size_t size) : m_at(data), m_end(data + size) {}
+    Lines(const char *data, std::size_t size) : m_begin(data), m_at(data), m_end(data + size) {}
 
     /// Moves to the next line; false at the end of the bytes.
     bool next()
@@ -23,35 +25,72 @@ public:
         if (m_at >= m_end)
             return false;
         const char *start = m_at;
-        const char *stop = static_cast<const char *>(memchr(start, '\n', std::size_t(m_end - start)));
-        if (!stop)
-            stop = m_end;
+        m_number = m_physical + 1;
+        const char *stop = start;
+        for (;;) {
+            stop = static_cast<const char *>(memchr(stop, '\n', std::size_t(m_end - stop)));
+            ++m_physical;
+            if (!stop) {
+                stop = m_end;
+                break;
+            }
+            if (!continues(start, stop) || stop + 1 >= m_end)
+                break;
+            ++stop;
+        }
         m_at = stop < m_end ? stop + 1 : m_end;
         m_word = start;
         m_lineEnd = stop;
-        ++m_number;
         return true;
     }
 
     /// The next word of the current line, or an empty view.
     std::string_view word()
     {
-        while (m_word < m_lineEnd && isSpace(*m_word))
+        while (m_word < m_lineEnd && (isSpace(*m_word) || continuation(m_word)))
             ++m_word;
         const char *start = m_word;
-        while (m_word < m_lineEnd && !isSpace(*m_word))
+        while (m_word < m_lineEnd && !isSpace(*m_word) && !continuation(m_word))
             ++m_word;
         return {start, std::size_t(m_word - start)};
     }
 
+    /// The number of the line's first physical line (1-based).
     std::size_t number() const { return m_number; }
+    /// The bytes walked so far.
+    std::size_t offset() const { return std::size_t(m_at - m_begin); }
 
 private:
-    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\n'; }
+    static bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-    const char *m_at, *m_end;
+    /// Whether the physical line ending at `newline` goes on in the next one.
+    static bool continues(const char *start, const char *newline)
+    {
+        const char *last = newline;
+        while (last > start && blank(last[-1]))
+            --last;
+        if (last == start || last[-1] != '\\')
+            return false;
+        while (start < last && blank(*start))
+            ++start;
+        return *start != '#';
+    }
+
+    /// A backslash with nothing but blanks after it up to the end of its physical line.
+    bool continuation(const char *at) const
+    {
+        if (*at != '\\')
+            return false;
+        for (++at; at < m_lineEnd && *at != '\n'; ++at)
+            if (!blank(*at))
+                return false;
+        return true;
+    }
+
+    const char *m_begin, *m_at, *m_end;
     const char *m_word = nullptr, *m_lineEnd = nullptr;
-    std::size_t m_number = 0;
+    std::size_t m_number = 0, m_physical = 0;
 };
 
 bool parseFloat(std::string_view w, float &out)
@@ -111,12 +150,22 @@ bool parseCorner(std::string_view corner, Form form, Corner &c)
     return false;
 }
 
+/// What a read that the caller stopped says.
+void stopped(GLMreadError *error)
+{
+    if (error) {
+        error->kind = GLMreadError::Stopped;
+        error->message = QStringLiteral("stopped");
+    }
+}
+
 QString word(std::string_view w) { return QString::fromUtf8(w.data(), qsizetype(w.size())); }
 
 class Reader {
 public:
-    Reader(const char *data, std::size_t size, const QString &filename, GLMreadError *error)
-        : m_data(data), m_size(size), m_file(filename), m_error(error)
+    Reader(const char *data, std::size_t size, const QString &filename, GLMreadError *error,
+           const GLMkeepGoing &keepGoing)
+        : m_data(data), m_size(size), m_file(filename), m_error(error), m_keepGoing(keepGoing)
     {
     }
 
@@ -134,6 +183,19 @@ public:
     }
 
 private:
+    /// Every so many lines the caller hears how far the pass has come (`pass` 0 or 1) and may
+    /// stop the read.
+    bool keepGoing(const Lines &lines, int pass)
+    {
+        if (!m_keepGoing || (++m_linesSinceReport & 4095) != 0)
+            return true;
+        const double fraction = 0.5 * (pass + double(lines.offset()) / double(std::max<std::size_t>(m_size, 1)));
+        if (m_keepGoing(fraction))
+            return true;
+        stopped(m_error);
+        return false;
+    }
+
     bool fail(std::size_t line, const QString &what)
     {
         if (m_error) {
@@ -161,6 +223,8 @@ private:
         std::vector<unsigned> triangleCounts;
         Lines lines(m_data, m_size);
         while (lines.next()) {
+            if (!keepGoing(lines, 0))
+                return false;
             const std::string_view w = lines.word();
             if (w.empty())
                 continue;
@@ -172,14 +236,15 @@ private:
                     ++m.numnormals;
                 else if (w == "vt")
                     ++m.numtexcoords;
-                else {
+                else if (w != "vp") {   // parameter-space vertices serve curves and surfaces only
                     const std::string token(w);
                     std::printf("glmFirstPass(): Unknown token \"%s\".\n", token.c_str());
                     return fail(lines.number(), QStringLiteral("unknown token \"") + word(w) + QStringLiteral("\""));
                 }
                 break;
-            case 'm':
-                m.mtllibname = std::string(lines.word());
+            case 'm':   // not the merging groups of `mg`, nor `maplib`
+                if (w == "mtllib")
+                    m.mtllibname = std::string(lines.word());
                 break;
             case 'g':
                 current = groupIndex(m, lines.word());
@@ -196,7 +261,7 @@ private:
                 m.groups[current].numtriangles += unsigned(corners - 2);
                 break;
             }
-            default:   // #, u, s, o, l and anything else: the rest of the line is skipped
+            default:   // #, u, s, o, l, p, curves, surfaces and anything else: the line is skipped
                 break;
             }
         }
@@ -246,6 +311,8 @@ private:
         Lines lines(m_data, m_size);
         std::vector<Corner> corners;
         while (lines.next()) {
+            if (!keepGoing(lines, 1))
+                return false;
             const std::string_view w = lines.word();
             if (w.empty())
                 continue;
@@ -257,15 +324,20 @@ private:
                 } else if (w == "vn") {
                     if (!readFloats(lines, &m.normals[3 * std::size_t(++n)], 3, "a normal"))
                         return false;
-                } else if (!readFloats(lines, &m.texcoords[2 * std::size_t(++t)], 2, "a texture coordinate")) {
-                    return false;
+                } else if (w == "vt") {
+                    // u, then v and w when given (v defaults to 0, w is not used).
+                    float *uv = &m.texcoords[2 * std::size_t(++t)];
+                    const std::string_view u = lines.word(), v = lines.word();
+                    if (!parseFloat(u, uv[0]) || (!v.empty() && !parseFloat(v, uv[1])))
+                        return fail(lines.number(), QStringLiteral("a texture coordinate needs 1 to 3 numbers"));
                 }
                 break;
-            case 'u': {
-                const std::string name(lines.word());
-                group->material = glmFindMaterial(&m, name.c_str());
+            case 'u':   // usemtl; usemap names a texture map, which is not read
+                if (w == "usemtl") {
+                    const std::string name(lines.word());
+                    group->material = glmFindMaterial(&m, name.c_str());
+                }
                 break;
-            }
             case 'g': {
                 const std::string_view name = lines.word();
                 group = &m.groups[m_groupByName.at(std::string(name.empty() ? std::string_view("default") : name))];
@@ -335,6 +407,8 @@ private:
     std::size_t m_size;
     QString m_file;
     GLMreadError *m_error;
+    const GLMkeepGoing &m_keepGoing;
+    unsigned m_linesSinceReport = 0;
     std::unordered_map<std::string, unsigned> m_groupByName;
     std::vector<Resolved> m_resolved;
 };
@@ -356,31 +430,54 @@ float dot(const float *a, const float *b) { return a[0] * b[0] + a[1] * b[1] + a
 }   // namespace
 
 std::unique_ptr<GLMmodel> glmReadOBJFromBytes(const char *data, std::size_t size, const QString &filename,
-                                              GLMreadError *error)
+                                              GLMreadError *error, const GLMkeepGoing &keepGoing)
 {
     if (error)
         *error = GLMreadError{};
-    return Reader(data, size, filename, error).read();
+    return Reader(data, size, filename, error, keepGoing).read();
 }
 
-std::unique_ptr<GLMmodel> glmReadOBJ(const QString &filename, GLMreadError *error)
+std::unique_ptr<GLMmodel> glmReadOBJ(const QString &filename, GLMreadError *error, const GLMkeepGoing &keepGoing)
 {
-    QFile file(filename);
-    if (!file.open(QIODevice::ReadOnly)) {
+    auto cannotRead = [&](const QString &message) -> std::unique_ptr<GLMmodel> {
         if (error) {
             error->kind = GLMreadError::CannotOpen;
-            error->message = filename;
+            error->message = message;
         }
         return nullptr;
+    };
+    QFile file(filename);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return cannotRead(filename);
+    if (!file.isSequential()) {
+        const qint64 size = file.size();
+        if (size == 0)
+            return glmReadOBJFromBytes("", 0, filename, error, keepGoing);
+        // Both passes walk the mapped bytes.
+        if (const uchar *mapped = file.map(0, size))
+            return glmReadOBJFromBytes(reinterpret_cast<const char *>(mapped), std::size_t(size), filename, error,
+                                       keepGoing);
     }
-    const qint64 size = file.size();
-    if (size == 0)
-        return glmReadOBJFromBytes("", 0, filename, error);
-    // Both passes walk the mapped bytes; a file that cannot be mapped is read into memory.
-    if (const uchar *mapped = file.map(0, size))
-        return glmReadOBJFromBytes(reinterpret_cast<const char *>(mapped), std::size_t(size), filename, error);
-    const QByteArray bytes = file.readAll();
-    return glmReadOBJFromBytes(bytes.constData(), std::size_t(bytes.size()), filename, error);
+    // A pipe, or a file that cannot be mapped, is read into memory in small pieces, so that a
+    // read can be stopped while slow bytes arrive (a read of a pipe waits until its piece is full
+    // or the writer is done).
+    constexpr std::size_t piece = 64 * 1024;
+    std::vector<char> bytes;
+    for (;;) {
+        if (keepGoing && !keepGoing(0.0)) {
+            stopped(error);
+            return nullptr;
+        }
+        const std::size_t at = bytes.size();
+        bytes.resize(at + piece);
+        const qint64 got = file.read(bytes.data() + at, qint64(piece));
+        if (got < 0)
+            return cannotRead(filename + QStringLiteral(": ") + file.errorString());
+        bytes.resize(at + std::size_t(got));
+        if (got == 0)
+            break;
+    }
+    return glmReadOBJFromBytes(bytes.data(), bytes.size(), filename, error, keepGoing);
 }
 
 void glmFacetNormals(GLMmodel *model)

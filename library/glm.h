@@ -10,9 +10,18 @@
 // Materials are not read: the name of an `mtllib` line is kept, `usemtl` lines are looked up
 // in the (empty) material table and draw with material 0, so models draw in the caller's
 // colour. Drawing is in glmdraw.h; nothing here needs a GL context.
+//
+// Statements of the format that the reader has no use for are skipped: parameter-space
+// vertices (`vp`), points and lines (`p`, `l`), smoothing and merging groups (`s`, `mg`),
+// object names (`o`), texture maps (`usemap`, `maplib`), free-form curves and surfaces with
+// their attributes (`cstype`, `deg`, `curv`, `parm`, `surf`, `end`, …) and display attributes.
+// A line ending in a backslash continues on the next one (not so for comments). A word that
+// starts with `v` but is none of `v`, `vt`, `vn`, `vp` is refused, as are numbers that do not
+// read as numbers.
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,17 +93,25 @@ struct GLMmodel {
 
 /// Why a read gave no model.
 struct GLMreadError {
-    enum Kind { None, CannotOpen, Malformed } kind = None;
-    QString message;   ///< names the file (and the line for malformed files)
+    enum Kind { None, CannotOpen, Malformed, Stopped } kind = None;
+    QString message;   ///< names the file (and the line for malformed files); "stopped" when stopped
 };
 
-/// Reads an OBJ file. Returns null when the file cannot be opened or is malformed; `error`
-/// (when given) says which and why. Warnings of the kind that do not stop the read (unknown
-/// materials) go to the standard output.
-std::unique_ptr<GLMmodel> glmReadOBJ(const QString &filename, GLMreadError *error = nullptr);
+/// Called now and then while a file is read (between chunks of a file that cannot be mapped,
+/// and every few thousand lines of each pass), from the reading thread, with the fraction done
+/// so far (0 … 1; 0 while the bytes of a pipe arrive, whose length is not known). Returning
+/// false stops the read, which then gives no model and the error kind Stopped with the message
+/// "stopped". Empty: the read runs to its end.
+using GLMkeepGoing = std::function<bool(double fraction)>;
+
+/// Reads an OBJ file. Returns null when the file cannot be opened or is malformed, or when
+/// `keepGoing` stopped it; `error` (when given) says which and why. Warnings of the kind that do
+/// not stop the read (unknown materials) go to the standard output.
+std::unique_ptr<GLMmodel> glmReadOBJ(const QString &filename, GLMreadError *error = nullptr,
+                                     const GLMkeepGoing &keepGoing = {});
 /// The same over bytes already in memory (`filename` only names them in messages).
 std::unique_ptr<GLMmodel> glmReadOBJFromBytes(const char *data, std::size_t size, const QString &filename,
-                                              GLMreadError *error = nullptr);
+                                              GLMreadError *error = nullptr, const GLMkeepGoing &keepGoing = {});
 
 /// One unit normal per triangle: (p1 − p0) × (p2 − p0), normalised; a degenerate triangle gets
 /// the zero vector. Sets each triangle's findex.

@@ -192,7 +192,7 @@ void DzOrovistaPluginAction::buildTerraformTab(QWidget *page)
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), mainWindow);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, [] {
-        if (state().noiseRunning)
+        if (state().noiseRunning || state().terrainReading)
             state().cancelRequested = true;
     });
 

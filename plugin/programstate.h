@@ -105,6 +105,7 @@ struct ProgramState {
     bool noiseRunning = false;      ///< a noise-machine run is in progress
     bool windowReady = false;       ///< the window is built and has made its first run
     bool cancelRequested = false;   ///< the user asked to stop the run in progress
+    bool terrainReading = false;    ///< LOAD .OBJ is reading a file on a thread of its own
     /// Noise images the user was told cannot be read; each is told once, until chosen again.
     QStringList warnedNoiseImages;
     /// The node values a reset carries over into the rebuilt panels.

@@ -6,6 +6,13 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <string>
+#include <thread>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -150,7 +157,10 @@ TEST(ObjReader, BadFilesAreRefusedWithFileLineAndIndex)
         {"v 0 nan 0\n", "line 1: a vertex needs 3 numbers"},
         {"v 0 +-1 0\n", "line 1: a vertex needs 3 numbers"},
         {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 +-3\n", "line 4: face corner \"+-3\""},
-        {"v 0 0 0\nvp 1 2 3\n", "line 2: unknown token \"vp\""},
+        {"v 0 0 0\nvx 1 2 3\n", "line 2: unknown token \"vx\""},
+        {"v 0 0 0\nvt\n", "line 2: a texture coordinate needs 1 to 3 numbers"},
+        {"v 0 0 0\nvt 0 x\n", "line 2: a texture coordinate needs 1 to 3 numbers"},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 \\ 3\n", "line 4: face corner \"\\\""},
         {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3x\n", "line 4: face corner \"3x\""},
     };
     for (const Case &c : cases) {
@@ -189,3 +199,130 @@ TEST(ObjReader, FilesOnDiskEmptyFilesAndMissingFiles)
     EXPECT_EQ(error.kind, GLMreadError::CannotOpen);
     EXPECT_TRUE(error.message.endsWith(QStringLiteral("missing.obj")));
 }
+
+TEST(ObjReader, LegalStatementsWithoutUseAreSkippedAndLinesGoOnAfterABackslash)
+{
+    // Curves and surfaces with their parameter-space vertices, points, lines, smoothing and
+    // merging groups, texture maps and objects around one textured triangle and one quad.
+    const std::string text =
+        "mtllib scene.mtl\nmaplib maps.mpc\no terrain\n"
+        "v 0 0 0\nv 1 0 0\nv 1 0 1\nv 0 0 1\n"
+        "vp 0.5\nvp 0.1 0.2\nvp 0.1 0.2 1.0\n"
+        "vt 0.25\nvt 0.5 0.75 0\nvt 1 1\n"
+        "cstype rat bspline\ndeg 3\ncurv 0.0 1.0 1 2 3 4\nparm u 0 0 0 1 1 1\nend\n"
+        "surf 0 1 0 1 1/1 2/2 3/3 4/1\ntrim 0 1 1\nhole 0 1 1\nscrv 0 1 1\nsp 1\n"
+        "ctech cparm 1.0\nstech cparma 1 1\nbmat u 1 0 0 1\nstep 1\n"
+        "p 1 2\nl 1 2 3\ns 1\nmg 1 0.5\nusemap grass\nlod 1\nbevel off\nc_interp on\nd_interp off\n"
+        "shadow_obj shadow.obj\ntrace_obj trace.obj\n"
+        "g ground\nusemtl rock\nf 1/1 2/2 3/3\n"
+        "# C:\\models\\\n"
+        "f 1 \\\n  3 \\  \r\n  4\n";
+    GLMreadError error;
+    auto m = read(text, &error);
+    ASSERT_TRUE(m) << error.message.toStdString();
+    EXPECT_EQ(m->mtllibname, "scene.mtl") << "mg and maplib are no material library";
+    EXPECT_EQ(m->numvertices, 4u);
+    EXPECT_EQ(m->numtexcoords, 3u);
+    EXPECT_EQ(m->numtriangles, 2u);
+    EXPECT_FLOAT_EQ(m->texcoords[2 * 1], 0.25f);
+    EXPECT_FLOAT_EQ(m->texcoords[2 * 1 + 1], 0.0f) << "v defaults to 0";
+    EXPECT_FLOAT_EQ(m->texcoords[2 * 2 + 1], 0.75f);
+    EXPECT_EQ(m->triangles[0].tindices[2], 3u);
+    // The face over three lines: corners 1, 3, 4; the comment ending in a backslash took
+    // nothing with it.
+    EXPECT_EQ(m->triangles[1].vindices[0], 1u);
+    EXPECT_EQ(m->triangles[1].vindices[1], 3u);
+    EXPECT_EQ(m->triangles[1].vindices[2], 4u);
+    EXPECT_EQ(m->groups[0].name, "ground");
+    EXPECT_EQ(m->groups[0].numtriangles, 2u);
+
+    // Line numbers in messages count the lines of the file, continued ones too.
+    EXPECT_FALSE(read("v 0 0 0 \\\n\nv 1 0 0\nf 1 2 3\n", &error));
+    EXPECT_TRUE(error.message.endsWith(QStringLiteral("line 4: vertex index 3 is out of range (2 read so far)")))
+        << error.message.toStdString();
+}
+
+/// An n × n grid of quads as OBJ text.
+std::string grid(int n)
+{
+    std::string s;
+    for (int r = 0; r <= n; ++r)
+        for (int c = 0; c <= n; ++c)
+            s += "v " + std::to_string(c) + " 0 " + std::to_string(r) + "\n";
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) {
+            const int a = r * (n + 1) + c + 1;
+            s += "f " + std::to_string(a) + " " + std::to_string(a + n + 1) + " " + std::to_string(a + n + 2) + " " +
+                 std::to_string(a + 1) + "\n";
+        }
+    return s;
+}
+
+TEST(ObjReader, TheCallerFollowsAReadAndCanStopIt)
+{
+    const std::string text = grid(100);   // 10201 vertices and 10000 faces
+    std::vector<double> heard;
+    GLMreadError error;
+    auto m = read(text, &error);
+    ASSERT_TRUE(m);
+    m = glmReadOBJFromBytes(text.data(), text.size(), QStringLiteral("grid.obj"), &error, [&](double fraction) {
+        heard.push_back(fraction);
+        return true;
+    });
+    ASSERT_TRUE(m) << error.message.toStdString();
+    EXPECT_EQ(m->numtriangles, 20000u);
+    ASSERT_GE(heard.size(), 4u);
+    EXPECT_TRUE(std::is_sorted(heard.begin(), heard.end()));
+    EXPECT_GT(heard.front(), 0.0);
+    EXPECT_LT(heard.front(), 0.5);
+    EXPECT_GT(heard.back(), 0.5) << "the second pass is heard too";
+    EXPECT_LE(heard.back(), 1.0);
+
+    // Stopped half-way through the first pass: no model, and the error says so.
+    int calls = 0;
+    m = glmReadOBJFromBytes(text.data(), text.size(), QStringLiteral("grid.obj"), &error,
+                            [&](double fraction) {
+                                ++calls;
+                                return fraction < 0.25;
+                            });
+    EXPECT_FALSE(m);
+    EXPECT_EQ(error.kind, GLMreadError::Stopped);
+    EXPECT_EQ(error.message, QStringLiteral("stopped"));
+    EXPECT_LT(calls, int(heard.size()) / 2 + 1) << "it stopped when asked";
+
+    // The same from a file on disk.
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("grid.obj")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text.data(), qint64(text.size()));
+    f.close();
+    EXPECT_FALSE(glmReadOBJ(f.fileName(), &error, [](double fraction) { return fraction < 0.6; }));
+    EXPECT_EQ(error.kind, GLMreadError::Stopped);
+}
+
+#ifdef Q_OS_UNIX
+TEST(ObjReader, APipeIsReadAsItsBytesArrive)
+{
+    // A pipe has no length and cannot be mapped: its bytes are read as they come.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("terrain.obj"));
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const std::string text = grid(40);
+    std::signal(SIGPIPE, SIG_IGN);   // a reader that gives up early fails the test, not the program
+    std::thread writer([&] {
+        QFile out(fifo);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(text.data(), qint64(text.size()));
+    });
+    GLMreadError error;
+    int calls = 0;
+    auto m = glmReadOBJ(fifo, &error, [&](double) {
+        ++calls;
+        return true;
+    });
+    writer.join();
+    ASSERT_TRUE(m) << error.message.toStdString();
+    EXPECT_EQ(m->numtriangles, 3200u);
+    EXPECT_GT(calls, 1);
+}
+#endif

@@ -12,6 +12,10 @@
 
 #include <cmath>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr QRgb clearColour = 0xffc0dcfc;   // the viewport's empty sky blue
@@ -119,6 +123,42 @@ protected:
     }
 
     QCheckBox *box(const char *name) { return find<QCheckBox>(QString::fromLatin1(name)); }
+
+    /// A pipe nobody writes to: a read of it waits as on a server that never answers.
+    QString stalledFile(const QString &name) const
+    {
+        const QString path = home.path() + QLatin1Char('/') + name;
+        EXPECT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        return path;
+    }
+
+    /// Lets a read still waiting on the pipe go on: a writer comes and goes without a byte.
+    static void release(const QString &pipe)
+    {
+        const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    static QPushButton *cancelButton() { return find<QPushButton>(QStringLiteral("cancelRunButton")); }
+    static QPushButton *loadButton() { return find<QPushButton>(QStringLiteral("loadTerrainObjButton")); }
+
+    /// Calls `during` once from the event loop while a read shows its overlay (LOAD .OBJ does
+    /// not return before the read is over).
+    void whileReading(std::function<void()> during)
+    {
+        readWatch.disconnect();
+        QObject::connect(&readWatch, &QTimer::timeout, [this, during] {
+            QPushButton *cancel = cancelButton();
+            if (!cancel || !cancel->isVisible())
+                return;
+            readWatch.stop();
+            during();
+        });
+        readWatch.start(20);
+    }
+
+    QTimer readWatch;
 
 private:
     void answerFileDialog()
@@ -417,6 +457,84 @@ TEST_F(CustomTerrain, TextureDialogsSayWhatWentWrong)
     click(box("referenceTextureOnOffCheckBox"));
     const QColor off(middle(look(preview())));
     EXPECT_LT(std::abs(off.red() - off.green()), 8) << "grey once the reference is off";
+}
+
+TEST_F(CustomTerrain, AReadShowsItsProgressAndACancelGivesTheWindowBackAsItWas)
+{
+    const QString obj = grid(QStringLiteral("square.obj"), 50.0);
+    loadObj(obj, QStringLiteral("100"));
+    ASSERT_EQ(statusLine(), QStringLiteral("custom terrain OBJ loaded"));
+    const QImage before = look(preview());
+    backToTerraform();
+
+    const QString stalled = stalledFile(QStringLiteral("stalled.obj"));
+    QString status, panel;
+    bool loadWasOff = false;
+    std::size_t dialogsDuring = 0;
+    whileReading([&] {
+        status = statusLine();
+        panel = cancelButton()->parentWidget()->property("text").toString();
+        // The window answers meanwhile: another tab opens and the TERRAFORM tab comes back, and
+        // a second LOAD .OBJ starts no second read.
+        openTab(4);
+        openTab(0);
+        loadWasOff = !loadButton()->isEnabled();
+        QTest::mouseClick(loadButton(), Qt::LeftButton);
+        QTest::qWait(50);
+        dialogsDuring = shown.size();
+        click(cancelButton());
+    });
+    shown.clear();
+    alarm(20);   // a window that waits on the pipe itself would never come back: end the test
+    loadObj(stalled, QStringLiteral("100"));
+    alarm(0);
+    ASSERT_FALSE(status.isEmpty()) << "the read was seen under way";
+    EXPECT_EQ(status, QStringLiteral("reading terrain OBJ stalled.obj ..."));
+    EXPECT_TRUE(panel.startsWith(QLatin1String("reading terrain"))) << panel.toStdString();
+    EXPECT_TRUE(loadWasOff);
+    EXPECT_EQ(dialogsDuring, 2u) << "the file and the scale of the first LOAD .OBJ only";
+
+    // Cancelled: the window is back at once with the terrain, its count and its picture as before.
+    EXPECT_EQ(statusLine(), QStringLiteral("loading stalled.obj cancelled: the terrain is as before"));
+    EXPECT_FALSE(cancelButton()->isVisible()) << "the overlay is gone";
+    EXPECT_TRUE(loadButton()->isEnabled());
+    EXPECT_EQ(tabs()->currentIndex(), 0);
+    EXPECT_EQ(triangleLabel()->text(), QStringLiteral("triangles: 32"));
+
+    // The read that was left waiting ends without touching the window.
+    release(stalled);
+    QTest::qWait(200);
+    EXPECT_EQ(statusLine(), QStringLiteral("loading stalled.obj cancelled: the terrain is as before"));
+    openTab(1);
+    EXPECT_EQ(look(preview()), before);
+
+    // A file after the cancel loads as ever, and is large enough to be read in steps.
+    backToTerraform();
+    loadObj(grid(QStringLiteral("large.obj"), 20.0, 300), QStringLiteral("100"));
+    EXPECT_EQ(statusLine(), QStringLiteral("custom terrain OBJ loaded"));
+    EXPECT_EQ(triangleLabel()->text(), QStringLiteral("triangles: 180000"));
+    EXPECT_NE(look(preview()), before);
+}
+
+TEST_F(CustomTerrain, QuitWhileAReadWaitsClosesTheWindowAndTheReadEndsOnItsOwn)
+{
+    const QString stalled = stalledFile(QStringLiteral("stalled.obj"));
+    whileReading([&] {
+        answers.push_back({QStringLiteral("Yes"), {}});
+        click(button(QStringLiteral("QUIT")));
+    });
+    alarm(20);
+    loadObj(stalled, QStringLiteral("100"));
+    alarm(0);
+    ASSERT_TRUE(waitFor([] { return !window(); }, 5000));
+    release(stalled);
+    QTest::qWait(100);
+
+    // A new window loads a terrain as ever.
+    openWindow();
+    loadObj(grid(QStringLiteral("square.obj"), 50.0), QStringLiteral("100"));
+    EXPECT_EQ(statusLine(), QStringLiteral("custom terrain OBJ loaded"));
+    EXPECT_EQ(triangleLabel()->text(), QStringLiteral("triangles: 32"));
 }
 
 }   // namespace

@@ -16,6 +16,10 @@
 
 #include <cmath>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr QRgb clearColour = 0xffc0dcfc;   // the viewport's empty sky blue
@@ -80,6 +84,39 @@ protected:
             sum += qGray(picture.pixel(x, row));
         return sum / picture.width();
     }
+
+    /// An elevation model whose data never comes: a VRT over a pipe nobody writes to, as one
+    /// over a server that never answers.
+    QString stalledModel()
+    {
+        const QString pipe = home.path() + QStringLiteral("/tiles.asc");
+        EXPECT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QString path = home.path() + QStringLiteral("/remote.vrt");
+        QFile vrt(path);
+        EXPECT_TRUE(vrt.open(QIODevice::WriteOnly));
+        vrt.write(R"(<VRTDataset rasterXSize="64" rasterYSize="64">
+  <GeoTransform>0, 10, 0, 640, 0, -10</GeoTransform>
+  <VRTRasterBand dataType="Float32" band="1">
+    <SimpleSource>
+      <SourceFilename relativeToVRT="1">tiles.asc</SourceFilename>
+      <SourceBand>1</SourceBand>
+    </SimpleSource>
+  </VRTRasterBand>
+</VRTDataset>
+)");
+        stalledPipe = pipe;
+        return path;
+    }
+
+    /// Lets the read waiting on the pipe go on: a writer comes and goes without a byte.
+    void releaseModel() const
+    {
+        const int fd = ::open(QFile::encodeName(stalledPipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    QString stalledPipe;
 
     QString logText() const
     {
@@ -268,6 +305,56 @@ TEST_F(HeightmapScene, TheSceneIsMadeFromTheImportedHeightsAtTheTextureSize)
     const float perMetre = (highX - lowX) / 400.0f;
     EXPECT_NEAR(lowY / perMetre, -10.0f, 0.01f);
     EXPECT_NEAR(highY / perMetre, 50.0f, 0.01f);
+}
+
+TEST_F(HeightmapTerrain, AReadThatNeverEndsIsCancelledWithEscAndTheTerrainStays)
+{
+    load(heightmap());
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    const QByteArray imported = digest(maps("HFFnoisePreview.jpg"));
+    const QImage before = look(preview());
+    openTab(0);
+
+    QString status;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto *cancel = find<QPushButton>(QStringLiteral("cancelRunButton"));
+        if (!cancel || !cancel->isVisible())
+            return;
+        watch.stop();
+        status = statusLine();
+        window()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window()));
+        QTest::keyClick(window(), Qt::Key_Escape);
+        // Should Esc not reach the read, its cancel button ends it and the test fails.
+        QTimer::singleShot(2000, [] {
+            auto *cancel = find<QPushButton>(QStringLiteral("cancelRunButton"));
+            if (cancel && cancel->isVisible()) {
+                ADD_FAILURE() << "Esc did not cancel the read";
+                click(cancel);
+            }
+        });
+    });
+    watch.start(20);
+    shown.clear();
+    alarm(20);   // a window that waits on the pipe itself would never come back: end the test
+    load(stalledModel());   // returns once cancelled
+    alarm(0);
+    EXPECT_EQ(status, QStringLiteral("reading heightmap remote.vrt ..."));
+    EXPECT_EQ(statusLine(), QStringLiteral("loading remote.vrt cancelled: the terrain is as before"));
+    EXPECT_EQ(shown.size(), 1u) << "the file dialog only";
+    EXPECT_FALSE(find<QPushButton>(QStringLiteral("cancelRunButton"))->isVisible());
+
+    // Whatever the read still makes of the pipe once it is let go, it is dropped.
+    releaseModel();
+    QTest::qWait(300);
+    EXPECT_EQ(statusLine(), QStringLiteral("loading remote.vrt cancelled: the terrain is as before"));
+    EXPECT_EQ(terrainSizeField(), QStringLiteral("400"));
+    EXPECT_EQ(spin("FFTerrainElevationLowSpinBox")->value(), -10);
+    EXPECT_EQ(digest(maps("HFFnoisePreview.jpg")), imported);
+    EXPECT_EQ(tabs()->currentIndex(), 0);
+    openTab(1);
+    EXPECT_EQ(look(preview()), before);
 }
 
 }   // namespace
