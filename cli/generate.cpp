@@ -100,10 +100,12 @@ QString optionRange(const QString &option)
 QString badValue(const QString &option, const QString &value, bool number)
 {
     const QString range = optionRange(option);
-    if (range.startsWith(QLatin1String("between")))
-        return number ? QStringLiteral("--%1 must lie %2, not %3").arg(option, range, value)
-                      : QStringLiteral("--%1 must be a whole number %2, not \"%3\"").arg(option, range, value);
-    return QStringLiteral("--%1 must be %2, not \"%3\"").arg(option, range, value);
+    const bool between = range.startsWith(QLatin1String("between"));
+    if (number)
+        return between ? QStringLiteral("--%1 must lie %2, not %3").arg(option, range, value)
+                       : QStringLiteral("--%1 must be %2, not %3").arg(option, range, value);
+    return QStringLiteral("--%1 needs a whole number%2%3, not \"%4\"")
+        .arg(option, QLatin1String(between ? " " : ", "), range, value);
 }
 
 QString checkOptions(const GenerateOptions &o)

@@ -304,7 +304,7 @@ int main(int argc, char **argv)
         bool ok = false;
         *f.value = parser.value(f.option).toDouble(&ok);   // "nan" and "inf" are numbers here; their range refuses them
         if (!ok)
-            return fail(QStringLiteral("--%1 must be a number %2, not \"%3\"")
+            return fail(QStringLiteral("--%1 needs a number %2, not \"%3\"")
                             .arg(f.option.names().first(), QLatin1String(f.range), parser.value(f.option)),
                         usageError);
     }

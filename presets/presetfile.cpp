@@ -225,7 +225,7 @@ QString setKey(NoiseSettings &s, const QString &name, const QString &value, cons
         bool whole = false;
         const qlonglong number = value.trimmed().toLongLong(&whole);   // decimal digits with a sign, nothing else
         if (!whole)
-            return QStringLiteral("%1 must be a whole number between %2 and %3").arg(name).arg(lo).arg(hi);
+            return QStringLiteral("%1 needs a whole number between %2 and %3").arg(name).arg(lo).arg(hi);
         if (number < lo || number > hi)
             return QStringLiteral("%1 must lie between %2 and %3").arg(name).arg(lo).arg(hi);
         if (key->kind == Kind::Flag)

@@ -181,7 +181,7 @@ TEST(PresetKeys, ASingleValueIsTakenWholeOrRefused)
     for (const char *bad : {"1000", "31", "0", "-5"})
         EXPECT_EQ(presets::setKey(s, "I1octaves", bad, {}), "I1octaves must lie between 1 and 30") << bad;
     for (const char *bad : {"nan", "inf", "abc", "3.5", "", "7x", "0x10", "1e3", "99999999999999999999"})
-        EXPECT_EQ(presets::setKey(s, "I1octaves", bad, {}), "I1octaves must be a whole number between 1 and 30") << bad;
+        EXPECT_EQ(presets::setKey(s, "I1octaves", bad, {}), "I1octaves needs a whole number between 1 and 30") << bad;
     EXPECT_EQ(s.input[0].octaves, 7) << "a refused value changes nothing";
 
     EXPECT_EQ(presets::setKey(s, "T1seed", "-2147483648", {}), "");
