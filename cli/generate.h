@@ -60,8 +60,9 @@ struct GenerateOptions {
     bool objNormals = false;        ///< "vn" lines in NAME.obj
     bool objMaterial = false;       ///< NAME.mtl with the textures, and its lines in NAME.obj
 
-    // Tiles (0: none; 1 … 64): the plane window split into tiles × tiles heightmaps of the heightmap size (or the
-    // engine size), neighbours sharing `overlap` rows or columns of samples, with a manifest.
+    // Tiles (0: none; else 1 … 64): the plane window split into tiles × tiles heightmaps of the
+    // heightmap size (or the engine size), neighbours sharing `overlap` rows or columns of
+    // samples, with a manifest.
     int tiles = 0;
     int overlap = 1;
     int tileColumn = -1, tileRow = -1;   ///< only this tile (both ≥ 0), for runs spread over machines

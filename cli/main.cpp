@@ -155,8 +155,9 @@ int main(int argc, char **argv)
                                                     "sidecar or its length)."),
                                      QStringLiteral("N"));
     const QCommandLineOption setOption(QStringLiteral("set"),
-                                       QStringLiteral("Override one preset key after loading, as a preset line reads "
-                                                      "(e.g. I1octaves=3); repeat for several."),
+                                       QStringLiteral("Override one preset key after loading, as a preset line names it "
+                                                      "(e.g. I1octaves=3; a value outside the key's range is "
+                                                      "refused); repeat for several."),
                                        QStringLiteral("KEY=VALUE"));
     const QCommandLineOption seedOption(QStringLiteral("seed"),
                                         QStringLiteral("Give every seeded node the seed N mod 17 (the seeds the nodes take)."),
@@ -197,7 +198,7 @@ int main(int argc, char **argv)
                                                         "and refer to it from NAME.obj, so that 3D programs show the "
                                                         "textured terrain on import."));
     const QCommandLineOption tilesOption(QStringLiteral("tiles"),
-                                         QStringLiteral("Split the terrain into N × N heightmap tiles of the heightmap size "
+                                         QStringLiteral("Split the terrain into N × N (1 … 64) heightmap tiles of the heightmap size "
                                                         "(or the engine size), written as NAME_tile_I_J_* with a manifest "
                                                         "NAME_tiles.json. Erosion works on each tile alone, so eroded tiles "
                                                         "do not match along their seams."),
@@ -311,7 +312,8 @@ int main(int argc, char **argv)
     if (parser.isSet(tileOption)) {
         const QStringList ij = parser.value(tileOption).split(QLatin1Char(','));
         if (ij.size() != 2 || !toInt(ij[0], &o.tileColumn) || !toInt(ij[1], &o.tileRow) || o.tileColumn < 0 || o.tileRow < 0)
-            return fail(QStringLiteral("--tile needs I,J (whole numbers from 0 below --tiles), not \"%1\"").arg(parser.value(tileOption)),
+            return fail(QStringLiteral("--tile needs I,J (whole numbers from 0 below --tiles), not \"%1\"")
+                            .arg(parser.value(tileOption)),
                         usageError);
     }
     o.objNormals = parser.isSet(objNormals);

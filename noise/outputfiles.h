@@ -133,7 +133,8 @@ namespace orovista::files
   /// are those writePicture() writes for the same pixels (the same encoder,
   /// settings and density), so callers may switch freely.  Rows go top to
   /// bottom; the file becomes path (or is staged in the batch) at finish().
-  /// A writer destroyed before finish() leaves no file behind.
+  /// A writer destroyed before finish() leaves no file behind (and takes
+  /// nothing else out of the batch).
   class JpegRows
   {
     public:
