@@ -141,8 +141,10 @@ QString checkOptions(const GenerateOptions &o)
     if (o.overlap < 0)
         return outside("overlap", o.overlap);
     if (o.tiles != 0) {
-        const int tileSize = !o.engine.isEmpty() ? 0 : o.heightmapSize;
-        if (tileSize > 0 && o.overlap >= tileSize)
+        const std::optional<engine::Engine> e = engine::engineNamed(o.engine);
+        const int tileSize = !e ? o.heightmapSize
+                                : (o.engineSize > 0 ? o.engineSize : engine::defaultEngineSize(*e, o.textureSize));
+        if (o.overlap >= tileSize)
             return QStringLiteral("--overlap must lie between 0 and %1 (the tile size less one), not %2")
                 .arg(tileSize - 1)
                 .arg(o.overlap);
