@@ -22,6 +22,7 @@
 #include <QJsonObject>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryFile>
 
 #include <libnoise/exception.h>
@@ -31,8 +32,14 @@
 #include "dznode.h"
 #include "dzscene.h"
 
+#include <cerrno>
+#include <climits>
+#include <functional>
 #include <memory>
 #include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <tuple>
 
@@ -56,19 +63,64 @@ QStringList nativePresets(const QString &resourceFolder)
     return paths;
 }
 
+QString optionRange(const QString &option)
+{
+    auto list = [](const QList<int> &sizes) {
+        QStringList s;
+        for (int size : sizes)
+            s << QString::number(size);
+        return QStringLiteral("one of ") + s.join(QStringLiteral(", "));
+    };
+    auto between = [](qint64 lo, qint64 hi) { return QStringLiteral("between %1 and %2").arg(lo).arg(hi); };
+    using sky::SkySlider;
+    auto slider = [&](SkySlider which) {
+        const sky::SkySliderInfo &info = sky::skySliderInfo(which);
+        return between(info.minimum, info.maximum);
+    };
+    const QHash<QString, std::function<QString()>> ranges = {
+        {QStringLiteral("texture-size"), [&] { return list(pictureSizes()); }},
+        {QStringLiteral("normal-map"), [&] { return list(pictureSizes()); }},
+        {QStringLiteral("bump"), [&] { return between(10, 5000); }},
+        {QStringLiteral("terrain-size"), [&] { return between(1, 100000) + QStringLiteral(" (metres)"); }},
+        {QStringLiteral("heightmap-size"), [&] { return between(2, 16384); }},
+        {QStringLiteral("raw-size"), [&] { return between(2, maximumHeightmapSide); }},
+        {QStringLiteral("sky"), [] { return QStringLiteral("4096, 8192 or 16384, or a power of two from 256 for a preview"); }},
+        {QStringLiteral("sun-pitch"), [&] { return slider(SkySlider::SunPitch); }},
+        {QStringLiteral("sun-azimuth"), [&] { return slider(SkySlider::SunAzimuth); }},
+        {QStringLiteral("turbidity"), [&] { return slider(SkySlider::Turbidity); }},
+        {QStringLiteral("seed"), [&] { return between(INT_MIN, INT_MAX); }},
+        {QStringLiteral("tiles"), [&] { return between(1, 64); }},
+        {QStringLiteral("overlap"), [] { return QStringLiteral("between 0 and the tile size less one"); }},
+        {QStringLiteral("engine-size"), [] { return QStringLiteral("one of the engine's sizes"); }},
+    };
+    const auto found = ranges.constFind(option);
+    return found != ranges.constEnd() ? found.value()() : QString();
+}
+
+QString badValue(const QString &option, const QString &value, bool number)
+{
+    const QString range = optionRange(option);
+    const bool between = range.startsWith(QLatin1String("between"));
+    if (number)
+        return between ? QStringLiteral("--%1 must lie %2, not %3").arg(option, range, value)
+                       : QStringLiteral("--%1 must be %2, not %3").arg(option, range, value);
+    return QStringLiteral("--%1 needs a whole number%2%3, not \"%4\"")
+        .arg(option, QLatin1String(between ? " " : ", "), range, value);
+}
+
 QString checkOptions(const GenerateOptions &o)
 {
-    auto sizeList = [] {
-        QStringList s;
-        for (int size : pictureSizes())
-            s << QString::number(size);
-        return s.join(QStringLiteral(", "));
-    };
+    auto outside = [](const char *option, qint64 value) { return badValue(QLatin1String(option), QString::number(value), true); };
     if (!o.sceneFile.isEmpty() && !o.sceneFile.endsWith(QLatin1String(".gltf"), Qt::CaseInsensitive) &&
         !o.sceneFile.endsWith(QLatin1String(".glb"), Qt::CaseInsensitive))
         return QStringLiteral("--scene needs a file name ending .gltf or .glb");
     if (o.preset.isEmpty())
         return QStringLiteral("no preset given: use --preset FILE");
+    {
+        NoiseSettings scratch;   // the values alone: the preset is read later
+        if (const QString problem = applyOverrides(scratch, o.overrides); !problem.isEmpty())
+            return problem;
+    }
     if (!o.engine.isEmpty()) {
         const std::optional<engine::Engine> e = engine::engineNamed(o.engine);
         if (!e)
@@ -77,19 +129,27 @@ QString checkOptions(const GenerateOptions &o)
             QStringList sizes;
             for (int size : engine::engineSizes(*e))
                 sizes << QString::number(size);
-            return QStringLiteral("--engine-size for %1 must be one of %2").arg(engine::engineName(*e), sizes.join(QStringLiteral(", ")));
+            return QStringLiteral("--engine-size for %1 must be one of %2, not %3")
+                .arg(engine::engineName(*e), sizes.join(QStringLiteral(", ")))
+                .arg(o.engineSize);
         }
     } else if (o.engineSize != 0) {
         return QStringLiteral("--engine-size needs --engine unity or unreal");
     }
+    if (o.tiles < 0 || o.tiles > 64)
+        return outside("tiles", o.tiles);
+    if (o.overlap < 0)
+        return outside("overlap", o.overlap);
     if (o.tiles != 0) {
-        if (o.tiles < 1 || o.tiles > 64)
-            return QStringLiteral("--tiles must lie between 1 and 64");
-        const int tileSize = !o.engine.isEmpty() ? 0 : o.heightmapSize;
-        if (o.overlap < 0 || (tileSize > 0 && o.overlap >= tileSize))
-            return QStringLiteral("--overlap must lie between 0 and the tile size less one");
+        const std::optional<engine::Engine> e = engine::engineNamed(o.engine);
+        const int tileSize = !e ? o.heightmapSize
+                                : (o.engineSize > 0 ? o.engineSize : engine::defaultEngineSize(*e, o.textureSize));
+        if (o.overlap >= tileSize)
+            return QStringLiteral("--overlap must lie between 0 and %1 (the tile size less one), not %2")
+                .arg(tileSize - 1)
+                .arg(o.overlap);
         if ((o.tileColumn >= 0) != (o.tileRow >= 0) || o.tileColumn >= o.tiles || o.tileRow >= o.tiles)
-            return QStringLiteral("--tile I,J needs 0 ≤ I, J < --tiles");
+            return QStringLiteral("--tile I,J needs 0 ≤ I, J < --tiles, not %1,%2").arg(o.tileColumn).arg(o.tileRow);
         if (!o.heightmapIn.isEmpty())
             return QStringLiteral("--tiles samples the noise graph; it cannot split an imported heightmap");
     } else if (o.tileColumn >= 0) {
@@ -97,42 +157,49 @@ QString checkOptions(const GenerateOptions &o)
     }
     {
         const SplatSettings &sp = o.splatSettings;
-        if (!(sp.sandUpTo >= 0.0 && sp.sandUpTo <= 1.0) || !(sp.snowFrom >= 0.0 && sp.snowFrom <= 1.0))
-            return QStringLiteral("--splat-sand and --splat-snow are fractions of the elevation range, 0 … 1");
+        for (const auto &[value, option] : {std::pair{sp.sandUpTo, "--splat-sand"}, std::pair{sp.snowFrom, "--splat-snow"}})
+            if (!(value >= 0.0 && value <= 1.0))
+                return QStringLiteral("%1 is a fraction of the elevation range, between 0 and 1, not %2")
+                    .arg(QLatin1String(option))
+                    .arg(value);
         if (!(sp.rockFromDegrees >= 0.0 && sp.rockFromDegrees <= 90.0))
-            return QStringLiteral("--splat-rock is a slope in degrees, 0 … 90");
+            return QStringLiteral("--splat-rock is a slope in degrees, between 0 and 90, not %1").arg(sp.rockFromDegrees);
     }
     if (const QString problem = presets::nameProblem(o.name); !problem.isEmpty())
         return QStringLiteral("bad terrain name: ") + problem;
+    if (o.name.contains(QLatin1Char('#')))
+        return QStringLiteral("bad terrain name: OBJ and MTL files read what follows \"#\" as a comment: %1").arg(o.name);
     if (!pictureSizes().contains(o.textureSize))
-        return QStringLiteral("--texture-size must be one of ") + sizeList();
+        return outside("texture-size", o.textureSize);
     if (o.normalMapSize != 0 && !pictureSizes().contains(o.normalMapSize))
-        return QStringLiteral("--normal-map must be one of ") + sizeList();
+        return outside("normal-map", o.normalMapSize);
     if (o.bumpSlider < 10 || o.bumpSlider > 5000)
-        return QStringLiteral("--bump must lie between 10 and 5000");
+        return outside("bump", o.bumpSlider);
     if (o.terrainSize < 1 || o.terrainSize > 100000)
-        return QStringLiteral("--terrain-size must lie between 1 and 100000 (metres)");
+        return outside("terrain-size", o.terrainSize);
     if (o.elevationLow < -10000 || o.elevationLow > 0 || o.elevationHigh < 0 || o.elevationHigh > 9000)
-        return QStringLiteral("--elevation LOW:HIGH needs LOW in -10000 … 0 and HIGH in 0 … 9000");
+        return QStringLiteral("--elevation LOW:HIGH needs LOW between -10000 and 0 and HIGH between 0 and 9000, not %1:%2")
+            .arg(o.elevationLow)
+            .arg(o.elevationHigh);
     for (const QString &format : o.heightmapFormats)
         if (format != QLatin1String("png16") && format != QLatin1String("r16") && format != QLatin1String("exr"))
             return QStringLiteral("unknown heightmap format \"%1\": use png16, r16 or exr").arg(format);
     if (!o.nodeMaps.isEmpty() && o.nodeMaps != QLatin1String("exr") && o.nodeMaps != QLatin1String("raw"))
         return QStringLiteral("unknown node map format \"%1\": use exr or raw").arg(o.nodeMaps);
     if (o.heightmapSize < 2 || o.heightmapSize > 16384)
-        return QStringLiteral("--heightmap-size must lie between 2 and 16384");
+        return outside("heightmap-size", o.heightmapSize);
     if (o.rawSize != 0 && (o.rawSize < 2 || o.rawSize > maximumHeightmapSide))
-        return QStringLiteral("--raw-size must lie between 2 and %1").arg(maximumHeightmapSide);
+        return outside("raw-size", o.rawSize);
     if (o.skySize != 0 && !sky::isSkyTextureSize(o.skySize))
-        return QStringLiteral("--sky must be 4096, 8192 or 16384, or a power of two from 256 for a preview");
+        return outside("sky", o.skySize);
     using sky::SkySlider;
     for (const auto &[slider, value, option] :
-         {std::tuple{SkySlider::SunPitch, o.sunPitchSlider, "--sun-pitch"},
-          std::tuple{SkySlider::SunAzimuth, o.sunAzimuthSlider, "--sun-azimuth"},
-          std::tuple{SkySlider::Turbidity, o.turbiditySlider, "--turbidity"}}) {
+         {std::tuple{SkySlider::SunPitch, o.sunPitchSlider, "sun-pitch"},
+          std::tuple{SkySlider::SunAzimuth, o.sunAzimuthSlider, "sun-azimuth"},
+          std::tuple{SkySlider::Turbidity, o.turbiditySlider, "turbidity"}}) {
         const sky::SkySliderInfo &info = sky::skySliderInfo(slider);
         if (value < info.minimum || value > info.maximum)
-            return QStringLiteral("%1 must lie between %2 and %3").arg(QLatin1String(option)).arg(info.minimum).arg(info.maximum);
+            return outside(option, value);
     }
     return {};
 }
@@ -255,8 +322,27 @@ QString chooseGradient(const QString &wanted, const QStringList &available, cons
 
 namespace {
 
-/// The scene of the files just written, built as the window builds it in the host, saved as glTF.
-QString writeSceneFile(const GenerateOptions &o, const QDir &out)
+/// Why the run may not replace the file at path, which it would otherwise do by renaming (which
+/// needs only the folder's permission): a folder, or a file its owner may not write or made
+/// read-only. Empty for a file that may be replaced and for a new one (the folder decides).
+QString replaceProblem(const QString &path)
+{
+    struct stat info;
+    const QByteArray name = QFile::encodeName(path);
+    if (::stat(name.constData(), &info) != 0)
+        return {};
+    if (S_ISDIR(info.st_mode))
+        return files::cannotWrite(path, files::reason(EISDIR));
+    if (::access(name.constData(), W_OK) != 0)
+        return files::cannotWrite(path, files::reason(errno));
+    if ((info.st_mode & 0222) == 0)
+        return files::cannotWrite(path, files::reason(EACCES));
+    return {};
+}
+
+/// The scene of the run's files, built as the window builds it in the host and saved as glTF
+/// among the run's outputs: it reads the files staged so far and names them by their own names.
+QString writeSceneFile(const GenerateOptions &o, const QDir &out, files::Batch &outputs)
 {
     std::unique_ptr<DzApp> app;
     if (!dzApp)
@@ -265,7 +351,7 @@ QString writeSceneFile(const GenerateOptions &o, const QDir &out)
     const scene::SceneFiles files = scene::sceneFiles(out.absolutePath(), o.name);
     const scene::LogSink quiet = [](const QString &) {};
     QString error;
-    DzNode *terrain = scene::importObjNode(files.obj, o.name, 100.0, &error);
+    DzNode *terrain = scene::importObjNode(outputs.current(files.obj), o.name, 100.0, &error);
     if (!terrain)
         return QStringLiteral("cannot read back %1 for the scene: %2").arg(files.obj, error);
     built.addNode(terrain);
@@ -283,7 +369,17 @@ QString writeSceneFile(const GenerateOptions &o, const QDir &out)
         built.addNode(dome);
     }
     scene::addCameras(&built, o.name, o.terrainSize, o.elevationHigh, scene::defaultPreviewEye(o.terrainSize), 0);
-    if (!DzGltfExporter::writeScene(&built, o.sceneFile, &error))
+    DzGltfFileSink sink;
+    sink.source = [&outputs](const QString &path) { return outputs.current(path); };
+    sink.write = [&outputs](const QString &path, const QList<QByteArrayView> &parts) {
+        try {
+            outputs.write(path, parts);
+        } catch (const files::WriteError &e) {
+            return e.message();
+        }
+        return QString();
+    };
+    if (!DzGltfExporter::writeScene(&built, o.sceneFile, sink, &error))
         return QStringLiteral("cannot write the scene %1: %2").arg(o.sceneFile, error);
     return {};
 }
@@ -328,6 +424,9 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         return QStringLiteral("%1 holds no preset settings").arg(o.preset);
     if (const QString problem = applyOverrides(settings, o.overrides); !problem.isEmpty())
         return problem;
+    if (!o.savePreset.isEmpty())
+        if (const QString problem = replaceProblem(o.savePreset); !problem.isEmpty())
+            return problem;
     if (o.seed)
         setAllSeeds(settings, *o.seed);
     FinalSettings &f = settings.final;
@@ -382,8 +481,17 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         if (!probe.open())
             return QStringLiteral("cannot write into %1").arg(out.absolutePath());
     }
+    // What earlier runs that were killed left half-written; never what a run still going writes.
+    QStringList folders{out.absolutePath(), QDir(maps).absolutePath()};
+    if (!o.sceneFile.isEmpty())
+        folders << QFileInfo(o.sceneFile).absolutePath();
+    if (!o.savePreset.isEmpty())
+        folders << QFileInfo(o.savePreset).absolutePath();
+    folders.removeDuplicates();
+    for (const QString &folder : folders)
+        files::removeStaleTemporaries(folder);
 
-    const MachineFolders folders{maps, gradients};
+    const MachineFolders machineFolders{maps, gradients};
     NoiseMap finalMap;
     Observer observer(output, f, maps);
     // Everything the run makes is staged and put in place only at its end: a run that fails
@@ -399,11 +507,12 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         run.size = size;
         run.fullOctaves = fullOctaves;
         run.batchNoise = o.batchNoise;
+        run.batch = &outputs;
         observer.beginPass(nodeMaps, prefix, size);
         if (imported)
-            runImportedHeightmap(*imported, settings, run, folders, finalMap, progress, observer);
+            runImportedHeightmap(*imported, settings, run, machineFolders, finalMap, progress, observer);
         else
-            runNoiseMachine(settings, run, folders, finalMap, progress, observer);
+            runNoiseMachine(settings, run, machineFolders, finalMap, progress, observer);
         observer.endPass(finalMap);
     };
     QString error;
@@ -513,8 +622,9 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
                 run.firstColumn = i * step;
                 // Grid row 0 is the terrain's −z edge, the map's last row.
                 run.firstRow = world - j * step - size;
+                run.batch = &outputs;
                 observer.beginPass(false, QString(), size);
-                runNoiseMachine(settings, run, folders, finalMap, progress, observer);
+                runNoiseMachine(settings, run, machineFolders, finalMap, progress, observer);
                 observer.endPass(finalMap);
                 ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh, minimum, maximum);
                 if (o.flipRows)
@@ -557,14 +667,14 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         source.terrainSize = o.terrainSize;
         source.elevationLow = o.elevationLow;
         source.elevationHigh = o.elevationHigh;
-        source.colourPicturePath = maps + QStringLiteral("/TFFnoisePreview.jpg");
+        source.colourPicturePath = outputs.current(maps + QStringLiteral("/TFFnoisePreview.jpg"));
         progress.SetStatusText(QStringLiteral("writing %1.obj").arg(o.name));
         ObjExtras extras;
         extras.normals = o.objNormals;
         if (o.objMaterial) {
-            // One name without spaces for the library: an "mtllib" line lists file names.
-            extras.materialLibrary = QString(o.name).replace(QLatin1Char(' '), QLatin1Char('_')) + QStringLiteral(".mtl");
-            extras.materialName = QString(o.name).replace(QLatin1Char(' '), QLatin1Char('_'));
+            // One name without blanks for the library: an "mtllib" line lists file names.
+            extras.materialName = objLineName(o.name);
+            extras.materialLibrary = extras.materialName + QStringLiteral(".mtl");
             if (!writeTerrainMtl(out.filePath(extras.materialLibrary), extras.materialName, o.name + QStringLiteral(".jpg"),
                                  o.normalMapSize > 0 ? finalNormalMapName(o.name) : QString(), &error, &outputs))
                 return error;
@@ -596,7 +706,8 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         runMachine(o.textureSize, true, true, QStringLiteral("texture_"));
         if (!writeNodeMapSidecar())
             return error;
-        copyWhole(maps + QStringLiteral("/TFFnoisePreview.jpg"), out.filePath(o.name + QStringLiteral(".jpg")), outputs);
+        copyWhole(outputs.current(maps + QStringLiteral("/TFFnoisePreview.jpg")), out.filePath(o.name + QStringLiteral(".jpg")),
+                  outputs);
         if (o.splat) {
             // Beside the colour texture and the same way up: image row r is mesh row r.
             progress.SetStatusText(QStringLiteral("writing %1_splat.png").arg(o.name));
@@ -626,10 +737,14 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             const NormalMapPlan plan = planNormalMap(true, false, controls);
             if (plan.rerunPipeline)
                 runMachine(plan.resolution, true);
-            const NormalMapOutput normal = renderNormalMapFile(finalMap, plan, o.bumpSlider, maps, o.name);
+            // Written where the window keeps it, in maps/, but staged with the rest of the run.
+            const QString inMaps = QDir(maps).filePath(finalNormalMapName(o.name));
+            const QString staged = outputs.reserve(inMaps);
+            const NormalMapOutput normal =
+                writeNormalMap(finalMap, normalMapBumpHeight(o.bumpSlider, plan.resolution), staged);
             if (!normal.written)
-                return normal.error;
-            copyWhole(normal.path, out.filePath(finalNormalMapName(o.name)), outputs);
+                return QString(normal.error).replace(staged, inMaps);
+            copyWhole(staged, out.filePath(finalNormalMapName(o.name)), outputs);
         }
         if (o.skySize > 0) {
             stage(QStringLiteral("sky dome %1 × %1").arg(o.skySize));
@@ -646,20 +761,21 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             if (!problem.isEmpty())
                 return problem;
         }
+        if (!o.sceneFile.isEmpty()) {
+            progress.SetStatusText(QStringLiteral("writing the scene %1").arg(o.sceneFile));
+            if (const QString problem = writeSceneFile(o, out, outputs); !problem.isEmpty())
+                return problem;
+        }
         if (!o.savePreset.isEmpty()) {
             error = files::writeFile(o.savePreset, {presets::write(settings)}, &outputs);
             if (!error.isEmpty())
                 return error;
         }
+        // The one moment the run's files change: all of them, or (on any failure) none.
         progress.SetStatusText(QStringLiteral("putting the files in place"));
         outputs.commit();
         if (!engineReport.isEmpty() && output.report)
             output.report(engineReport);
-        if (!o.sceneFile.isEmpty()) {
-            progress.SetStatusText(QStringLiteral("writing the scene %1").arg(o.sceneFile));
-            if (const QString problem = writeSceneFile(o, out); !problem.isEmpty())
-                return problem;
-        }
     } catch (const files::WriteError &failure) {
         return failure.message();
     } catch (const noise::utils::Cancelled &) {

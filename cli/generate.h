@@ -60,8 +60,9 @@ struct GenerateOptions {
     bool objNormals = false;        ///< "vn" lines in NAME.obj
     bool objMaterial = false;       ///< NAME.mtl with the textures, and its lines in NAME.obj
 
-    // Tiles: the plane window split into tiles × tiles heightmaps of the heightmap size (or the
-    // engine size), neighbours sharing `overlap` rows or columns of samples, with a manifest.
+    // Tiles (0: none; else 1 … 64): the plane window split into tiles × tiles heightmaps of the
+    // heightmap size (or the engine size), neighbours sharing `overlap` rows or columns of
+    // samples, with a manifest.
     int tiles = 0;
     int overlap = 1;
     int tileColumn = -1, tileRow = -1;   ///< only this tile (both ≥ 0), for runs spread over machines
@@ -84,8 +85,17 @@ struct GenerateOutput {
     std::function<void(const QString &)> report;
 };
 
-/// Checks options that do not need the file system. Empty when they are fine, else one line.
+/// Checks options that do not need the file system (the --set values too). Empty when they are
+/// fine, else one line naming the option, the values it takes and the value given.
 QString checkOptions(const GenerateOptions &options);
+
+/// The values a whole-number option takes, as a message says them ("between 10 and 5000", "one
+/// of 512, 1024, …"); empty for an option without a range. option without its "--".
+QString optionRange(const QString &option);
+
+/// The one line for a value option does not take: out of its range (number) or not a whole
+/// number at all, e.g. "--tiles must lie between 1 and 64, not 0".
+QString badValue(const QString &option, const QString &value, bool number);
 
 /// Runs the whole job. Returns an empty string on success, else the one-line reason it stopped.
 /// Every file is written under a temporary name and renamed when complete.

@@ -155,8 +155,9 @@ int main(int argc, char **argv)
                                                     "sidecar or its length)."),
                                      QStringLiteral("N"));
     const QCommandLineOption setOption(QStringLiteral("set"),
-                                       QStringLiteral("Override one preset key after loading, as a preset line reads "
-                                                      "(e.g. I1octaves=3); repeat for several."),
+                                       QStringLiteral("Override one preset key after loading, as a preset line names it "
+                                                      "(e.g. I1octaves=3; a value outside the key's range is "
+                                                      "refused); repeat for several."),
                                        QStringLiteral("KEY=VALUE"));
     const QCommandLineOption seedOption(QStringLiteral("seed"),
                                         QStringLiteral("Give every seeded node the seed N mod 17 (the seeds the nodes take)."),
@@ -197,7 +198,7 @@ int main(int argc, char **argv)
                                                         "and refer to it from NAME.obj, so that 3D programs show the "
                                                         "textured terrain on import."));
     const QCommandLineOption tilesOption(QStringLiteral("tiles"),
-                                         QStringLiteral("Split the terrain into N × N heightmap tiles of the heightmap size "
+                                         QStringLiteral("Split the terrain into N × N (1 … 64) heightmap tiles of the heightmap size "
                                                         "(or the engine size), written as NAME_tile_I_J_* with a manifest "
                                                         "NAME_tiles.json. Erosion works on each tile alone, so eroded tiles "
                                                         "do not match along their seams."),
@@ -241,26 +242,39 @@ int main(int argc, char **argv)
     o.outFolder = parser.value(out);
     o.name = parser.value(name);
     o.resourceFolder = parser.value(resources);
-    struct Number { const QCommandLineOption &option; int *value; };
-    for (const Number &n : {Number{texture, &o.textureSize}, Number{bump, &o.bumpSlider},
-                            Number{terrainSize, &o.terrainSize}, Number{heightmapSize, &o.heightmapSize},
-                            Number{sunPitch, &o.sunPitchSlider}, Number{sunAzimuth, &o.sunAzimuthSlider},
-                            Number{turbidity, &o.turbiditySlider}})
-        if (!toInt(parser.value(n.option), n.value))
-            return fail(QStringLiteral("--%1 needs a whole number, not \"%2\"").arg(n.option.names().first(), parser.value(n.option)),
-                        usageError);
-    if (parser.isSet(normal) && !toInt(parser.value(normal), &o.normalMapSize))
-        return fail(QStringLiteral("--normal-map needs a whole number, not \"%1\"").arg(parser.value(normal)), usageError);
-    if (parser.isSet(normal) && o.normalMapSize == 0)
-        return fail(QStringLiteral("--normal-map must be one of 512, 1024, 2048, 4096, 8192, 16384"), usageError);
-    if (parser.isSet(skyOption) && !toInt(parser.value(skyOption), &o.skySize))
-        return fail(QStringLiteral("--sky needs a whole number, not \"%1\"").arg(parser.value(skyOption)), usageError);
-    if (parser.isSet(skyOption) && o.skySize == 0)
-        return fail(QStringLiteral("--sky must be 4096, 8192 or 16384, or a power of two from 256 for a preview"),
-                    usageError);
+    // Every number is read whole and checked against its range: nothing is clamped or guessed.
+    auto number = [&](const QCommandLineOption &option, int *value) {
+        if (toInt(parser.value(option), value))
+            return QString();
+        return badValue(option.names().first(), parser.value(option), false);
+    };
+    struct Number { const QCommandLineOption &option; int *value; bool given; };
+    for (const Number &n : {Number{texture, &o.textureSize, true}, Number{bump, &o.bumpSlider, true},
+                            Number{terrainSize, &o.terrainSize, true}, Number{heightmapSize, &o.heightmapSize, true},
+                            Number{sunPitch, &o.sunPitchSlider, true}, Number{sunAzimuth, &o.sunAzimuthSlider, true},
+                            Number{turbidity, &o.turbiditySlider, true}, Number{normal, &o.normalMapSize, parser.isSet(normal)},
+                            Number{skyOption, &o.skySize, parser.isSet(skyOption)},
+                            Number{rawSize, &o.rawSize, parser.isSet(rawSize)},
+                            Number{engineSize, &o.engineSize, parser.isSet(engineSize)},
+                            Number{tilesOption, &o.tiles, parser.isSet(tilesOption)},
+                            Number{overlapOption, &o.overlap, true}}) {
+        if (!n.given)
+            continue;
+        if (const QString problem = number(n.option, n.value); !problem.isEmpty())
+            return fail(problem, usageError);
+    }
+    // 0 stands for "none" inside; given on the command line it is a value like any other.
+    for (const Number &n : {Number{normal, &o.normalMapSize, parser.isSet(normal)},
+                            Number{skyOption, &o.skySize, parser.isSet(skyOption)},
+                            Number{rawSize, &o.rawSize, parser.isSet(rawSize)},
+                            Number{engineSize, &o.engineSize, parser.isSet(engineSize)},
+                            Number{tilesOption, &o.tiles, parser.isSet(tilesOption)}})
+        if (n.given && *n.value <= 0)
+            return fail(badValue(n.option.names().first(), parser.value(n.option), true), usageError);
     const QStringList range = parser.value(elevation).split(QLatin1Char(':'));
     if (range.size() != 2 || !toInt(range[0], &o.elevationLow) || !toInt(range[1], &o.elevationHigh))
-        return fail(QStringLiteral("--elevation needs LOW:HIGH in whole metres, not \"%1\"").arg(parser.value(elevation)),
+        return fail(QStringLiteral("--elevation needs LOW:HIGH in whole metres, LOW between -10000 and 0 and HIGH between "
+                                   "0 and 9000, not \"%1\"").arg(parser.value(elevation)),
                     usageError);
     if (parser.isSet(nodeMaps))
         o.nodeMaps = parser.value(nodeMaps);
@@ -269,43 +283,38 @@ int main(int argc, char **argv)
     if (parser.isSet(heightmapIn))
         o.heightmapIn = parser.value(heightmapIn);
     o.terrainSizeGiven = parser.isSet(terrainSize);
-    if (parser.isSet(rawSize) && (!toInt(parser.value(rawSize), &o.rawSize) || o.rawSize < 2))
-        return fail(QStringLiteral("--raw-size needs a whole number from 2 on, not \"%1\"").arg(parser.value(rawSize)),
-                    usageError);
     if (parser.isSet(heightmap))
         o.heightmapFormats = parser.value(heightmap).split(QLatin1Char(','), Qt::SkipEmptyParts);
     o.overrides = parser.values(setOption);
     if (parser.isSet(seedOption)) {
         int seed = 0;
-        if (!toInt(parser.value(seedOption), &seed))
-            return fail(QStringLiteral("--seed needs a whole number, not \"%1\"").arg(parser.value(seedOption)), usageError);
+        if (const QString problem = number(seedOption, &seed); !problem.isEmpty())
+            return fail(problem, usageError);
         o.seed = seed;
     }
     o.savePreset = parser.value(savePreset);
     o.engine = parser.value(engineOption);
-    if (parser.isSet(engineSize) && (!toInt(parser.value(engineSize), &o.engineSize) || o.engineSize == 0))
-        return fail(QStringLiteral("--engine-size needs a whole number, not \"%1\"").arg(parser.value(engineSize)), usageError);
     o.flipRows = parser.isSet(flipRows);
     o.splat = parser.isSet(splat);
-    struct Fraction { const QCommandLineOption &option; double *value; };
-    for (const Fraction &f : {Fraction{splatSand, &o.splatSettings.sandUpTo}, Fraction{splatSnow, &o.splatSettings.snowFrom},
-                              Fraction{splatRock, &o.splatSettings.rockFromDegrees}}) {
+    struct Fraction { const QCommandLineOption &option; double *value; const char *range; };
+    for (const Fraction &f : {Fraction{splatSand, &o.splatSettings.sandUpTo, "between 0 and 1"},
+                              Fraction{splatSnow, &o.splatSettings.snowFrom, "between 0 and 1"},
+                              Fraction{splatRock, &o.splatSettings.rockFromDegrees, "between 0 and 90"}}) {
         if (!parser.isSet(f.option))
             continue;
         bool ok = false;
-        *f.value = parser.value(f.option).toDouble(&ok);
+        *f.value = parser.value(f.option).toDouble(&ok);   // "nan" and "inf" are numbers here; their range refuses them
         if (!ok)
-            return fail(QStringLiteral("--%1 needs a number, not \"%2\"").arg(f.option.names().first(), parser.value(f.option)),
+            return fail(QStringLiteral("--%1 needs a number %2, not \"%3\"")
+                            .arg(f.option.names().first(), QLatin1String(f.range), parser.value(f.option)),
                         usageError);
     }
-    if (parser.isSet(tilesOption) && !toInt(parser.value(tilesOption), &o.tiles))
-        return fail(QStringLiteral("--tiles needs a whole number, not \"%1\"").arg(parser.value(tilesOption)), usageError);
-    if (!toInt(parser.value(overlapOption), &o.overlap))
-        return fail(QStringLiteral("--overlap needs a whole number, not \"%1\"").arg(parser.value(overlapOption)), usageError);
     if (parser.isSet(tileOption)) {
         const QStringList ij = parser.value(tileOption).split(QLatin1Char(','));
         if (ij.size() != 2 || !toInt(ij[0], &o.tileColumn) || !toInt(ij[1], &o.tileRow) || o.tileColumn < 0 || o.tileRow < 0)
-            return fail(QStringLiteral("--tile needs I,J, not \"%1\"").arg(parser.value(tileOption)), usageError);
+            return fail(QStringLiteral("--tile needs I,J (whole numbers from 0 below --tiles), not \"%1\"")
+                            .arg(parser.value(tileOption)),
+                        usageError);
     }
     o.objNormals = parser.isSet(objNormals);
     o.objMaterial = parser.isSet(objMaterial);

@@ -10,9 +10,9 @@ QString applyOverrides(NoiseSettings &settings, const QStringList &overrides)
         const int equals = int(line.indexOf(QLatin1Char('=')));
         if (equals <= 0 || line.contains(QLatin1Char('\n')))
             return QStringLiteral("--set needs KEY=VALUE, not \"%1\"").arg(line);
-        const presets::ReadResult read = presets::read(line.toUtf8() + '\n', settings, {});
-        if (read.keysRead == 0)
-            return QStringLiteral("--set: no preset key \"%1\"").arg(line.left(equals));
+        const QString problem = presets::setKey(settings, line.left(equals), line.mid(equals + 1), {});
+        if (!problem.isEmpty())
+            return QStringLiteral("--set %1: %2").arg(line, problem);
     }
     return {};
 }

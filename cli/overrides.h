@@ -8,9 +8,10 @@
 
 namespace orovista::cli {
 
-/// Applies "KEY=VALUE" overrides in order, each read as a preset line is read (the same keys,
-/// numbers and clamping). Returns an empty string, or the first override that is not of the
-/// form KEY=VALUE or names no preset key.
+/// Applies "KEY=VALUE" overrides in order: the keys of a preset file, but values read strictly
+/// (presets::setKey(): a number outside its key's range, or no number at all, is refused rather
+/// than clamped). Returns an empty string, or one line for the first override that is not of the
+/// form KEY=VALUE, names no preset key or gives a value the key does not take.
 QString applyOverrides(NoiseSettings &settings, const QStringList &overrides);
 
 /// Gives every seeded node the seed n mod 17 (INPUT 1 and 2, the combiner's control noise and

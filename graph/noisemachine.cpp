@@ -534,7 +534,8 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
     NoiseMap result;
     NoiseMap maps[nodeCount + 1];
     auto mapOf = [&](int node) -> NoiseMap & { return node == 6 || (node == 5 && fused) ? result : maps[node]; };
-    files::Batch batch;
+    files::Batch own;
+    files::Batch &batch = run.batch ? *run.batch : own;
 
     std::vector<int> nodes = {1, 2, 3, 4, 5, 6};
     if (composite)
@@ -638,7 +639,8 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
         observer.erode(result, batch.current(grey));
         reporter.CheckCancelled();
     }
-    batch.commit();
+    if (!run.batch)
+        own.commit();
     finalMap = std::move(result);
 }
 

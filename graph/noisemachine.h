@@ -21,6 +21,10 @@
 
 namespace orovista {
 
+namespace files {
+class Batch;
+}
+
 /// What a run tells its caller on the way.
 class MachineObserver {
 public:
@@ -66,12 +70,16 @@ struct MachineRun {
     int windowSamples = 0;
     int firstColumn = 0;
     int firstRow = 0;
+    /// The batch of a larger job (not owned): the run stages its pictures there, reads its own
+    /// earlier pictures through it, and leaves the commit to the job, so that the job's files
+    /// change all together or not at all. Null: the run puts its pictures in place itself.
+    files::Batch *batch = nullptr;
 };
 
 /// Runs the machine once. finalMap receives node 6 (and then erosion, through the observer).
 ///
-/// The run's pictures are written under temporary names and put in place together when it ends;
-/// finalMap changes only then. A run that fails or is cancelled leaves the pictures and finalMap
+/// The run's pictures are written under temporary names and put in place together when it ends
+/// (or, with MachineRun::batch, when the job commits that batch); finalMap changes only then. A run that fails or is cancelled leaves the pictures and finalMap
 /// as they were and throws: noise::Exception for settings the modules refuse,
 /// noise::utils::Cancelled when the reporter says the user stopped it (asked at every progress
 /// point, at least every tenth of a second), orovista::files::WriteError for a picture that could

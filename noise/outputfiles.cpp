@@ -7,8 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <limits>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -21,6 +25,7 @@
 #include <jpeglib.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,13 +55,53 @@ namespace orovista::files
       return QFile::encodeName (path).toStdString ();
     }
 
+    /// Eight hex digits that tell this machine from others writing into a
+    /// shared folder (a hash of its host name).
+    const QString& hostTag ()
+    {
+      static const QString tag = [] {
+        char name[256] = {};
+        ::gethostname (name, sizeof name - 1);
+        std::uint32_t hash = 2166136261u;   // FNV-1a
+        for (const char* c = name; *c != 0; ++c) {
+          hash = (hash ^ std::uint8_t (*c)) * 16777619u;
+        }
+        return QStringLiteral ("%1").arg (hash, 8, 16, QLatin1Char ('0'));
+      }();
+      return tag;
+    }
+
+    /// Numbers the temporaries of the process, from a random start.
+    std::atomic<quint64>& temporaryCounter ()
+    {
+      static std::atomic<quint64> counter {QRandomGenerator::global ()->generate64 () >> 8};
+      return counter;
+    }
+
+    /// ".NAME.HOST-PID-N.part" beside target.  The target's name is cut short
+    /// so that the whole stays within a file name's 255 bytes.
     QString temporaryName (const QString& target)
     {
       const QFileInfo info (target);
-      const QString name = QStringLiteral (".%1.%2.part")
-        .arg (info.fileName ())
-        .arg (QRandomGenerator::global ()->generate64 (), 16, 16, QLatin1Char ('0'));
+      const QString name = QStringLiteral (".%1.%2-%3-%4.part")
+        .arg (info.fileName ().left (48), hostTag ())
+        .arg (qint64 (::getpid ()))
+        .arg (temporaryCounter ().fetch_add (1), 16, 16, QLatin1Char ('0'));
       return info.dir ().filePath (name);
+    }
+
+    /// The names temporaryName() gives: the host tag and the process id.
+    const QRegularExpression& temporaryPattern ()
+    {
+      static const QRegularExpression pattern (QStringLiteral ("^\\..*\\.([0-9a-f]{8})-([0-9]{1,10})-[0-9a-f]{16}\\.part$"),
+                                               QRegularExpression::DotMatchesEverythingOption);
+      return pattern;
+    }
+
+    /// One name for one file, however the path was written.
+    QString fileKey (const QString& path)
+    {
+      return QDir::cleanPath (QFileInfo (path).absoluteFilePath ());
     }
 
     void forget (const QString& temporary)
@@ -66,8 +111,10 @@ namespace orovista::files
       r.temporaries.erase (native (temporary));
     }
 
-    /// Creates a new temporary file beside target and registers it.
-    /// Returns its descriptor, or -1 with errno set.
+    /// Creates a new temporary file beside target and registers it.  The
+    /// name is always new (O_EXCL), and never a symbolic link followed
+    /// (O_NOFOLLOW): a name someone else made is skipped.  Returns its
+    /// descriptor, or -1 with errno set.
     int createTemporary (const QString& target, QString& temporary)
     {
       for (int attempt = 0; attempt < 16; ++attempt) {
@@ -79,7 +126,7 @@ namespace orovista::files
           errno = ECANCELED;
           return -1;
         }
-        const int fd = ::open (path.c_str (), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open (path.c_str (), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
           r.temporaries.insert (path);
           return fd;
@@ -158,35 +205,56 @@ namespace orovista::files
       forget (temporary);
       throw WriteError (cannotWrite (path, reason (why)));
     }
-    // A second write of the same target replaces the first.
-    for (auto it = m_entries.begin (); it != m_entries.end (); ++it) {
-      if (it->target == path) {
-        ::unlink (native (it->temporary).c_str ());
-        forget (it->temporary);
-        m_entries.erase (it);
-        break;
-      }
-    }
-    m_entries.push_back ({temporary, path});
+    add (temporary, path);
     return temporary;
+  }
+
+  int Batch::open (const QString& path, QString* temporary)
+  {
+    QString name;
+    const int fd = createTemporary (path, name);
+    if (fd < 0) {
+      throw WriteError (cannotWrite (path, reason (errno)));
+    }
+    add (name, path);
+    if (temporary != nullptr) {
+      *temporary = name;
+    }
+    return fd;
   }
 
   QString Batch::reserve (const QString& path)
   {
-    const QString temporary = temporaryName (path);
-    {
-      Registry& r = registry ();
-      std::lock_guard hold (r.lock);
-      r.temporaries.insert (native (temporary));
-    }
-    m_entries.push_back ({temporary, path});
+    QString temporary;
+    ::close (open (path, &temporary));
     return temporary;
+  }
+
+  void Batch::add (const QString& temporary, const QString& target)
+  {
+    // A second file for the same target replaces the first.
+    remove (target);
+    m_entries.push_back ({temporary, target, fileKey (target)});
+  }
+
+  void Batch::remove (const QString& path)
+  {
+    const QString key = fileKey (path);
+    for (auto it = m_entries.begin (); it != m_entries.end (); ++it) {
+      if (it->key == key) {
+        ::unlink (native (it->temporary).c_str ());
+        forget (it->temporary);
+        m_entries.erase (it);
+        return;
+      }
+    }
   }
 
   QString Batch::current (const QString& path) const
   {
+    const QString key = fileKey (path);
     for (auto it = m_entries.rbegin (); it != m_entries.rend (); ++it) {
-      if (it->target == path) {
+      if (it->key == key) {
         return it->temporary;
       }
     }
@@ -201,17 +269,76 @@ namespace orovista::files
     if (r.stopped) {
       failure = QStringLiteral ("the run was stopped");
     }
-    std::size_t done = 0;
-    for (; failure.isEmpty () && done < m_entries.size (); ++done) {
-      const Entry& e = m_entries[done];
-      const std::string from = native (e.temporary);
-      if (std::rename (from.c_str (), native (e.target).c_str ()) != 0) {
+    // First what can be seen before anything changes: every temporary is
+    // there, and no target is a folder.
+    for (std::size_t i = 0; failure.isEmpty () && i < m_entries.size (); ++i) {
+      const Entry& e = m_entries[i];
+      struct stat info;
+      if (::lstat (native (e.temporary).c_str (), &info) != 0) {
         failure = cannotWrite (e.target, reason (errno));
+      } else if (::stat (native (e.target).c_str (), &info) == 0 && S_ISDIR (info.st_mode)) {
+        failure = cannotWrite (e.target, reason (EISDIR));
+      }
+    }
+    // The renames.  Each file replaced stays reachable under a backup name
+    // until the last rename is through, so that a failure can undo them.
+    struct Done
+    {
+      std::string target;
+      std::string backup;   ///< empty: nothing to put back
+      bool existed = false;
+    };
+    std::vector<Done> done;
+    for (std::size_t i = 0; failure.isEmpty () && i < m_entries.size (); ++i) {
+      const Entry& e = m_entries[i];
+      Done step {native (e.target), {}, false};
+      struct stat info;
+      step.existed = ::lstat (step.target.c_str (), &info) == 0;
+      if (step.existed) {
+        const std::string backup = native (temporaryName (e.target));
+        if (::link (step.target.c_str (), backup.c_str ()) == 0) {
+          step.backup = backup;
+          r.temporaries.insert (backup);
+        } else if (errno != EPERM && errno != EXDEV && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK
+                   && errno != ENOSYS) {
+          // Not "no hard links here", which only costs the way back, but a
+          // folder that takes no new name: the rename would fail as well.
+          failure = cannotWrite (e.target, reason (errno));
+          break;
+        }
+      }
+      const std::string from = native (e.temporary);
+      if (std::rename (from.c_str (), step.target.c_str ()) != 0) {
+        failure = cannotWrite (e.target, reason (errno));
+        if (!step.backup.empty ()) {
+          ::unlink (step.backup.c_str ());
+          r.temporaries.erase (step.backup);
+        }
         break;
       }
       r.temporaries.erase (from);
+      done.push_back (std::move (step));
     }
-    m_entries.erase (m_entries.begin (), m_entries.begin () + std::ptrdiff_t (done));
+    if (!failure.isEmpty ()) {
+      // Back to the previous files, the last renamed first.
+      int lost = 0;
+      for (auto it = done.rbegin (); it != done.rend (); ++it) {
+        const bool back = !it->backup.empty () ? std::rename (it->backup.c_str (), it->target.c_str ()) == 0
+                          : !it->existed       ? ::unlink (it->target.c_str ()) == 0
+                                               : false;
+        lost += back ? 0 : 1;
+      }
+      if (lost > 0) {
+        failure += QStringLiteral (" (%1 of the files already in place could not be put back)").arg (lost);
+      }
+    }
+    for (const Done& d : done) {
+      if (!d.backup.empty ()) {
+        ::unlink (d.backup.c_str ());
+        r.temporaries.erase (d.backup);
+      }
+    }
+    m_entries.erase (m_entries.begin (), m_entries.begin () + std::ptrdiff_t (done.size ()));
     hold.unlock ();
     if (!failure.isEmpty ()) {
       discard ();
@@ -226,6 +353,30 @@ namespace orovista::files
       forget (e.temporary);
     }
     m_entries.clear ();
+  }
+
+  void removeStaleTemporaries (const QString& folder)
+  {
+    const QDir dir (folder);
+    const QStringList names = dir.entryList ({QStringLiteral (".*.part")},
+                                             QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const qint64 self = ::getpid ();
+    for (const QString& name : names) {
+      const QRegularExpressionMatch match = temporaryPattern ().match (name);
+      if (!match.hasMatch () || match.captured (1) != hostTag ()) {
+        continue;
+      }
+      const qint64 pid = match.captured (2).toLongLong ();
+      if (pid <= 0 || pid > std::numeric_limits<pid_t>::max () || pid == self) {
+        continue;
+      }
+      // Signal 0 only asks whether the process exists; EPERM: it does, as
+      // another user's.
+      if (::kill (pid_t (pid), 0) == 0 || errno != ESRCH) {
+        continue;
+      }
+      ::unlink (native (dir.filePath (name)).c_str ());
+    }
   }
 
   QString writeFile (const QString& path, const QList<QByteArrayView>& parts, Batch* batch)
@@ -307,7 +458,7 @@ namespace orovista::files
         std::fclose (file);
         file = nullptr;
       }
-      staging ().discard ();
+      staging ().remove (path);
     }
   };
 
@@ -322,12 +473,20 @@ namespace orovista::files
       m_state = nullptr;
       throw WriteError (cannotWrite (path, QStringLiteral ("a JPEG cannot be %1 × %2 pixels").arg (width).arg (height)));
     }
-    const QString temporary = s.staging ().reserve (path);
+    int fd = -1;
+    try {
+      fd = s.staging ().open (path, nullptr);
+    } catch (...) {
+      delete m_state;
+      m_state = nullptr;
+      throw;
+    }
     errno = 0;
-    s.file = std::fopen (native (temporary).c_str (), "wb");
+    s.file = ::fdopen (fd, "wb");
     if (s.file == nullptr) {
       const int error = errno;
-      s.staging ().discard ();
+      ::close (fd);
+      s.staging ().remove (path);
       delete m_state;
       m_state = nullptr;
       throw WriteError (cannotWrite (path, reason (error)));
@@ -460,7 +619,7 @@ namespace orovista::files
     if (!flushed || !closed) {
       State* state = std::exchange (m_state, nullptr);
       const QString message = cannotWrite (state->path, reason (error != 0 ? error : EIO));
-      state->staging ().discard ();
+      state->staging ().remove (state->path);
       delete state;
       throw WriteError (message);
     }

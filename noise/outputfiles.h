@@ -41,9 +41,22 @@ namespace orovista::files
   /// fails or is stopped leaves the previous run's files as they were; the
   /// destructor removes the temporary files of a batch never committed.
   ///
+  /// A temporary file is hidden and named after its target, this machine
+  /// and this process (".NAME.HOST-PID-N.part"), so that the temporaries a
+  /// killed process left behind can be told from those of a run still going
+  /// (removeStaleTemporaries()).  It is always created anew, never opened
+  /// through an existing name or a symbolic link.
+  ///
   /// Renaming is atomic per file, not for the batch: commit() renames the
-  /// files one after another, which fails only where the folder itself
-  /// changed in between.
+  /// files one after another.  It first checks that every temporary file is
+  /// still there and that no target is a folder, then keeps each file it
+  /// replaces under a second hidden name (a hard link) until the last rename
+  /// is through.  A rename that fails half-way (the folder changed, became
+  /// read-only or full in between) puts the files already replaced back and
+  /// removes those that were new, so the previous run's files stay whole;
+  /// only where the file system takes no hard links, or the process is
+  /// killed during the renames themselves, can a mix of old and new files
+  /// remain.
   class Batch
   {
     public:
@@ -56,16 +69,26 @@ namespace orovista::files
       /// Returns the temporary file that holds it until commit().
       QString write (const QString& path, const QList<QByteArrayView>& parts);
 
-      /// A temporary name beside path for a writer that creates its file
-      /// itself (OpenEXR).  The file written there becomes path at commit()
-      /// and is removed with the batch otherwise.
+      /// Creates an empty temporary file beside path for a writer that
+      /// writes it itself (OpenEXR), and returns its name.  The file written
+      /// there becomes path at commit() and is removed with the batch
+      /// otherwise.
       QString reserve (const QString& path);
 
+      /// As reserve(), but hands over the open descriptor of the new file
+      /// (opened for writing; the caller closes it).  @throw WriteError.
+      int open (const QString& path, QString* temporary);
+
       /// Where path's new content is now: its temporary file, or path when
-      /// the batch holds nothing for it.
+      /// the batch holds nothing for it.  Paths that name the same file
+      /// (relative or absolute, with "." or "..") are one target.
       QString current (const QString& path) const;
 
-      /// Puts every file in place, in the order they were written.
+      /// Removes the file staged for path, if any: path keeps what it had.
+      void remove (const QString& path);
+
+      /// Puts every file in place, in the order they were written (see the
+      /// class comment for a failure part-way).  @throw WriteError.
       void commit ();
 
       /// Removes every file not yet in place.
@@ -81,9 +104,18 @@ namespace orovista::files
       {
         QString temporary;
         QString target;
+        QString key;   ///< the target as an absolute, clean path
       };
+      void add (const QString& temporary, const QString& target);
       std::vector<Entry> m_entries;
   };
+
+  /// Removes, from folder, the temporary files of the batches of processes
+  /// of this program on this machine that no longer run (killed before
+  /// they could clean up).  Temporaries of processes still running, of this
+  /// process, and of other machines sharing the folder stay.  For the start
+  /// of a run that writes into folder.
+  void removeStaleTemporaries (const QString& folder);
 
   /// Writes one file, in place only when complete, or stages it in batch
   /// when one is given.  Returns an empty string, or the message of the
@@ -101,7 +133,8 @@ namespace orovista::files
   /// are those writePicture() writes for the same pixels (the same encoder,
   /// settings and density), so callers may switch freely.  Rows go top to
   /// bottom; the file becomes path (or is staged in the batch) at finish().
-  /// A writer destroyed before finish() leaves no file behind.
+  /// A writer destroyed before finish() leaves no file behind (and takes
+  /// nothing else out of the batch).
   class JpegRows
   {
     public:

@@ -209,6 +209,39 @@ ReadResult readFile(const QString &path, NoiseSettings &settings, const ReadOpti
     return read(ok ? file.readAll() : QByteArray(), settings, options);
 }
 
+QString setKey(NoiseSettings &s, const QString &name, const QString &value, const ReadOptions &options, bool *known)
+{
+    const Key *key = findKey(name.toUtf8());
+    if (known)
+        *known = key != nullptr;
+    if (!key)
+        return QStringLiteral("no preset key \"%1\"").arg(name);
+    if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
+        return QStringLiteral("%1 must be one line").arg(name);
+    switch (key->kind) {
+    case Kind::Int:
+    case Kind::Flag: {
+        const int lo = key->kind == Kind::Flag ? 0 : key->lo, hi = key->kind == Kind::Flag ? 2 : key->hi;
+        bool whole = false;
+        const qlonglong number = value.trimmed().toLongLong(&whole);   // decimal digits with a sign, nothing else
+        if (!whole)
+            return QStringLiteral("%1 needs a whole number between %2 and %3").arg(name).arg(lo).arg(hi);
+        if (number < lo || number > hi)
+            return QStringLiteral("%1 must lie between %2 and %3").arg(name).arg(lo).arg(hi);
+        if (key->kind == Kind::Flag)
+            key->flag(s) = number != 0;
+        else
+            key->number(s) = int(number);
+        return {};
+    }
+    case Kind::Text:
+    case Kind::Image:
+        read(name.toUtf8() + '=' + value.toUtf8() + '\n', s, options);
+        return {};
+    }
+    return {};
+}
+
 QByteArray write(const NoiseSettings &settings)
 {
     NoiseSettings s = settings;   // the accessors hand out references
@@ -243,6 +276,12 @@ QString nameProblem(const QString &name)
         return QStringLiteral("\"%1\" cannot name a preset").arg(name);
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) || name.contains(QChar(0)))
         return QStringLiteral("a preset name cannot contain \"/\" or \"\\\": %1").arg(name);
+    // A line break or another control character would split the lines that list or name the
+    // file (the preset list, a log, an OBJ's "mtllib" line).
+    for (const QChar c : name)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            return QStringLiteral("a name cannot contain a line break or another control character (U+%1)")
+                .arg(c.unicode(), 4, 16, QLatin1Char('0'));
     return {};
 }
 

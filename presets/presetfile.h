@@ -34,12 +34,21 @@ ReadResult read(const QByteArray &text, NoiseSettings &settings, const ReadOptio
 /// Reads a preset file; a file that cannot be opened reads as empty (opened = false).
 ReadResult readFile(const QString &path, NoiseSettings &settings, const ReadOptions &options, bool *opened = nullptr);
 
+/// Sets one key from a value given on its own (a command line's KEY=VALUE), strictly where read()
+/// is lenient: a number must be a whole decimal number within the key's range ("1000", "nan",
+/// "abc" or "3.5" for octaves are refused, never clamped or read as 0); a flag 0 (off), 1 or 2
+/// (on); a text one line. Returns an empty string when set, else one line naming the key and its
+/// range ("I1octaves must lie between 1 and 30"); *known says whether the key exists.
+QString setKey(NoiseSettings &settings, const QString &key, const QString &value, const ReadOptions &options,
+               bool *known = nullptr);
+
 /// The preset text of settings: 70 lines in the fixed order; "gradient1" and "gradient2" are the
 /// left and right gradient names of the settings.
 QByteArray write(const NoiseSettings &settings);
 
-/// Why name cannot name a preset in a folder (empty when it can): a name must not hold a path
-/// separator, be "." or "..", or lead out of the folder. Spaces, dots and non-ASCII are fine.
+/// Why name cannot name a preset in a folder, or a terrain's files (empty when it can): a name
+/// must not hold a path separator or a control character (a line break), be "." or "..", or lead
+/// out of the folder. Spaces, dots and non-ASCII are fine.
 QString nameProblem(const QString &name);
 
 /// Writes folder/name.opf, replacing an existing preset only once the new file is complete (or

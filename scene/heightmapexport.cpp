@@ -138,7 +138,12 @@ bool writeFloatExr(const float *values, int width, int height, const QString &pa
     // unless it puts the file in place.
     files::Batch own;
     files::Batch &staging = batch ? *batch : own;
-    const QString temporary = staging.reserve(path);
+    QString temporary;
+    try {
+        temporary = staging.reserve(path);
+    } catch (const files::WriteError &e) {
+        return fail(error, e.message());
+    }
     try {
         Imf::Header header(width, height);
         header.channels().insert("Y", Imf::Channel(Imf::FLOAT));
@@ -150,7 +155,7 @@ bool writeFloatExr(const float *values, int width, int height, const QString &pa
         file.writePixels(height);
     } catch (const std::exception &e) {
         // OpenEXR's messages carry the system's reason ("… No space left on device").
-        staging.discard();
+        staging.remove(path);
         return fail(error, files::cannotWrite(path, QString::fromLocal8Bit(e.what())));
     }
     if (!batch) {

@@ -138,9 +138,47 @@ void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
     appendFaces(mesh, out);
 }
 
+QString objLineName(const QString &name)
+{
+    QString word = name;
+    for (QChar &c : word)
+        if (c.isSpace())
+            c = QLatin1Char('_');
+    return word;
+}
+
+QString objLineProblem(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            return QStringLiteral("a name in an OBJ or MTL line cannot hold a control character");
+        if (c == QLatin1Char('#'))
+            return QStringLiteral("a name in an OBJ or MTL line cannot hold \"#\"");
+    }
+    return {};
+}
+
+namespace {
+
+/// The first of names that cannot go into a line, as the failure to write path.
+bool refuseLineNames(const QString &path, std::initializer_list<QString> names, QString *error)
+{
+    for (const QString &name : names)
+        if (const QString problem = objLineProblem(name); !problem.isEmpty()) {
+            if (error)
+                *error = files::cannotWrite(path, problem + QStringLiteral(": ") + name);
+            return true;
+        }
+    return false;
+}
+
+}   // namespace
+
 bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error, files::Batch *batch,
                      const ObjExtras &extras)
 {
+    if (refuseLineNames(path, {extras.materialLibrary, extras.materialName}, error))
+        return false;
     const bool withNormals = extras.normals && mesh.normals.size() == 3 * std::size_t(mesh.vertexCount());
     // The face lines are made on a second thread while this one makes the others.
     auto faces = std::async(std::launch::async, [&mesh, &extras, withNormals] {
@@ -169,6 +207,8 @@ bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *er
 bool writeTerrainMtl(const QString &path, const QString &materialName, const QString &colourTexture,
                      const QString &normalMap, QString *error, files::Batch *batch)
 {
+    if (refuseLineNames(path, {materialName, colourTexture, normalMap}, error))
+        return false;
     QByteArray text = "newmtl " + materialName.toUtf8() + "\nKa 1 1 1\nKd 1 1 1\nKs 0 0 0\nNs 10\nd 1\nillum 1\n";
     if (!colourTexture.isEmpty())
         text += "map_Kd " + colourTexture.toUtf8() + '\n';

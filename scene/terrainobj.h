@@ -24,15 +24,22 @@ struct ObjExtras {
     QString materialName;
 };
 
+/// A name as one word of an OBJ or MTL line ("mtllib", "usemtl", "newmtl"): blanks become "_".
+QString objLineName(const QString &name);
+
+/// Why text cannot go into an OBJ or MTL line as a name: a control character (a line break would
+/// start a line of its own) or "#" (the rest of the line would be a comment). Empty when it can.
+QString objLineProblem(const QString &text);
+
 /// Writes the mesh to path; an existing file is replaced only once the new one is complete (or
 /// stages it in batch, which puts it in place). Returns false with a message giving the system's
-/// reason in *error when the file cannot be written.
+/// reason in *error when the file cannot be written, or the objLineProblem() of a material name.
 bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *error = nullptr,
                      files::Batch *batch = nullptr, const ObjExtras &extras = {});
 
 /// A material library with one material: white, unlit by specular light, the colour texture as
 /// "map_Kd" and the normal map as "norm" and "map_Bump" (each left out when empty; file names
-/// relative to the library).
+/// relative to the library). Names with an objLineProblem() are refused, as in writeTerrainObj().
 bool writeTerrainMtl(const QString &path, const QString &materialName, const QString &colourTexture,
                      const QString &normalMap, QString *error = nullptr, files::Batch *batch = nullptr);
 

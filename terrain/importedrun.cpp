@@ -50,7 +50,8 @@ void runImportedHeightmap(const ImportedTerrain &terrain, const NoiseSettings &s
     runLog() << "heightmap " << terrain.path << " resampled to " << n << " x " << n << "\n";
     reporter.CheckCancelled();
 
-    files::Batch batch;
+    files::Batch own;
+    files::Batch &batch = run.batch ? *run.batch : own;
     const QString grey = QDir(folders.maps).filePath(heightPictureName(6));
     QString height, colour;
     if (run.writePictures) {
@@ -92,7 +93,8 @@ void runImportedHeightmap(const ImportedTerrain &terrain, const NoiseSettings &s
         observer.erode(result, batch.current(grey));
         reporter.CheckCancelled();
     }
-    batch.commit();
+    if (!run.batch)
+        own.commit();
     finalMap = std::move(result);
     reporter.SetStatusText(QStringLiteral("heightmap ready"));
 }

@@ -1,8 +1,24 @@
 #pragma once
 #include "dzglobal.h"
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 
+#include <functional>
+
 class DzScene;
+
+/// Where the files of a scene go when the caller writes them together with other files of one
+/// job (staged, and put in place by the caller), and where the files the scene refers to can be
+/// read until then.
+struct DzGltfFileSink {
+    /// Where the file that the scene names path is to be read now (path itself when it is in
+    /// place); null: path itself.
+    std::function<QString(const QString &path)> source;
+    /// Writes the parts, one after another, as the new content of path. Returns an empty string,
+    /// or the one-line reason it failed (naming the file).
+    std::function<QString(const QString &path, const QList<QByteArrayView> &parts)> write;
+};
 
 /// Writes a scene as a glTF 2.0 file that other 3D programs open: every node with its
 /// transform and parent, one mesh per facet mesh (shared by the nodes that share it), the
@@ -40,4 +56,10 @@ public:
     /// coordinates or texture coordinates, a mesh too large for 32-bit indices, a ".glb"
     /// beyond 4 GiB.
     static bool writeScene(const DzScene *scene, const QString &path, QString *error = nullptr);
+    /// The same file (or files: a ".gltf" and its ".bin"), handed to sink.write() instead of put
+    /// in place here; the textures are read through sink.source() but named in the scene by
+    /// their own names (relative to the scene's folder). Fails as above, or with the reason
+    /// sink.write() gives.
+    static bool writeScene(const DzScene *scene, const QString &path, const DzGltfFileSink &sink,
+                           QString *error = nullptr);
 };

@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QtMath>
 #include <QtDebug>
+#include <QtEndian>
 
 #include <tiny_gltf.h>
 
@@ -25,6 +26,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <limits>
 #include <map>
 #include <tuple>
@@ -125,7 +128,11 @@ struct Geometry {
 
 class Writer {
 public:
-    Writer(bool binary, const QString &outDir) : m_binary(binary), m_outDir(outDir) {}
+    /// source: where a texture file is read (the file itself when null).
+    Writer(bool binary, const QString &outDir, std::function<QString(const QString &)> source = {})
+        : m_binary(binary), m_outDir(outDir), m_source(std::move(source))
+    {
+    }
 
     bool build(const DzScene *scene);
     tinygltf::Model &model() { return m_model; }
@@ -154,6 +161,7 @@ private:
 
     bool m_binary;
     QString m_outDir;
+    std::function<QString(const QString &)> m_source;
     QString m_error;
     tinygltf::Model m_model;
     std::vector<unsigned char> m_bin;
@@ -478,7 +486,8 @@ int Writer::imageOf(const QString &file, const QString &materialName)
         return found.value();
 
     int index = -1;
-    QFile f(abs);
+    // The scene names the file by its own name; its bytes may still be elsewhere (staged).
+    QFile f(m_source ? m_source(abs) : abs);
     if (!f.open(QIODevice::ReadOnly)) {
         qWarning("glTF export: the texture \"%s\" of material \"%s\" cannot be read (%s); the material is written without it",
                  qPrintable(QDir::toNativeSeparators(abs)), qPrintable(materialName), qPrintable(f.errorString()));
@@ -784,6 +793,147 @@ bool Writer::build(const DzScene *scene)
 
 } // namespace
 
+namespace {
+
+/// What every way of writing a scene checks and builds first.
+struct Prepared {
+    QString targetPath, dir, binName, binPath;
+    bool binary = false;
+};
+
+bool prepare(const DzScene *scene, const QString &path, Prepared *p, QString *problem)
+{
+    auto fail = [problem](const QString &what) {
+        *problem = what;
+        return false;
+    };
+    if (!scene)
+        return fail(QStringLiteral("there is no scene to write"));
+    if (path.trimmed().isEmpty())
+        return fail(QStringLiteral("no file name given"));
+    const QFileInfo target(QFileInfo(path).absoluteFilePath());
+    p->targetPath = target.absoluteFilePath();
+    p->dir = target.absolutePath();
+    p->binary = target.suffix().compare(QLatin1String("glb"), Qt::CaseInsensitive) == 0;
+    if (target.isDir())
+        return fail(QStringLiteral("\"%1\" is a folder").arg(QDir::toNativeSeparators(p->targetPath)));
+    if (!QFileInfo(p->dir).isDir())
+        return fail(QStringLiteral("the folder \"%1\" does not exist").arg(QDir::toNativeSeparators(p->dir)));
+    p->binName = target.completeBaseName() + QStringLiteral(".bin");
+    p->binPath = p->dir + QLatin1Char('/') + p->binName;
+    if (!p->binary && QDir::cleanPath(p->binPath) == QDir::cleanPath(p->targetPath))
+        return fail(QStringLiteral("the buffer file \"%1\" would replace the scene file; choose a name ending in .gltf or .glb")
+                        .arg(p->binName));
+    return true;
+}
+
+/// The size limit of a .glb: its length is held in 32 bits, and JSON takes a little of that.
+bool tooLargeForGlb(size_t binBytes)
+{
+    return binBytes > size_t(0xFFFFFFFFu) - (size_t(64) << 20);
+}
+const QString glbTooLarge = QStringLiteral("the scene is too large for a .glb file (4 GiB at most); write a .gltf instead");
+
+/// The JSON text of the model, its one buffer declared by its length (and uri for a .gltf): the
+/// text the library writes into a file. Its stream writer would put the buffer's bytes into the
+/// text as base64, so it is handed an empty buffer, whose entry ({"byteLength": 0, "uri": an
+/// empty data URI}, the only data URI in the file) is then completed by hand.
+std::string sceneJson(tinygltf::Model &model, size_t binBytes, const std::string &binUri, bool pretty)
+{
+    std::vector<tinygltf::Buffer> buffers(binBytes > 0 ? 1 : 0);
+    buffers.swap(model.buffers);
+    tinygltf::TinyGLTF gltf;
+    gltf.SetImageWriter(nullptr, nullptr);   // images are referred to or embedded as they are
+    std::ostringstream stream;
+    gltf.WriteGltfSceneToStream(&model, stream, pretty, false);
+    buffers.swap(model.buffers);
+    std::string text = stream.str();
+    if (!pretty && !text.empty() && text.back() == '\n')
+        text.pop_back();   // the stream writer ends the text with a line; a .glb's chunk does not
+    if (binBytes == 0)
+        return text;
+    const std::string marker = "\"data:application/octet-stream;base64,\"";
+    const size_t uri = text.find(marker);
+    const size_t length = uri == std::string::npos ? uri : text.rfind("\"byteLength\":", uri);
+    if (length == std::string::npos)
+        return {};
+    if (binUri.empty()) {
+        const size_t key = text.rfind(',', uri);   // ,"uri":"data:…"
+        text.erase(key, uri + marker.size() - key);
+    } else {
+        text.replace(uri, marker.size(), '"' + binUri + '"');
+    }
+    const size_t zero = text.find('0', length);
+    text.replace(zero, 1, std::to_string(binBytes));
+    return text;
+}
+
+QByteArray littleEndian32(std::initializer_list<quint32> values)
+{
+    QByteArray bytes;
+    for (quint32 v : values) {
+        const quint32 le = qToLittleEndian(v);
+        bytes.append(reinterpret_cast<const char *>(&le), sizeof le);
+    }
+    return bytes;
+}
+
+}   // namespace
+
+bool DzGltfExporter::writeScene(const DzScene *scene, const QString &path, const DzGltfFileSink &sink, QString *error)
+{
+    auto fail = [error](const QString &what) {
+        if (error)
+            *error = what;
+        return false;
+    };
+    if (!sink.write)
+        return fail(QStringLiteral("no way to write the files given"));
+    Prepared p;
+    QString problem;
+    if (!prepare(scene, path, &p, &problem))
+        return fail(problem);
+    Writer writer(p.binary, p.dir, sink.source);
+    if (!writer.build(scene))
+        return fail(writer.error());
+    tinygltf::Model &model = writer.model();
+    const std::vector<unsigned char> &bin = writer.bin();
+    const QByteArrayView binView(reinterpret_cast<const char *>(bin.data()), qsizetype(bin.size()));
+    QString failure;
+    if (p.binary) {
+        if (tooLargeForGlb(bin.size()))
+            return fail(glbTooLarge);
+        // The container written by hand, so that the buffer's bytes are not copied again.
+        QByteArray json = QByteArray::fromStdString(sceneJson(model, bin.size(), std::string(), false));
+        if (json.isEmpty())
+            return fail(QStringLiteral("the scene's JSON could not be made"));
+        json.append(QByteArray((4 - json.size() % 4) % 4, ' '));
+        const qsizetype binPadding = (4 - qsizetype(bin.size()) % 4) % 4;
+        const quint64 length = 12 + 8 + quint64(json.size()) + (bin.empty() ? 0 : 8 + bin.size() + quint64(binPadding));
+        const QByteArray head = QByteArray("glTF") + littleEndian32({2, quint32(length), quint32(json.size()), 0x4E4F534A});
+        QList<QByteArrayView> parts = {head, json};
+        const QByteArray binHead = littleEndian32({quint32(bin.size() + size_t(binPadding)), 0x004E4942});
+        const QByteArray binPad(binPadding, '\0');
+        if (!bin.empty())
+            parts << binHead << binView << binPad;
+        failure = sink.write(p.targetPath, parts);
+    } else {
+        const std::string binUri = QUrl::toPercentEncoding(p.binName).toStdString();
+        const QByteArray json = QByteArray::fromStdString(sceneJson(model, bin.size(), binUri, true));
+        if (json.isEmpty())
+            return fail(QStringLiteral("the scene's JSON could not be made"));
+        if (!bin.empty())
+            failure = sink.write(p.binPath, {binView});
+        if (failure.isEmpty())
+            failure = sink.write(p.targetPath, {json});
+    }
+    if (!failure.isEmpty())
+        return fail(failure);
+    if (error)
+        error->clear();
+    return true;
+}
+
 bool DzGltfExporter::writeScene(const DzScene *scene, const QString &path, QString *error)
 {
     auto fail = [error](const QString &what) {
@@ -791,24 +941,12 @@ bool DzGltfExporter::writeScene(const DzScene *scene, const QString &path, QStri
             *error = what;
         return false;
     };
-    if (!scene)
-        return fail(QStringLiteral("there is no scene to write"));
-    if (path.trimmed().isEmpty())
-        return fail(QStringLiteral("no file name given"));
-
-    const QFileInfo target(QFileInfo(path).absoluteFilePath());
-    const QString targetPath = target.absoluteFilePath();
-    const QString dir = target.absolutePath();
-    const bool binary = target.suffix().compare(QLatin1String("glb"), Qt::CaseInsensitive) == 0;
-    if (target.isDir())
-        return fail(QStringLiteral("\"%1\" is a folder").arg(QDir::toNativeSeparators(targetPath)));
-    if (!QFileInfo(dir).isDir())
-        return fail(QStringLiteral("the folder \"%1\" does not exist").arg(QDir::toNativeSeparators(dir)));
-    const QString binName = target.completeBaseName() + QStringLiteral(".bin");
-    const QString binPath = dir + QLatin1Char('/') + binName;
-    if (!binary && QDir::cleanPath(binPath) == QDir::cleanPath(targetPath))
-        return fail(QStringLiteral("the buffer file \"%1\" would replace the scene file; choose a name ending in .gltf or .glb")
-                        .arg(binName));
+    Prepared p;
+    QString problem;
+    if (!prepare(scene, path, &p, &problem))
+        return fail(problem);
+    const QString targetPath = p.targetPath, dir = p.dir, binName = p.binName, binPath = p.binPath;
+    const bool binary = p.binary;
 
     Writer writer(binary, dir);
     if (!writer.build(scene))
@@ -825,8 +963,8 @@ bool DzGltfExporter::writeScene(const DzScene *scene, const QString &path, QStri
     std::vector<unsigned char> &bin = writer.bin();
     if (!bin.empty()) {
         // A .glb holds its length in 32 bits; JSON takes a little of that as well.
-        if (binary && bin.size() > size_t(0xFFFFFFFFu) - (size_t(64) << 20))
-            return fail(QStringLiteral("the scene is too large for a .glb file (4 GiB at most); write a .gltf instead"));
+        if (binary && tooLargeForGlb(bin.size()))
+            return fail(glbTooLarge);
         tinygltf::Buffer buffer;
         if (!binary)
             buffer.uri = QUrl::toPercentEncoding(binName).toStdString();

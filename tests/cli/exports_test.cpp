@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -172,9 +173,52 @@ TEST_F(Exports, SetSeedAndSavePresetMakeTheSameTerrainAgain)
     EXPECT_EQ(bytes("again", "my Terrain 1.obj"), bytes("seed", "my Terrain 1.obj"));
 
     const Outcome bad = run("bad", {"--set", "noSuchKey=3"});
-    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.status, 2) << "a bad argument";
     EXPECT_TRUE(bad.err.contains("no preset key \"noSuchKey\"")) << bad.err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("bad/my Terrain 1.obj")));
+}
+
+// A preset the user made read-only is not replaced (renaming over it would need only the folder's
+// permission), and the run writes nothing; a writable one is replaced only by a run that succeeds.
+TEST_F(Exports, SavePresetRespectsAReadOnlyFileAndAFailedRun)
+{
+    const QString saved = dir.filePath("kept.opf");
+    auto content = [&] {
+        QFile f(saved);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    {
+        QFile f(saved);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("I1octaves=7\n");
+    }
+    ASSERT_TRUE(QFile::setPermissions(saved, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const Outcome refused = run("readonly", {"--save-preset", saved});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "orovista: cannot write " + saved + ": Permission denied\n");
+    EXPECT_EQ(content(), "I1octaves=7\n");
+    EXPECT_EQ(QFileInfo(saved).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0)
+        << "still read-only";
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("readonly/my Terrain 1.obj")));
+
+    ASSERT_TRUE(QFile::setPermissions(saved, QFile::ReadOwner | QFile::WriteOwner));
+    const Outcome sceneless = run("failed", {"--save-preset", saved, "--scene", dir.filePath("no/such/folder/s.gltf")});
+    EXPECT_EQ(sceneless.status, 1) << sceneless.err.toStdString();
+    EXPECT_EQ(content(), "I1octaves=7\n") << "the run failed: the preset is not written";
+    ASSERT_EQ(run("saved", {"--save-preset", saved}).status, 0);
+    NoiseSettings read;
+    EXPECT_GT(presets::readFile(saved, read, {}).keysRead, 60);
+}
+
+// A name with spaces still makes a textured OBJ whose "mtllib" line names one file.
+TEST_F(Exports, TerrainNamesWithSpacesKeepTheirMaterialLines)
+{
+    const Outcome r = run("named", {"--obj-material", "--name", "north  ridge é"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QList<QByteArray> obj = bytes("named", "north  ridge é.obj").split('\n');
+    EXPECT_EQ(obj.value(0), QString("mtllib north__ridge_é.mtl").toUtf8());
+    EXPECT_TRUE(obj.contains(QString("usemtl north__ridge_é").toUtf8()));
+    EXPECT_TRUE(bytes("named", "north__ridge_é.mtl").contains(QString("map_Kd north  ridge é.jpg").toUtf8()));
 }
 
 // A 4 × 4 world: neighbours share their overlap samples exactly, in value and in metres; one tile

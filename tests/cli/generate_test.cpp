@@ -9,7 +9,9 @@
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
 
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,6 +28,7 @@
 #include <cstring>
 #include <map>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -112,6 +115,51 @@ TEST(CommandLine, RefusesBadArgumentsWithAMessageAndStatus)
     const Outcome empty = orovista({"generate", "--preset", blank.fileName(), "--out", dir.filePath("o"), "--resources", resources});
     EXPECT_EQ(empty.status, 1);
     EXPECT_TRUE(empty.err.contains("holds no preset settings")) << empty.err.toStdString();
+}
+
+// Values the command line gives are taken whole or refused: never clamped, never read as 0, and
+// nothing is written for a refused run.
+TEST(CommandLine, RefusesValuesOutOfRangeOrNotNumbers)
+{
+    QTemporaryDir dir;
+    const QString preset = writePreset(dir);
+    const QString out = dir.filePath("o");
+    const std::pair<QStringList, const char *> cases[] = {
+        {{"--set", "I1octaves=1000"}, "--set I1octaves=1000: I1octaves must lie between 1 and 30"},
+        {{"--set", "I1octaves=0"}, "--set I1octaves=0: I1octaves must lie between 1 and 30"},
+        {{"--set", "I2frequency=nan"}, "--set I2frequency=nan: I2frequency needs a whole number between 1 and 100"},
+        {{"--set", "C1quality=abc"}, "--set C1quality=abc: C1quality needs a whole number between 1 and 3"},
+        {{"--set", "erosionIterations=2.5"}, "erosionIterations needs a whole number between 0 and 1000"},
+        {{"--set", "I1octaves="}, "I1octaves needs a whole number between 1 and 30"},
+        {{"--set", "I1GaborAnisotropic=5"}, "I1GaborAnisotropic must lie between 0 and 2"},
+        {{"--set", "noSuchKey=3"}, "--set noSuchKey=3: no preset key \"noSuchKey\""},
+        {{"--tiles", "0"}, "--tiles must lie between 1 and 64, not 0"},
+        {{"--tiles", "65"}, "--tiles must lie between 1 and 64, not 65"},
+        {{"--tiles", "2", "--overlap", "-1"}, "--overlap must lie between 0 and the tile size less one, not -1"},
+        {{"--overlap", "-1"}, "--overlap must lie"},
+        {{"--overlap", "x"}, "--overlap needs a whole number"},
+        {{"--seed", "abc"}, "--seed needs a whole number between -2147483648 and 2147483647, not \"abc\""},
+        {{"--seed", "99999999999"}, "--seed needs a whole number"},
+        {{"--texture-size", "99999999999"}, "--texture-size needs a whole number, one of 512"},
+        {{"--heightmap-size", "1000000"}, "--heightmap-size must lie between 2 and 16384, not 1000000"},
+        {{"--terrain-size", "1e9"}, "--terrain-size needs a whole number between 1 and 100000"},
+        {{"--normal-map", "0"}, "--normal-map must be one of"},
+        {{"--engine", "unity", "--engine-size", "0"}, "--engine-size must be"},
+        {{"--raw-size", "1"}, "--raw-size must lie between 2 and"},
+        {{"--splat", "--splat-sand", "nan"}, "--splat-sand is a fraction of the elevation range, between 0 and 1, not nan"},
+        {{"--splat", "--splat-rock", "inf"}, "--splat-rock is a slope in degrees, between 0 and 90, not inf"},
+        {{"--name", "two\nlines"}, "bad terrain name: a name cannot contain a line break"},
+        {{"--name", "a\tb"}, "bad terrain name"},
+        {{"--name", "rock #2"}, "bad terrain name: OBJ and MTL files read what follows \"#\""},
+    };
+    for (const auto &[args, says] : cases) {
+        const Outcome r = orovista(QStringList{"generate", "--preset", preset, "--out", out, "--resources", resources} + args);
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("orovista: "))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(says))) << r.err.toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << "one line: " << r.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(out)) << args.join(' ').toStdString() << ": nothing is written";
+    }
 }
 
 TEST(CommandLine, HelpVersionAndPresets)
@@ -361,6 +409,32 @@ protected:
             found += QDir(folder).entryList({"*.part"}, QDir::Files | QDir::Hidden);
         return found;
     }
+    /// Every file under out/ (maps/ too) but the hidden temporaries, with its bytes.
+    std::map<QString, QByteArray> everything() const
+    {
+        std::map<QString, QByteArray> files;
+        QDirIterator it(out, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (path.endsWith(".part"))
+                continue;
+            QFile f(path);
+            files[QDir(out).relativeFilePath(path)] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+        }
+        return files;
+    }
+    /// The names of two maps: what changed between them.
+    static QStringList differences(const std::map<QString, QByteArray> &a, const std::map<QString, QByteArray> &b)
+    {
+        QStringList changed;
+        for (const auto &[name, bytes] : a)
+            if (!b.count(name) || b.at(name) != bytes)
+                changed << name;
+        for (const auto &[name, bytes] : b)
+            if (!a.count(name))
+                changed << name + " (new)";
+        return changed;
+    }
 
     QTemporaryDir dir;
     QString preset, out;
@@ -403,6 +477,63 @@ TEST_F(Interrupted, AStoppedRunLeavesNoTemporaries)
         EXPECT_TRUE(temporaries().isEmpty()) << temporaries().join(' ').toStdString();
         EXPECT_EQ(texture(), before);
     }
+}
+
+// Every output of a run lands together: a scene or preset that cannot be written costs the run
+// all its files, the pictures in maps/ included, and the earlier run's stay byte for byte.
+TEST_F(Interrupted, ALateFailureKeepsEveryEarlierFile)
+{
+    const QString sceneFolder = out + "/scene.gltf";
+    ASSERT_TRUE(QDir().mkpath(sceneFolder));
+    const std::map<QString, QByteArray> earlier = everything();
+    ASSERT_GT(earlier.size(), 11u);
+    const QStringList changed = {"--elevation", "-50:400", "--set", "I1octaves=3", "--normal-map", "512", "--sky", "256"};
+    const std::pair<QStringList, QString> failures[] = {
+        {{"--scene", sceneFolder}, "is a folder"},
+        {{"--scene", out + "/missing/scene.glb"}, "does not exist"},
+        {{"--save-preset", out + "/missing/saved.opf"}, "cannot write " + out + "/missing/saved.opf"},
+    };
+    for (const auto &[more, says] : failures) {
+        const Outcome r = orovista(arguments() + changed + more);
+        EXPECT_EQ(r.status, 1) << more.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(says)) << r.err.toStdString();
+        EXPECT_EQ(differences(earlier, everything()), QStringList()) << more.join(' ').toStdString();
+        EXPECT_TRUE(temporaries().isEmpty()) << temporaries().join(' ').toStdString();
+    }
+}
+
+// A run killed outright (no chance to clean up) after its first pass: the earlier files stay whole,
+// and the next run into the folder removes what the killed one left, but not what a run still
+// going writes.
+TEST_F(Interrupted, AKilledRunKeepsTheEarlierFilesAndTheNextRunClearsItsTemporaries)
+{
+    const std::map<QString, QByteArray> earlier = everything();
+    QProcess p;
+    p.start(QStringLiteral(OROVISTA_CLI), arguments() << "--texture-size" << "8192" << "--set" << "I1octaves=3");
+    ASSERT_TRUE(p.waitForStarted());
+    // Killed once the mesh is staged: the terrain pass and its pictures are through.
+    auto meshStaged = [&] { return !QDir(out).entryList({".my Terrain 1.obj.*.part"}, QDir::Files | QDir::Hidden).isEmpty(); };
+    for (int waited = 0; !meshStaged() && p.state() == QProcess::Running && waited < 120000; waited += 2)
+        QThread::msleep(2);
+    ASSERT_TRUE(meshStaged()) << "the run stages its mesh under a temporary name";
+    ::kill(pid_t(p.processId()), SIGKILL);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(differences(earlier, everything()), QStringList()) << "maps/ included";
+    const QStringList left = temporaries();
+    ASSERT_FALSE(left.isEmpty()) << "a killed process cannot clean up";
+
+    // A temporary named as one of a process still running (this test's) stays.
+    const QString live = QString(left.first()).replace(QRegularExpression("-[0-9]+-([0-9a-f]{16})\\.part$"),
+                                                       QStringLiteral("-%1-\\1.part").arg(::getpid()));
+    ASSERT_NE(live, left.first());
+    QFile running(QDir(out).filePath(live));
+    ASSERT_TRUE(running.open(QIODevice::WriteOnly));
+    running.close();
+
+    const Outcome next = orovista(arguments());
+    ASSERT_EQ(next.status, 0) << next.err.toStdString();
+    EXPECT_EQ(temporaries(), QStringList{live});
 }
 
 }   // namespace

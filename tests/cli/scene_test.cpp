@@ -1,11 +1,15 @@
 // `orovista generate --scene`: the terrain scene as a glTF file that other programs open.
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
+
+#include <map>
 #include <tiny_gltf.h>
 
 namespace {
@@ -121,6 +125,74 @@ TEST_F(Scene, TheKhronosValidatorFindsNoErrors)
         EXPECT_EQ(r.status, 0) << file << "\n" << r.out.toStdString() << r.err.toStdString();
         EXPECT_TRUE(r.out.contains(QLatin1String(" 0 errors"))) << r.out.toStdString();
     }
+}
+
+// The scene is staged with the run's other files, yet names them (and embeds them) as they are
+// once in place.
+TEST_F(Scene, TexturesAreTheRunsFilesByTheirOwnNames)
+{
+    const QStringList textures = {"my Terrain 1.jpg", "NormalMap_my Terrain 1.jpg", "my Terrain 1_skyDome.jpg"};
+    tinygltf::Model gltf;
+    ASSERT_TRUE(load("scene.gltf", gltf));
+    QStringList uris;
+    for (const tinygltf::Image &image : gltf.images)
+        uris << QString::fromStdString(image.uri);
+    uris.sort();
+    QStringList expected;
+    for (const QString &file : textures)
+        expected << QString::fromUtf8(QUrl::toPercentEncoding(file, "/"));
+    expected.sort();
+    EXPECT_EQ(uris, expected);
+    ASSERT_EQ(gltf.buffers.size(), 1u);
+    EXPECT_EQ(gltf.buffers[0].uri, "scene.bin");
+
+    tinygltf::Model glb;
+    ASSERT_TRUE(load("scene.glb", glb));
+    QList<QByteArray> embedded;
+    for (const tinygltf::Image &image : glb.images) {
+        ASSERT_GE(image.bufferView, 0);
+        const tinygltf::BufferView &view = glb.bufferViews[std::size_t(image.bufferView)];
+        embedded << QByteArray(reinterpret_cast<const char *>(glb.buffers[0].data.data() + view.byteOffset),
+                               qsizetype(view.byteLength));
+    }
+    for (const QString &file : textures) {
+        QFile f(dir->filePath("out/" + file));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+        EXPECT_TRUE(embedded.contains(f.readAll())) << file.toStdString();
+    }
+    EXPECT_TRUE(QDir(dir->filePath("out")).entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// A scene whose buffer cannot be put in place (a folder has its name) fails the run, and the run
+// changes nothing: not the earlier scene, mesh or textures, not the pictures in maps/.
+TEST(SceneOption, ASceneThatCannotBePutInPlaceLeavesEveryEarlierFile)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    const QString preset = QStringLiteral(OROVISTA_SOURCE_DIR "/data/presets/") +
+                           QDir(QStringLiteral(OROVISTA_SOURCE_DIR "/data/presets")).entryList({"*.opf"}, QDir::Files, QDir::Name).value(0);
+    const QStringList common = {"generate", "--preset", preset, "--out", out, "--resources", resources, "--quiet",
+                                "--normal-map", "512", "--scene", out + "/scene.gltf"};
+    ASSERT_EQ(run(QStringLiteral(OROVISTA_CLI), common).status, 0);
+    auto everything = [&] {
+        std::map<QString, QByteArray> files;
+        QDirIterator it(out, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile f(it.next());
+            files[f.fileName()] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }
+        return files;
+    };
+    const std::map<QString, QByteArray> earlier = everything();
+    ASSERT_TRUE(QFile::remove(out + "/scene.bin"));
+    ASSERT_TRUE(QDir().mkpath(out + "/scene.bin/taken"));
+    std::map<QString, QByteArray> expected = everything();
+
+    const Outcome r = run(QStringLiteral(OROVISTA_CLI), common + QStringList{"--elevation", "-40:200", "--terrain-size", "700"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("cannot write " + out + "/scene.bin: Is a directory")) << r.err.toStdString();
+    EXPECT_TRUE(everything() == expected) << "every earlier file byte for byte";
+    EXPECT_EQ(expected.size() + 1, earlier.size());
 }
 
 TEST(SceneOption, AFileThatIsNotGltfIsRefused)

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 
 namespace {
@@ -159,10 +160,45 @@ TEST(PresetReader, TakesAnyBytes)
 
 TEST(PresetNames, RefusesPathsAndAcceptsUnusualNames)
 {
-    for (const char *bad : {"", ".", "..", "a/b", "../up", "/abs", "back\\slash"})
+    for (const char *bad : {"", ".", "..", "a/b", "../up", "/abs", "back\\slash", "two\nlines", "car\rriage", "tab\there",
+                            "bell\a", "del\x7f", "next\u0085line", "line\u2028separator"})
         EXPECT_FALSE(presets::nameProblem(QString::fromUtf8(bad)).isEmpty()) << bad;
     for (const char *good : {"my preset", "v1.2 dunes", "Größe Höhe", "...dots", ".hidden"})
         EXPECT_TRUE(presets::nameProblem(QString::fromUtf8(good)).isEmpty()) << good;
+}
+
+// The command line's KEY=VALUE: the reader's keys and ranges, but nothing clamped or guessed.
+TEST(PresetKeys, ASingleValueIsTakenWholeOrRefused)
+{
+    NoiseSettings s;
+    s.input[0].octaves = 6;
+    bool known = false;
+    EXPECT_EQ(presets::setKey(s, "I1octaves", "30", {}, &known), "");
+    EXPECT_TRUE(known);
+    EXPECT_EQ(s.input[0].octaves, 30);
+    EXPECT_EQ(presets::setKey(s, "I1octaves", " +7 ", {}), "");
+    EXPECT_EQ(s.input[0].octaves, 7);
+    for (const char *bad : {"1000", "31", "0", "-5"})
+        EXPECT_EQ(presets::setKey(s, "I1octaves", bad, {}), "I1octaves must lie between 1 and 30") << bad;
+    for (const char *bad : {"nan", "inf", "abc", "3.5", "", "7x", "0x10", "1e3", "99999999999999999999"})
+        EXPECT_EQ(presets::setKey(s, "I1octaves", bad, {}), "I1octaves needs a whole number between 1 and 30") << bad;
+    EXPECT_EQ(s.input[0].octaves, 7) << "a refused value changes nothing";
+
+    EXPECT_EQ(presets::setKey(s, "T1seed", "-2147483648", {}), "");
+    EXPECT_EQ(s.final.turbulenceSeed, INT_MIN);
+    EXPECT_EQ(presets::setKey(s, "T1seed", "2147483648", {}), "T1seed must lie between -2147483648 and 2147483647");
+    EXPECT_EQ(presets::setKey(s, "I2GaborAnisotropic", "2", {}), "");
+    EXPECT_TRUE(s.input[1].gaborAnisotropic);
+    EXPECT_EQ(presets::setKey(s, "I2GaborAnisotropic", "3", {}), "I2GaborAnisotropic must lie between 0 and 2");
+    EXPECT_EQ(presets::setKey(s, "gradient1", "desert.bmp", {}), "");
+    EXPECT_EQ(s.final.leftGradient, "desert.bmp");
+    EXPECT_EQ(presets::setKey(s, "gradient1", "two\nlines", {}), "gradient1 must be one line");
+    EXPECT_EQ(presets::setKey(s, "I3octaves", "3", {}, &known), "no preset key \"I3octaves\"");
+    EXPECT_FALSE(known);
+
+    // The file reader stays as forgiving as stored presets need.
+    EXPECT_EQ(readText("I1octaves=1000\n").input[0].octaves, 30);
+    EXPECT_EQ(readText("I1octaves=abc\n").input[0].octaves, 1);
 }
 
 class PresetSaving : public ::testing::Test {
