@@ -20,6 +20,7 @@
 #include "plugin/random.h"
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
+#include "presets/presetfile.h"
 #include "scene/hostscene.h"
 #include "scene/sceneassembly.h"
 #include "scene/terrainobj.h"
@@ -258,6 +259,15 @@ void DzOrovistaPluginAction::createDAZScene()
     if (!dzScene || !dzApp)
         return;
     const QString name = terrainName();
+    // The name becomes file names and the OBJ's group line: a slash, a line break or "#" would
+    // put files elsewhere or cut the line.
+    QString nameFault = presets::nameProblem(name);
+    if (nameFault.isEmpty())
+        nameFault = objLineProblem(name);
+    if (!name.isEmpty() && !nameFault.isEmpty()) {
+        dialogs::error(ui.mainWindow, QStringLiteral("bad terrain name: ") + nameFault);
+        return;
+    }
     const QString maps = mapsPath();
     const scene::SceneFiles files = scene::sceneFiles(maps, name);
     const double terrainSize = s.terrainSize;

@@ -1,6 +1,7 @@
 #include "terrain/terrainarrays.h"
 
 #include "noise/noisemap.h"
+#include "noise/outputfiles.h"
 #include "terrain/normalmap.h"
 #include "plugin/runlog.h"
 
@@ -262,6 +263,8 @@ int removeTempFiles(const QString &mapsFolder, bool includeNormalMapThumb)
     if (mapsFolder.isEmpty())   // an empty path would mean the current folder
         return 0;
     const QDir folder(mapsFolder);
+    // What a writer killed part-way left behind (never the files of one still writing).
+    files::removeStaleTemporaries(mapsFolder);
     int removed = 0;
     for (const QString &name : temporaryPictureNames())
         removed += QFile::remove(folder.filePath(name)) ? 1 : 0;

@@ -105,7 +105,8 @@ const QStringList &temporaryPictureNames();
 /// Deletes the temporary preview pictures from @a mapsFolder, and also
 /// "NMapFFnoisePreviewThumb.jpg" when @a includeNormalMapThumb is set. Logs
 /// "removing temp files...\n"; missing or undeletable files are skipped silently.
-/// Returns how many files were deleted.
+/// Returns how many pictures were deleted. The hidden temporaries that a writer killed
+/// part-way left in the folder go too (files::removeStaleTemporaries()).
 int removeTempFiles(const QString &mapsFolder, bool includeNormalMapThumb);
 
 }   // namespace orovista

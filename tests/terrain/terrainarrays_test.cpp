@@ -4,17 +4,24 @@
 #include "terrain/terrainarrays.h"
 
 #include "noise/noisemap.h"
+#include "noise/outputfiles.h"
 #include "plugin/runlog.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using noise::utils::NoiseMap;
 using orovista::TerrainArrays;
@@ -363,4 +370,22 @@ TEST(RemoveTempFilesTest, PreviewPicturesGoAndTheThumbnailOnlyWhenAsked)
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("my Terrain 1.obj"))));
     EXPECT_EQ(orovista::removeTempFiles(dir.path(), true), 0);
     EXPECT_EQ(orovista::removeTempFiles(QString(), true), 0);   // never the current folder
+
+    // The hidden temporary of a writer that was killed goes too; this process's own stays.
+    orovista::files::Batch batch;
+    const QString own = batch.write(dir.filePath(QStringLiteral("my Terrain 1.obj")), {"new"});
+    const QRegularExpressionMatch owner =
+        QRegularExpression(QStringLiteral("\\.([0-9a-f]+)-([0-9]+)-[0-9a-f]+\\.part$")).match(own);
+    ASSERT_TRUE(owner.hasMatch()) << own.toStdString();
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        std::_Exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const QString stale =
+        dir.filePath(QStringLiteral(".HFFnoisePreview.jpg.%1-%2-0000000000000007.part").arg(owner.captured(1)).arg(gone));
+    touch(QFileInfo(stale).fileName());
+    orovista::removeTempFiles(dir.path(), false);
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_TRUE(QFile::exists(own));
 }
