@@ -88,12 +88,13 @@ QString oneLine(const QString &message)
     return line;
 }
 
-/// Rows read at a time: a few million samples, a whole number of blocks of blockRows.
-int bandRows(int width, int blockRows)
+/// Rows read at a time: about a hundredth of the raster (so that progress moves smoothly) and
+/// at most a million samples, in whole blocks of blockRows (so that no block is decoded twice).
+int bandRows(int width, int height, int blockRows)
 {
-    const int block = std::max(1, blockRows);
-    const int rows = std::max(1, (1 << 22) / std::max(1, width));
-    return std::max(block, rows / block * block);
+    const int block = std::clamp(blockRows, 1, std::max(1, height));
+    const int rows = std::max(1, std::min((1 << 20) / std::max(1, width), (height + 99) / 100));
+    return (rows + block - 1) / block * block;
 }
 
 bool readExr(const QString &path, const HeightmapReadOptions &options, const Sidecar &sidecar,
@@ -124,7 +125,7 @@ bool readExr(const QString &path, const HeightmapReadOptions &options, const Sid
         frame.insert(channel, Imf::Slice::Make(Imf::FLOAT, raw.values.data(), window, sizeof(float),
                                                sizeof(float) * std::size_t(width)));
         file.setFrameBuffer(frame);
-        const int band = bandRows(raw.width, 32);
+        const int band = bandRows(raw.width, raw.height, 32);
         const ReadProgress reading = progress.part(0.0, 0.9);
         for (int y = 0; y < raw.height; y += band) {
             const int rows = std::min(band, raw.height - y);
@@ -270,7 +271,7 @@ bool readGdal(const QString &path, const HeightmapReadOptions &options, const Re
     }
     int blockWidth = 0, blockHeight = 0;
     GDALGetBlockSize(band, &blockWidth, &blockHeight);
-    const int rowsAtOnce = bandRows(raw.width, std::min(blockHeight, raw.height));
+    const int rowsAtOnce = bandRows(raw.width, raw.height, blockHeight);
     const ReadProgress reading = progress.part(0.0, 0.9);
     for (int y = 0; y < raw.height; y += rowsAtOnce) {
         const int rows = std::min(rowsAtOnce, raw.height - y);
