@@ -23,17 +23,11 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/loopbacklistener.h"
 
-#include <atomic>
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <thread>
 
 namespace {
 
@@ -117,66 +111,6 @@ quint32 crc32(const QByteArray &bytes)
             c = (c >> 1) ^ (0xedb88320u & (0u - (c & 1u)));
     }
     return ~c;
-}
-
-/// A loopback TCP port that counts the connections made to it (each closed at once, so that no
-/// client waits for an answer).
-class Listener {
-public:
-    Listener()
-    {
-        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        EXPECT_EQ(::bind(m_socket, reinterpret_cast<sockaddr *>(&address), length), 0);
-        EXPECT_EQ(::listen(m_socket, 8), 0);
-        ::getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] {
-            while (!m_stop) {
-                pollfd p{m_socket, POLLIN, 0};
-                if (::poll(&p, 1, 20) == 1) {
-                    const int client = ::accept(m_socket, nullptr, nullptr);
-                    if (client >= 0) {
-                        ++m_connections;
-                        ::close(client);
-                    }
-                }
-            }
-        });
-    }
-    ~Listener()
-    {
-        m_stop = true;
-        m_thread.join();
-        ::close(m_socket);
-    }
-    QString url(const QString &file) const { return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(file); }
-    /// Connections so far; a request made before this call has been counted (the client waits
-    /// until its connection is closed).
-    int connections() const { return m_connections; }
-
-private:
-    int m_socket = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_connections{0};
-    std::thread m_thread;
-};
-
-/// A VRT of one 8 × 8 byte band read straight from source, which may be any file or URL.
-QByteArray rawVrt(const QString &source)
-{
-    return QStringLiteral("<VRTDataset rasterXSize=\"8\" rasterYSize=\"8\">\n"
-                          "  <VRTRasterBand dataType=\"Byte\" band=\"1\" subClass=\"VRTRawRasterBand\">\n"
-                          "    <SourceFilename relativeToVRT=\"0\">%1</SourceFilename>\n"
-                          "    <ImageOffset>0</ImageOffset><PixelOffset>1</PixelOffset><LineOffset>8</LineOffset>\n"
-                          "  </VRTRasterBand>\n"
-                          "</VRTDataset>\n")
-        .arg(source)
-        .toUtf8();
 }
 
 /// A plane sloping east and south, in metres.
@@ -456,7 +390,7 @@ TEST_F(HeightmapImport, AVrtIsRefusedAndTheFilesItNamesAreNeverRead)
     const QString source = writeBytes("secret.bin", secret);
     for (const QString &name : {QStringLiteral("local.vrt"), QStringLiteral("local.tif"), QStringLiteral("local.asc")}) {
         SCOPED_TRACE(name.toStdString());
-        const QString vrt = writeBytes(name, rawVrt(source));
+        const QString vrt = writeBytes(name, testsupport::rawVrt(source));
         const QString why = refusal(vrt);
         EXPECT_TRUE(why.startsWith(QStringLiteral("cannot read the heightmap ") + vrt + QStringLiteral(": VRT rasters name other files and are not read; use a GeoTIFF")))
             << why.toStdString();
@@ -464,8 +398,8 @@ TEST_F(HeightmapImport, AVrtIsRefusedAndTheFilesItNamesAreNeverRead)
     }
 
     // Nor does a VRT reach the network, nor a name that is one of GDAL's network file systems.
-    const Listener listener;
-    const QString remote = writeBytes("remote.vrt", rawVrt(QStringLiteral("/vsicurl/") + listener.url("x.bin")));
+    const testsupport::LoopbackListener listener;
+    const QString remote = writeBytes("remote.vrt", testsupport::rawVrt(QStringLiteral("/vsicurl/") + listener.url("x.bin")));
     EXPECT_TRUE(refusal(remote).contains(QStringLiteral("VRT rasters name other files")));
     for (const QString &name : {QStringLiteral("/vsicurl/") + listener.url("dem.tif"), QStringLiteral("/VSICURL/") + listener.url("dem.tif"),
                                 QStringLiteral("/vsicurl_streaming/") + listener.url("dem.tif"), listener.url("dem.tif")}) {
@@ -483,8 +417,8 @@ TEST_F(HeightmapImport, OnlyTheGeoTiffItselfIsReadNothingBesideItAndNothingIsWri
     const Heightmap clean = read(file);
     // Beside it: a mask that is a VRT on the network, and PAM metadata that would shift every
     // height by a kilometre. Neither is the file's own.
-    const Listener listener;
-    writeBytes("dem.tif.msk", rawVrt(QStringLiteral("/vsicurl/") + listener.url("mask.bin")));
+    const testsupport::LoopbackListener listener;
+    writeBytes("dem.tif.msk", testsupport::rawVrt(QStringLiteral("/vsicurl/") + listener.url("mask.bin")));
     writeBytes("dem.tif.aux.xml", "<PAMDataset><PAMRasterBand band=\"1\"><Offset>1000</Offset><Scale>2</Scale>"
                                   "<NoDataValue>400</NoDataValue></PAMRasterBand></PAMDataset>\n");
     const QStringList before = QDir(dir.path()).entryList(QDir::Files);
