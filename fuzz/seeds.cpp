@@ -7,8 +7,10 @@
 #include <ImfHeader.h>
 #include <ImfOutputFile.h>
 #include <ImfTiledOutputFile.h>
+#include <half.h>
 
 #include <cpl_conv.h>
+#include <cpl_string.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
@@ -48,7 +50,8 @@ GDALDatasetH grid(int side, const double *transform, int epsg, GDALDataType type
     cells[side + 1] = -9999.0f;
     GDALRasterBandH band = GDALGetRasterBand(ds, 1);
     GDALSetRasterNoDataValue(band, -9999.0);
-    GDALRasterIO(band, GF_Write, 0, 0, side, side, cells.data(), side, side, GDT_Float32, 0, 0);
+    if (GDALRasterIO(band, GF_Write, 0, 0, side, side, cells.data(), side, side, GDT_Float32, 0, 0) != CE_None)
+        std::fprintf(stderr, "the seed grid was not written\n");
     return ds;
 }
 
@@ -127,6 +130,7 @@ void exrSeeds(const std::string &corpus)
         {"tiled", Imf::ZIP_COMPRESSION, Imf::FLOAT, "Y", true},
     };
     std::vector<unsigned> integers(values.begin(), values.end());
+    std::vector<half> halves(values.begin(), values.end());
     for (const Kind &k : kinds) {
         Imf::Header header(side, side);
         header.compression() = k.compression;
@@ -134,8 +138,11 @@ void exrSeeds(const std::string &corpus)
         if (k.tiled)
             header.setTileDescription(Imf::TileDescription(8, 8, Imf::ONE_LEVEL));
         Imf::FrameBuffer frame;
-        char *base = k.type == Imf::UINT ? reinterpret_cast<char *>(integers.data()) : reinterpret_cast<char *>(values.data());
-        frame.insert(k.channel, Imf::Slice(k.type == Imf::UINT ? Imf::UINT : Imf::FLOAT, base, 4, 4 * side));
+        char *base = k.type == Imf::UINT   ? reinterpret_cast<char *>(integers.data())
+                     : k.type == Imf::HALF ? reinterpret_cast<char *>(halves.data())
+                                           : reinterpret_cast<char *>(values.data());
+        const std::size_t size = k.type == Imf::HALF ? 2 : 4;
+        frame.insert(k.channel, Imf::Slice(k.type, base, size, size * side));
         if (k.tiled) {
             Imf::TiledOutputFile file(work.c_str(), header);
             file.setFrameBuffer(frame);

@@ -22,6 +22,7 @@
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
+#include <openexr.h>
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
@@ -97,9 +98,46 @@ int bandRows(int width, int height, int blockRows)
     return (rows + block - 1) / block * block;
 }
 
+/// Largest block of pixels an EXR may ask to be unpacked at once (a DWAB block of 256 rows of
+/// 32768 RGBA floats is 128 MB).
+constexpr std::uint64_t largestExrBlock = std::uint64_t(256) << 20;
+
+/// Why an EXR is not opened, from its header alone (OpenEXR's reader takes its line buffers as
+/// the header says before anything can be checked); empty when it may be.
+QString exrProblem(const QString &path)
+{
+    exr_context_initializer_t init = EXR_DEFAULT_CONTEXT_INITIALIZER;
+    init.error_handler_fn = [](exr_const_context_t, exr_result_t, const char *) {};
+    exr_context_t context = nullptr;
+    const exr_result_t started = exr_start_read(&context, QFile::encodeName(path).constData(), &init);
+    const std::unique_ptr<exr_context_t, void (*)(exr_context_t *)> finisher(&context, [](exr_context_t *c) {
+        exr_finish(c);
+    });
+    if (started != EXR_ERR_SUCCESS)
+        return QStringLiteral("it is not an EXR this program reads (%1)").arg(QString::fromUtf8(exr_get_default_error_message(started)));
+    exr_attr_box2i_t window{};
+    std::uint64_t block = 0;
+    int32_t chunks = 0;
+    if (exr_get_data_window(context, 0, &window) != EXR_ERR_SUCCESS ||
+        exr_get_chunk_unpacked_size(context, 0, &block) != EXR_ERR_SUCCESS ||
+        exr_get_chunk_count(context, 0, &chunks) != EXR_ERR_SUCCESS)
+        return QStringLiteral("it is not an EXR this program reads (no image in its header)");
+    if (const QString problem = sizeProblem((long long)window.max.x - window.min.x + 1,
+                                            (long long)window.max.y - window.min.y + 1);
+        !problem.isEmpty())
+        return problem;
+    if (block > largestExrBlock)
+        return QStringLiteral("its blocks of %1 MB are more than a heightmap needs").arg(block >> 20);
+    if (qint64(chunks) * 8 > QFileInfo(path).size())
+        return QStringLiteral("its %1 bytes cannot hold the %2 blocks its header gives").arg(QFileInfo(path).size()).arg(chunks);
+    return {};
+}
+
 bool readExr(const QString &path, const HeightmapReadOptions &options, const Sidecar &sidecar,
              const ReadProgress &progress, Heightmap *out, QString *error)
 {
+    if (const QString problem = exrProblem(path); !problem.isEmpty())
+        return fail(error, problem);
     Raw raw;
     raw.format = QStringLiteral("exr");
     try {
@@ -117,19 +155,16 @@ bool readExr(const QString &path, const HeightmapReadOptions &options, const Sid
             return fail(error, QStringLiteral("the EXR holds no channel"));
         raw.width = int(width);
         raw.height = int(height);
-        // Room for every row at once, filled band by band: a header that lies costs only the rows
-        // the file really holds.
-        raw.values.reserve(std::size_t(width * height));
-        raw.values.resize(std::size_t(width));
-        Imf::FrameBuffer frame;
-        frame.insert(channel, Imf::Slice::Make(Imf::FLOAT, raw.values.data(), window, sizeof(float),
-                                               sizeof(float) * std::size_t(width)));
-        file.setFrameBuffer(frame);
+        reserveAnnounced(raw.values, std::size_t(width * height), QFileInfo(path).size());
         const int band = bandRows(raw.width, raw.height, 32);
         const ReadProgress reading = progress.part(0.0, 0.9);
         for (int y = 0; y < raw.height; y += band) {
             const int rows = std::min(band, raw.height - y);
             raw.values.resize(std::size_t(y + rows) * std::size_t(width));
+            Imf::FrameBuffer frame;
+            frame.insert(channel, Imf::Slice::Make(Imf::FLOAT, raw.values.data(), window, sizeof(float),
+                                                   sizeof(float) * std::size_t(width)));
+            file.setFrameBuffer(frame);
             file.readPixels(window.min.y + y, window.min.y + y + rows - 1);
             if (!reading.at(double(y + rows) / raw.height))
                 return fail(error, stoppedError);
@@ -261,11 +296,10 @@ bool readGdal(const QString &path, const HeightmapReadOptions &options, const Re
     raw.height = int(height);
     const bool masked = !(GDALGetMaskFlags(band) & GMF_ALL_VALID);
     try {
-        // Room for every row at once, filled band by band: a header that lies costs only the
-        // rows the file really holds.
-        raw.values.reserve(std::size_t(width * height));
+        const long long fileBytes = file.size();
+        reserveAnnounced(raw.values, std::size_t(width * height), fileBytes);
         if (masked)
-            raw.known.reserve(std::size_t(width * height));
+            reserveAnnounced(raw.known, std::size_t(width * height), fileBytes);
     } catch (const std::bad_alloc &) {
         return fail(error, QStringLiteral("not enough memory for its %1 × %2 samples").arg(width).arg(height));
     }

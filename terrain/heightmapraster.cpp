@@ -337,7 +337,7 @@ bool pngSinkRow(void *context, png_uint_32 y, const unsigned char *bytes)
     auto *sink = static_cast<PngSink *>(context);
     Raw &raw = *sink->raw;
     const std::size_t width = std::size_t(raw.width);
-    raw.values.resize((std::size_t(y) + 1) * width);   // within the capacity reserved
+    raw.values.resize((std::size_t(y) + 1) * width);
     float *out = raw.values.data() + std::size_t(y) * width;
     const int channels = sink->channels;
     auto sample = [&](std::size_t i) -> unsigned {
@@ -394,9 +394,7 @@ bool readPng(const QByteArray &bytes, const HeightmapReadOptions &options, const
     const double at0 = sidecar.present ? sidecar.metresAt0 : options.metresAt0;
     const double at65535 = sidecar.present ? sidecar.metresAt65535 : options.metresAt65535;
     PngSink sink{&raw, at0, (at65535 - at0) / 65535.0, job.channels, job.bitDepth, progress.part(0.0, 0.9)};
-    // The heights grow row by row into room taken at once, so that a header that lies costs no
-    // more than the rows the file really holds.
-    raw.values.reserve(std::size_t(raw.width) * std::size_t(raw.height));
+    reserveAnnounced(raw.values, std::size_t(raw.width) * std::size_t(raw.height), bytes.size());
     std::vector<unsigned char> buffer(job.rowBytes * (job.passes == 1 ? 1 : std::size_t(job.height)));
     job.row = pngSinkRow;
     job.progress = pngSinkProgress;

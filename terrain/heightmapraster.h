@@ -50,6 +50,16 @@ struct Sidecar {
     int size = 0;
 };
 
+/// Room for the count samples a header announces: taken at once when a file of fileBytes could
+/// plausibly hold them (64 samples a byte: well-compressed elevation models stay below that), else
+/// as much and grown as the rows really arrive. A header that lies then costs no more than the
+/// rows the file holds, and a true one is read without copying.
+template <class T>
+void reserveAnnounced(std::vector<T> &values, std::size_t count, long long fileBytes)
+{
+    values.reserve(std::min(count, std::size_t(std::max(fileBytes, 0LL)) * 64 + 4096));
+}
+
 /// A raster as read, before the common checks.
 struct Raw {
     int width = 0, height = 0;
