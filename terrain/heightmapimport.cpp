@@ -520,7 +520,7 @@ bool importedTerrain(std::shared_ptr<const Heightmap> heights, const QString &pa
 QString heightmapFilePatterns()
 {
     return QStringLiteral(
-        "*.png *.exr *.r16 *.raw *.tif *.tiff *.asc *.dem *.hgt *.bil *.flt *.img *.bt *.grd *.dt0 *.dt1 *.dt2");
+        "*.png *.exr *.r16 *.raw *.tif *.tiff *.asc *.dem *.hgt *.bil *.bt *.flt *.img *.grd *.dt0 *.dt1 *.dt2");
 }
 
 bool isHeightmapFile(const QString &path) { return extension(path) != QLatin1String("obj"); }
