@@ -4,12 +4,15 @@
 #   fuzz/run.sh [-runs=N] [SECONDS] [NAME...]
 #     SECONDS  time limit of each fuzzer (default 60; with -runs=N and no SECONDS, no time limit)
 #     -runs=N  stop each fuzzer after N executions
-#     NAME     preset, obj, pp2, heightmap (default: all four)
+#     NAME     preset, obj, pp2, heightmap, gdal, exr (default: all six)
 # Corpora: build-fuzz/corpus (presets, seeded from data/presets), build-fuzz/corpus-obj (every
 # .obj under data/content/Runtime/Geometries), build-fuzz/corpus-pp2 (every .pp2 under
-# data/content/Runtime/Libraries) and build-fuzz/corpus-heightmap (the PNG/RAW heightmap reader:
-# small 16-bit PNGs and RAWs made here, and every .png under data/). Crash inputs are left in build-fuzz/ as crash-*. The readers'
-# warnings on the standard output are dropped (-close_fd_mask=1); libFuzzer reports on stderr.
+# data/content/Runtime/Libraries), build-fuzz/corpus-heightmap (the PNG/RAW heightmap reader:
+# small 16-bit PNGs and RAWs made here, and every .png under data/), build-fuzz/corpus-gdal (the
+# elevation models read through GDAL, written here by GDAL's own drivers, see fuzz/seeds.cpp)
+# and build-fuzz/corpus-exr (OpenEXR heightmaps of every compression, also from fuzz/seeds.cpp).
+# Crash inputs are left in build-fuzz/ as crash-*. The readers' warnings on the standard output
+# are dropped (-close_fd_mask=1); libFuzzer reports on stderr.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 out="$top/build-fuzz"
@@ -18,19 +21,19 @@ runs="" seconds="" names=()
 for arg in "$@"; do
   case "$arg" in
     -runs=*) runs="${arg#-runs=}" ;;
-    preset|obj|pp2|heightmap) names+=("$arg") ;;
-    *[!0-9]*|"") echo "usage: fuzz/run.sh [-runs=N] [SECONDS] [preset|obj|pp2|heightmap ...]" >&2; exit 2 ;;
+    preset|obj|pp2|heightmap|gdal|exr) names+=("$arg") ;;
+    *[!0-9]*|"") echo "usage: fuzz/run.sh [-runs=N] [SECONDS] [preset|obj|pp2|heightmap|gdal|exr ...]" >&2; exit 2 ;;
     *) seconds="$arg" ;;
   esac
 done
-[ ${#names[@]} -gt 0 ] || names=(preset obj pp2 heightmap)
+[ ${#names[@]} -gt 0 ] || names=(preset obj pp2 heightmap gdal exr)
 [ -n "$seconds" ] || [ -n "$runs" ] || seconds=60
 
 limits=()
 [ -z "$seconds" ] || limits+=("-max_total_time=$seconds")
 [ -z "$runs" ] || limits+=("-runs=$runs")
 
-mkdir -p "$out/corpus" "$out/corpus-obj" "$out/corpus-pp2" "$out/corpus-heightmap"
+mkdir -p "$out/corpus" "$out/corpus-obj" "$out/corpus-pp2" "$out/corpus-heightmap" "$out/corpus-gdal" "$out/corpus-exr"
 cp -n "$top"/data/presets/*.opf "$out/corpus/" 2>/dev/null || true
 # Sample models and props may be added at any time: glob them afresh on every run. Names are
 # flattened (trees/oak.obj becomes trees_oak.obj) so that equal names in two folders both stay.
@@ -61,11 +64,22 @@ PY
 
 qtflags=$(pkg-config --cflags Qt6Core Qt6Gui)
 qtlibs=$(pkg-config --libs Qt6Core Qt6Gui)
-build() {   # build NAME SOURCES...
+pnglibs=$(pkg-config --cflags --libs libpng)
+# The GDAL and EXR readers as the import calls them, with what they need of the rest.
+importsources=("$top/terrain/heightmapimport.cpp" "$top/terrain/heightmapraster.cpp" "$top/noise/outputfiles.cpp")
+importlibs="$(gdal-config --cflags) $(gdal-config --libs) $(pkg-config --cflags --libs OpenEXR) $pnglibs -ljpeg"
+extralibs=""
+build() {   # build NAME SOURCES... (with $extralibs)
   local name="$1"; shift
   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$top" $qtflags -fPIC "$@" $qtlibs -o "$out/${name}_fuzzer"
+    -I"$top" $qtflags -fPIC "$@" $qtlibs $extralibs -o "$out/${name}_fuzzer"
 }
+case " ${names[*]} " in
+  *" gdal "*|*" exr "*)
+    clang++ -std=c++17 -O1 "$top/fuzz/seeds.cpp" $(gdal-config --cflags) $(pkg-config --cflags OpenEXR) \
+      $(gdal-config --libs) $(pkg-config --libs OpenEXR) -o "$out/seeds"
+    "$out/seeds" "$out/corpus-gdal" "$out/corpus-exr" ;;
+esac
 
 cd "$out"
 for name in "${names[@]}"; do
@@ -73,7 +87,9 @@ for name in "${names[@]}"; do
     preset) build preset "$top/fuzz/preset_fuzzer.cpp" "$top/presets/presetfile.cpp" "$top/noise/outputfiles.cpp"; corpus="$out/corpus" ;;
     obj) build obj "$top/fuzz/obj_fuzzer.cpp" "$top/library/glm.cpp"; corpus="$out/corpus-obj" ;;
     pp2) build pp2 "$top/fuzz/pp2_fuzzer.cpp" "$top/library/propfile.cpp"; corpus="$out/corpus-pp2" ;;
-    heightmap) build heightmap "$top/fuzz/heightmap_fuzzer.cpp" "$top/terrain/heightmapraster.cpp"; corpus="$out/corpus-heightmap" ;;
+    heightmap) extralibs="$pnglibs" build heightmap "$top/fuzz/heightmap_fuzzer.cpp" "$top/terrain/heightmapraster.cpp"; corpus="$out/corpus-heightmap" ;;
+    gdal) extralibs="$importlibs" build gdal "$top/fuzz/gdal_fuzzer.cpp" "${importsources[@]}"; corpus="$out/corpus-gdal" ;;
+    exr) extralibs="$importlibs" build exr "$top/fuzz/exr_fuzzer.cpp" "${importsources[@]}"; corpus="$out/corpus-exr" ;;
   esac
   # Qt is not instrumented: the allocation stacks AddressSanitizer keeps run through it without
   # frame pointers, are different at almost every call and fill its stack store, which then grows

@@ -16,13 +16,17 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
+#include <openexr.h>
 
+#include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_string.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
@@ -39,35 +43,101 @@ namespace {
 using namespace heightmapdetail;
 
 constexpr double earthRadius = 6371008.8;   // mean radius, metres
+constexpr double pi = 3.14159265358979323846;
 
 /// What the exporter's sidecar beside a 16-bit or EXR heightmap says; none when it is missing
-/// or holds no metres.
-Sidecar readSidecar(const QString &path)
+/// or holds no metres. False (with the reason) when it gives metres or a size no terrain has.
+bool readSidecar(const QString &path, Sidecar *out, QString *error)
 {
     Sidecar s;
     const QFileInfo info(path);
     const QString file = info.dir().filePath(info.completeBaseName() + QStringLiteral(".json"));
+    *out = s;
     if (!files::inputProblem(file).isEmpty())
-        return s;
+        return true;
     QFile f(file);
     if (f.size() > (1 << 20) || !f.open(QIODevice::ReadOnly))
-        return s;
+        return true;
     const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
     const auto at0 = o.value(QStringLiteral("metresAt0")), at65535 = o.value(QStringLiteral("metresAt65535"));
     if (!at0.isDouble() || !at65535.isDouble())
-        return s;
+        return true;
     s.present = true;
     s.metresAt0 = at0.toDouble();
     s.metresAt65535 = at65535.toDouble();
     s.terrainSize = o.value(QStringLiteral("terrainSize")).toDouble(0.0);
     s.size = o.value(QStringLiteral("size")).toInt(0);
-    return s;
+    const QString name = QFileInfo(file).fileName();
+    for (const double metres : {s.metresAt0, s.metresAt65535})
+        if (!(std::abs(metres) <= 1.0e6))
+            return fail(error, QStringLiteral("its sidecar %1 gives %2 m for a 16-bit value: not elevations in metres")
+                                   .arg(name, shortNumber(metres)));
+    if (!(s.terrainSize >= 0.0 && s.terrainSize <= maximumImportedTerrainSize))
+        return fail(error, QStringLiteral("its sidecar %1 gives a terrain size of %2 m: more than the %3 km a terrain may span")
+                               .arg(name, shortNumber(s.terrainSize), shortNumber(maximumImportedTerrainSize / 1000.0)));
+    *out = s;
+    return true;
 }
 
 
-bool readExr(const QString &path, const HeightmapReadOptions &options, const Sidecar &sidecar, Heightmap *out,
-             QString *error)
+/// A message of a library as part of one line.
+QString oneLine(const QString &message)
 {
+    QString line = message.simplified();
+    if (line.size() > 160)
+        line = line.left(157) + QStringLiteral("...");
+    return line;
+}
+
+/// Rows read at a time: about a hundredth of the raster (so that progress moves smoothly) and
+/// at most a million samples, in whole blocks of blockRows (so that no block is decoded twice).
+int bandRows(int width, int height, int blockRows)
+{
+    const int block = std::clamp(blockRows, 1, std::max(1, height));
+    const int rows = std::max(1, std::min((1 << 20) / std::max(1, width), (height + 99) / 100));
+    return (rows + block - 1) / block * block;
+}
+
+/// Largest block of pixels an EXR may ask to be unpacked at once (a DWAB block of 256 rows of
+/// 32768 RGBA floats is 128 MB).
+constexpr std::uint64_t largestExrBlock = std::uint64_t(256) << 20;
+
+/// Why an EXR is not opened, from its header alone (OpenEXR's reader takes its line buffers as
+/// the header says before anything can be checked); empty when it may be.
+QString exrProblem(const QString &path)
+{
+    exr_context_initializer_t init = EXR_DEFAULT_CONTEXT_INITIALIZER;
+    init.error_handler_fn = [](exr_const_context_t, exr_result_t, const char *) {};
+    exr_context_t context = nullptr;
+    const exr_result_t started = exr_start_read(&context, QFile::encodeName(path).constData(), &init);
+    const std::unique_ptr<exr_context_t, void (*)(exr_context_t *)> finisher(&context, [](exr_context_t *c) {
+        exr_finish(c);
+    });
+    if (started != EXR_ERR_SUCCESS)
+        return QStringLiteral("it is not an EXR this program reads (%1)").arg(QString::fromUtf8(exr_get_default_error_message(started)));
+    exr_attr_box2i_t window{};
+    std::uint64_t block = 0;
+    int32_t chunks = 0;
+    if (exr_get_data_window(context, 0, &window) != EXR_ERR_SUCCESS ||
+        exr_get_chunk_unpacked_size(context, 0, &block) != EXR_ERR_SUCCESS ||
+        exr_get_chunk_count(context, 0, &chunks) != EXR_ERR_SUCCESS)
+        return QStringLiteral("it is not an EXR this program reads (no image in its header)");
+    if (const QString problem = sizeProblem((long long)window.max.x - window.min.x + 1,
+                                            (long long)window.max.y - window.min.y + 1);
+        !problem.isEmpty())
+        return problem;
+    if (block > largestExrBlock)
+        return QStringLiteral("its blocks of %1 MB are more than a heightmap needs").arg(block >> 20);
+    if (qint64(chunks) * 8 > QFileInfo(path).size())
+        return QStringLiteral("its %1 bytes cannot hold the %2 blocks its header gives").arg(QFileInfo(path).size()).arg(chunks);
+    return {};
+}
+
+bool readExr(const QString &path, const HeightmapReadOptions &options, const Sidecar &sidecar,
+             const ReadProgress &progress, Heightmap *out, QString *error)
+{
+    if (const QString problem = exrProblem(path); !problem.isEmpty())
+        return fail(error, problem);
     Raw raw;
     raw.format = QStringLiteral("exr");
     try {
@@ -85,46 +155,133 @@ bool readExr(const QString &path, const HeightmapReadOptions &options, const Sid
             return fail(error, QStringLiteral("the EXR holds no channel"));
         raw.width = int(width);
         raw.height = int(height);
-        raw.values.assign(std::size_t(width * height), 0.0f);
-        Imf::FrameBuffer frame;
-        char *base = reinterpret_cast<char *>(raw.values.data()) -
-                     (std::ptrdiff_t(window.min.x) + std::ptrdiff_t(window.min.y) * width) * std::ptrdiff_t(sizeof(float));
-        frame.insert(channel, Imf::Slice(Imf::FLOAT, base, sizeof(float), sizeof(float) * std::size_t(width)));
-        file.setFrameBuffer(frame);
-        file.readPixels(window.min.y, window.max.y);
+        reserveAnnounced(raw.values, std::size_t(width * height), QFileInfo(path).size());
+        const int band = bandRows(raw.width, raw.height, 32);
+        const ReadProgress reading = progress.part(0.0, 0.9);
+        for (int y = 0; y < raw.height; y += band) {
+            const int rows = std::min(band, raw.height - y);
+            raw.values.resize(std::size_t(y + rows) * std::size_t(width));
+            Imf::FrameBuffer frame;
+            frame.insert(channel, Imf::Slice::Make(Imf::FLOAT, raw.values.data(), window, sizeof(float),
+                                                   sizeof(float) * std::size_t(width)));
+            file.setFrameBuffer(frame);
+            file.readPixels(window.min.y + y, window.min.y + y + rows - 1);
+            if (!reading.at(double(y + rows) / raw.height))
+                return fail(error, stoppedError);
+        }
     } catch (const std::bad_alloc &) {
         return fail(error, QStringLiteral("not enough memory for it"));
     } catch (const std::exception &e) {
-        return fail(error, QStringLiteral("it is not an EXR this program reads (%1)").arg(QString::fromLocal8Bit(e.what())));
+        return fail(error, QStringLiteral("it is not an EXR this program reads (%1)").arg(oneLine(QString::fromLocal8Bit(e.what()))));
     }
     raw.sizeFromFile = sidecar.present ? sidecar.terrainSize : 0.0;
-    return finish(raw, options, out, error);
+    return finish(raw, options, progress.part(0.9, 1.0), out, error);
+}
+
+/// What is read, for the refusals.
+const QString accepted = QStringLiteral(
+    "use a GeoTIFF, an Esri ASCII grid (.asc), an SRTM tile (.hgt), a USGS DEM (.dem), a DTED tile, an ESRI .bil/.flt "
+    "or ENVI raster with its .hdr, a Binary Terrain (.bt) or Surfer grid (.grd), a 16-bit PNG, an EXR or a RAW");
+
+/// The raster drivers an elevation model is opened with (see the header).
+const char *const allowedDrivers[] = {"GTiff", "AAIGrid", "GRASSASCIIGrid", "SRTMHGT", "EHdr",  "ENVI", "USGSDEM",
+                                      "DTED",  "BT",      "GSAG",           "GSBG",    "GS7BG", nullptr};
+
+/// The files beside a raster that these drivers may read, by the raster's name with this
+/// extension instead of its own or after it: headers, projections, statistics, colour tables
+/// and world files. Nothing else beside it is shown to GDAL.
+const char *const siblingExtensions[] = {"hdr", "prj", "stx", "clr", "tfw", "tifw", "tiffw", "wld"};
+
+/// GDAL set up once for the whole process: every driver registered (only those above are ever
+/// asked), nothing written beside the files read (no .aux.xml), no folder listed behind our back,
+/// and no network: the curl file systems (/vsicurl/, /vsis3/, …) open no name, and PROJ fetches
+/// no grids.
+void setUpGdal()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        GDALAllRegister();
+        CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
+        CPLSetConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "EMPTY_DIR");
+        // No URL ends in a control character: the curl file systems allow no file at all.
+        CPLSetConfigOption("CPL_VSIL_CURL_ALLOWED_EXTENSIONS", "\x01");
+        CPLSetConfigOption("CPL_VSIL_CURL_ALLOWED_FILENAME", "\x01");
+        CPLSetConfigOption("GDAL_HTTP_MAX_RETRY", "0");
+        CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "1");
+        CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "1");
+        CPLSetConfigOption("PROJ_NETWORK", "OFF");
+        OSRSetPROJEnableNetwork(FALSE);
+    });
 }
 
 /// GDAL's messages are collected, not printed, while a raster is read.
 struct QuietGdal {
     QuietGdal()
     {
-        static std::once_flag registered;
-        std::call_once(registered, [] { GDALAllRegister(); });
+        setUpGdal();
         CPLPushErrorHandler(CPLQuietErrorHandler);
         CPLErrorReset();
     }
     ~QuietGdal() { CPLPopErrorHandler(); }
     static QString last()
     {
-        const QString message = QString::fromUtf8(CPLGetLastErrorMsg()).trimmed();
+        const QString message = oneLine(QString::fromUtf8(CPLGetLastErrorMsg()));
         return message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(message);
     }
 };
 
-bool readGdal(const QString &path, const HeightmapReadOptions &options, Heightmap *out, QString *error)
+/// Why a name is not opened at all: GDAL's virtual file systems and URLs. Empty when it may be.
+QString namingProblem(const QString &path)
+{
+    const QString name = QDir::fromNativeSeparators(path.trimmed());
+    static const QRegularExpression url(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:/"));
+    if (name.startsWith(QLatin1String("/vsi"), Qt::CaseInsensitive) ||
+        name.startsWith(QLatin1String("//vsi"), Qt::CaseInsensitive))
+        return QStringLiteral("GDAL's virtual file names (/vsi…) are not read; give a file on disk and %1").arg(accepted);
+    if (url.match(name).hasMatch())
+        return QStringLiteral("it is a URL: heightmaps are read from files on disk only; %1").arg(accepted);
+    return {};
+}
+
+/// The files beside path that its driver may read (see siblingExtensions), and path itself.
+CPLStringList siblingFiles(const QFileInfo &file)
+{
+    CPLStringList list;
+    list.AddString(QFile::encodeName(file.fileName()).constData());
+    QStringList names;
+    for (const char *extension : siblingExtensions)
+        names << file.completeBaseName() + QLatin1Char('.') + QLatin1String(extension)
+              << file.fileName() + QLatin1Char('.') + QLatin1String(extension);
+    const QStringList present = file.dir().entryList(QDir::Files);
+    for (const QString &entry : present)
+        if (names.contains(entry, Qt::CaseInsensitive))
+            list.AddString(QFile::encodeName(entry).constData());
+    return list;
+}
+
+/// Why GDAL did not open path, as the user should hear it.
+QString notOpened(const QString &path)
+{
+    QFile f(path);
+    const QByteArray start = f.open(QIODevice::ReadOnly) ? f.read(4096) : QByteArray();
+    if (start.contains("<VRTDataset") || QFileInfo(path).suffix().compare(QLatin1String("vrt"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("VRT rasters name other files and are not read; %1").arg(accepted);
+    return QStringLiteral("it is not a raster GDAL reads%1; %2").arg(QuietGdal::last(), accepted);
+}
+
+bool readGdal(const QString &path, const HeightmapReadOptions &options, const ReadProgress &progress, Heightmap *out,
+              QString *error)
 {
     const QuietGdal quiet;
-    GDALDatasetH dataset = GDALOpenEx(QFile::encodeName(path).constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
-                                      nullptr, nullptr);
+    // An absolute name: GDAL sees no prefix of its own ("GTIFF_DIR:", "HDF5:", …) in it.
+    const QFileInfo file(QFileInfo(path).absoluteFilePath());
+    if (const QString problem = namingProblem(file.filePath()); !problem.isEmpty())
+        return fail(error, problem);
+    const CPLStringList siblings = siblingFiles(file);
+    GDALDatasetH dataset = GDALOpenEx(QFile::encodeName(file.filePath()).constData(), GDAL_OF_RASTER | GDAL_OF_READONLY,
+                                      allowedDrivers, nullptr, siblings.List());
     if (!dataset)
-        return fail(error, QStringLiteral("it is not a raster GDAL reads") + QuietGdal::last());
+        return fail(error, notOpened(path));
     const std::unique_ptr<void, void (*)(void *)> closer(dataset, [](void *d) { GDALClose(d); });
     if (GDALGetRasterCount(dataset) < 1)
         return fail(error, QStringLiteral("it holds no raster band"));
@@ -137,19 +294,34 @@ bool readGdal(const QString &path, const HeightmapReadOptions &options, Heightma
     raw.format = QString::fromUtf8(GDALGetDriverShortName(GDALGetDatasetDriver(dataset)));
     raw.width = int(width);
     raw.height = int(height);
+    const bool masked = !(GDALGetMaskFlags(band) & GMF_ALL_VALID);
     try {
-        raw.values.resize(std::size_t(width * height));
+        const long long fileBytes = file.size();
+        reserveAnnounced(raw.values, std::size_t(width * height), fileBytes);
+        if (masked)
+            reserveAnnounced(raw.known, std::size_t(width * height), fileBytes);
     } catch (const std::bad_alloc &) {
         return fail(error, QStringLiteral("not enough memory for its %1 × %2 samples").arg(width).arg(height));
     }
-    if (GDALRasterIO(band, GF_Read, 0, 0, raw.width, raw.height, raw.values.data(), raw.width, raw.height, GDT_Float32, 0,
-                     0) != CE_None)
-        return fail(error, QStringLiteral("its heights cannot be read") + QuietGdal::last());
-    if (!(GDALGetMaskFlags(band) & GMF_ALL_VALID)) {
-        raw.known.resize(raw.values.size());
-        if (GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, 0, raw.width, raw.height, raw.known.data(), raw.width,
-                         raw.height, GDT_Byte, 0, 0) != CE_None)
-            return fail(error, QStringLiteral("its no-data mask cannot be read") + QuietGdal::last());
+    int blockWidth = 0, blockHeight = 0;
+    GDALGetBlockSize(band, &blockWidth, &blockHeight);
+    const int rowsAtOnce = bandRows(raw.width, raw.height, blockHeight);
+    const ReadProgress reading = progress.part(0.0, 0.9);
+    for (int y = 0; y < raw.height; y += rowsAtOnce) {
+        const int rows = std::min(rowsAtOnce, raw.height - y);
+        const std::size_t offset = std::size_t(y) * std::size_t(width);
+        raw.values.resize(offset + std::size_t(rows) * std::size_t(width));
+        if (GDALRasterIO(band, GF_Read, 0, y, raw.width, rows, raw.values.data() + offset, raw.width, rows, GDT_Float32,
+                         0, 0) != CE_None)
+            return fail(error, QStringLiteral("its heights cannot be read") + QuietGdal::last());
+        if (masked) {
+            raw.known.resize(raw.values.size());
+            if (GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, y, raw.width, rows, raw.known.data() + offset, raw.width,
+                             rows, GDT_Byte, 0, 0) != CE_None)
+                return fail(error, QStringLiteral("its no-data mask cannot be read") + QuietGdal::last());
+        }
+        if (!reading.at(double(y + rows) / raw.height))
+            return fail(error, stoppedError);
     }
     // A no-data value of NaN marks the NaN cells; the mask says so already for most drivers.
     int hasNoData = 0;
@@ -173,9 +345,15 @@ bool readGdal(const QString &path, const HeightmapReadOptions &options, Heightma
     if (feet != 1.0)
         raw.notes << QStringLiteral("heights in feet converted to metres");
     const double k = (hasScale ? scale : 1.0) * feet, b = (hasOffset ? offset : 0.0) * feet;
-    if (k != 1.0 || b != 0.0)
+    if (!std::isfinite(k) || !std::isfinite(b) || k == 0.0)
+        return fail(error, QStringLiteral("its band's scale %1 and offset %2 give no heights")
+                               .arg(scale, 0, 'g', 3)
+                               .arg(offset, 0, 'g', 3));
+    if (k != 1.0 || b != 0.0) {
+        raw.heightsFrom = QStringLiteral("its band's scale and offset");
         for (float &v : raw.values)
-            v = float(v * k + b);
+            v = float(std::clamp(v * k + b, -1.0e30, 1.0e30));
+    }
 
     // The extent in metres, and the row order.
     double g[6];
@@ -186,6 +364,9 @@ bool readGdal(const QString &path, const HeightmapReadOptions &options, Heightma
             if (OSRIsGeographic(srs)) {
                 const double radians = OSRGetAngularUnits(srs, nullptr);   // per unit (degree)
                 const double middleLatitude = (g[3] + g[4] * width / 2.0 + g[5] * height / 2.0) * radians;
+                if (!(std::abs(middleLatitude) <= pi / 2))
+                    return fail(error, QStringLiteral("its georeferencing puts it at latitude %1°: not on the Earth")
+                                           .arg(radians > 0.0 ? middleLatitude / radians : middleLatitude, 0, 'g', 4));
                 metresX *= radians * earthRadius * std::cos(middleLatitude);
                 metresY *= radians * earthRadius;
                 raw.notes << QStringLiteral("degrees converted to metres at latitude %1°")
@@ -199,6 +380,10 @@ bool readGdal(const QString &path, const HeightmapReadOptions &options, Heightma
             raw.notes << QStringLiteral("no coordinate system: its cell size is taken as metres");
         }
         if (std::isfinite(metresX) && std::isfinite(metresY) && metresX > 0.0 && metresY > 0.0) {
+            const double across = std::min(metresX * double(width - 1), metresY * double(height - 1));
+            if (across > maximumImportedTerrainSize)
+                return fail(error, QStringLiteral("its georeferencing makes it %1 km across: a terrain spans at most %2 km")
+                                       .arg(shortNumber(across / 1000.0), shortNumber(maximumImportedTerrainSize / 1000.0)));
             raw.georeferenced = true;
             raw.pixelX = metresX;
             raw.pixelY = metresY;
@@ -222,19 +407,27 @@ bool readGdal(const QString &path, const HeightmapReadOptions &options, Heightma
         flip(raw.values);
         flip(raw.known);
     }
-    return finish(raw, options, out, error);
+    return finish(raw, options, progress.part(0.9, 1.0), out, error);
 }
 
-bool readWholeFile(const QString &path, QByteArray *bytes, QString *error)
+bool readWholeFile(const QString &path, const ReadProgress &progress, QByteArray *bytes, QString *error)
 {
     QFile f(path);
-    if (f.size() > maximumHeightmapSamples * 4)
+    const qint64 size = f.size();
+    if (size > maximumHeightmapSamples * 4)
         return fail(error, QStringLiteral("the file is too large"));
     if (!f.open(QIODevice::ReadOnly))
         return fail(error, f.errorString());
-    *bytes = f.readAll();
-    if (bytes->size() != f.size())
-        return fail(error, f.errorString());
+    bytes->resize(qsizetype(size));
+    constexpr qint64 chunk = qint64(1) << 24;
+    for (qint64 done = 0; done < size;) {
+        const qint64 got = f.read(bytes->data() + done, std::min(chunk, size - done));
+        if (got <= 0)
+            return fail(error, got < 0 ? f.errorString() : QStringLiteral("the file ended while it was read"));
+        done += got;
+        if (!progress.at(double(done) / double(size)))
+            return fail(error, stoppedError);
+    }
     return true;
 }
 
@@ -245,29 +438,40 @@ QString extension(const QString &path) { return QFileInfo(path).suffix().toLower
 
 bool readHeightmap(const QString &path, const HeightmapReadOptions &options, Heightmap *out, QString *error)
 {
+    const ReadProgress progress(options.keepGoing);
     QString why;
     const bool ok = [&] {
+        if (const QString problem = namingProblem(path); !problem.isEmpty())
+            return fail(&why, problem);
         if (const QString problem = files::inputProblem(path); !problem.isEmpty())
             return fail(&why, problem);
+        if (!progress.at(0.0))
+            return fail(&why, stoppedError);
         const QString ext = extension(path);
         try {
-            if (ext == QLatin1String("png") || ext == QLatin1String("r16") || ext == QLatin1String("raw")) {
-                QByteArray bytes;
-                if (!readWholeFile(path, &bytes, &why))
+            if (ext == QLatin1String("png") || ext == QLatin1String("r16") || ext == QLatin1String("raw") ||
+                ext == QLatin1String("exr")) {
+                Sidecar sidecar;
+                if (!readSidecar(path, &sidecar, &why))
                     return false;
-                const Sidecar sidecar = readSidecar(path);
-                return ext == QLatin1String("png") ? readPng(bytes, options, sidecar, out, &why)
-                                                   : readRaw16(bytes, options, sidecar, out, &why);
+                if (ext == QLatin1String("exr"))
+                    return readExr(path, options, sidecar, progress, out, &why);
+                QByteArray bytes;
+                if (!readWholeFile(path, progress.part(0.0, 0.2), &bytes, &why))
+                    return false;
+                return ext == QLatin1String("png") ? readPng(bytes, options, sidecar, progress.part(0.2, 1.0), out, &why)
+                                                   : readRaw16(bytes, options, sidecar, progress.part(0.2, 1.0), out, &why);
             }
-            if (ext == QLatin1String("exr"))
-                return readExr(path, options, readSidecar(path), out, &why);
-            return readGdal(path, options, out, &why);
+            return readGdal(path, options, progress, out, &why);
         } catch (const std::bad_alloc &) {
             return fail(&why, QStringLiteral("not enough memory for it"));
         }
     }();
-    if (!ok)
+    if (!ok) {
+        if (progress.stopped())
+            return fail(error, stoppedError);
         return fail(error, QStringLiteral("cannot read the heightmap %1: %2").arg(path, why));
+    }
     return true;
 }
 
@@ -277,12 +481,11 @@ bool importedTerrain(std::shared_ptr<const Heightmap> heights, const QString &pa
         return fail(error, QStringLiteral("no heightmap"));
     const QString name = QFileInfo(path).fileName();
     if (!(heights->terrainSize >= 0.5))
-        return fail(error, QStringLiteral("%1 spans %2 m: less than a metre").arg(name).arg(heights->terrainSize));
+        return fail(error, QStringLiteral("%1 spans %2 m: less than a metre").arg(name, shortNumber(heights->terrainSize, 2)));
     if (heights->terrainSize > maximumImportedTerrainSize)
         return fail(error, QStringLiteral("%1 spans %2 km: more than the %3 km a terrain may span")
-                               .arg(name)
-                               .arg(heights->terrainSize / 1000.0, 0, 'f', 0)
-                               .arg(maximumImportedTerrainSize / 1000.0, 0, 'f', 0));
+                               .arg(name, shortNumber(heights->terrainSize / 1000.0),
+                                    shortNumber(maximumImportedTerrainSize / 1000.0)));
     ImportedTerrain t;
     t.heights = heights;
     t.path = path;
@@ -316,7 +519,8 @@ bool importedTerrain(std::shared_ptr<const Heightmap> heights, const QString &pa
 
 QString heightmapFilePatterns()
 {
-    return QStringLiteral("*.png *.exr *.r16 *.raw *.tif *.tiff *.asc *.dem *.hgt *.bil *.bt *.flt *.img *.vrt *.grd");
+    return QStringLiteral(
+        "*.png *.exr *.r16 *.raw *.tif *.tiff *.asc *.dem *.hgt *.bil *.bt *.flt *.img *.grd *.dt0 *.dt1 *.dt2");
 }
 
 bool isHeightmapFile(const QString &path) { return extension(path) != QLatin1String("obj"); }

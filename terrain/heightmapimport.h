@@ -1,7 +1,29 @@
 #pragma once
 // Heightmaps and elevation models as the terrain: a 16-bit grey PNG, a 32-bit float OpenEXR, a
-// headerless 16-bit RAW, or any raster GDAL reads (GeoTIFF, Esri ASCII grid, SRTM .hgt, …),
-// turned into the final height map the rest of the program works on.
+// headerless 16-bit RAW, or an elevation raster GDAL reads (GeoTIFF, Esri ASCII grid, SRTM .hgt,
+// …), turned into the final height map the rest of the program works on.
+//
+// What GDAL is allowed to do. Terrain files come from anywhere, and GDAL can do far more than
+// read one file: a VRT names other files (/etc/passwd would become heights) or URLs, and the
+// /vsicurl/, /vsis3/, … names fetch from the network. So a raster is opened only by the drivers
+// that read the one file given, or a header beside it found by the file's own name, never a
+// file or address written inside the content:
+//   GTiff (GeoTIFF), AAIGrid (Esri ASCII grid), GRASSASCIIGrid, SRTMHGT (SRTM .hgt tiles),
+//   EHdr (ESRI .bil/.bip/.bsq/.flt + .hdr), ENVI (raw + .hdr), USGSDEM, DTED (.dt0–.dt2),
+//   BT (VTP Binary Terrain), GSAG, GSBG, GS7BG (Surfer grids).
+// Left out on purpose: VRT and every format that names further files (HFA/Erdas .img with its
+// .ige, netCDF, HDF, NITF, PDS, …), and the network drivers. A name starting "/vsi" (any case)
+// or a URL is refused before anything is opened, and GDAL gets the file's absolute path, so no
+// prefix of its own ("GTIFF_DIR:", …) can hide in a name.
+// Files beside the raster: GDAL is shown only the raster and, by its name, a header (.hdr),
+// projection (.prj), statistics (.stx), colour table (.clr) and world file (.tfw, .tifw, .wld).
+// It never sees external overviews (.ovr, .aux, .rrd) and masks (.msk), which are rasters of
+// any driver in their own right, nor .aux.xml: PAM is off, so nothing is read from or written
+// beside the file either. GDAL never lists a folder (GDAL_DISABLE_READDIR_ON_OPEN=EMPTY_DIR).
+// The network is off for the whole process once the first raster is read: the curl file
+// systems allow no file name (CPL_VSIL_CURL_ALLOWED_EXTENSIONS), with one retry-less second as
+// the HTTP time-out should anything still ask, and PROJ fetches no grids.
+// Inside a GeoTIFF everything (tiles, compression, internal masks and overviews) is in the file.
 //
 // Row order: row 0 of every file is the terrain's −z edge (mesh row 0), column 0 its −x edge,
 // as scene/heightmapexport.h writes them and as a north-up GeoTIFF stores its northern row
@@ -58,8 +80,9 @@ struct HeightmapReadOptions {
     double metresAt0 = 0.0;        ///< what 0 of a 16-bit file without sidecar stands for
     double metresAt65535 = 15.0;   ///< … and 65535
     /// Called now and then while the file is read, from the reading thread, with the fraction
-    /// read so far (0 … 1); returning false stops the read, which then fails with the error
-    /// "stopped". Empty: the read runs to its end.
+    /// read so far (0 … 1, rising; about every thousandth and at the end); returning false stops
+    /// the read, which then fails with the error "stopped" (that word alone, without the path).
+    /// Empty: the read runs to its end.
     std::function<bool(double fraction)> keepGoing;
 };
 
@@ -80,8 +103,10 @@ struct Heightmap {
 };
 
 /// Reads @a path (chosen by its extension: .png, .exr, .r16 or .raw; anything else through
-/// GDAL). Returns false and says why for a file that is not a raster, an empty or too large one,
-/// one that is all no-data or holds NaN or infinite heights.
+/// GDAL as above). Returns false and says why in one line, "cannot read the heightmap PATH: …",
+/// for a file that is not a raster read here, an empty or too large one, one that is all no-data
+/// or holds NaN or infinite heights; "stopped" when keepGoing said so. Safe to call on any
+/// thread, one read at a time per options object.
 bool readHeightmap(const QString &path, const HeightmapReadOptions &options, Heightmap *out, QString *error);
 
 /// The PNG or RAW path from bytes in memory (what the fuzzer feeds): kind "png" or "raw".
@@ -89,8 +114,10 @@ bool readHeightmapBytes(const QByteArray &bytes, const QString &kind, const Heig
                         Heightmap *out, QString *error);
 
 /// Fills the cells where known is 0 from their neighbours (see above); returns how many were
-/// filled, or −1 when no cell is known.
-int fillNoData(std::vector<float> &values, std::vector<unsigned char> &known, int width, int height);
+/// filled, or −1 when no cell is known. keepGoing, when given, is asked before each ring with the
+/// fraction filled; when it says stop, the filling ends there and −2 is returned.
+int fillNoData(std::vector<float> &values, std::vector<unsigned char> &known, int width, int height,
+               const std::function<bool(double fraction)> &keepGoing = {});
 
 /// The heights of the terrain's square resampled to n × n vertices, row 0 first: separable
 /// bicubic (Catmull-Rom) interpolation on the pixel centres, the first and last vertex on the

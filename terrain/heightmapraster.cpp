@@ -1,12 +1,14 @@
 #include "terrain/heightmapraster.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageReader>
 #include <QtEndian>
+
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace orovista {
@@ -16,15 +18,6 @@ namespace {
 using heightmapdetail::Raw;
 
 constexpr float implausibleMetres = 1.0e6f;
-
-/// 16-bit samples to metres between what 0 and 65535 stand for.
-void sixteenBitToMetres(Raw &raw, const std::vector<quint16> &samples, double at0, double at65535)
-{
-    raw.values.resize(samples.size());
-    const double step = (at65535 - at0) / 65535.0;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        raw.values[i] = float(at0 + step * samples[i]);
-}
 
 /// Runs body(row) for rows 0 … count − 1 on the hardware threads.
 template <class Body>
@@ -108,10 +101,40 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
+ReadProgress ReadProgress::part(double a, double b) const
+{
+    ReadProgress p = *this;
+    p.m_from = m_from + (m_to - m_from) * a;
+    p.m_to = m_from + (m_to - m_from) * b;
+    return p;
+}
+
+bool ReadProgress::at(double fraction) const
+{
+    State &s = *m_state;
+    if (s.stopped)
+        return false;
+    if (!s.keepGoing)
+        return true;
+    const double whole = std::clamp(m_from + (m_to - m_from) * std::clamp(fraction, 0.0, 1.0), 0.0, 1.0);
+    if (whole < s.last + 0.001 && !(whole >= 1.0 && s.last < 1.0))
+        return true;
+    s.last = whole;
+    s.stopped = !s.keepGoing(whole);
+    return !s.stopped;
+}
+
+QString shortNumber(double value, int decimals)
+{
+    if (std::isfinite(value) && std::abs(value) < 1e9)
+        return QString::number(value, 'f', decimals);
+    return QString::number(value, 'g', 3);
+}
+
 QString sizeProblem(long long width, long long height)
 {
     if (width < 1 || height < 1)
-        return QStringLiteral("the raster is empty (%1 × %2)").arg(width).arg(height);
+        return QStringLiteral("the raster holds no samples");
     if (width < 2 || height < 2)
         return QStringLiteral("the raster is %1 × %2: a terrain needs at least 2 × 2 samples").arg(width).arg(height);
     if (width > maximumHeightmapSide || height > maximumHeightmapSide || width * height > maximumHeightmapSamples)
@@ -122,8 +145,11 @@ QString sizeProblem(long long width, long long height)
     return {};
 }
 
-bool finish(Raw &raw, const HeightmapReadOptions &options, Heightmap *out, QString *error)
+bool finish(Raw &raw, const HeightmapReadOptions &options, const ReadProgress &progress, Heightmap *out,
+            QString *error)
 {
+    if (!progress.at(0.0))
+        return fail(error, stoppedError);
     const std::size_t count = std::size_t(raw.width) * std::size_t(raw.height);
     std::size_t bad = 0;
     float biggest = 0.0f;
@@ -139,14 +165,22 @@ bool finish(Raw &raw, const HeightmapReadOptions &options, Heightmap *out, QStri
     if (bad > 0)
         return fail(error, QStringLiteral("%1 of its heights are NaN or infinite and not marked as no-data").arg(bad));
     if (biggest > implausibleMetres)
-        return fail(error, QStringLiteral("it holds heights of %1 m: not elevations in metres").arg(double(biggest), 0, 'g', 3));
+        return fail(error, QStringLiteral("%1 heights of %2 m: not elevations in metres")
+                               .arg(raw.heightsFrom.isEmpty() ? QStringLiteral("it holds")
+                                                              : raw.heightsFrom + QStringLiteral(" give"))
+                               .arg(double(biggest), 0, 'g', 3));
     int filled = 0;
     if (!raw.known.empty()) {
-        filled = fillNoData(raw.values, raw.known, raw.width, raw.height);
+        filled = fillNoData(raw.values, raw.known, raw.width, raw.height,
+                            [&](double f) { return progress.part(0.1, 1.0).at(f); });
+        if (filled == -2)
+            return fail(error, stoppedError);
         if (filled < 0)
             return fail(error, QStringLiteral("it holds no heights: every cell is no-data"));
         raw.known = {};
     }
+    if (!progress.at(1.0))
+        return fail(error, stoppedError);
 
     Heightmap h;
     h.width = raw.width;
@@ -167,9 +201,7 @@ bool finish(Raw &raw, const HeightmapReadOptions &options, Heightmap *out, QStri
         h.sizeSource = QStringLiteral("extent");
         if (std::abs(groundX - groundY) > std::max(raw.pixelX, raw.pixelY))
             h.notes << QStringLiteral("the %1 × %2 m ground was cut to its centred %3 m square")
-                           .arg(groundX, 0, 'f', 0)
-                           .arg(groundY, 0, 'f', 0)
-                           .arg(side, 0, 'f', 0);
+                           .arg(shortNumber(groundX), shortNumber(groundY), shortNumber(side));
     } else {
         const double side = std::min(columns, rows);
         h.squareSpanX = h.squareSpanY = side;
@@ -189,49 +221,198 @@ bool finish(Raw &raw, const HeightmapReadOptions &options, Heightmap *out, QStri
     return true;
 }
 
-bool readPng(const QByteArray &bytes, const HeightmapReadOptions &options, const Sidecar &sidecar, Heightmap *out,
-             QString *error)
+namespace {
+
+// libpng reports errors by longjmp. Everything between setjmp and the libpng calls that may jump
+// lives in plain structs and C-style functions, so that no destructor is skipped; the rows are
+// handed to the caller through a function pointer, between two libpng calls.
+
+/// Deflate gives at most about 1032 bytes for one: a picture whose rows need more than this many
+/// times the file's bytes cannot be in the file, however well it compresses.
+constexpr double deflateLimit = 1040.0;
+
+struct PngJob {
+    const unsigned char *data = nullptr;
+    std::size_t size = 0, position = 0;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    png_uint_32 width = 0, height = 0;
+    int bitDepth = 0, colourType = 0, interlace = 0, channels = 0, passes = 1;
+    std::size_t rowBytes = 0;
+    char message[160] = {};
+    /// Row y of the picture, channels × bitDepth / 8 bytes a pixel; false: stop.
+    bool (*row)(void *context, png_uint_32 y, const unsigned char *bytes) = nullptr;
+    /// The fraction of the rows read; false: stop.
+    bool (*progress)(void *context, double fraction) = nullptr;
+    void *context = nullptr;
+};
+
+void pngRead(png_structp png, png_bytep out, std::size_t count)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    if (!reader.canRead())
-        return fail(error, QStringLiteral("it is not a picture this program reads"));
-    const QSize size = reader.size();
-    if (size.isValid())
-        if (const QString problem = sizeProblem(size.width(), size.height()); !problem.isEmpty())
-            return fail(error, problem);
-    QImage image = reader.read();
-    if (image.isNull())
-        return fail(error, QStringLiteral("the picture cannot be read: %1").arg(reader.errorString()));
-    if (const QString problem = sizeProblem(image.width(), image.height()); !problem.isEmpty())
-        return fail(error, problem);
-    Raw raw;
-    raw.format = QStringLiteral("png16");
-    if (image.format() != QImage::Format_Grayscale16) {
-        raw.notes << QStringLiteral("an 8-bit or colour picture: its grey levels are the heights");
-        raw.format = QStringLiteral("picture");
-        image = image.convertToFormat(QImage::Format_Grayscale16);
-        if (image.isNull())
-            return fail(error, QStringLiteral("not enough memory for the picture"));
-    }
-    raw.width = image.width();
-    raw.height = image.height();
-    std::vector<quint16> samples(std::size_t(raw.width) * raw.height);
-    for (int y = 0; y < raw.height; ++y) {
-        const auto *line = reinterpret_cast<const quint16 *>(image.constScanLine(y));
-        std::copy_n(line, raw.width, samples.begin() + std::ptrdiff_t(y) * raw.width);
-    }
-    image = QImage();
-    sixteenBitToMetres(raw, samples, sidecar.present ? sidecar.metresAt0 : options.metresAt0,
-                       sidecar.present ? sidecar.metresAt65535 : options.metresAt65535);
-    raw.sizeFromFile = sidecar.present ? sidecar.terrainSize : 0.0;
-    return finish(raw, options, out, error);
+    auto *job = static_cast<PngJob *>(png_get_io_ptr(png));
+    if (count > job->size - job->position)
+        png_error(png, "the file ends early");
+    std::memcpy(out, job->data + job->position, count);
+    job->position += count;
 }
 
-bool readRaw16(const QByteArray &bytes, const HeightmapReadOptions &options, const Sidecar &sidecar, Heightmap *out,
-               QString *error)
+void pngError(png_structp png, png_const_charp message)
+{
+    auto *job = static_cast<PngJob *>(png_get_error_ptr(png));
+    std::snprintf(job->message, sizeof job->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+/// The header, and the transformations to 8- or 16-bit grey or RGB without alpha.
+bool pngHeader(PngJob *job)
+{
+    job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, job, pngError, pngWarning);
+    if (!job->png)
+        return false;
+    job->info = png_create_info_struct(job->png);
+    if (!job->info)
+        return false;
+    if (setjmp(png_jmpbuf(job->png)))
+        return false;
+    png_set_read_fn(job->png, job, pngRead);
+    png_read_info(job->png, job->info);
+    job->width = png_get_image_width(job->png, job->info);
+    job->height = png_get_image_height(job->png, job->info);
+    job->bitDepth = png_get_bit_depth(job->png, job->info);
+    job->colourType = png_get_color_type(job->png, job->info);
+    job->interlace = png_get_interlace_type(job->png, job->info);
+    if (job->colourType == PNG_COLOR_TYPE_PALETTE)
+        png_set_palette_to_rgb(job->png);
+    if (job->colourType == PNG_COLOR_TYPE_GRAY && job->bitDepth < 8)
+        png_set_expand_gray_1_2_4_to_8(job->png);
+    if (job->colourType & PNG_COLOR_MASK_ALPHA)
+        png_set_strip_alpha(job->png);
+    job->passes = png_set_interlace_handling(job->png);
+    png_read_update_info(job->png, job->info);
+    job->channels = png_get_channels(job->png, job->info);
+    job->bitDepth = png_get_bit_depth(job->png, job->info);
+    job->rowBytes = png_get_rowbytes(job->png, job->info);
+    return true;
+}
+
+/// Reads the rows into buffer (one row, or the whole picture when interlaced) and hands each
+/// finished row to job->row.
+bool pngRows(PngJob *job, unsigned char *buffer)
+{
+    if (setjmp(png_jmpbuf(job->png)))
+        return false;
+    const png_uint_32 h = job->height;
+    if (job->passes == 1) {
+        for (png_uint_32 y = 0; y < h; ++y) {
+            png_read_row(job->png, buffer, nullptr);
+            if (!job->row(job->context, y, buffer) || !job->progress(job->context, double(y + 1) / h))
+                return false;
+        }
+        return true;
+    }
+    for (int pass = 0; pass < job->passes; ++pass)
+        for (png_uint_32 y = 0; y < h; ++y) {
+            png_read_row(job->png, buffer + std::size_t(y) * job->rowBytes, nullptr);
+            if (!job->progress(job->context, double(std::size_t(pass) * h + y + 1) / (double(job->passes) * h)))
+                return false;
+        }
+    for (png_uint_32 y = 0; y < h; ++y)
+        if (!job->row(job->context, y, buffer + std::size_t(y) * job->rowBytes))
+            return false;
+    return true;
+}
+
+/// Where the rows go: 16-bit grey samples straight to metres, anything else by its grey level.
+struct PngSink {
+    Raw *raw;
+    double at0, step;
+    int channels, bitDepth;
+    ReadProgress progress;
+};
+
+bool pngSinkRow(void *context, png_uint_32 y, const unsigned char *bytes)
+{
+    auto *sink = static_cast<PngSink *>(context);
+    Raw &raw = *sink->raw;
+    const std::size_t width = std::size_t(raw.width);
+    raw.values.resize((std::size_t(y) + 1) * width);
+    float *out = raw.values.data() + std::size_t(y) * width;
+    const int channels = sink->channels;
+    auto sample = [&](std::size_t i) -> unsigned {
+        return sink->bitDepth == 16 ? unsigned(bytes[2 * i]) << 8 | bytes[2 * i + 1] : unsigned(bytes[i]) * 257u;
+    };
+    for (std::size_t x = 0; x < width; ++x) {
+        unsigned grey;
+        if (channels == 1) {
+            grey = sample(x);
+        } else {   // the grey a picture viewer shows: 11/32 red, 16/32 green, 5/32 blue
+            const std::size_t i = x * std::size_t(channels);
+            grey = (11u * sample(i) + 16u * sample(i + 1) + 5u * sample(i + 2) + 16u) / 32u;
+        }
+        out[x] = float(sink->at0 + sink->step * grey);
+    }
+    return true;
+}
+
+bool pngSinkProgress(void *context, double fraction) { return static_cast<PngSink *>(context)->progress.at(fraction); }
+
+}   // namespace
+
+bool readPng(const QByteArray &bytes, const HeightmapReadOptions &options, const Sidecar &sidecar,
+             const ReadProgress &progress, Heightmap *out, QString *error)
+{
+    static const char signature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+    if (bytes.size() < 8 || std::memcmp(bytes.constData(), signature, 8) != 0)
+        return fail(error, QStringLiteral("it is not a picture this program reads (no PNG)"));
+    PngJob job;
+    job.data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    job.size = std::size_t(bytes.size());
+    struct Release {
+        PngJob &job;
+        ~Release() { png_destroy_read_struct(&job.png, &job.info, nullptr); }
+    } release{job};
+    if (!pngHeader(&job))
+        return fail(error, QStringLiteral("it is not a picture this program reads (%1)")
+                               .arg(QString::fromUtf8(job.message).left(120)));
+    if (const QString problem = sizeProblem(job.width, job.height); !problem.isEmpty())
+        return fail(error, problem);
+    const double rowsBytes = double(job.height) * double(job.rowBytes + 1);
+    if (rowsBytes > double(bytes.size()) * deflateLimit)
+        return fail(error, QStringLiteral("its %1 bytes cannot hold the %2 × %3 pixels its header gives")
+                               .arg(bytes.size())
+                               .arg(job.width)
+                               .arg(job.height));
+    Raw raw;
+    raw.width = int(job.width);
+    raw.height = int(job.height);
+    const bool sixteenBitGrey = job.channels == 1 && job.bitDepth == 16;
+    raw.format = sixteenBitGrey ? QStringLiteral("png16") : QStringLiteral("picture");
+    if (!sixteenBitGrey)
+        raw.notes << QStringLiteral("an 8-bit or colour picture: its grey levels are the heights");
+    const double at0 = sidecar.present ? sidecar.metresAt0 : options.metresAt0;
+    const double at65535 = sidecar.present ? sidecar.metresAt65535 : options.metresAt65535;
+    PngSink sink{&raw, at0, (at65535 - at0) / 65535.0, job.channels, job.bitDepth, progress.part(0.0, 0.9)};
+    reserveAnnounced(raw.values, std::size_t(raw.width) * std::size_t(raw.height), bytes.size());
+    std::vector<unsigned char> buffer(job.rowBytes * (job.passes == 1 ? 1 : std::size_t(job.height)));
+    job.row = pngSinkRow;
+    job.progress = pngSinkProgress;
+    job.context = &sink;
+    if (!pngRows(&job, buffer.data())) {
+        if (progress.stopped())
+            return fail(error, stoppedError);
+        return fail(error, QStringLiteral("the picture cannot be read: %1").arg(QString::fromUtf8(job.message).left(120)));
+    }
+    buffer = {};
+    raw.sizeFromFile = sidecar.present ? sidecar.terrainSize : 0.0;
+    if (sidecar.present)
+        raw.heightsFrom = QStringLiteral("its sidecar's metres");
+    return finish(raw, options, progress.part(0.9, 1.0), out, error);
+}
+
+bool readRaw16(const QByteArray &bytes, const HeightmapReadOptions &options, const Sidecar &sidecar,
+               const ReadProgress &progress, Heightmap *out, QString *error)
 {
     const long long length = bytes.size();
     if (length == 0)
@@ -254,21 +435,31 @@ bool readRaw16(const QByteArray &bytes, const HeightmapReadOptions &options, con
     Raw raw;
     raw.format = QStringLiteral("r16");
     raw.width = raw.height = int(side);
-    std::vector<quint16> samples(std::size_t(side * side));
+    raw.values.resize(std::size_t(side * side));
+    const double at0 = sidecar.present ? sidecar.metresAt0 : options.metresAt0;
+    const double step = ((sidecar.present ? sidecar.metresAt65535 : options.metresAt65535) - at0) / 65535.0;
     const auto *in = reinterpret_cast<const uchar *>(bytes.constData());
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = qFromLittleEndian<quint16>(in + 2 * i);
-    sixteenBitToMetres(raw, samples, sidecar.present ? sidecar.metresAt0 : options.metresAt0,
-                       sidecar.present ? sidecar.metresAt65535 : options.metresAt65535);
+    const ReadProgress converting = progress.part(0.0, 0.9);
+    for (long long y = 0; y < side; ++y) {
+        float *row = raw.values.data() + std::size_t(y * side);
+        const uchar *from = in + 2 * y * side;
+        for (long long x = 0; x < side; ++x)
+            row[x] = float(at0 + step * qFromLittleEndian<quint16>(from + 2 * x));
+        if (!converting.at(double(y + 1) / double(side)))
+            return fail(error, stoppedError);
+    }
     raw.sizeFromFile = sidecar.present ? sidecar.terrainSize : 0.0;
-    return finish(raw, options, out, error);
+    if (sidecar.present)
+        raw.heightsFrom = QStringLiteral("its sidecar's metres");
+    return finish(raw, options, progress.part(0.9, 1.0), out, error);
 }
 
 }   // namespace heightmapdetail
 
 using namespace heightmapdetail;
 
-int fillNoData(std::vector<float> &values, std::vector<unsigned char> &known, int width, int height)
+int fillNoData(std::vector<float> &values, std::vector<unsigned char> &known, int width, int height,
+               const std::function<bool(double)> &keepGoing)
 {
     const std::size_t count = std::size_t(width) * std::size_t(height);
     // 0 unknown, 1 known, 2 waiting in the next ring.
@@ -296,9 +487,13 @@ int fillNoData(std::vector<float> &values, std::vector<unsigned char> &known, in
             ring.push_back(i);
         }
     }
+    const std::size_t unknown = std::size_t(std::count(known.begin(), known.begin() + std::ptrdiff_t(count), 0)) +
+                                ring.size();
     int filled = 0;
     std::vector<float> mean;
     while (!ring.empty()) {
+        if (keepGoing && !keepGoing(double(filled) / double(unknown)))
+            return -2;
         mean.assign(ring.size(), 0.0f);
         for (std::size_t k = 0; k < ring.size(); ++k) {
             double sum = 0.0;
@@ -367,11 +562,12 @@ std::vector<float> resampleHeightmap(const Heightmap &map, int n)
 bool readHeightmapBytes(const QByteArray &bytes, const QString &kind, const HeightmapReadOptions &options,
                         Heightmap *out, QString *error)
 {
+    const ReadProgress progress(options.keepGoing);
     try {
         if (kind == QLatin1String("png"))
-            return readPng(bytes, options, Sidecar(), out, error);
+            return readPng(bytes, options, Sidecar(), progress, out, error);
         if (kind == QLatin1String("raw"))
-            return readRaw16(bytes, options, Sidecar(), out, error);
+            return readRaw16(bytes, options, Sidecar(), progress, out, error);
     } catch (const std::bad_alloc &) {
         return fail(error, QStringLiteral("not enough memory for it"));
     }

@@ -1,9 +1,10 @@
 // `orovista generate --heightmap-in`: a heightmap or elevation model as the terrain on the command
 // line. Our own 16-bit PNG reads back to the same heights, a GeoTIFF with a no-data hole gives
-// its extent and every export, and a file that is no usable raster stops the run before
-// anything is written.
+// its extent and every export, and a file that is no usable raster (or a VRT, or a network
+// name) stops the run before anything is written or fetched.
 #include "graph/noisesettings.h"
 #include "presets/presetfile.h"
+#include "support/loopbacklistener.h"
 
 #include <QDir>
 #include <QFile>
@@ -201,6 +202,13 @@ TEST(HeightmapIn, AFileThatIsNoUsableRasterStopsTheRunBeforeAnythingIsWritten)
         return f.fileName();
     };
     const QString holes = geoTiff(dir.filePath("holes.tif"), 8, 8, [](int, int) { return -9999.0f; });
+    // A file of 64 bytes a VRT would read as an 8 × 8 raster, and a server that is never
+    // answered (connections are closed at once, so that no run hangs on it): neither is read.
+    QByteArray secret(64, 0);
+    for (int i = 0; i < 64; ++i)
+        secret[i] = char(60 + i);
+    const QString local = write("passwords", secret);
+    const testsupport::LoopbackListener listener;
     struct Case {
         QString file;
         const char *says;
@@ -211,6 +219,10 @@ TEST(HeightmapIn, AFileThatIsNoUsableRasterStopsTheRunBeforeAnythingIsWritten)
         {write("odd.r16", QByteArray(6, 0)), "no square of 16-bit samples"},
         {holes, "every cell is no-data"},
         {dir.filePath("missing.tif"), "cannot read the heightmap"},
+        {write("local.vrt", testsupport::rawVrt(local)), ": VRT rasters name other files and are not read; use a GeoTIFF"},
+        {write("remote.vrt", testsupport::rawVrt("/vsicurl/" + listener.url("x.bin"))), ": VRT rasters name other files"},
+        {"/vsicurl/" + listener.url("dem.tif"), ": GDAL's virtual file names (/vsi"},
+        {listener.url("dem.tif"), ": it is a URL"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file.toStdString());
@@ -222,6 +234,7 @@ TEST(HeightmapIn, AFileThatIsNoUsableRasterStopsTheRunBeforeAnythingIsWritten)
         EXPECT_EQ(o.err.count('\n'), 1) << "one line";
         EXPECT_FALSE(QDir(out).exists()) << "nothing written";
     }
+    EXPECT_EQ(listener.connections(), 0);
     const Outcome o = orovista({"generate", "--preset", preset, "--heightmap-in", holes, "--raw-size", "x"});
     EXPECT_EQ(o.status, 2);
     EXPECT_TRUE(o.err.contains(QStringLiteral("--raw-size needs a whole number"))) << o.err.toStdString();

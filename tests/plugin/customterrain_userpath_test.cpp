@@ -197,7 +197,7 @@ private:
     bool filesAnswered = false;
 };
 
-const QString objDialog = QStringLiteral("Open .obj File: Terrains (*.obj *.png *.exr *.r16 *.raw *.tif *.tiff *.asc *.dem *.hgt *.bil *.bt *.flt *.img *.vrt *.grd);OBJ meshes (*.obj);Heightmaps and elevation models (*.png *.exr *.r16 *.raw *.tif *.tiff *.asc *.dem *.hgt *.bil *.bt *.flt *.img *.vrt *.grd);All files (*)");
+const QString objDialog = QStringLiteral("Open .obj File: Terrains (*.obj *.png *.exr *.r16 *.raw *.tif *.tiff *.asc *.dem *.hgt *.bil *.bt *.flt *.img *.grd *.dt0 *.dt1 *.dt2);OBJ meshes (*.obj);Heightmaps and elevation models (*.png *.exr *.r16 *.raw *.tif *.tiff *.asc *.dem *.hgt *.bil *.bt *.flt *.img *.grd *.dt0 *.dt1 *.dt2);All files (*)");
 const QString scaleDialog = QStringLiteral("Warning: enter the scale percentage of your terrain::");
 const QString loadError = QStringLiteral("Error: There was an error loading your custom terrain .obj file");
 

@@ -17,10 +17,13 @@
 #include <QTemporaryDir>
 
 #include <cpl_conv.h>
+#include <cpl_string.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
 #include <gtest/gtest.h>
+
+#include "support/loopbacklistener.h"
 
 #include <cmath>
 #include <functional>
@@ -376,6 +379,235 @@ TEST_F(HeightmapImport, FilesThatAreNoUsableRasterAreRefusedWithTheReason)
     EXPECT_EQ(read(marked).filledCells, 8);
     // A single row is no terrain.
     EXPECT_TRUE(refusal(geoTiff("row.tif", 8, 1, [](int, int) { return 1.0f; }, {}, 0)).contains(QStringLiteral("at least 2 × 2")));
+}
+
+TEST_F(HeightmapImport, AVrtIsRefusedAndTheFilesItNamesAreNeverRead)
+{
+    // The secret is a legal 8 × 8 byte raster: read through the VRT it would become heights.
+    QByteArray secret(64, 0);
+    for (int i = 0; i < 64; ++i)
+        secret[i] = char(100 + i);
+    const QString source = writeBytes("secret.bin", secret);
+    for (const QString &name : {QStringLiteral("local.vrt"), QStringLiteral("local.tif"), QStringLiteral("local.asc")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString vrt = writeBytes(name, testsupport::rawVrt(source));
+        const QString why = refusal(vrt);
+        EXPECT_TRUE(why.startsWith(QStringLiteral("cannot read the heightmap ") + vrt + QStringLiteral(": VRT rasters name other files and are not read; use a GeoTIFF")))
+            << why.toStdString();
+        EXPECT_EQ(why.count('\n'), 0);
+    }
+
+    // Nor does a VRT reach the network, nor a name that is one of GDAL's network file systems.
+    const testsupport::LoopbackListener listener;
+    const QString remote = writeBytes("remote.vrt", testsupport::rawVrt(QStringLiteral("/vsicurl/") + listener.url("x.bin")));
+    EXPECT_TRUE(refusal(remote).contains(QStringLiteral("VRT rasters name other files")));
+    for (const QString &name : {QStringLiteral("/vsicurl/") + listener.url("dem.tif"), QStringLiteral("/VSICURL/") + listener.url("dem.tif"),
+                                QStringLiteral("/vsicurl_streaming/") + listener.url("dem.tif"), listener.url("dem.tif")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString why = refusal(name);
+        EXPECT_TRUE(why.contains(QStringLiteral("/vsi")) || why.contains(QStringLiteral("URL"))) << why.toStdString();
+        EXPECT_TRUE(why.contains(QStringLiteral("use a GeoTIFF"))) << why.toStdString();
+    }
+    EXPECT_EQ(listener.connections(), 0);
+}
+
+TEST_F(HeightmapImport, OnlyTheGeoTiffItselfIsReadNothingBesideItAndNothingIsWritten)
+{
+    const QString file = geoTiff("dem.tif", 16, 16, plane, {0.0, 10.0, 0.0, 160.0, 0.0, -10.0}, 32633);
+    const Heightmap clean = read(file);
+    // Beside it: a mask that is a VRT on the network, and PAM metadata that would shift every
+    // height by a kilometre. Neither is the file's own.
+    const testsupport::LoopbackListener listener;
+    writeBytes("dem.tif.msk", testsupport::rawVrt(QStringLiteral("/vsicurl/") + listener.url("mask.bin")));
+    writeBytes("dem.tif.aux.xml", "<PAMDataset><PAMRasterBand band=\"1\"><Offset>1000</Offset><Scale>2</Scale>"
+                                  "<NoDataValue>400</NoDataValue></PAMRasterBand></PAMDataset>\n");
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+    const Heightmap h = read(file);
+    EXPECT_EQ(h.metres, clean.metres);
+    EXPECT_EQ(h.filledCells, 0);
+    EXPECT_EQ(listener.connections(), 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before) << "nothing written beside it";
+}
+
+TEST_F(HeightmapImport, EachElevationFormatReadStillReadsASmallFile)
+{
+    // Made by GDAL's own writers from a grid of whole metres: 24 × 24 cells of 30 m in UTM 33N,
+    // and a DTED level 0 tile (121 × 121 at 30 arc seconds) of the same heights.
+    GDALAllRegister();
+    // The writers of header + data pairs open what they wrote by listing the folder.
+    CPLSetThreadLocalConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "FALSE");
+    auto grid = [](int side, const double *transform, int epsg) {
+        GDALDatasetH ds = GDALCreate(GDALGetDriverByName("MEM"), "", side, side, 1, GDT_Int16, nullptr);
+        GDALSetGeoTransform(ds, const_cast<double *>(transform));
+        OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+        OSRImportFromEPSG(srs, epsg);
+        OSRSetAxisMappingStrategy(srs, OAMS_TRADITIONAL_GIS_ORDER);
+        GDALSetSpatialRef(ds, srs);
+        OSRDestroySpatialReference(srs);
+        std::vector<qint16> cells(std::size_t(side) * side);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                cells[std::size_t(y) * side + x] = qint16(plane(x, y) * 2.0f);
+        EXPECT_EQ(GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Write, 0, 0, side, side, cells.data(), side, side, GDT_Int16,
+                               0, 0),
+                  CE_None);
+        return ds;
+    };
+    const double utm[6] = {500000.0, 30.0, 0.0, 5200000.0, 0.0, -30.0};
+    const double cell = 1.0 / 120.0;
+    const double degrees[6] = {6.0 - cell / 2, cell, 0.0, 46.0 + cell / 2, 0.0, -cell};
+    GDALDatasetH projected = grid(24, utm, 32633), geographic = grid(121, degrees, 4326);
+    struct Format {
+        const char *driver, *file;
+        GDALDatasetH from;
+    };
+    for (const Format &f : {Format{"GTiff", "g.tif", projected}, Format{"AAIGrid", "a.asc", projected},
+                            Format{"EHdr", "e.bil", projected}, Format{"ENVI", "v.img", projected},
+                            Format{"BT", "b.bt", projected}, Format{"GSAG", "s.grd", projected},
+                            Format{"GSBG", "t.grd", projected}, Format{"GS7BG", "u.grd", projected},
+                            Format{"USGSDEM", "d.dem", projected}, Format{"DTED", "n46.dt0", geographic}}) {
+        SCOPED_TRACE(f.driver);
+        CPLPushErrorHandler(CPLQuietErrorHandler);
+        GDALDatasetH copy = GDALCreateCopy(GDALGetDriverByName(f.driver), QFile::encodeName(path(f.file)).constData(),
+                                           f.from, FALSE, nullptr, nullptr, nullptr);
+        CPLPopErrorHandler();
+        ASSERT_NE(copy, nullptr) << CPLGetLastErrorMsg();
+        GDALClose(copy);
+        QFile::remove(path(f.file) + ".aux.xml");
+        const Heightmap h = read(path(f.file));
+        EXPECT_EQ(h.format, QLatin1String(f.driver));
+        const int side = GDALGetRasterXSize(f.from);
+        if (QLatin1String(f.driver) == QLatin1String("USGSDEM")) {
+            // Its writer resamples onto the DEM's own grid: the same ground, the same heights.
+            EXPECT_NEAR(h.width, side, 1);
+            EXPECT_NEAR(h.terrainSize, 23 * 30.0, 30.0);
+            const auto [lo, hi] = std::minmax_element(h.metres.begin(), h.metres.end());
+            EXPECT_NEAR(*lo, 2.0f * plane(0, 0), 2.0f);
+            EXPECT_NEAR(*hi, 2.0f * plane(23, 23), 2.0f);
+            continue;
+        }
+        ASSERT_EQ(h.width, side);
+        ASSERT_EQ(h.height, side);
+        if (f.from == projected)
+            EXPECT_NEAR(h.terrainSize, 23 * 30.0, 1e-6);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                ASSERT_EQ(at(h, x, y), float(qint16(plane(x, y) * 2.0f))) << x << "," << y;
+    }
+    GDALClose(projected);
+    GDALClose(geographic);
+    CPLSetThreadLocalConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", nullptr);
+}
+
+TEST_F(HeightmapImport, TheExportersLargest16BitPngReadsBackExactly)
+{
+    // 8192 × 8192 with every 16-bit value, in rows that are no two alike: beyond what a picture
+    // loader reads by default (256 MB).
+    constexpr int side = 8192;
+    ElevationGrid grid;
+    grid.size = side;
+    grid.lowest = 0.0f;
+    grid.highest = 65535.0f;
+    grid.metres.resize(std::size_t(side) * side);
+    auto value = [](std::size_t i) { return quint16((i * 40503u + (i >> 13) * 7u) & 0xffffu); };
+    for (std::size_t i = 0; i < grid.metres.size(); ++i)
+        grid.metres[i] = float(value(i));
+    QString error;
+    ASSERT_TRUE(writeHeightmapPng16(grid, path("big_height.png"), &error)) << error.toStdString();
+    grid.metres = {};
+    HeightmapReadOptions options;
+    options.metresAt0 = 0.0;
+    options.metresAt65535 = 65535.0;
+    const Heightmap h = read(path("big_height.png"), options);
+    ASSERT_EQ(h.width, side);
+    ASSERT_EQ(h.height, side);
+    EXPECT_EQ(h.format, QStringLiteral("png16"));
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < h.metres.size(); ++i)
+        wrong += h.metres[i] != float(value(i));
+    EXPECT_EQ(wrong, 0u);
+}
+
+TEST_F(HeightmapImport, AReadStopsWhenTheCallerSaysSo)
+{
+    // One file of each reader, 600 × 600 with a no-data hole for GDAL.
+    QByteArray r16(600 * 600 * 2, 0);
+    const QString raw = writeBytes("s.r16", r16);
+    QImage picture(600, 600, QImage::Format_Grayscale16);
+    picture.fill(1000);
+    ASSERT_TRUE(picture.save(path("s.png")));
+    std::vector<float> exr(600 * 600, 5.0f);
+    QString error;
+    ASSERT_TRUE(writeFloatExr(exr.data(), 600, 600, path("s.exr"), &error));
+    const QString tif = geoTiff("s.tif", 600, 600, [](int x, int y) { return x < 300 && y < 300 ? -9999.0f : 1.0f; },
+                                {}, 0, -9999.0);
+    for (const QString &file : {raw, path("s.png"), path("s.exr"), tif}) {
+        SCOPED_TRACE(file.toStdString());
+        // A whole read: fractions rise to 1, often enough to stop a large read in time.
+        std::vector<double> seen;
+        HeightmapReadOptions options;
+        options.keepGoing = [&](double f) {
+            seen.push_back(f);
+            return true;
+        };
+        read(file, options);
+        ASSERT_GE(seen.size(), 10u);
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        EXPECT_EQ(seen.back(), 1.0);
+        EXPECT_GE(seen.front(), 0.0);
+
+        // Stopped at once, and half way.
+        for (const double stopAt : {0.0, 0.5}) {
+            options.keepGoing = [stopAt](double f) { return f < stopAt; };
+            Heightmap h;
+            EXPECT_FALSE(readHeightmap(file, options, &h, &error));
+            EXPECT_EQ(error, QStringLiteral("stopped"));
+            EXPECT_TRUE(h.isEmpty());
+        }
+    }
+}
+
+TEST_F(HeightmapImport, MessagesGiveTheFilesOwnSaneNumbers)
+{
+    // A sidecar of absurd metres or size is refused by name, not turned into heights.
+    QImage picture(4, 4, QImage::Format_Grayscale16);
+    picture.fill(300);
+    ASSERT_TRUE(picture.save(path("h.png")));
+    writeBytes("h.json", R"({"metresAt0": 0, "metresAt65535": 1e300, "terrainSize": 100, "size": 4})");
+    QString why = refusal(path("h.png"));
+    EXPECT_TRUE(why.contains(QStringLiteral("its sidecar h.json gives 1e+300 m for a 16-bit value"))) << why.toStdString();
+    writeBytes("h.json", R"({"metresAt0": 0, "metresAt65535": 100, "terrainSize": 1e300, "size": 4})");
+    why = refusal(path("h.png"));
+    EXPECT_TRUE(why.contains(QStringLiteral("terrain size of 1e+300 m"))) << why.toStdString();
+    EXPECT_LT(why.size(), 200);
+
+    // Georeferencing of absurd cells: a short number, not three hundred digits.
+    const QString huge = geoTiff("huge.tif", 8, 8, plane, {0.0, 1e300, 0.0, 0.0, 0.0, -1e300}, 32633);
+    why = refusal(huge);
+    EXPECT_TRUE(why.contains(QStringLiteral("km across"))) << why.toStdString();
+    EXPECT_LT(why.size(), 200) << why.toStdString();
+    const QString polar = geoTiff("polar.tif", 8, 8, plane, {0.0, 1.0, 0.0, 5000.0, 0.0, -1.0}, 4326);
+    why = refusal(polar);
+    EXPECT_TRUE(why.contains(QStringLiteral("not on the Earth"))) << why.toStdString();
+
+    // Heights made by the band's scale are said to come from it.
+    const QString scaled = geoTiff("scaled.tif", 8, 8, plane, {}, 0);
+    GDALDatasetH ds = GDALOpen(QFile::encodeName(scaled).constData(), GA_Update);
+    GDALSetRasterScale(GDALGetRasterBand(ds, 1), 1e30);
+    GDALClose(ds);
+    QFile::remove(scaled + ".aux.xml");
+    why = refusal(scaled);
+    EXPECT_TRUE(why.contains(QStringLiteral("its band's scale and offset give heights of"))) << why.toStdString();
+
+    // A terrain size beyond the limit, said in short.
+    auto h = std::make_shared<Heightmap>();
+    h->width = h->height = 2;
+    h->metres = {0, 1, 0, 1};
+    h->squareSpanX = h->squareSpanY = 1;
+    h->terrainSize = 1e300;
+    ImportedTerrain t;
+    EXPECT_FALSE(importedTerrain(h, QStringLiteral("x.tif"), &t, &why));
+    EXPECT_LT(why.size(), 100) << why.toStdString();
 }
 
 TEST_F(HeightmapImport, TheRangeFitsTheFinalNodeOrIsRefused)
