@@ -145,8 +145,9 @@ int main(int argc, char **argv)
                                          QStringLiteral("FILE"));
     const QCommandLineOption heightmapIn(QStringLiteral("heightmap-in"),
                                          QStringLiteral("Use this heightmap or elevation model as the terrain: a 16-bit "
-                                                        "PNG, an EXR in metres, a RAW r16, or a GeoTIFF or other raster "
-                                                        "GDAL reads. Its extent gives the terrain size (unless "
+                                                        "PNG, an EXR in metres, a RAW r16, or an elevation model (GeoTIFF, "
+                                                        "ASCII grid, SRTM .hgt, USGS DEM, DTED, EHdr/ENVI, BT, Surfer "
+                                                        "grid); formats that name other files (VRT) and URLs are refused. Its extent gives the terrain size (unless "
                                                         "--terrain-size is given), its heights the elevation range; "
                                                         "erosion and colours come from the preset."),
                                          QStringLiteral("FILE"));
