@@ -488,8 +488,9 @@ TEST_F(HeightmapImport, EachElevationFormatReadStillReadsASmallFile)
         }
         ASSERT_EQ(h.width, side);
         ASSERT_EQ(h.height, side);
-        if (f.from == projected)
+        if (f.from == projected) {
             EXPECT_NEAR(h.terrainSize, 23 * 30.0, 1e-6);
+        }
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x)
                 ASSERT_EQ(at(h, x, y), float(qint16(plane(x, y) * 2.0f))) << x << "," << y;
