@@ -186,7 +186,7 @@ void DzOrovistaPluginAction::buildTerraformTab(QWidget *page)
     cancel->setObjectName(QStringLiteral("cancelRunButton"));
     cancel->setGeometry(400 - 70, 160 - 28, 60, 20);
     cancel->setFocusPolicy(Qt::NoFocus);
-    cancel->setToolTip(QStringLiteral("Stop this run: the maps stay as they were (Esc)"));
+    cancel->setToolTip(QStringLiteral("Stop this run or read: the maps and the terrain stay as they were (Esc)"));
     cancel->setStyleSheet(style::actionButton(false) + QStringLiteral("* { padding:0px; font-size:12px; }"));
     connect(cancel, &QPushButton::clicked, this, [] { state().cancelRequested = true; });
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), mainWindow);
