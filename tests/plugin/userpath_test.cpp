@@ -306,10 +306,18 @@ double roughness(const QImage &picture)
 TEST_F(UserPath, SmoothTerrainChosenOnTheErosionTabSmoothsTheHeightMap)
 {
     // Voronoi cells: flat faces with sharp edges between them.
+    // A few of the 17 seeds give cells too large to leave much to smooth: another seed then.
     chooseInput1Type(QStringLiteral("Voronoi"));
-    click(find<QPushButton>(QStringLiteral("terraformButton")));
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
-    const double rough = roughness(QImage(maps("HFFnoisePreview.jpg")));
+    double rough = 0.0;
+    for (int attempt = 0; attempt < 24 && rough <= 1.5; ++attempt) {
+        if (attempt > 0) {
+            openTab(0);
+            reseedInput1();
+        }
+        click(find<QPushButton>(QStringLiteral("terraformButton")));
+        ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+        rough = roughness(QImage(maps("HFFnoisePreview.jpg")));
+    }
     ASSERT_GT(rough, 1.5) << "the noise has some detail to smooth";
 
     openTab(0);
