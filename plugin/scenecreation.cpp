@@ -41,7 +41,6 @@
 #include <QSlider>
 #include <QSpinBox>
 
-#include <cerrno>
 
 using namespace orovista;
 
@@ -120,22 +119,10 @@ QString stageCopy(const QString &from, const QString &to, files::Batch &batch)
     return files::writeFile(to, {QByteArrayView(all)}, &batch);
 }
 
-/// Puts the files staged in batch in place. The batch renames them one by one, so the targets
-/// are looked at first: a folder standing at one of their names, which no rename replaces, would
-/// otherwise leave the earlier files half replaced. Empty, or why not every file was put in
-/// place; *renaming tells whether the renames had begun (only a folder that changes meanwhile
-/// can stop them).
-QString putInPlace(files::Batch &batch, const QStringList &targets, bool *renaming = nullptr)
+/// Puts the files staged in batch in place: all of them, or (the batch puts back what it had
+/// replaced) none. Empty, or why not.
+QString putInPlace(files::Batch &batch)
 {
-    for (const QString &target : targets) {
-        const QFileInfo info(target);
-        if (batch.current(target) != target && info.isDir() && !info.isSymLink()) {
-            batch.discard();
-            return files::cannotWrite(target, files::reason(EISDIR));
-        }
-    }
-    if (renaming)
-        *renaming = true;
     try {
         batch.commit();
     } catch (const files::WriteError &e) {
@@ -275,7 +262,6 @@ void DzOrovistaPluginAction::createDAZScene()
     // The scene's files are made beside those of an earlier scene of the same name and replace
     // them together, only when every one of them was made.
     files::Batch made;
-    const QStringList targets = {files.skyTexture, files.colourTexture, files.normalMap, files.obj};
     bool filesMade = true;
 
     // 1. The files and nodes of an earlier scene of the same name.
@@ -315,7 +301,7 @@ void DzOrovistaPluginAction::createDAZScene()
 
     // Without a generated terrain the sky texture is the only file.
     if (cancelled || name.isEmpty() || s.customTerrain)
-        if (const QString placed = putInPlace(made, targets); !placed.isEmpty())
+        if (const QString placed = putInPlace(made); !placed.isEmpty())
             failures << placed;
 
     bool created = false;
@@ -365,9 +351,8 @@ void DzOrovistaPluginAction::createDAZScene()
                 if (!writeTerrainObj(s.fullMesh, files.obj, &error, &made))
                     fail(error);
             }
-            bool renaming = false;
             if (filesMade)
-                if (const QString placed = putInPlace(made, targets, &renaming); !placed.isEmpty())
+                if (const QString placed = putInPlace(made); !placed.isEmpty())
                     fail(placed);
             if (filesMade) {
                 if (ui.holdOnLabel)
@@ -378,8 +363,7 @@ void DzOrovistaPluginAction::createDAZScene()
             } else {
                 made.discard();
                 s.normalMapDirty = true;
-                if (!renaming)
-                    failures << QStringLiteral("no file of the scene was written; those of an earlier scene stay as they were");
+                failures << QStringLiteral("no file of the scene was written; those of an earlier scene stay as they were");
             }
         } else {
             // 7. The imported terrain, as the user gave it.
