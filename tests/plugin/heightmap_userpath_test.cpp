@@ -310,8 +310,9 @@ TEST_F(HeightmapTerrain, ALongReadIsCancelledWithEscAndTheTerrainStays)
         window()->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window()));
         QTest::keyClick(window(), Qt::Key_Escape);
-        // Should Esc not reach the read, its cancel button ends it and the test fails.
-        QTimer::singleShot(2000, [] {
+        // Should Esc not reach the read, its cancel button ends it and the test fails. The
+        // timer belongs to this test's watch, so it never fires into a later test.
+        QTimer::singleShot(2000, &watch, [] {
             auto *cancel = find<QPushButton>(QStringLiteral("cancelRunButton"));
             if (cancel && cancel->isVisible()) {
                 ADD_FAILURE() << "Esc did not cancel the read";
