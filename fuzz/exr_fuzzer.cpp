@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     orovista::HeightmapReadOptions options;
     int asked = 0;
     options.keepGoing = fuzzcheck::stoppingAfter(stopAfter, asked);
+    options.maximumSamples = fuzzcheck::largestRaster;
     orovista::Heightmap map;
     QString error;
     if (!orovista::readHeightmap(file, options, &map, &error))

@@ -9,6 +9,12 @@
 
 namespace fuzzcheck {
 
+/// Rasters above 128 × 128 samples are refused by the fuzzers' reads: a few hundred bytes of
+/// compressed TIFF can ask for a 16384² raster, and reading and resampling that under the
+/// sanitizers takes a second a run. Larger sizes are refused by the same check, so that path
+/// is still taken; what a large read does differently (bands, progress) the tests cover.
+inline constexpr long long largestRaster = 128 * 128;
+
 /// keepGoing that checks its fractions and says stop after stopAfter questions (never when < 0).
 inline std::function<bool(double)> stoppingAfter(int stopAfter, int &asked)
 {
@@ -40,7 +46,7 @@ inline void heightmap(const orovista::Heightmap &map, float lowest = -1.0e6f, fl
         map.squareTop + map.squareSpanY > map.height - 1 + 1e-6 || !(map.terrainSize > 0.0) ||
         !std::isfinite(map.terrainSize))
         std::abort();
-    for (int n : {2, 7, 33})
+    for (int n : {33})
         for (float v : orovista::resampleHeightmap(map, n))
             if (!std::isfinite(v))
                 std::abort();

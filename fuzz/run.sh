@@ -5,6 +5,8 @@
 #     SECONDS  time limit of each fuzzer (default 60; with -runs=N and no SECONDS, no time limit)
 #     -runs=N  stop each fuzzer after N executions
 #     NAME     preset, obj, pp2, heightmap, gdal, exr (default: all six)
+# The readers resample on threads, which libFuzzer's comparison tracing slows several times over:
+# run a fuzzer on one core (taskset -c 0 fuzz/run.sh ...), and two of them side by side on two.
 # Corpora: build-fuzz/corpus (presets, seeded from data/presets), build-fuzz/corpus-obj (every
 # .obj under data/content/Runtime/Geometries), build-fuzz/corpus-pp2 (every .pp2 under
 # data/content/Runtime/Libraries), build-fuzz/corpus-heightmap (the PNG/RAW heightmap reader:
@@ -93,10 +95,11 @@ for name in "${names[@]}"; do
   esac
   # Qt is not instrumented: the allocation stacks AddressSanitizer keeps run through it without
   # frame pointers, are different at almost every call and fill its stack store, which then grows
-  # by hundreds of MB and slows every run. The prop reader calls Qt for nearly everything, so its
-  # fuzzer keeps no allocation stacks (set ASAN_OPTIONS to have them back when replaying a crash).
+  # by hundreds of MB and slows every run. The prop reader calls Qt for nearly everything, and
+  # GDAL and OpenEXR are not instrumented either, so these fuzzers keep no allocation stacks (set
+  # ASAN_OPTIONS to have them back when replaying a crash).
   asan="${ASAN_OPTIONS:-}"
-  [ "$name" != pp2 ] || [ -n "$asan" ] || asan=malloc_context_size=0
+  case "$name" in pp2|gdal|exr) [ -n "$asan" ] || asan=malloc_context_size=0 ;; esac
   echo "== ${name}_fuzzer ${limits[*]}"
   ASAN_OPTIONS="$asan" "./${name}_fuzzer" "${limits[@]}" -max_len=65536 -close_fd_mask=1 -print_final_stats=1 "$corpus"
 done

@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
@@ -102,9 +103,60 @@ int bandRows(int width, int height, int blockRows)
 /// 32768 RGBA floats is 128 MB).
 constexpr std::uint64_t largestExrBlock = std::uint64_t(256) << 20;
 
+/// OpenEXR's C++ reader takes each header attribute's size from the file and allocates that much
+/// before it reads a byte of it, so twenty bytes may ask for 2 GB. Why the attributes of the
+/// file's headers do not all lie inside it (walked as that reader walks them: name, type, size,
+/// value, up to an empty name; one header, or a list of them ended by an empty one); empty when
+/// they do.
+QString exrAttributeProblem(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return f.errorString();
+    const qint64 size = f.size();
+    const QByteArray start = f.read(8);
+    if (start.size() < 8)
+        return QStringLiteral("it is not an EXR this program reads (too short)");
+    const bool multipart = quint8(start[5]) & 0x10;
+    auto word = [&f](QByteArray *out) {   // up to a NUL, at most 255 bytes
+        out->clear();
+        char c = 0;
+        while (f.getChar(&c) && c != 0 && out->size() < 256)
+            out->append(c);
+        return c == 0;
+    };
+    QByteArray name, type;
+    for (int headers = 0;; ++headers) {
+        for (int attributes = 0;; ++attributes) {
+            if (!word(&name) || attributes > 10000)
+                return QStringLiteral("it is not an EXR this program reads (its header is cut off)");
+            if (name.isEmpty())
+                break;
+            char bytes[4];
+            if (!word(&type) || f.read(bytes, 4) != 4)
+                return QStringLiteral("it is not an EXR this program reads (its header is cut off)");
+            const qint32 length = qFromLittleEndian<qint32>(bytes);
+            if (length < 0 || length > size - f.pos()) {
+                QString shown = QString::fromLatin1(name.left(40));
+                for (QChar &c : shown)
+                    if (!c.isPrint())
+                        c = QLatin1Char('?');
+                return QStringLiteral("its header's \"%1\" claims %2 bytes of a file of %3")
+                    .arg(shown)
+                    .arg(length)
+                    .arg(size);
+            }
+            f.seek(f.pos() + length);
+        }
+        char next = 0;
+        if (!multipart || headers > 10000 || !f.peek(&next, 1) || next == 0)
+            return {};
+    }
+}
+
 /// Why an EXR is not opened, from its header alone (OpenEXR's reader takes its line buffers as
 /// the header says before anything can be checked); empty when it may be.
-QString exrProblem(const QString &path)
+QString exrProblem(const QString &path, long long maximumSamples)
 {
     exr_context_initializer_t init = EXR_DEFAULT_CONTEXT_INITIALIZER;
     init.error_handler_fn = [](exr_const_context_t, exr_result_t, const char *) {};
@@ -123,20 +175,20 @@ QString exrProblem(const QString &path)
         exr_get_chunk_count(context, 0, &chunks) != EXR_ERR_SUCCESS)
         return QStringLiteral("it is not an EXR this program reads (no image in its header)");
     if (const QString problem = sizeProblem((long long)window.max.x - window.min.x + 1,
-                                            (long long)window.max.y - window.min.y + 1);
+                                            (long long)window.max.y - window.min.y + 1, maximumSamples);
         !problem.isEmpty())
         return problem;
     if (block > largestExrBlock)
         return QStringLiteral("its blocks of %1 MB are more than a heightmap needs").arg(block >> 20);
     if (qint64(chunks) * 8 > QFileInfo(path).size())
         return QStringLiteral("its %1 bytes cannot hold the %2 blocks its header gives").arg(QFileInfo(path).size()).arg(chunks);
-    return {};
+    return exrAttributeProblem(path);
 }
 
 bool readExr(const QString &path, const HeightmapReadOptions &options, const Sidecar &sidecar,
              const ReadProgress &progress, Heightmap *out, QString *error)
 {
-    if (const QString problem = exrProblem(path); !problem.isEmpty())
+    if (const QString problem = exrProblem(path, options.maximumSamples); !problem.isEmpty())
         return fail(error, problem);
     Raw raw;
     raw.format = QStringLiteral("exr");
@@ -145,7 +197,7 @@ bool readExr(const QString &path, const HeightmapReadOptions &options, const Sid
         const Imath::Box2i window = file.header().dataWindow();
         const long long width = (long long)window.max.x - window.min.x + 1;
         const long long height = (long long)window.max.y - window.min.y + 1;
-        if (const QString problem = sizeProblem(width, height); !problem.isEmpty())
+        if (const QString problem = sizeProblem(width, height, options.maximumSamples); !problem.isEmpty())
             return fail(error, problem);
         const Imf::ChannelList &channels = file.header().channels();
         const char *channel = channels.findChannel("Y") ? "Y" : channels.findChannel("R") ? "R" : nullptr;
@@ -287,7 +339,7 @@ bool readGdal(const QString &path, const HeightmapReadOptions &options, const Re
         return fail(error, QStringLiteral("it holds no raster band"));
     GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
     const long long width = GDALGetRasterXSize(dataset), height = GDALGetRasterYSize(dataset);
-    if (const QString problem = sizeProblem(width, height); !problem.isEmpty())
+    if (const QString problem = sizeProblem(width, height, options.maximumSamples); !problem.isEmpty())
         return fail(error, problem);
 
     Raw raw;

@@ -84,6 +84,9 @@ struct HeightmapReadOptions {
     /// the read, which then fails with the error "stopped" (that word alone, without the path).
     /// Empty: the read runs to its end.
     std::function<bool(double fraction)> keepGoing;
+    /// Rasters with more samples than this are refused before they are read (never more than
+    /// maximumHeightmapSamples); a caller that wants only small terrains lowers it.
+    long long maximumSamples = maximumHeightmapSamples;
 };
 
 /// A raster read into memory, no-data filled, in the row order above.

@@ -131,17 +131,18 @@ QString shortNumber(double value, int decimals)
     return QString::number(value, 'g', 3);
 }
 
-QString sizeProblem(long long width, long long height)
+QString sizeProblem(long long width, long long height, long long maximumSamples)
 {
+    maximumSamples = std::clamp(maximumSamples, 4LL, maximumHeightmapSamples);
     if (width < 1 || height < 1)
         return QStringLiteral("the raster holds no samples");
     if (width < 2 || height < 2)
         return QStringLiteral("the raster is %1 × %2: a terrain needs at least 2 × 2 samples").arg(width).arg(height);
-    if (width > maximumHeightmapSide || height > maximumHeightmapSide || width * height > maximumHeightmapSamples)
+    if (width > maximumHeightmapSide || height > maximumHeightmapSide || width * height > maximumSamples)
         return QStringLiteral("the raster is %1 × %2: larger than the %3 × %3 samples this program reads")
             .arg(width)
             .arg(height)
-            .arg(int(std::sqrt(double(maximumHeightmapSamples))));
+            .arg(int(std::sqrt(double(maximumSamples))));
     return {};
 }
 
@@ -376,7 +377,7 @@ bool readPng(const QByteArray &bytes, const HeightmapReadOptions &options, const
     if (!pngHeader(&job))
         return fail(error, QStringLiteral("it is not a picture this program reads (%1)")
                                .arg(QString::fromUtf8(job.message).left(120)));
-    if (const QString problem = sizeProblem(job.width, job.height); !problem.isEmpty())
+    if (const QString problem = sizeProblem(job.width, job.height, options.maximumSamples); !problem.isEmpty())
         return fail(error, problem);
     const double rowsBytes = double(job.height) * double(job.rowBytes + 1);
     if (rowsBytes > double(bytes.size()) * deflateLimit)
@@ -425,7 +426,7 @@ bool readRaw16(const QByteArray &bytes, const HeightmapReadOptions &options, con
         if (side * side * 2 != length)
             return fail(error, QStringLiteral("its %1 bytes are no square of 16-bit samples: give its size").arg(length));
     }
-    if (const QString problem = sizeProblem(side, side); !problem.isEmpty())
+    if (const QString problem = sizeProblem(side, side, options.maximumSamples); !problem.isEmpty())
         return fail(error, problem);
     if (side * side * 2 != length)
         return fail(error, QStringLiteral("it holds %1 bytes, not the %2 of %3 × %3 16-bit samples")

@@ -40,7 +40,7 @@ private:
 QString shortNumber(double value, int decimals = 0);
 
 /// Why a raster of this size is not read; empty when it is.
-QString sizeProblem(long long width, long long height);
+QString sizeProblem(long long width, long long height, long long maximumSamples = maximumHeightmapSamples);
 
 /// What the exporter's sidecar NAME.json beside a heightmap says.
 struct Sidecar {

@@ -374,6 +374,18 @@ TEST_F(HeightmapImport, FilesThatAreNoUsableRasterAreRefusedWithTheReason)
     QString error;
     ASSERT_TRUE(writeFloatExr(exr.data(), 4, 4, path("inf.exr"), &error));
     EXPECT_TRUE(refusal(path("inf.exr")).contains(QStringLiteral("NaN or infinite")));
+    // An EXR whose header gives an attribute more bytes than the file holds is refused before
+    // OpenEXR's reader allocates them (a few bytes could otherwise ask for 2 GB).
+    {
+        QFile good(path("inf.exr"));
+        ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+        QByteArray bytes = good.readAll();
+        // A first attribute "note" of a type OpenEXR does not know, 1.8 GB long by its header.
+        bytes.insert(8, QByteArray("note\0opaque\0\x00\x00\x00\x70", 16));
+        const QString why = refusal(writeBytes("huge-attribute.exr", bytes));
+        EXPECT_TRUE(why.contains(QStringLiteral("its header's \"note\" claims 1879048192 bytes of a file of")))
+            << why.toStdString();
+    }
     // NaN declared as the no-data value is filled like any no-data.
     const QString marked = geoTiff("marked.tif", 8, 8, [&](int x, int) { return x == 3 ? nan : 1.0f; }, {}, 0, nan);
     EXPECT_EQ(read(marked).filledCells, 8);
