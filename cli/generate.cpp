@@ -395,8 +395,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     ProgressReporter &progress = output.progress ? *output.progress : ProgressReporter::Null();
     auto *terminal = dynamic_cast<TerminalProgress *>(output.progress);
     const int tileStages = o.tiles > 0 ? (o.tileColumn >= 0 ? 1 : o.tiles * o.tiles) : (!o.engine.isEmpty() ? 1 : 0);
-    auto stage = [&, count = 0, stages = 2 + (o.normalMapSize > 0) + (o.skySize > 0) + tileStages +
-                                         (!o.heightmapFormats.isEmpty() && o.heightmapSize != 512)](const QString &text) mutable {
+    auto stage = [&, count = 0, stages = 2 + (o.normalMapSize > 0) + (o.skySize > 0) + tileStages](const QString &text) mutable {
         if (terminal)
             terminal->SetStage(++count, stages, text);
         else
@@ -531,8 +530,11 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         error = files::writeFile(out.filePath(o.name + QStringLiteral("_node_maps.json")), {bytes}, &outputs);
         return error.isEmpty();
     };
+    // The run's one surface: the terrain the mesh is built from, in metres. Every heightmap, engine
+    // file, tile and splat map is taken from it (see resampledGrid()).
+    ElevationGrid surface;
     auto writeHeightmaps = [&]() -> bool {
-        ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
+        ElevationGrid grid = resampledGrid(surface, o.heightmapSize);
         if (o.flipRows)
             grid = engine::flippedRows(grid);
         QStringList files;
@@ -550,10 +552,10 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         return writeHeightmapSidecar(grid, o.terrainSize, files, out.filePath(o.name + QStringLiteral("_height.json")),
                                      &error, &outputs, o.flipRows);
     };
-    // The engine's heightmap: its own sample count over the plane window, nothing resampled.
+    // The engine's heightmap: the surface at the engine's own sample count.
     QString engineReport;
     auto writeEngineHeightmap = [&](engine::Engine which, int samples) -> bool {
-        ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
+        ElevationGrid grid = resampledGrid(surface, samples);
         if (o.flipRows)
             grid = engine::flippedRows(grid);
         const bool unity = which == engine::Engine::Unity;
@@ -568,12 +570,13 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             QJsonDocument(engine::importSidecar(which, grid, o.terrainSize, o.flipRows, file)).toJson();
         error = files::writeFile(out.filePath(base + QStringLiteral(".json")), {sidecar}, &outputs);
         engineReport = engine::importInstructions(which, grid, o.terrainSize, o.flipRows, file);
-        Q_UNUSED(samples);
         return error.isEmpty();
     };
 
-    // Tiles: each one samples its part of the whole grid (so shared samples agree bit for bit) and
-    // maps values to metres with the range of the whole terrain pass, so all tiles share one scale.
+    // Tiles: each one is its part of the run's surface resampled to the whole world's samples, so
+    // that shared samples agree bit for bit, a tile made in a process of its own is the same tile,
+    // and all of them share the surface's metres and 16-bit scale. Erosion shaped the surface
+    // before it was cut, so eroded tiles meet as exactly as the others.
     auto writeTiles = [&]() -> bool {
         const std::optional<engine::Engine> which = engine::engineNamed(o.engine);
         const int size = which ? (o.engineSize > 0 ? o.engineSize : engine::defaultEngineSize(*which, o.textureSize))
@@ -584,12 +587,6 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         }
         const int step = size - o.overlap;
         const int world = o.tiles * step + o.overlap;
-        float minimum = finalMap.GetValue(0, 0), maximum = minimum;
-        for (int y = 0; y < finalMap.GetHeight(); ++y)
-            for (int x = 0; x < finalMap.GetWidth(); ++x) {
-                minimum = std::min(minimum, finalMap.GetValue(x, y));
-                maximum = std::max(maximum, finalMap.GetValue(x, y));
-            }
         const QStringList formats = o.heightmapFormats.isEmpty() && !which ? QStringList{QStringLiteral("png16")}
                                                                            : o.heightmapFormats;
         const double spacing = double(o.terrainSize) / std::max(1, world - 1);
@@ -614,19 +611,8 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
                 if (o.tileColumn >= 0 && (i != o.tileColumn || j != o.tileRow))
                     continue;
                 stage(QStringLiteral("tile %1,%2 of %3 × %3, %4 × %4").arg(i).arg(j).arg(o.tiles).arg(size));
-                MachineRun run;
-                run.size = size;
-                run.fullOctaves = true;
-                run.batchNoise = o.batchNoise;
-                run.windowSamples = world;
-                run.firstColumn = i * step;
-                // Grid row 0 is the terrain's −z edge, the map's last row.
-                run.firstRow = world - j * step - size;
-                run.batch = &outputs;
-                observer.beginPass(false, QString(), size);
-                runNoiseMachine(settings, run, machineFolders, finalMap, progress, observer);
-                observer.endPass(finalMap);
-                ElevationGrid grid = elevationGrid(finalMap, o.elevationLow, o.elevationHigh, minimum, maximum);
+                // Grid row 0 is the terrain's −z edge, as tile row 0 is.
+                ElevationGrid grid = resampledWindow(surface, world, i * step, j * step, size);
                 if (o.flipRows)
                     grid = engine::flippedRows(grid);
                 for (const QString &file : files) {
@@ -645,14 +631,15 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         manifest[QStringLiteral("worldSamples")] = world;
         manifest[QStringLiteral("terrainSize")] = o.terrainSize;
         manifest[QStringLiteral("tileExtent")] = (size - 1) * spacing;
-        manifest[QStringLiteral("metresAt0")] = o.elevationLow;
-        manifest[QStringLiteral("metresAt65535")] = o.elevationHigh;
+        manifest[QStringLiteral("metresAt0")] = double(surface.lowest);
+        manifest[QStringLiteral("metresAt65535")] = double(surface.highest);
+        manifest[QStringLiteral("surfaceSamples")] = surface.size;
+        manifest[QStringLiteral("deviation")] = surface.deviation;
+        manifest[QStringLiteral("seamError")] = 0.0;
         manifest[QStringLiteral("rowOrder")] = o.flipRows ? QStringLiteral("in each tile row 0 is its +z edge (rows flipped); tile rows run along +z")
                                                           : QStringLiteral("in each tile row 0 is its -z edge; tile rows run along +z, tile columns along +x");
         manifest[QStringLiteral("seams")] =
-            settings.final.erosionIterations > 0 && settings.final.erosion() != ErosionType::None
-                ? QStringLiteral("erosion works on each tile alone: eroded tiles do not match along their seams")
-                : QStringLiteral("neighbouring tiles share their overlap samples exactly");
+            QStringLiteral("the tiles are cut from one surface: neighbouring tiles share their overlap samples exactly");
         manifest[QStringLiteral("list")] = list;
         error = files::writeFile(out.filePath(o.name + QStringLiteral("_tiles.json")), {QJsonDocument(manifest).toJson()},
                                  &outputs);
@@ -662,6 +649,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     try {
         stage(QStringLiteral("terrain 512 × 512"));
         runMachine(512, false, true);
+        surface = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
         TerrainSource source;
         source.heightMap = &finalMap;
         source.terrainSize = o.terrainSize;
@@ -683,10 +671,6 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
                              &outputs, extras))
             return error;
         if (!o.heightmapFormats.isEmpty() && o.tiles == 0) {
-            if (o.heightmapSize != 512) {
-                stage(QStringLiteral("heightmap %1 × %1").arg(o.heightmapSize));
-                runMachine(o.heightmapSize, true);
-            }
             if (!writeHeightmaps())
                 return error;
         }
@@ -697,7 +681,6 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             const engine::Engine which = *engine::engineNamed(o.engine);
             const int samples = o.engineSize > 0 ? o.engineSize : engine::defaultEngineSize(which, o.textureSize);
             stage(QStringLiteral("%1 heightmap %2 × %2").arg(engine::engineName(which)).arg(samples));
-            runMachine(samples, true);
             if (!writeEngineHeightmap(which, samples))
                 return error;
         }
@@ -711,8 +694,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         if (o.splat) {
             // Beside the colour texture and the same way up: image row r is mesh row r.
             progress.SetStatusText(QStringLiteral("writing %1_splat.png").arg(o.name));
-            const QImage splat = splatMap(elevationGrid(finalMap, o.elevationLow, o.elevationHigh), o.terrainSize,
-                                          o.splatSettings);
+            const QImage splat = splatMap(resampledGrid(surface, o.textureSize), o.terrainSize, o.splatSettings);
             if (splat.isNull())
                 return QStringLiteral("not enough memory for the splat map");
             QByteArray bytes;

@@ -201,8 +201,8 @@ int main(int argc, char **argv)
     const QCommandLineOption tilesOption(QStringLiteral("tiles"),
                                          QStringLiteral("Split the terrain into N × N (1 … 64) heightmap tiles of the heightmap size "
                                                         "(or the engine size), written as NAME_tile_I_J_* with a manifest "
-                                                        "NAME_tiles.json. Erosion works on each tile alone, so eroded tiles "
-                                                        "do not match along their seams."),
+                                                        "NAME_tiles.json. The tiles are cut from the run's one terrain, so "
+                                                        "neighbours match exactly along their seams."),
                                          QStringLiteral("N"));
     const QCommandLineOption overlapOption(QStringLiteral("overlap"),
                                            QStringLiteral("Samples neighbouring tiles share along their seams (default 1)."),

@@ -92,6 +92,8 @@ QJsonObject importSidecar(Engine engine, const ElevationGrid &grid, double terra
     o[QStringLiteral("metresAt0")] = double(grid.lowest);
     o[QStringLiteral("metresAt65535")] = double(grid.highest);
     o[QStringLiteral("terrainSize")] = terrainSize;
+    o[QStringLiteral("surfaceSamples")] = grid.surfaceSamples > 0 ? grid.surfaceSamples : grid.size;
+    o[QStringLiteral("deviation")] = grid.deviation;
     QJsonObject import;
     if (engine == Engine::Unity) {
         import[QStringLiteral("Depth")] = QStringLiteral("Bit 16");

@@ -22,6 +22,10 @@ struct ElevationGrid {
     std::vector<float> metres;   ///< size × size, row by row
     float lowest = 0.0f;         ///< what 0 stands for
     float highest = 0.0f;        ///< what 65535 stands for
+    /// The samples along a side of the surface this grid was taken from (the run's terrain), and
+    /// the most it departs from that surface anywhere, in metres; 0: the grid is that surface.
+    int surfaceSamples = 0;
+    double deviation = 0.0;
 };
 
 /// Elevations of the mesh built from map between low and high metres (a flat map lies at low).
@@ -30,6 +34,22 @@ ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high
 /// lie at low and high metres, and 0 and 65535 of the 16-bit forms stand for low and high. Tiles
 /// of one world share one range this way, so that they agree where they meet.
 ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high, float minimum, float maximum);
+
+/// One run, one surface: every heightmap of a run is taken from the run's terrain (the grid the
+/// mesh is built from), whatever its size, so that the mesh, the heightmaps, the engine's files and
+/// the tiles agree wherever they have a sample at the same place.
+///
+/// The surface resampled to samples × samples over the same ground (corner samples on its corner
+/// samples): Catmull-Rom through the surface's samples, widened into a low-pass filter where the
+/// new grid is coarser. A new sample that falls on one of the surface's is that sample, exactly
+/// (at 1023 samples every second one is a mesh vertex). Values are kept within the surface's
+/// lowest … highest, which stay the 16-bit scale, so that every grid of the run shares one.
+ElevationGrid resampledGrid(const ElevationGrid &surface, int samples);
+/// The size × size part of that resampled grid whose first sample is (firstColumn, firstRow):
+/// a tile of a world of samples × samples. Bit for bit the same values as cutting the whole
+/// grid, so that neighbouring tiles agree exactly where they overlap, and a tile made alone (in
+/// a process of its own) equals the same tile of a whole run.
+ElevationGrid resampledWindow(const ElevationGrid &surface, int samples, int firstColumn, int firstRow, int size);
 
 /// The 16-bit value of an elevation: 0 … 65535 across lowest … highest (0 for a flat grid).
 quint16 heightmapValue(const ElevationGrid &grid, float metres);

@@ -835,14 +835,14 @@ void ErosionGrid::loadNormalised(const noise::utils::NoiseMap &map, float minimu
     }
 }
 
-void ErosionGrid::storeScaled(noise::utils::NoiseMap &map, float range) const
+void ErosionGrid::storeScaled(noise::utils::NoiseMap &map, float minimum, float range) const
 {
     const int n = m_size;
     for (int r = 0; r < n; ++r) {
         const float *source = m_cells.data() + index(r, 0);
         float *target = map.GetSlabPtr(n - 1 - r);
         for (int c = 0; c < n; ++c)
-            target[c] = source[c] * range;
+            target[c] = minimum + source[c] * range;
     }
 }
 
@@ -1152,7 +1152,7 @@ ErosionResult erodeHeightMap(noise::utils::NoiseMap &map, const ErosionRequest &
         ErosionGrid grid(n);
         grid.loadNormalised(map, minimum, range);
         runErosion(grid, request);
-        grid.storeScaled(map, range);
+        grid.storeScaled(map, minimum, range);
         result.pictureRewritten = rewriteGreyPicture(request.picturePath, grid, &result.writeError);
     } catch (const std::bad_alloc &) {
         return finish(ErosionResult::Outcome::OutOfMemory);

@@ -56,8 +56,9 @@ public:
 
     /// grid(r, c) = (map(x = c, y = N − 1 − r) − minimum) / range. The map must be N × N.
     void loadNormalised(const noise::utils::NoiseMap &map, float minimum, float range);
-    /// map(x = c, y = N − 1 − r) = grid(r, c) × range. The map must be N × N.
-    void storeScaled(noise::utils::NoiseMap &map, float range) const;
+    /// map(x = c, y = N − 1 − r) = minimum + grid(r, c) × range: back in the map's own values,
+    /// where the untouched parts of the map stay. The map must be N × N.
+    void storeScaled(noise::utils::NoiseMap &map, float minimum, float range) const;
 
     /// The threads argument of the erosion algorithms: 0 lets the grid choose (see
     /// automaticThreads()), 1 runs the plain sequential sweep, 2 or more use that many threads
@@ -140,9 +141,9 @@ void runErosion(ErosionGrid &grid, const ErosionRequest &request);
 /// The whole erosion step on the final height map.
 ///
 /// Does nothing for "no erosion". Otherwise shows "eroding terrain ...\n\n1/1" in the reporter's
-/// panel and lets it process events once, normalises, erodes, writes back without the minimum
-/// and rewrites the grey picture at quality 100 (grey = grid × 255 truncated, clamped to
-/// 0 … 255), then clears the panel text. A flat, empty or non-square map is left untouched.
+/// panel and lets it process events once, normalises, erodes, writes back at the map's own
+/// level (the minimum added back) and rewrites the grey picture at quality 100 (grey = grid ×
+/// 255 truncated, clamped to 0 … 255), then clears the panel text. A flat, empty or non-square map is left untouched.
 /// Never throws.
 ErosionResult erodeHeightMap(noise::utils::NoiseMap &map, const ErosionRequest &request,
                              noise::utils::ProgressReporter *reporter = nullptr);

@@ -99,7 +99,7 @@ TEST_F(Exports, UnityRawAndItsImportValues)
     EXPECT_TRUE(json("flipped", "my Terrain 1_unity.json")["rowOrder"].toString().contains("+z edge"));
 }
 
-TEST_F(Exports, UnrealSizesAreSampledNotResampled)
+TEST_F(Exports, UnrealSizesAndTheirImportValues)
 {
     const Outcome r = run("unreal", {"--engine", "unreal", "--engine-size", "505", "--heightmap", "png16", "--heightmap-size",
                                      "505", "--elevation", "0:15", "--terrain-size", "1000"});
@@ -108,8 +108,8 @@ TEST_F(Exports, UnrealSizesAreSampledNotResampled)
     EXPECT_EQ(png.size(), QSize(505, 505));
     EXPECT_EQ(png.format(), QImage::Format_Grayscale16);
     EXPECT_EQ(bytes("unreal", "my Terrain 1_unreal.r16").size(), 2 * 505 * 505);
-    // The machine samples the engine's count over the plane window: the same heights as the
-    // heightmap of that size.
+    // The engine's file is the run's surface at its count: the same heights as the heightmap of
+    // that size.
     EXPECT_EQ(bytes("unreal", "my Terrain 1_unreal.png"), bytes("unreal", "my Terrain 1_height.png"));
     const QJsonObject import = json("unreal", "my Terrain 1_unreal.json")["import"].toObject();
     const double range = json("unreal", "my Terrain 1_unreal.json")["metresAt65535"].toDouble() -
@@ -264,6 +264,77 @@ TEST_F(Exports, TiledWorldsHaveNoSeams)
     EXPECT_EQ(bytes("alone", "my Terrain 1_tile_2_1_height.png"), bytes("tiles", "my Terrain 1_tile_2_1_height.png"));
     EXPECT_FALSE(QFile::exists(dir.filePath("alone/my Terrain 1_tile_0_0_height.png")));
     EXPECT_EQ(run("bad", {"--tiles", "4", "--tile", "4,0"}).status, 2);
+}
+
+TEST_F(Exports, EveryHeightmapOfARunIsTheMeshsSurface)
+{
+    // One run, one surface: heightmaps of any size, engine files and tiles are all the terrain the
+    // mesh is built from, in one metre scale, with erosion as without.
+    for (const ErosionType erosion : {ErosionType::Hydraulics, ErosionType::Thermal}) {
+        SCOPED_TRACE(int(erosion));
+        NoiseSettings s;
+        s.input[0].type = int(NoiseType::MultiFractal);
+        s.input[1].type = int(NoiseType::Billow);
+        s.final.leftGradient = QStringLiteral("alpine.bmp");
+        s.final.rightGradient = QStringLiteral("desert.bmp");
+        s.final.erosionType = int(erosion);
+        s.final.erosionIterations = 40;
+        s.final.erosionRain = 30;
+        const QString eroded = writePreset("eroded.opf", s);
+        auto heights = [&](const QString &folder, const QString &file) {
+            const QImage image = QImage::fromData(bytes(folder, file));
+            std::vector<quint16> v;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    v.push_back(image.pixelColor(x, y).rgba64().red());
+            return std::pair{image.width(), v};
+        };
+        const QStringList common{"--heightmap", "png16", "--terrain-size", "2000", "--elevation", "0:800"};
+        ASSERT_EQ(run("mesh", common, eroded).status, 0);
+        ASSERT_EQ(run("fine", common + QStringList{"--heightmap-size", "1023", "--engine", "unreal", "--engine-size", "1009"},
+                      eroded).status, 0);
+        ASSERT_EQ(run("world", common + QStringList{"--heightmap-size", "1024"}, eroded).status, 0);
+        ASSERT_EQ(run("tiles", common + QStringList{"--heightmap-size", "342", "--tiles", "3"}, eroded).status, 0);
+        ASSERT_EQ(run("tile", common + QStringList{"--heightmap-size", "342", "--tiles", "3", "--tile", "1,2"}, eroded).status, 0);
+
+        // The 512 heightmap is the mesh; at 1023 every second sample is a mesh vertex, the same value.
+        const auto [n, mesh] = heights("mesh", "my Terrain 1_height.png");
+        const auto [m, fine] = heights("fine", "my Terrain 1_height.png");
+        ASSERT_EQ(n, 512);
+        ASSERT_EQ(m, 1023);
+        int different = 0;
+        for (int r = 0; r < 512; ++r)
+            for (int c = 0; c < 512; ++c)
+                different += mesh[std::size_t(r) * 512 + c] != fine[std::size_t(2 * r) * 1023 + 2 * c];
+        EXPECT_EQ(different, 0);
+        // One scale for every file of the run: the surface's lowest and highest.
+        const QJsonObject sidecar = json("fine", "my Terrain 1_height.json");
+        for (const QJsonObject &other : {json("mesh", "my Terrain 1_height.json"), json("fine", "my Terrain 1_unreal.json"),
+                                         json("tiles", "my Terrain 1_tiles.json")}) {
+            EXPECT_EQ(other["metresAt0"].toDouble(), sidecar["metresAt0"].toDouble());
+            EXPECT_EQ(other["metresAt65535"].toDouble(), sidecar["metresAt65535"].toDouble());
+            EXPECT_EQ(other["surfaceSamples"].toInt(), 512);
+            EXPECT_EQ(other["deviation"].toDouble(), 0.0);
+        }
+        EXPECT_NEAR(sidecar["metresAt65535"].toDouble() - sidecar["metresAt0"].toDouble(), 800.0, 1.0);
+
+        // The 3 × 3 tiles of 342 samples, sharing a row and a column, are the 1024 world cut up,
+        // and a tile made in a run of its own is the same tile.
+        const auto [w, world] = heights("world", "my Terrain 1_height.png");
+        ASSERT_EQ(w, 1024);
+        different = 0;
+        for (int j = 0; j < 3; ++j)
+            for (int i = 0; i < 3; ++i) {
+                const auto [t, tile] = heights("tiles", QStringLiteral("my Terrain 1_tile_%1_%2_height.png").arg(i).arg(j));
+                ASSERT_EQ(t, 342);
+                for (int r = 0; r < 342; ++r)
+                    for (int c = 0; c < 342; ++c)
+                        different += tile[std::size_t(r) * 342 + c] != world[std::size_t(j * 341 + r) * 1024 + i * 341 + c];
+            }
+        EXPECT_EQ(different, 0);
+        EXPECT_EQ(bytes("tile", "my Terrain 1_tile_1_2_height.png"), bytes("tiles", "my Terrain 1_tile_1_2_height.png"));
+        EXPECT_EQ(json("tiles", "my Terrain 1_tiles.json")["seamError"].toDouble(), 0.0);
+    }
 }
 
 }   // namespace
