@@ -593,12 +593,22 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         QJsonArray list;
         for (int j = 0; j < o.tiles; ++j)
             for (int i = 0; i < o.tiles; ++i) {
-                const QString base = o.name + QStringLiteral("_tile_%1_%2").arg(i).arg(j);
+                // Engine-style names: the engines' tiled importers read the tile's place from "_xI_yJ".
+                const QString place = QStringLiteral("_x%1_y%2").arg(i).arg(j);
                 QStringList files;
                 for (const QString &format : formats)
-                    files << base + QStringLiteral("_height.") + (format == QLatin1String("png16") ? QStringLiteral("png") : format);
-                if (which)
-                    files << base + (*which == engine::Engine::Unity ? QStringLiteral("_unity.raw") : QStringLiteral("_unreal.png"));
+                    files << o.name + QStringLiteral("_height") + place + QLatin1Char('.') +
+                                 (format == QLatin1String("png16") ? QStringLiteral("png") : format);
+                QString engineFile;
+                if (which) {
+                    const bool unity = *which == engine::Engine::Unity;
+                    const QString engineBase = o.name + (unity ? QStringLiteral("_unity") : QStringLiteral("_unreal")) + place;
+                    engineFile = engineBase + (unity ? QStringLiteral(".raw") : QStringLiteral(".png"));
+                    files << engineFile;
+                    if (!unity)
+                        files << engineBase + QStringLiteral(".r16");
+                    files << engineBase + QStringLiteral(".json");
+                }
                 QJsonObject entry;
                 entry[QStringLiteral("column")] = i;
                 entry[QStringLiteral("row")] = j;
@@ -616,6 +626,17 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
                 if (o.flipRows)
                     grid = engine::flippedRows(grid);
                 for (const QString &file : files) {
+                    if (file.endsWith(QLatin1String(".json"))) {
+                        // The tile's own import values: its ground, in the whole world's place.
+                        const engine::Ground ground{(size - 1) * spacing, -o.terrainSize / 2.0 + i * step * spacing,
+                                                    -o.terrainSize / 2.0 + j * step * spacing};
+                        const QByteArray sidecar =
+                            QJsonDocument(engine::importSidecar(*which, grid, ground, o.flipRows, engineFile)).toJson();
+                        error = files::writeFile(out.filePath(file), {sidecar}, &outputs);
+                        if (!error.isEmpty())
+                            return false;
+                        continue;
+                    }
                     const QString path = out.filePath(file);
                     const bool ok = file.endsWith(QLatin1String(".png")) ? writeHeightmapPng16(grid, path, &error, &outputs)
                                     : file.endsWith(QLatin1String(".exr")) ? writeHeightmapExr(grid, path, &error, &outputs)

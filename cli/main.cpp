@@ -200,7 +200,7 @@ int main(int argc, char **argv)
                                                         "textured terrain on import."));
     const QCommandLineOption tilesOption(QStringLiteral("tiles"),
                                          QStringLiteral("Split the terrain into N × N (1 … 64) heightmap tiles of the heightmap size "
-                                                        "(or the engine size), written as NAME_tile_I_J_* with a manifest "
+                                                        "(or the engine size), written as NAME_height_xI_yJ.* with a manifest "
                                                         "NAME_tiles.json. The tiles are cut from the run's one terrain, so "
                                                         "neighbours match exactly along their seams."),
                                          QStringLiteral("N"));

@@ -48,21 +48,30 @@ ElevationGrid flippedRows(const ElevationGrid &grid)
 
 ImportValues importValues(Engine engine, const ElevationGrid &grid, double terrainSize, bool rowsFlipped)
 {
+    return importValues(engine, grid, Ground::centred(terrainSize), rowsFlipped);
+}
+
+ImportValues importValues(Engine engine, const ElevationGrid &grid, const Ground &ground, bool rowsFlipped)
+{
     ImportValues v;
     v.samples = grid.size;
     const double range = double(grid.highest) - double(grid.lowest);
     if (engine == Engine::Unity) {
-        v.terrainWidth = v.terrainLength = terrainSize;
+        v.terrainWidth = v.terrainLength = ground.extent;
         v.terrainHeight = range;
-        // Unity's terrain grows from its corner: the corner goes to (−S/2, lowest, −S/2).
-        v.positionX = v.positionZ = -terrainSize / 2.0;
+        // Unity's terrain grows from its corner, and its Z is our −z: the corner that goes to
+        // (x, lowest, Z) is our −x, +z one (for a whole terrain (−S/2, lowest, −S/2)).
+        v.positionX = ground.cornerX;
+        v.positionZ = -(ground.cornerZ + ground.extent);
         v.positionY = grid.lowest;
         v.flipVertically = !rowsFlipped;
     } else {
         const int quads = std::max(1, grid.size - 1);
-        v.scaleX = v.scaleY = terrainSize * 100.0 / quads;
+        v.scaleX = v.scaleY = ground.extent * 100.0 / quads;
         v.scaleZ = range * 100.0 / 512.0;
-        v.locationX = v.locationY = -terrainSize * 100.0 / 2.0;
+        // Unreal's X is our x and its Y our z: the landscape's first sample is our −x, −z corner.
+        v.locationX = ground.cornerX * 100.0;
+        v.locationY = ground.cornerZ * 100.0;
         v.locationZ = (double(grid.lowest) + double(grid.highest)) / 2.0 * 100.0;
     }
     return v;
@@ -81,7 +90,13 @@ QString rowOrder(bool rowsFlipped)
 QJsonObject importSidecar(Engine engine, const ElevationGrid &grid, double terrainSize, bool rowsFlipped,
                           const QString &file)
 {
-    const ImportValues v = importValues(engine, grid, terrainSize, rowsFlipped);
+    return importSidecar(engine, grid, Ground::centred(terrainSize), rowsFlipped, file);
+}
+
+QJsonObject importSidecar(Engine engine, const ElevationGrid &grid, const Ground &ground, bool rowsFlipped,
+                          const QString &file)
+{
+    const ImportValues v = importValues(engine, grid, ground, rowsFlipped);
     QJsonObject o;
     o[QStringLiteral("engine")] = engineName(engine);
     o[QStringLiteral("file")] = file;
@@ -91,7 +106,7 @@ QJsonObject importSidecar(Engine engine, const ElevationGrid &grid, double terra
     o[QStringLiteral("rowOrder")] = rowOrder(rowsFlipped);
     o[QStringLiteral("metresAt0")] = double(grid.lowest);
     o[QStringLiteral("metresAt65535")] = double(grid.highest);
-    o[QStringLiteral("terrainSize")] = terrainSize;
+    o[QStringLiteral("terrainSize")] = ground.extent;
     o[QStringLiteral("surfaceSamples")] = grid.surfaceSamples > 0 ? grid.surfaceSamples : grid.size;
     o[QStringLiteral("deviation")] = grid.deviation;
     QJsonObject import;

@@ -52,13 +52,24 @@ struct ImportValues {
     double locationX = 0.0, locationY = 0.0, locationZ = 0.0;
 };
 
-/// Import values for a grid spread over a terrain of terrainSize metres; rowsFlipped says whether
-/// the file's rows were written with flippedRows().
+/// The ground a grid covers in this program's scene: its side in metres and its −x, −z corner. A
+/// whole terrain is centred on the origin; a tile of one lies where the tile lies.
+struct Ground {
+    double extent = 0.0;
+    double cornerX = 0.0, cornerZ = 0.0;
+    static Ground centred(double side) { return {side, -side / 2.0, -side / 2.0}; }
+};
+
+/// Import values for a grid spread over a terrain of terrainSize metres (or over the ground
+/// given); rowsFlipped says whether the file's rows were written with flippedRows().
 ImportValues importValues(Engine engine, const ElevationGrid &grid, double terrainSize, bool rowsFlipped);
+ImportValues importValues(Engine engine, const ElevationGrid &grid, const Ground &ground, bool rowsFlipped);
 
 /// The sidecar's JSON: the engine, file, size, byte order, row order, the import values and the
 /// metres that 0 and 65535 stand for; also printed on standard output by the command line.
 QJsonObject importSidecar(Engine engine, const ElevationGrid &grid, double terrainSize, bool rowsFlipped,
+                          const QString &file);
+QJsonObject importSidecar(Engine engine, const ElevationGrid &grid, const Ground &ground, bool rowsFlipped,
                           const QString &file);
 /// The same as lines of "Name: value" for people.
 QString importInstructions(Engine engine, const ElevationGrid &grid, double terrainSize, bool rowsFlipped,

@@ -229,7 +229,7 @@ TEST_F(Exports, TiledWorldsHaveNoSeams)
                                     "--terrain-size", "1000"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     auto tile = [&](const char *folder, int i, int j) {
-        return QImage::fromData(bytes(folder, QStringLiteral("my Terrain 1_tile_%1_%2_height.png").arg(i).arg(j)));
+        return QImage::fromData(bytes(folder, QStringLiteral("my Terrain 1_height_x%1_y%2.png").arg(i).arg(j)));
     };
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 4; ++i) {
@@ -261,9 +261,34 @@ TEST_F(Exports, TiledWorldsHaveNoSeams)
     const Outcome alone = run("alone", {"--tiles", "4", "--tile", "2,1", "--heightmap", "png16", "--heightmap-size", "65",
                                         "--terrain-size", "1000"});
     ASSERT_EQ(alone.status, 0) << alone.err.toStdString();
-    EXPECT_EQ(bytes("alone", "my Terrain 1_tile_2_1_height.png"), bytes("tiles", "my Terrain 1_tile_2_1_height.png"));
-    EXPECT_FALSE(QFile::exists(dir.filePath("alone/my Terrain 1_tile_0_0_height.png")));
+    EXPECT_EQ(bytes("alone", "my Terrain 1_height_x2_y1.png"), bytes("tiles", "my Terrain 1_height_x2_y1.png"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("alone/my Terrain 1_height_x0_y0.png")));
     EXPECT_EQ(run("bad", {"--tiles", "4", "--tile", "4,0"}).status, 2);
+
+    // Engine tiles: the engine's files under the names its tiled importer reads, each with the
+    // import values that put it in its place (Unreal also gets its .r16).
+    const Outcome unreal = run("unreal-tiles", {"--tiles", "2", "--engine", "unreal", "--engine-size", "127",
+                                                "--terrain-size", "1000", "--elevation", "0:300"});
+    ASSERT_EQ(unreal.status, 0) << unreal.err.toStdString();
+    const double spacing = 1000.0 / (2 * 126);
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i) {
+            const QString base = QStringLiteral("my Terrain 1_unreal_x%1_y%2").arg(i).arg(j);
+            EXPECT_EQ(QImage::fromData(bytes("unreal-tiles", base + ".png")).size(), QSize(127, 127));
+            EXPECT_EQ(bytes("unreal-tiles", base + ".r16").size(), 2 * 127 * 127);
+            const QJsonObject import = json("unreal-tiles", base + ".json")["import"].toObject();
+            EXPECT_NEAR(import["Location"].toArray()[0].toDouble(), (-500.0 + i * 126 * spacing) * 100.0, 1e-6);
+            EXPECT_NEAR(import["Location"].toArray()[1].toDouble(), (-500.0 + j * 126 * spacing) * 100.0, 1e-6);
+            EXPECT_NEAR(import["Scale"].toArray()[0].toDouble(), spacing * 100.0, 1e-9);
+        }
+    const Outcome unity = run("unity-tiles", {"--tiles", "2", "--engine", "unity", "--engine-size", "129",
+                                              "--terrain-size", "1000"});
+    ASSERT_EQ(unity.status, 0) << unity.err.toStdString();
+    // Unity's Z is our −z: tile row 0 (our −z edge) lies at Unity's far side.
+    const QJsonObject first = json("unity-tiles", "my Terrain 1_unity_x1_y0.json")["import"].toObject();
+    EXPECT_NEAR(first["Position"].toArray()[0].toDouble(), -500.0 + 128 * 1000.0 / 256, 1e-6);
+    EXPECT_NEAR(first["Position"].toArray()[2].toDouble(), 0.0, 1e-6);
+    EXPECT_EQ(first["Terrain Width"].toDouble(), 500.0);
 }
 
 TEST_F(Exports, EveryHeightmapOfARunIsTheMeshsSurface)
@@ -325,14 +350,14 @@ TEST_F(Exports, EveryHeightmapOfARunIsTheMeshsSurface)
         different = 0;
         for (int j = 0; j < 3; ++j)
             for (int i = 0; i < 3; ++i) {
-                const auto [t, tile] = heights("tiles", QStringLiteral("my Terrain 1_tile_%1_%2_height.png").arg(i).arg(j));
+                const auto [t, tile] = heights("tiles", QStringLiteral("my Terrain 1_height_x%1_y%2.png").arg(i).arg(j));
                 ASSERT_EQ(t, 342);
                 for (int r = 0; r < 342; ++r)
                     for (int c = 0; c < 342; ++c)
                         different += tile[std::size_t(r) * 342 + c] != world[std::size_t(j * 341 + r) * 1024 + i * 341 + c];
             }
         EXPECT_EQ(different, 0);
-        EXPECT_EQ(bytes("tile", "my Terrain 1_tile_1_2_height.png"), bytes("tiles", "my Terrain 1_tile_1_2_height.png"));
+        EXPECT_EQ(bytes("tile", "my Terrain 1_height_x1_y2.png"), bytes("tiles", "my Terrain 1_height_x1_y2.png"));
         EXPECT_EQ(json("tiles", "my Terrain 1_tiles.json")["seamError"].toDouble(), 0.0);
     }
 }
