@@ -16,7 +16,9 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QtEndian>
 
 #include <ImfChannelList.h>
@@ -33,6 +35,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 namespace orovista {
@@ -104,52 +107,103 @@ int bandRows(int width, int height, int blockRows)
 constexpr std::uint64_t largestExrBlock = std::uint64_t(256) << 20;
 
 /// OpenEXR's C++ reader takes each header attribute's size from the file and allocates that much
-/// before it reads a byte of it, so twenty bytes may ask for 2 GB. Why the attributes of the
-/// file's headers do not all lie inside it (walked as that reader walks them: name, type, size,
-/// value, up to an empty name; one header, or a list of them ended by an empty one); empty when
-/// they do.
+/// before it reads a byte of it, so twenty bytes may ask for 2 GB; and it reads the attributes it
+/// knows by their own length, not the one the file gives, so a file whose lengths disagree is
+/// one header to OpenEXR's checks (the C API, exrProblem()) and another to the reader, which then
+/// sizes its buffers from values nobody checked. Why the file's headers are not read the same
+/// way by both: an attribute that does not lie inside the file, a known type whose length is not
+/// its own, a channel list or preview that does not fill its length exactly, or a missing
+/// attribute every image has. Empty when the headers are sound.
 QString exrAttributeProblem(const QString &path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return f.errorString();
-    const qint64 size = f.size();
-    const QByteArray start = f.read(8);
-    if (start.size() < 8)
-        return QStringLiteral("it is not an EXR this program reads (too short)");
-    const bool multipart = quint8(start[5]) & 0x10;
-    auto word = [&f](QByteArray *out) {   // up to a NUL, at most 255 bytes
-        out->clear();
-        char c = 0;
-        while (f.getChar(&c) && c != 0 && out->size() < 256)
-            out->append(c);
-        return c == 0;
+    const QByteArray file = f.read(std::min<qint64>(f.size(), qint64(64) << 20));
+    const qint64 size = file.size();
+    const auto *bytes = reinterpret_cast<const uchar *>(file.constData());
+    const QString cutOff = QStringLiteral("it is not an EXR this program reads (its header is cut off)");
+    if (size < 8)
+        return cutOff;
+    const bool multipart = bytes[5] & 0x10, tiled = bytes[5] & 0x02;
+    qint64 at = 8;
+    auto word = [&](QByteArray *out) {   // up to a NUL, at most 255 bytes
+        const qint64 end = std::min(size, at + 256);
+        const auto *nul = static_cast<const uchar *>(std::memchr(bytes + at, 0, std::size_t(std::max<qint64>(0, end - at))));
+        if (!nul)
+            return false;
+        *out = QByteArray(reinterpret_cast<const char *>(bytes + at), nul - (bytes + at));
+        at = (nul - bytes) + 1;
+        return true;
+    };
+    static const QHash<QByteArray, int> fixed = {
+        {"box2i", 16},  {"box2f", 16},         {"compression", 1}, {"lineOrder", 1}, {"float", 4},  {"int", 4},
+        {"double", 8},  {"v2i", 8},            {"v2f", 8},         {"v2d", 16},      {"v3i", 12},   {"v3f", 12},
+        {"v3d", 24},    {"chromaticities", 32}, {"envmap", 1},     {"keycode", 28},  {"m33f", 36},  {"m33d", 72},
+        {"m44f", 64},   {"m44d", 128},         {"rational", 8},    {"tiledesc", 9},  {"timecode", 8},
+        {"deepImageState", 1}};
+    auto shown = [](const QByteArray &name) {
+        QString text = QString::fromLatin1(name.left(40));
+        for (QChar &c : text)
+            if (!c.isPrint())
+                c = QLatin1Char('?');
+        return text;
     };
     QByteArray name, type;
     for (int headers = 0;; ++headers) {
+        QSet<QByteArray> seen;
         for (int attributes = 0;; ++attributes) {
             if (!word(&name) || attributes > 10000)
-                return QStringLiteral("it is not an EXR this program reads (its header is cut off)");
+                return cutOff;
             if (name.isEmpty())
                 break;
-            char bytes[4];
-            if (!word(&type) || f.read(bytes, 4) != 4)
-                return QStringLiteral("it is not an EXR this program reads (its header is cut off)");
-            const qint32 length = qFromLittleEndian<qint32>(bytes);
-            if (length < 0 || length > size - f.pos()) {
-                QString shown = QString::fromLatin1(name.left(40));
-                for (QChar &c : shown)
-                    if (!c.isPrint())
-                        c = QLatin1Char('?');
+            if (!word(&type) || at + 4 > size)
+                return cutOff;
+            const qint32 length = qFromLittleEndian<qint32>(bytes + at);
+            at += 4;
+            if (length < 0 || length > size - at)
                 return QStringLiteral("its header's \"%1\" claims %2 bytes of a file of %3")
-                    .arg(shown)
+                    .arg(shown(name))
                     .arg(length)
                     .arg(size);
+            bool sound = true;
+            if (const auto known = fixed.constFind(type); known != fixed.constEnd()) {
+                sound = length == known.value();
+            } else if (type == "chlist") {
+                qint64 entry = at;
+                QByteArray channel;
+                const qint64 saved = at;
+                for (;;) {
+                    at = entry;
+                    if (!word(&channel) || (!channel.isEmpty() && at + 16 > saved + length)) {
+                        sound = false;
+                        break;
+                    }
+                    if (channel.isEmpty())
+                        break;
+                    entry = at + 16;
+                }
+                sound = sound && at == saved + length;
+                at = saved;
+            } else if (type == "preview") {
+                // Width and height of 32 bits each: their product fits in 64, four times it need not.
+                sound = length >= 8 && (length - 8) % 4 == 0 &&
+                        quint64(qFromLittleEndian<quint32>(bytes + at)) * qFromLittleEndian<quint32>(bytes + at + 4) ==
+                            quint64(length - 8) / 4;
             }
-            f.seek(f.pos() + length);
+            if (!sound)
+                return QStringLiteral("its header's \"%1\" (%2) is not %3 bytes long")
+                    .arg(shown(name), shown(type))
+                    .arg(length);
+            seen.insert(name);
+            at += length;
         }
-        char next = 0;
-        if (!multipart || headers > 10000 || !f.peek(&next, 1) || next == 0)
+        for (const char *required : {"channels", "compression", "dataWindow", "displayWindow", "lineOrder",
+                                     "pixelAspectRatio", "screenWindowCenter", "screenWindowWidth"})
+            if (!seen.contains(required) || (tiled && !multipart && !seen.contains("tiles")))
+                return QStringLiteral("it is not an EXR this program reads (its header has no \"%1\")")
+                    .arg(QLatin1String(seen.contains(required) ? "tiles" : required));
+        if (!multipart || headers > 10000 || at >= size || bytes[at] == 0)
             return {};
     }
 }
