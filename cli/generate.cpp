@@ -657,6 +657,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         manifest[QStringLiteral("surfaceSamples")] = surface.size;
         manifest[QStringLiteral("deviation")] = surface.deviation;
         manifest[QStringLiteral("seamError")] = 0.0;
+        manifest[QStringLiteral("baseHeight")] = surface.base;
         manifest[QStringLiteral("rowOrder")] = o.flipRows ? QStringLiteral("in each tile row 0 is its +z edge (rows flipped); tile rows run along +z")
                                                           : QStringLiteral("in each tile row 0 is its -z edge; tile rows run along +z, tile columns along +x");
         manifest[QStringLiteral("seams")] =
@@ -671,6 +672,8 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         stage(QStringLiteral("terrain 512 × 512"));
         runMachine(512, false, true);
         surface = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
+        if (imported)
+            surface.base = -imported->shift;
         TerrainSource source;
         source.heightMap = &finalMap;
         source.terrainSize = o.terrainSize;

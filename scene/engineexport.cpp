@@ -63,7 +63,7 @@ ImportValues importValues(Engine engine, const ElevationGrid &grid, const Ground
         // (x, lowest, Z) is our −x, +z one (for a whole terrain (−S/2, lowest, −S/2)).
         v.positionX = ground.cornerX;
         v.positionZ = -(ground.cornerZ + ground.extent);
-        v.positionY = grid.lowest;
+        v.positionY = grid.lowest + grid.base;
         v.flipVertically = !rowsFlipped;
     } else {
         const int quads = std::max(1, grid.size - 1);
@@ -72,7 +72,7 @@ ImportValues importValues(Engine engine, const ElevationGrid &grid, const Ground
         // Unreal's X is our x and its Y our z: the landscape's first sample is our −x, −z corner.
         v.locationX = ground.cornerX * 100.0;
         v.locationY = ground.cornerZ * 100.0;
-        v.locationZ = (double(grid.lowest) + double(grid.highest)) / 2.0 * 100.0;
+        v.locationZ = ((double(grid.lowest) + double(grid.highest)) / 2.0 + grid.base) * 100.0;
     }
     return v;
 }
@@ -109,6 +109,7 @@ QJsonObject importSidecar(Engine engine, const ElevationGrid &grid, const Ground
     o[QStringLiteral("terrainSize")] = ground.extent;
     o[QStringLiteral("surfaceSamples")] = grid.surfaceSamples > 0 ? grid.surfaceSamples : grid.size;
     o[QStringLiteral("deviation")] = grid.deviation;
+    o[QStringLiteral("baseHeight")] = grid.base;
     QJsonObject import;
     if (engine == Engine::Unity) {
         import[QStringLiteral("Depth")] = QStringLiteral("Bit 16");

@@ -135,6 +135,7 @@ ElevationGrid resampledWindow(const ElevationGrid &surface, int samples, int fir
     grid.highest = surface.highest;
     grid.surfaceSamples = surface.surfaceSamples > 0 ? surface.surfaceSamples : surface.size;
     grid.deviation = surface.deviation;
+    grid.base = surface.base;
     if (surface.size < 1 || samples < 1 || size < 1)
         return grid;
     grid.size = size;
@@ -300,6 +301,7 @@ bool writeHeightmapSidecar(const ElevationGrid &grid, int terrainSize, const QSt
     o[QStringLiteral("raw")] = QStringLiteral("16-bit unsigned, little-endian, no header");
     o[QStringLiteral("surfaceSamples")] = grid.surfaceSamples > 0 ? grid.surfaceSamples : grid.size;
     o[QStringLiteral("deviation")] = grid.deviation;
+    o[QStringLiteral("baseHeight")] = grid.base;
     return saveBytes(QJsonDocument(o).toJson(), path, error, batch);
 }
 

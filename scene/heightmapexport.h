@@ -26,6 +26,9 @@ struct ElevationGrid {
     /// the most it departs from that surface anywhere, in metres; 0: the grid is that surface.
     int surfaceSamples = 0;
     double deviation = 0.0;
+    /// Metres to add to a height for its height above the datum of the elevation model the
+    /// terrain was read from (which was moved to stand on 0); 0 for a generated terrain.
+    double base = 0.0;
 };
 
 /// Elevations of the mesh built from map between low and high metres (a flat map lies at low).

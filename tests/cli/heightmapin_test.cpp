@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -175,8 +176,18 @@ TEST(HeightmapIn, AGeoTiffGivesItsExtentFilledHeightsAndEveryExport)
 
     // The preset's erosion ran on the imported heights: without it the ground differs.
     const QString plain = writePreset(dir, QStringLiteral("plain.opf"), 0);
-    o = orovista({"generate", "--preset", plain, "--out", dir.filePath("plain"), "--heightmap-in", tif, "--quiet"});
+    o = orovista({"generate", "--preset", plain, "--out", dir.filePath("plain"), "--heightmap-in", tif, "--heightmap",
+                  "png16", "--engine", "unity", "--quiet"});
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    // The ground stands on 0, and the files say how high it really lies: the valley floor at
+    // about 812 m is the base height, and Unity's terrain is placed at it.
+    const double base = json(dir.filePath("plain") + "/" + name + "_height.json").value("baseHeight").toDouble();
+    EXPECT_GT(base, 805.0);
+    EXPECT_LT(base, 820.0);
+    const QJsonObject unity = json(dir.filePath("plain") + "/" + name + "_unity.json");
+    EXPECT_EQ(unity.value("baseHeight").toDouble(), base);
+    EXPECT_NEAR(unity.value("import").toObject().value("Position").toArray()[1].toDouble(),
+                unity.value("metresAt0").toDouble() + base, 1e-9);
     const std::vector<float> uneroded = objHeights(dir.filePath("plain") + "/" + name + ".obj");
     ASSERT_EQ(uneroded.size(), eroded.size());
     std::size_t moved = 0;
