@@ -362,4 +362,42 @@ TEST_F(Exports, EveryHeightmapOfARunIsTheMeshsSurface)
     }
 }
 
+TEST_F(Exports, EveryNativePresetsHeightmapStandsOnItsMesh)
+{
+    // Each native preset as it comes (some erode): the 1023 heightmap's every second sample is a
+    // vertex of the OBJ, at the vertex's height within one 16-bit step and the OBJ's printed digits.
+    const QStringList presets =
+        QDir(resources + QStringLiteral("/presets")).entryList({QStringLiteral("*.opf")}, QDir::Files, QDir::Name);
+    ASSERT_GE(presets.size(), 10);
+    for (const QString &file : presets) {
+        SCOPED_TRACE(file.toStdString());
+        const Outcome r = run("native", {"--heightmap", "png16", "--heightmap-size", "1023", "--terrain-size", "1500",
+                                         "--elevation", "-50:600"},
+                              resources + QStringLiteral("/presets/") + file);
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        const QImage png = QImage::fromData(bytes("native", "my Terrain 1_height.png"));
+        ASSERT_EQ(png.size(), QSize(1023, 1023));
+        const QJsonObject sidecar = json("native", "my Terrain 1_height.json");
+        const double low = sidecar["metresAt0"].toDouble(), high = sidecar["metresAt65535"].toDouble();
+        const double step = (high - low) / 65535.0;
+        QFile obj(dir.filePath("native/my Terrain 1.obj"));
+        ASSERT_TRUE(obj.open(QIODevice::ReadOnly));
+        int vertex = 0, worse = 0;
+        double worst = 0.0;
+        while (!obj.atEnd()) {
+            const QByteArray line = obj.readLine();
+            if (!line.startsWith("v "))
+                continue;
+            const int row = vertex / 512, column = vertex % 512;
+            ++vertex;
+            const double y = line.split(' ').value(2).toDouble();
+            const double sample = low + step * png.pixelColor(2 * column, 2 * row).rgba64().red();
+            worst = std::max(worst, std::abs(sample - y));
+            worse += std::abs(sample - y) > step + 0.001;
+        }
+        EXPECT_EQ(vertex, 512 * 512);
+        EXPECT_EQ(worse, 0) << "worst " << worst << " m, one step " << step << " m";
+    }
+}
+
 }   // namespace
