@@ -33,15 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (!f.open(QIODevice::WriteOnly) || f.write(reinterpret_cast<const char *>(data + 1), qint64(size - 1)) != qint64(size - 1))
             std::abort();
     }
-    orovista::HeightmapReadOptions options;
-    int asked = 0;
-    options.keepGoing = fuzzcheck::stoppingAfter(stopAfter, asked);
-    options.maximumSamples = fuzzcheck::largestRaster;
-    orovista::Heightmap map;
-    QString error;
-    if (!orovista::readHeightmap(file, options, &map, &error))
-        fuzzcheck::refusal(error, stopAfter >= 0);
-    else
-        fuzzcheck::heightmap(map);
+    fuzzcheck::readAndCheck(file, stopAfter);
     return 0;
 }

@@ -73,18 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     write(QString::fromLatin1(kind.data), body, length);
 
-    orovista::HeightmapReadOptions options;
-    int asked = 0;
-    options.keepGoing = fuzzcheck::stoppingAfter(stopAfter, asked);
-    options.maximumSamples = fuzzcheck::largestRaster;
-    orovista::Heightmap map;
-    QString error;
-    const bool read = orovista::readHeightmap(folder + QLatin1Char('/') + QLatin1String(kind.data), options, &map, &error);
+    fuzzcheck::readAndCheck(folder + QLatin1Char('/') + QLatin1String(kind.data), stopAfter);
     for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
         QFile::remove(folder + QLatin1Char('/') + name);
-    if (!read)
-        fuzzcheck::refusal(error, stopAfter >= 0);
-    else
-        fuzzcheck::heightmap(map);
     return 0;
 }

@@ -52,4 +52,20 @@ inline void heightmap(const orovista::Heightmap &map, float lowest = -1.0e6f, fl
                 std::abort();
 }
 
+/// The import's read of path, told to stop after stopAfter questions (never when < 0), limited
+/// to largestRaster samples, and its outcome checked as above.
+inline void readAndCheck(const QString &path, int stopAfter)
+{
+    orovista::HeightmapReadOptions options;
+    int asked = 0;
+    options.keepGoing = stoppingAfter(stopAfter, asked);
+    options.maximumSamples = largestRaster;
+    orovista::Heightmap map;
+    QString error;
+    if (!orovista::readHeightmap(path, options, &map, &error))
+        refusal(error, stopAfter >= 0);
+    else
+        heightmap(map);
+}
+
 }   // namespace fuzzcheck

@@ -1,6 +1,7 @@
 #include "scene/heightmapexport.h"
 
 #include "noise/noisemap.h"
+#include "terrain/heightmapimport.h"
 #include "terrain/terrainarrays.h"
 
 #include <QDir>
@@ -74,55 +75,6 @@ void fillGrid(ElevationGrid &grid, const noise::utils::NoiseMap &map, int n, con
 
 }   // namespace
 
-namespace {
-
-/// Catmull-Rom's kernel: 1 at 0, 0 at the other whole numbers, nothing beyond 2.
-double catmullRom(double x)
-{
-    x = std::abs(x);
-    if (x < 1.0)
-        return (1.5 * x - 2.5) * x * x + 1.0;
-    if (x < 2.0)
-        return ((-0.5 * x + 2.5) * x - 4.0) * x + 2.0;
-    return 0.0;
-}
-
-/// The weights of new samples first … first + count − 1 of a line of `samples` over the `size`
-/// samples of the surface. A sample's position is k × (size − 1) / (samples − 1), computed the
-/// same way for every window, so that windows agree with each other bit for bit.
-struct LineTaps {
-    std::vector<int> start;       ///< per new sample: its first weight in index and weight
-    std::vector<int> index;       ///< surface samples, clamped to the line
-    std::vector<float> weight;
-
-    LineTaps(int size, int samples, int first, int count)
-    {
-        const double step = samples > 1 ? double(size - 1) / double(samples - 1) : 0.0;
-        const double widen = std::max(1.0, step);
-        for (int k = first; k < first + count; ++k) {
-            start.push_back(int(index.size()));
-            const double position = samples > 1 ? double(k) * double(size - 1) / double(samples - 1) : 0.0;
-            const int lo = int(std::ceil(position - 2.0 * widen)), hi = int(std::floor(position + 2.0 * widen));
-            const std::size_t from = index.size();
-            double sum = 0.0;
-            for (int j = lo; j <= hi; ++j) {
-                const double w = catmullRom((j - position) / widen);
-                if (w == 0.0)
-                    continue;
-                index.push_back(std::clamp(j, 0, size - 1));
-                weight.push_back(float(w));
-                sum += w;
-            }
-            if (sum != 1.0)
-                for (std::size_t t = from; t < weight.size(); ++t)
-                    weight[t] = float(weight[t] / sum);
-        }
-        start.push_back(int(index.size()));
-    }
-};
-
-}   // namespace
-
 ElevationGrid resampledGrid(const ElevationGrid &surface, int samples)
 {
     return resampledWindow(surface, samples, 0, 0, samples);
@@ -144,33 +96,10 @@ ElevationGrid resampledWindow(const ElevationGrid &surface, int samples, int fir
         return grid;
     }
     const int n = surface.size;
-    const LineTaps columns(n, samples, firstColumn, size), rows(n, samples, firstRow, size);
-    // Along the rows first, for the surface rows the window needs, then down the columns.
-    const int top = *std::min_element(rows.index.begin(), rows.index.end());
-    const int bottom = *std::max_element(rows.index.begin(), rows.index.end());
-    std::vector<float> across(std::size_t(bottom - top + 1) * std::size_t(size));
-    for (int r = top; r <= bottom; ++r) {
-        const float *in = surface.metres.data() + std::size_t(r) * std::size_t(n);
-        float *out = across.data() + std::size_t(r - top) * std::size_t(size);
-        for (int c = 0; c < size; ++c) {
-            float sum = 0.0f;
-            for (int t = columns.start[c]; t < columns.start[c + 1]; ++t)
-                sum += columns.weight[t] * in[columns.index[t]];
-            out[c] = sum;
-        }
-    }
-    grid.metres.assign(std::size_t(size) * std::size_t(size), 0.0f);
-    for (int r = 0; r < size; ++r) {
-        float *out = grid.metres.data() + std::size_t(r) * std::size_t(size);
-        for (int t = rows.start[r]; t < rows.start[r + 1]; ++t) {
-            const float w = rows.weight[t];
-            const float *in = across.data() + std::size_t(rows.index[t] - top) * std::size_t(size);
-            for (int c = 0; c < size; ++c)
-                out[c] += w * in[c];
-        }
-        for (int c = 0; c < size; ++c)
-            out[c] = std::clamp(out[c], surface.lowest, surface.highest);
-    }
+    grid.metres = resampleWindow(surface.metres.data(), n, n, {0.0, 0.0, double(n - 1), double(n - 1)}, samples,
+                                 firstColumn, firstRow, size);
+    for (float &v : grid.metres)
+        v = std::clamp(v, surface.lowest, surface.highest);
     return grid;
 }
 

@@ -129,6 +129,19 @@ int fillNoData(std::vector<float> &values, std::vector<unsigned char> &known, in
 /// offsets gives the source values exactly.
 std::vector<float> resampleHeightmap(const Heightmap &map, int n);
 
+/// The square a resampled grid spans, in source samples: its left and top edge (sample centres,
+/// may be fractional) and its span from the first to the last sample along each axis.
+struct ResampleSquare {
+    double left = 0.0, top = 0.0, spanX = 0.0, spanY = 0.0;
+};
+/// The count × count part, from (firstColumn, firstRow), of width × height values resampled as
+/// resampleHeightmap() does to samples × samples over the square, row 0 first. New sample k of
+/// an axis stands at left + k × span / (samples − 1) whatever part is asked for, so a part has
+/// the very values of the whole grid there (tiles agree bit for bit), and a position that is a
+/// whole number gives that source value exactly.
+std::vector<float> resampleWindow(const float *values, int width, int height, const ResampleSquare &square,
+                                  int samples, int firstColumn, int firstRow, int count);
+
 /// A heightmap as the final height map. The metres are mapped linearly into the machine's value
 /// range, the lowest height of the 512 × 512 terrain to −1 and the highest to +1, so that the
 /// colour gradients, the normal map and erosion see it as they see a generated map. The final

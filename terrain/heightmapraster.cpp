@@ -56,16 +56,20 @@ float catmullRom(double t)
     return 0.0f;
 }
 
-Taps axisTaps(double start, double span, int n, int size)
+/// The taps of new samples first … first + count − 1 of a line of `samples` spread over `span`
+/// source steps from `start`. A sample's position, start + k × span / (samples − 1), depends only
+/// on k, so every window of a line has the same taps as the whole line there, and a position that
+/// is a whole number gives that source sample exactly.
+Taps axisTaps(double start, double span, int samples, int first, int count, int size)
 {
     Taps taps;
-    taps.first.reserve(std::size_t(n) + 1);
-    const double step = n > 1 ? span / (n - 1) : 0.0;
+    taps.first.reserve(std::size_t(count) + 1);
+    const double step = samples > 1 ? span / (samples - 1) : 0.0;
     const double widen = std::max(1.0, step);
     const double radius = 2.0 * widen;
-    for (int i = 0; i < n; ++i) {
+    for (int k = first; k < first + count; ++k) {
         taps.first.push_back(int(taps.index.size()));
-        const double position = n > 1 ? start + i * step : start + span / 2.0;
+        const double position = samples > 1 ? start + double(k) * span / double(samples - 1) : start + span / 2.0;
         const int lo = int(std::ceil(position - radius)), hi = int(std::floor(position + radius));
         double sum = 0.0;
         const std::size_t from = taps.index.size();
@@ -83,8 +87,8 @@ Taps axisTaps(double start, double span, int n, int size)
             sum = 1.0;
         }
         if (sum != 1.0)
-            for (std::size_t k = from; k < taps.weight.size(); ++k)
-                taps.weight[k] = float(taps.weight[k] / sum);
+            for (std::size_t t = from; t < taps.weight.size(); ++t)
+                taps.weight[t] = float(taps.weight[t] / sum);
     }
     taps.first.push_back(int(taps.index.size()));
     return taps;
@@ -525,39 +529,48 @@ int fillNoData(std::vector<float> &values, std::vector<unsigned char> &known, in
     return filled;
 }
 
-std::vector<float> resampleHeightmap(const Heightmap &map, int n)
+std::vector<float> resampleWindow(const float *values, int width, int height, const ResampleSquare &square,
+                                  int samples, int firstColumn, int firstRow, int count)
 {
-    if (map.isEmpty() || n < 1)
+    if (!values || width < 1 || height < 1 || samples < 1 || count < 1)
         return {};
-    const Taps columns = axisTaps(map.squareLeft, map.squareSpanX, n, map.width);
-    const Taps rows = axisTaps(map.squareTop, map.squareSpanY, n, map.height);
+    const Taps columns = axisTaps(square.left, square.spanX, samples, firstColumn, count, width);
+    const Taps rows = axisTaps(square.top, square.spanY, samples, firstRow, count, height);
     const int top = *std::min_element(rows.index.begin(), rows.index.end());
     const int bottom = *std::max_element(rows.index.begin(), rows.index.end());
     const int used = bottom - top + 1;
     // Along the rows first, for the source rows the output needs, then down the columns.
-    std::vector<float> across(std::size_t(used) * std::size_t(n));
+    std::vector<float> across(std::size_t(used) * std::size_t(count));
     parallelRows(used, [&](int r) {
-        const float *in = map.metres.data() + std::size_t(top + r) * std::size_t(map.width);
-        float *out = across.data() + std::size_t(r) * std::size_t(n);
-        for (int c = 0; c < n; ++c) {
+        const float *in = values + std::size_t(top + r) * std::size_t(width);
+        float *out = across.data() + std::size_t(r) * std::size_t(count);
+        for (int c = 0; c < count; ++c) {
             float sum = 0.0f;
             for (int k = columns.first[c]; k < columns.first[c + 1]; ++k)
                 sum += columns.weight[k] * in[columns.index[k]];
             out[c] = sum;
         }
     });
-    std::vector<float> result(std::size_t(n) * std::size_t(n));
-    parallelRows(n, [&](int r) {
-        float *out = result.data() + std::size_t(r) * std::size_t(n);
-        std::fill(out, out + n, 0.0f);
+    std::vector<float> result(std::size_t(count) * std::size_t(count));
+    parallelRows(count, [&](int r) {
+        float *out = result.data() + std::size_t(r) * std::size_t(count);
+        std::fill(out, out + count, 0.0f);
         for (int k = rows.first[r]; k < rows.first[r + 1]; ++k) {
             const float w = rows.weight[k];
-            const float *in = across.data() + std::size_t(rows.index[k] - top) * std::size_t(n);
-            for (int c = 0; c < n; ++c)
+            const float *in = across.data() + std::size_t(rows.index[k] - top) * std::size_t(count);
+            for (int c = 0; c < count; ++c)
                 out[c] += w * in[c];
         }
     });
     return result;
+}
+
+std::vector<float> resampleHeightmap(const Heightmap &map, int n)
+{
+    if (map.isEmpty() || n < 1)
+        return {};
+    return resampleWindow(map.metres.data(), map.width, map.height,
+                          {map.squareLeft, map.squareTop, map.squareSpanX, map.squareSpanY}, n, 0, 0, n);
 }
 
 bool readHeightmapBytes(const QByteArray &bytes, const QString &kind, const HeightmapReadOptions &options,
