@@ -119,9 +119,11 @@ QString exrAttributeProblem(const QString &path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return f.errorString();
-    const QByteArray file = f.read(std::min<qint64>(f.size(), qint64(64) << 20));
-    const qint64 size = file.size();
-    const auto *bytes = reinterpret_cast<const uchar *>(file.constData());
+    // Mapped, not read: only the pages of the headers are touched, however large the pixels.
+    const qint64 size = f.size();
+    const uchar *bytes = size > 0 ? f.map(0, size) : nullptr;
+    if (size > 0 && !bytes)
+        return f.errorString();
     const QString cutOff = QStringLiteral("it is not an EXR this program reads (its header is cut off)");
     if (size < 8)
         return cutOff;
