@@ -7,6 +7,7 @@
 #include "scene/engineexport.h"
 #include "scene/heightmapexport.h"
 #include "scene/hostscene.h"
+#include "scene/surfaceoutputs.h"
 #include "scene/terrainobj.h"
 #include "terrain/erosion.h"
 #include "terrain/heightmapimport.h"
@@ -15,7 +16,6 @@
 #include "noise/outputfiles.h"
 #include "sky/skytexture.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -252,6 +252,9 @@ public:
     }
     bool wantsNodeMaps() const override { return nodeMaps.capturing || wholeNodeMaps; }
     bool wholeNodeMaps = false;
+    /// The terrain pass's map as the graph made it, before erosion (empty when none ran).
+    bool keepBeforeErosion = false;
+    std::vector<float> beforeErosion;
     void nodeDone(int node, const NoiseMap &map, const QString &, const QString &) override
     {
         if (nodeMaps.capturing)
@@ -262,6 +265,11 @@ public:
         if (nodeMaps.capturing) {
             writeNodeMap(QStringLiteral("final_before_erosion"), map);
             nodeMaps.eroded = true;
+        }
+        if (keepBeforeErosion) {
+            beforeErosion.resize(std::size_t(map.GetWidth()) * std::size_t(map.GetHeight()));
+            for (int y = 0; y < map.GetHeight(); ++y)
+                std::copy_n(map.GetConstSlabPtr(y), map.GetWidth(), beforeErosion.begin() + std::ptrdiff_t(y) * map.GetWidth());
         }
         ErosionRequest request = ErosionRequest::fromSettings(m_settings, false, m_maps);
         request.picturePath = greyPicture;
@@ -294,6 +302,28 @@ private:
     const FinalSettings &m_settings;
     QString m_maps;
 };
+
+/// The files of the run taken from its surface, as the options ask for them.
+SurfaceFiles surfaceFiles(const GenerateOptions &o)
+{
+    SurfaceFiles asked;
+    asked.folder = o.outFolder;
+    asked.name = o.name;
+    asked.terrainSize = o.terrainSize;
+    asked.heightmapFormats = o.heightmapFormats;
+    asked.heightmapSize = o.heightmapSize;
+    asked.engine = o.engine;
+    asked.engineSize = o.engineSize;
+    asked.textureSize = o.textureSize;
+    asked.flipRows = o.flipRows;
+    asked.tiles = o.tiles;
+    asked.overlap = o.overlap;
+    asked.tileColumn = o.tileColumn;
+    asked.tileRow = o.tileRow;
+    asked.splat = o.splat;
+    asked.splatSettings = o.splatSettings;
+    return asked;
+}
 
 /// Stages a copy of a finished picture among the run's outputs.
 void copyWhole(const QString &from, const QString &to, files::Batch &outputs)
@@ -394,7 +424,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         return problem;
     ProgressReporter &progress = output.progress ? *output.progress : ProgressReporter::Null();
     auto *terminal = dynamic_cast<TerminalProgress *>(output.progress);
-    const int tileStages = o.tiles > 0 ? (o.tileColumn >= 0 ? 1 : o.tiles * o.tiles) : (!o.engine.isEmpty() ? 1 : 0);
+    const int tileStages = surfaceFileStages(surfaceFiles(o));
     auto stage = [&, count = 0, stages = 2 + (o.normalMapSize > 0) + (o.skySize > 0) + tileStages](const QString &text) mutable {
         if (terminal)
             terminal->SetStage(++count, stages, text);
@@ -501,8 +531,10 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     observer.nodeMaps.name = o.name;
     observer.nodeMaps.batch = &outputs;
     observer.wholeNodeMaps = o.wholeNodeMaps;
-    auto runMachine = [&](int size, bool fullOctaves, bool nodeMaps = false, const QString &prefix = QString()) {
+    auto runMachine = [&](int size, bool fullOctaves, bool nodeMaps = false, const QString &prefix = QString(),
+                          const HeightShift *shift = nullptr) {
         MachineRun run;
+        run.shift = shift;
         run.size = size;
         run.fullOctaves = fullOctaves;
         run.batchNoise = o.batchNoise;
@@ -530,150 +562,15 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         error = files::writeFile(out.filePath(o.name + QStringLiteral("_node_maps.json")), {bytes}, &outputs);
         return error.isEmpty();
     };
-    // The run's one surface: the terrain the mesh is built from, in metres. Every heightmap, engine
-    // file, tile and splat map is taken from it (see resampledGrid()).
-    ElevationGrid surface;
-    auto writeHeightmaps = [&]() -> bool {
-        ElevationGrid grid = resampledGrid(surface, o.heightmapSize);
-        if (o.flipRows)
-            grid = engine::flippedRows(grid);
-        QStringList files;
-        for (const QString &format : o.heightmapFormats) {
-            const QString file = o.name + QStringLiteral("_height.") +
-                                 (format == QLatin1String("png16") ? QStringLiteral("png") : format);
-            const QString path = out.filePath(file);
-            const bool ok = format == QLatin1String("png16") ? writeHeightmapPng16(grid, path, &error, &outputs)
-                            : format == QLatin1String("r16") ? writeHeightmapRaw16(grid, path, &error, &outputs)
-                                                             : writeHeightmapExr(grid, path, &error, &outputs);
-            if (!ok)
-                return false;
-            files << file;
-        }
-        return writeHeightmapSidecar(grid, o.terrainSize, files, out.filePath(o.name + QStringLiteral("_height.json")),
-                                     &error, &outputs, o.flipRows);
-    };
-    // The engine's heightmap: the surface at the engine's own sample count.
-    QString engineReport;
-    auto writeEngineHeightmap = [&](engine::Engine which, int samples) -> bool {
-        ElevationGrid grid = resampledGrid(surface, samples);
-        if (o.flipRows)
-            grid = engine::flippedRows(grid);
-        const bool unity = which == engine::Engine::Unity;
-        const QString base = o.name + (unity ? QStringLiteral("_unity") : QStringLiteral("_unreal"));
-        const QString file = base + (unity ? QStringLiteral(".raw") : QStringLiteral(".png"));
-        const bool ok = unity ? writeHeightmapRaw16(grid, out.filePath(file), &error, &outputs)
-                              : writeHeightmapPng16(grid, out.filePath(file), &error, &outputs) &&
-                                    writeHeightmapRaw16(grid, out.filePath(base + QStringLiteral(".r16")), &error, &outputs);
-        if (!ok)
-            return false;
-        const QByteArray sidecar =
-            QJsonDocument(engine::importSidecar(which, grid, o.terrainSize, o.flipRows, file)).toJson();
-        error = files::writeFile(out.filePath(base + QStringLiteral(".json")), {sidecar}, &outputs);
-        engineReport = engine::importInstructions(which, grid, o.terrainSize, o.flipRows, file);
-        return error.isEmpty();
-    };
-
-    // Tiles: each one is its part of the run's surface resampled to the whole world's samples, so
-    // that shared samples agree bit for bit, a tile made in a process of its own is the same tile,
-    // and all of them share the surface's metres and 16-bit scale. Erosion shaped the surface
-    // before it was cut, so eroded tiles meet as exactly as the others.
-    auto writeTiles = [&]() -> bool {
-        const std::optional<engine::Engine> which = engine::engineNamed(o.engine);
-        const int size = which ? (o.engineSize > 0 ? o.engineSize : engine::defaultEngineSize(*which, o.textureSize))
-                               : o.heightmapSize;
-        if (o.overlap >= size) {
-            error = QStringLiteral("--overlap must be smaller than the tile size %1").arg(size);
-            return false;
-        }
-        const int step = size - o.overlap;
-        const int world = o.tiles * step + o.overlap;
-        const QStringList formats = o.heightmapFormats.isEmpty() && !which ? QStringList{QStringLiteral("png16")}
-                                                                           : o.heightmapFormats;
-        const double spacing = double(o.terrainSize) / std::max(1, world - 1);
-        QJsonArray list;
-        for (int j = 0; j < o.tiles; ++j)
-            for (int i = 0; i < o.tiles; ++i) {
-                // Engine-style names: the engines' tiled importers read the tile's place from "_xI_yJ".
-                const QString place = QStringLiteral("_x%1_y%2").arg(i).arg(j);
-                QStringList files;
-                for (const QString &format : formats)
-                    files << o.name + QStringLiteral("_height") + place + QLatin1Char('.') +
-                                 (format == QLatin1String("png16") ? QStringLiteral("png") : format);
-                QString engineFile;
-                if (which) {
-                    const bool unity = *which == engine::Engine::Unity;
-                    const QString engineBase = o.name + (unity ? QStringLiteral("_unity") : QStringLiteral("_unreal")) + place;
-                    engineFile = engineBase + (unity ? QStringLiteral(".raw") : QStringLiteral(".png"));
-                    files << engineFile;
-                    if (!unity)
-                        files << engineBase + QStringLiteral(".r16");
-                    files << engineBase + QStringLiteral(".json");
-                }
-                QJsonObject entry;
-                entry[QStringLiteral("column")] = i;
-                entry[QStringLiteral("row")] = j;
-                entry[QStringLiteral("firstSampleColumn")] = i * step;
-                entry[QStringLiteral("firstSampleRow")] = j * step;
-                entry[QStringLiteral("x")] = -o.terrainSize / 2.0 + i * step * spacing;
-                entry[QStringLiteral("z")] = -o.terrainSize / 2.0 + j * step * spacing;
-                entry[QStringLiteral("files")] = QJsonArray::fromStringList(files);
-                list.append(entry);
-                if (o.tileColumn >= 0 && (i != o.tileColumn || j != o.tileRow))
-                    continue;
-                stage(QStringLiteral("tile %1,%2 of %3 × %3, %4 × %4").arg(i).arg(j).arg(o.tiles).arg(size));
-                // Grid row 0 is the terrain's −z edge, as tile row 0 is.
-                ElevationGrid grid = resampledWindow(surface, world, i * step, j * step, size);
-                if (o.flipRows)
-                    grid = engine::flippedRows(grid);
-                for (const QString &file : files) {
-                    if (file.endsWith(QLatin1String(".json"))) {
-                        // The tile's own import values: its ground, in the whole world's place.
-                        const engine::Ground ground{(size - 1) * spacing, -o.terrainSize / 2.0 + i * step * spacing,
-                                                    -o.terrainSize / 2.0 + j * step * spacing};
-                        const QByteArray sidecar =
-                            QJsonDocument(engine::importSidecar(*which, grid, ground, o.flipRows, engineFile)).toJson();
-                        error = files::writeFile(out.filePath(file), {sidecar}, &outputs);
-                        if (!error.isEmpty())
-                            return false;
-                        continue;
-                    }
-                    const QString path = out.filePath(file);
-                    const bool ok = file.endsWith(QLatin1String(".png")) ? writeHeightmapPng16(grid, path, &error, &outputs)
-                                    : file.endsWith(QLatin1String(".exr")) ? writeHeightmapExr(grid, path, &error, &outputs)
-                                                                            : writeHeightmapRaw16(grid, path, &error, &outputs);
-                    if (!ok)
-                        return false;
-                }
-            }
-        QJsonObject manifest;
-        manifest[QStringLiteral("tiles")] = o.tiles;
-        manifest[QStringLiteral("overlap")] = o.overlap;
-        manifest[QStringLiteral("tileSize")] = size;
-        manifest[QStringLiteral("worldSamples")] = world;
-        manifest[QStringLiteral("terrainSize")] = o.terrainSize;
-        manifest[QStringLiteral("tileExtent")] = (size - 1) * spacing;
-        manifest[QStringLiteral("metresAt0")] = double(surface.lowest);
-        manifest[QStringLiteral("metresAt65535")] = double(surface.highest);
-        manifest[QStringLiteral("surfaceSamples")] = surface.size;
-        manifest[QStringLiteral("deviation")] = surface.deviation;
-        manifest[QStringLiteral("seamError")] = 0.0;
-        manifest[QStringLiteral("baseHeight")] = surface.base;
-        manifest[QStringLiteral("rowOrder")] = o.flipRows ? QStringLiteral("in each tile row 0 is its +z edge (rows flipped); tile rows run along +z")
-                                                          : QStringLiteral("in each tile row 0 is its -z edge; tile rows run along +z, tile columns along +x");
-        manifest[QStringLiteral("seams")] =
-            QStringLiteral("the tiles are cut from one surface: neighbouring tiles share their overlap samples exactly");
-        manifest[QStringLiteral("list")] = list;
-        error = files::writeFile(out.filePath(o.name + QStringLiteral("_tiles.json")), {QJsonDocument(manifest).toJson()},
-                                 &outputs);
-        return error.isEmpty();
-    };
-
     try {
         stage(QStringLiteral("terrain 512 × 512"));
+        observer.keepBeforeErosion = true;
         runMachine(512, false, true);
-        surface = elevationGrid(finalMap, o.elevationLow, o.elevationHigh);
-        if (imported)
-            surface.base = -imported->shift;
+        observer.keepBeforeErosion = false;
+        // The run's one surface: the terrain the mesh is built from. Every other output is taken
+        // from it or moved onto it.
+        const RunSurface surface(finalMap, std::move(observer.beforeErosion), o.elevationLow, o.elevationHigh,
+                                 imported.has_value(), imported ? -imported->shift : 0.0);
         TerrainSource source;
         source.heightMap = &finalMap;
         source.terrainSize = o.terrainSize;
@@ -694,46 +591,20 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         if (!writeTerrainObj(buildTerrainArrays(source), out.filePath(o.name + QStringLiteral(".obj")), &error,
                              &outputs, extras))
             return error;
-        if (!o.heightmapFormats.isEmpty() && o.tiles == 0) {
-            if (!writeHeightmaps())
-                return error;
-        }
-        if (o.tiles > 0) {
-            if (!writeTiles())
-                return error;
-        } else if (!o.engine.isEmpty()) {
-            const engine::Engine which = *engine::engineNamed(o.engine);
-            const int samples = o.engineSize > 0 ? o.engineSize : engine::defaultEngineSize(which, o.textureSize);
-            stage(QStringLiteral("%1 heightmap %2 × %2").arg(engine::engineName(which)).arg(samples));
-            if (!writeEngineHeightmap(which, samples))
-                return error;
-        }
+        const SurfaceFiles asked = surfaceFiles(o);
+        QString engineReport;
+        if (const QString problem = writeSurfaceFiles(surface, asked, outputs, [&](const QString &text) { stage(text); }, &engineReport); !problem.isEmpty())
+            return problem;
 
+        // The pictures: sampled at their size and moved onto the surface.
         stage(QStringLiteral("texture %1 × %1").arg(o.textureSize));
-        runMachine(o.textureSize, true, true, QStringLiteral("texture_"));
+        const std::unique_ptr<SurfaceDetail> textureDetail = surface.detail(o.textureSize);
+        runMachine(o.textureSize, true, true, QStringLiteral("texture_"), textureDetail.get());
         if (!writeNodeMapSidecar())
             return error;
         copyWhole(outputs.current(maps + QStringLiteral("/TFFnoisePreview.jpg")), out.filePath(o.name + QStringLiteral(".jpg")),
                   outputs);
-        if (o.splat) {
-            // Beside the colour texture and the same way up: image row r is mesh row r.
-            progress.SetStatusText(QStringLiteral("writing %1_splat.png").arg(o.name));
-            const QImage splat = splatMap(resampledGrid(surface, o.textureSize), o.terrainSize, o.splatSettings);
-            if (splat.isNull())
-                return QStringLiteral("not enough memory for the splat map");
-            QByteArray bytes;
-            {
-                QBuffer buffer(&bytes);
-                buffer.open(QIODevice::WriteOnly);
-                if (!splat.save(&buffer, "PNG"))
-                    return files::cannotWrite(out.filePath(o.name + QStringLiteral("_splat.png")),
-                                              QStringLiteral("the picture could not be compressed"));
-            }
-            error = files::writeFile(out.filePath(o.name + QStringLiteral("_splat.png")), {bytes}, &outputs);
-            if (!error.isEmpty())
-                return error;
-        }
-
+        double normalDeviation = 0.0;
         if (o.normalMapSize > 0) {
             stage(QStringLiteral("normal map %1 × %1").arg(o.normalMapSize));
             NormalMapControls controls;
@@ -741,8 +612,12 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             controls.sizeText = QString::number(o.normalMapSize);
             controls.textureSizeText = QString::number(o.textureSize);
             const NormalMapPlan plan = planNormalMap(true, false, controls);
-            if (plan.rerunPipeline)
-                runMachine(plan.resolution, true);
+            std::unique_ptr<SurfaceDetail> normalDetail;
+            if (plan.rerunPipeline) {
+                normalDetail = surface.detail(plan.resolution);
+                runMachine(plan.resolution, true, false, QString(), normalDetail.get());
+            }
+            normalDeviation = surface.metres((normalDetail ? normalDetail : textureDetail)->deviation());
             // Written where the window keeps it, in maps/, but staged with the rest of the run.
             const QString inMaps = QDir(maps).filePath(finalNormalMapName(o.name));
             const QString staged = outputs.reserve(inMaps);
@@ -752,6 +627,10 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
                 return QString(normal.error).replace(staged, inMaps);
             copyWhole(staged, out.filePath(finalNormalMapName(o.name)), outputs);
         }
+        if (const QString problem = writePicturesSidecar(surface, asked, surface.metres(textureDetail->deviation()),
+                                                         o.normalMapSize, normalDeviation, outputs);
+            !problem.isEmpty())
+            return problem;
         if (o.skySize > 0) {
             stage(QStringLiteral("sky dome %1 × %1").arg(o.skySize));
             sky::SkyParameters skyParameters = sky::SkyParameters::defaults();

@@ -28,6 +28,7 @@ using noise::utils::NoiseMap;
 using noise::utils::ProgressReporter;
 
 MachineObserver::~MachineObserver() = default;
+HeightShift::~HeightShift() = default;
 void MachineObserver::warning(const QString &) {}
 void MachineObserver::unreadableImage(const QString &file, const QString &reason)
 {
@@ -431,7 +432,8 @@ void pictureRows(const noise::utils::Image &rendered, int lo, int y0, int y1, QI
 /// run ends.
 std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const std::vector<PictureJob> &jobs,
                                       const std::vector<int> &jobOutput, int finalOutput, int n, int bandRows,
-                                      Pictures &pictures, files::Batch &batch, NoiseMap &result)
+                                      Pictures &pictures, files::Batch &batch, NoiseMap &result,
+                                      const HeightShift *shift, const std::vector<int> &shifted)
 {
     struct Stream {
         noise::utils::RendererImage renderer;
@@ -451,6 +453,20 @@ std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const st
     result.SetSize(n, n);
     std::vector<std::vector<float>> rowZero(static_cast<std::size_t>(count), std::vector<float>(static_cast<std::size_t>(n)));
     sampler.sampleRow(0, 0, [&](int i, int) { return rowZero[std::size_t(i)].data(); });
+    std::vector<float> shiftRows;
+    if (shift) {
+        shiftRows.resize(std::size_t(n));
+        const std::vector<float> &final = rowZero[std::size_t(finalOutput)];
+        for (const int i : shifted)   // replaceNonFinite() for the row the shift reads first
+            for (float &v : rowZero[std::size_t(i)])
+                if (!std::isfinite(v))
+                    v = std::isnan(v) ? 0.0f : std::copysign(1.0f, v);
+        std::vector<float> finalRow = final;
+        shift->rowShift(0, 1, n, [&](int) { return finalRow.data(); }, shiftRows.data());
+        for (const int i : shifted)
+            for (int x = 0; x < n; ++x)
+                rowZero[std::size_t(i)][std::size_t(x)] += shiftRows[std::size_t(x)];
+    }
 
     std::vector<NoiseMap> window(static_cast<std::size_t>(count)), previous(static_cast<std::size_t>(count));
     int previousLo = 0;
@@ -480,6 +496,24 @@ std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const st
                            [&](int i, int y) { return window[std::size_t(i)].GetSlabPtr(y - lo); });
         for (NoiseMap &map : window)
             replaceNonFinite(map);
+        if (shift) {
+            // The rows sampled for this band: those carried over from the band before were moved
+            // there, row 0 when it was sampled.
+            const int from = sampleFrom, to = sampleTo;
+            if (to > from) {
+                shiftRows.resize(std::size_t(to - from) * std::size_t(n));
+                const NoiseMap &final = window[std::size_t(finalOutput)];
+                shift->rowShift(from, to - from, n, [&](int y) { return final.GetConstSlabPtr(y - lo); },
+                                shiftRows.data());
+                for (int i : shifted)
+                    for (int y = from; y < to; ++y) {
+                        float *row = window[std::size_t(i)].GetSlabPtr(y - lo);
+                        const float *add = shiftRows.data() + std::size_t(y - from) * std::size_t(n);
+                        for (int x = 0; x < n; ++x)
+                            row[x] += add[x];
+                    }
+            }
+        }
         for (int y = y0; y < y1; ++y)
             std::memcpy(result.GetSlabPtr(y), window[std::size_t(finalOutput)].GetConstSlabPtr(y - lo), rowBytes);
 
@@ -569,13 +603,17 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
             jobOutput.push_back(int(std::find(outputs.begin(), outputs.end(), node) - outputs.begin()));
         }
         const int finalOutput = int(std::find(outputs.begin(), outputs.end(), 5) - outputs.begin());
+        std::vector<int> shifted;   // the outputs with heights: node 5 (the final map) and the texture's 8 and 9
+        for (std::size_t i = 0; i < outputs.size(); ++i)
+            if (outputs[i] == 5 || outputs[i] == 8 || outputs[i] == 9)
+                shifted.push_back(int(i));
         const int bandRows = run.pictureBandRows > 0 ? run.pictureBandRows : automaticBandRows(n, int(outputs.size()));
         std::vector<QString> paths;
         {
             Pictures pictures(s, folders, observer, batch);
             FusedSampler sampler(factory, outputs, n, window, threads, run.batchNoise, reporter);
             paths = buildFusedBanded(sampler, int(outputs.size()), jobs, jobOutput, finalOutput, n, bandRows,
-                                     pictures, batch, result);
+                                     pictures, batch, result, run.shift, shifted);
         }
         reporter.SetStatusText(QStringLiteral("noise maps generated"));
         const NoiseMap none;
@@ -595,6 +633,28 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
             reporter.SetStatusText(QStringLiteral("noise maps generated"));
         }
 
+        // The surface's shift, taken from the first final map built (node 5 comes before 6, 8
+        // and 9), added to each of them once (node 5 and 6 share one map in a fused run).
+        std::vector<float> shiftMap;
+        std::vector<const NoiseMap *> shiftedMaps;
+        auto applyShift = [&](int node, NoiseMap &map) {
+            if (!run.shift || (node != 5 && node != 6 && node != 8 && node != 9) ||
+                std::find(shiftedMaps.begin(), shiftedMaps.end(), &map) != shiftedMaps.end())
+                return;
+            const std::size_t width = std::size_t(n);
+            if (shiftMap.empty()) {
+                shiftMap.resize(width * width);
+                run.shift->rowShift(0, n, n, [&](int y) { return map.GetConstSlabPtr(y); }, shiftMap.data());
+            }
+            for (int y = 0; y < n; ++y) {
+                float *row = map.GetSlabPtr(y);
+                const float *add = shiftMap.data() + std::size_t(y) * width;
+                for (int x = 0; x < n; ++x)
+                    row[x] += add[x];
+            }
+            shiftedMaps.push_back(&map);
+        };
+
         // the pictures and their images are gone before erosion needs its grids
         Pictures pictures(s, folders, observer, batch);
         std::vector<QString> paths(jobs.size());
@@ -607,6 +667,7 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
                 builder.Build(node);
                 replaceNonFinite(map);
             }
+            applyShift(node, map);
             runLog() << "noise node " << node << " generated\n";
             if (run.writePictures) {
                 for (std::size_t j = 0; j < jobs.size(); ++j) {
@@ -634,7 +695,7 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
 
     reportUnreadableImages(s, observer);
     reporter.CheckCancelled();
-    if (f.erosionIterations > 0 && f.erosion() != ErosionType::None) {
+    if (!run.shift && f.erosionIterations > 0 && f.erosion() != ErosionType::None) {
         const QString grey = QDir(folders.maps).filePath(heightPictureName(6));
         observer.erode(result, batch.current(grey));
         reporter.CheckCancelled();

@@ -19,6 +19,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace orovista {
 
 namespace files {
@@ -44,6 +46,19 @@ public:
     /// The final map is complete and erosion is asked for: erode finalMap now, and rewrite its
     /// grey picture, which until the run ends is the file greyPicture.
     virtual void erode(noise::utils::NoiseMap &finalMap, const QString &greyPicture);
+};
+
+/// Moves the height maps of a run onto a surface made elsewhere (a sculpted or eroded terrain):
+/// the run adds the shift to its final map and to the maps coloured into the texture before it
+/// draws any picture, and does not erode the result again (the surface carries its erosion).
+class HeightShift {
+public:
+    virtual ~HeightShift();
+    /// Rows [first, first + count) of an n × n run: finalRow(y) is the final map's row y as the
+    /// graph made it; shift (count × n, row by row) receives what is added to the maps there.
+    /// Called from one thread at a time.
+    virtual void rowShift(int first, int count, int n, const std::function<const float *(int)> &finalRow,
+                          float *shift) const = 0;
 };
 
 struct MachineFolders {
@@ -74,6 +89,8 @@ struct MachineRun {
     /// earlier pictures through it, and leaves the commit to the job, so that the job's files
     /// change all together or not at all. Null: the run puts its pictures in place itself.
     files::Batch *batch = nullptr;
+    /// The surface the maps are moved onto (not owned); null: the graph's maps as they are.
+    const HeightShift *shift = nullptr;
 };
 
 /// Runs the machine once. finalMap receives node 6 (and then erosion, through the observer).

@@ -141,6 +141,9 @@ struct ResampleSquare {
 /// whole number gives that source value exactly.
 std::vector<float> resampleWindow(const float *values, int width, int height, const ResampleSquare &square,
                                   int samples, int firstColumn, int firstRow, int count);
+/// The same for a block of columnCount × rowCount values from (firstColumn, firstRow).
+std::vector<float> resampleBlock(const float *values, int width, int height, const ResampleSquare &square, int samples,
+                                 int firstColumn, int columnCount, int firstRow, int rowCount);
 
 /// A heightmap as the final height map. The metres are mapped linearly into the machine's value
 /// range, the lowest height of the 512 × 512 terrain to −1 and the highest to +1, so that the

@@ -532,33 +532,40 @@ int fillNoData(std::vector<float> &values, std::vector<unsigned char> &known, in
 std::vector<float> resampleWindow(const float *values, int width, int height, const ResampleSquare &square,
                                   int samples, int firstColumn, int firstRow, int count)
 {
-    if (!values || width < 1 || height < 1 || samples < 1 || count < 1)
+    return resampleBlock(values, width, height, square, samples, firstColumn, count, firstRow, count);
+}
+
+std::vector<float> resampleBlock(const float *values, int width, int height, const ResampleSquare &square, int samples,
+                                 int firstColumn, int columnCount, int firstRow, int rowCount)
+{
+    if (!values || width < 1 || height < 1 || samples < 1 || columnCount < 1 || rowCount < 1)
         return {};
-    const Taps columns = axisTaps(square.left, square.spanX, samples, firstColumn, count, width);
-    const Taps rows = axisTaps(square.top, square.spanY, samples, firstRow, count, height);
+    const Taps columns = axisTaps(square.left, square.spanX, samples, firstColumn, columnCount, width);
+    const Taps rows = axisTaps(square.top, square.spanY, samples, firstRow, rowCount, height);
     const int top = *std::min_element(rows.index.begin(), rows.index.end());
     const int bottom = *std::max_element(rows.index.begin(), rows.index.end());
     const int used = bottom - top + 1;
+    const std::size_t stride = std::size_t(columnCount);
     // Along the rows first, for the source rows the output needs, then down the columns.
-    std::vector<float> across(std::size_t(used) * std::size_t(count));
+    std::vector<float> across(std::size_t(used) * stride);
     parallelRows(used, [&](int r) {
         const float *in = values + std::size_t(top + r) * std::size_t(width);
-        float *out = across.data() + std::size_t(r) * std::size_t(count);
-        for (int c = 0; c < count; ++c) {
+        float *out = across.data() + std::size_t(r) * stride;
+        for (int c = 0; c < columnCount; ++c) {
             float sum = 0.0f;
             for (int k = columns.first[c]; k < columns.first[c + 1]; ++k)
                 sum += columns.weight[k] * in[columns.index[k]];
             out[c] = sum;
         }
     });
-    std::vector<float> result(std::size_t(count) * std::size_t(count));
-    parallelRows(count, [&](int r) {
-        float *out = result.data() + std::size_t(r) * std::size_t(count);
-        std::fill(out, out + count, 0.0f);
+    std::vector<float> result(std::size_t(rowCount) * stride);
+    parallelRows(rowCount, [&](int r) {
+        float *out = result.data() + std::size_t(r) * stride;
+        std::fill(out, out + columnCount, 0.0f);
         for (int k = rows.first[r]; k < rows.first[r + 1]; ++k) {
             const float w = rows.weight[k];
-            const float *in = across.data() + std::size_t(rows.index[k] - top) * std::size_t(count);
-            for (int c = 0; c < count; ++c)
+            const float *in = across.data() + std::size_t(rows.index[k] - top) * stride;
+            for (int c = 0; c < columnCount; ++c)
                 out[c] += w * in[c];
         }
     });

@@ -47,6 +47,15 @@ void runImportedHeightmap(const ImportedTerrain &terrain, const NoiseSettings &s
 
     NoiseMap result;
     importedHeightMap(terrain, n, result);
+    if (run.shift) {
+        std::vector<float> shift(std::size_t(n) * std::size_t(n));
+        run.shift->rowShift(0, n, n, [&](int y) { return result.GetConstSlabPtr(y); }, shift.data());
+        for (int y = 0; y < n; ++y) {
+            float *row = result.GetSlabPtr(y);
+            for (int x = 0; x < n; ++x)
+                row[x] += shift[std::size_t(y) * std::size_t(n) + std::size_t(x)];
+        }
+    }
     runLog() << "heightmap " << terrain.path << " resampled to " << n << " x " << n << "\n";
     reporter.CheckCancelled();
 
@@ -89,7 +98,7 @@ void runImportedHeightmap(const ImportedTerrain &terrain, const NoiseSettings &s
     }
     observer.nodeDone(6, result, height, colour);
     reporter.CheckCancelled();
-    if (f.erosionIterations > 0 && f.erosion() != ErosionType::None) {
+    if (!run.shift && f.erosionIterations > 0 && f.erosion() != ErosionType::None) {
         observer.erode(result, batch.current(grey));
         reporter.CheckCancelled();
     }

@@ -14,6 +14,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
 namespace {
 
 using namespace orovista;
@@ -316,7 +320,8 @@ TEST_F(Exports, EveryHeightmapOfARunIsTheMeshsSurface)
         };
         const QStringList common{"--heightmap", "png16", "--terrain-size", "2000", "--elevation", "0:800"};
         ASSERT_EQ(run("mesh", common, eroded).status, 0);
-        ASSERT_EQ(run("fine", common + QStringList{"--heightmap-size", "1023", "--engine", "unreal", "--engine-size", "1009"},
+        ASSERT_EQ(run("fine", common + QStringList{"--heightmap-size", "1023", "--engine", "unreal", "--engine-size", "1009",
+                                                   "--texture-size", "1024", "--normal-map", "2048", "--node-maps", "raw"},
                       eroded).status, 0);
         ASSERT_EQ(run("world", common + QStringList{"--heightmap-size", "1024"}, eroded).status, 0);
         ASSERT_EQ(run("tiles", common + QStringList{"--heightmap-size", "342", "--tiles", "3"}, eroded).status, 0);
@@ -359,6 +364,34 @@ TEST_F(Exports, EveryHeightmapOfARunIsTheMeshsSurface)
         EXPECT_EQ(different, 0);
         EXPECT_EQ(bytes("tile", "my Terrain 1_height_x1_y2.png"), bytes("tiles", "my Terrain 1_height_x1_y2.png"));
         EXPECT_EQ(json("tiles", "my Terrain 1_tiles.json")["seamError"].toDouble(), 0.0);
+
+        // The texture and the normal map stand on the eroded surface: the texture pass's heights
+        // (every second one lies on a mesh vertex) depart from it by at most the deviation stated,
+        // under 1 % of the range.
+        auto floats = [&](const QString &file) {
+            const QByteArray raw = bytes("fine", file);
+            std::vector<float> v(std::size_t(raw.size()) / sizeof(float));
+            std::memcpy(v.data(), raw.constData(), v.size() * sizeof(float));
+            return v;
+        };
+        const std::vector<float> surface = floats("my Terrain 1_final.raw");
+        const std::vector<float> texture = floats("texture_my Terrain 1_final.raw");
+        ASSERT_EQ(surface.size(), 512u * 512u);
+        ASSERT_EQ(texture.size(), 1024u * 1024u);
+        const QJsonObject pictures = json("fine", "my Terrain 1_texture.json");
+        const double deviation = pictures["textureDeviation"].toDouble();
+        EXPECT_GT(deviation, 0.0);
+        EXPECT_LT(deviation, 8.0);
+        EXPECT_LT(pictures["normalMapDeviation"].toDouble(), 8.0);
+        const auto [lo, hi] = std::minmax_element(surface.begin(), surface.end());
+        const double metresPerValue = 800.0 / (*hi - *lo);
+        double largest = 0.0;
+        for (int y = 0; y < 512; ++y)
+            for (int x = 0; x < 512; ++x)
+                largest = std::max(largest, std::fabs(double(texture[std::size_t(1023 - 2 * y) * 1024 + 2 * x]) -
+                                                      surface[std::size_t(511 - y) * 512 + x]) *
+                                                metresPerValue);
+        EXPECT_LE(largest, deviation + 0.01);
     }
 }
 

@@ -99,6 +99,7 @@ protected:
         r.evaluation = evaluation;
         r.threads = threads;
         r.pictureBandRows = bandRows;
+        r.shift = shift;
         runNoiseMachine(settings, r, folders, finalMap, noise::utils::ProgressReporter::Null(), recorder);
         return recorder;
     }
@@ -114,6 +115,18 @@ protected:
     MachineFolders folders;
     NoiseSettings settings;
     NoiseMap finalMap;
+    const HeightShift *shift = nullptr;
+};
+
+/// Moves every value by an amount that depends on its row and on the value itself.
+struct RowShift : HeightShift {
+    void rowShift(int first, int count, int n, const std::function<const float *(int)> &finalRow,
+                  float *out) const override
+    {
+        for (int r = 0; r < count; ++r)
+            for (int x = 0; x < n; ++x)
+                out[std::size_t(r) * n + x] = 0.25f * std::sin(float(first + r)) - 0.5f * finalRow(first + r)[x];
+    }
 };
 
 TEST_F(Machine, EqualGradientsBuildSixNodesAndColourTheFinalMap)
@@ -375,6 +388,38 @@ TEST_F(Machine, BandedPicturesAreTheWholeMapPicturesByteForByte)
         }
     }
     EXPECT_EQ(cases, 48);
+}
+
+// A run moved onto a surface adds the surface's shift to its final map and to the maps the
+// texture is coloured from, the same in bands as whole, and is not eroded again.
+TEST_F(Machine, AShiftedRunMovesItsFinalMapAndTexture)
+{
+    settings.combiner.type = int(CombinerType::Blend);
+    settings.combiner.control.type = int(NoiseType::Perlin);
+    settings.final.rightGradient = "alpine.bmp";
+    settings.final.erosionType = int(ErosionType::Thermal);
+    settings.final.erosionIterations = 5;
+    const RowShift moved;
+    run(33, Evaluation::Fused, 2, true);
+    const NoiseMap graph = finalMap;
+    const std::map<QString, QByteArray> plain = pictureBytes(folders.maps);
+    shift = &moved;
+    const Recorder whole = run(33, Evaluation::Fused, 2, true);
+    EXPECT_EQ(whole.erosions, 0);
+    const std::map<QString, QByteArray> expected = pictureBytes(folders.maps);
+    EXPECT_NE(expected.at("TFFnoisePreview.jpg"), plain.at("TFFnoisePreview.jpg"));
+    EXPECT_EQ(expected.at("HI1noisePreview.jpg"), plain.at("HI1noisePreview.jpg"));   // the inputs stay
+    for (int y = 0; y < 33; ++y)
+        for (int x = 0; x < 33; ++x)
+            ASSERT_EQ(finalMap.GetValue(x, y),
+                      graph.GetValue(x, y) + (0.25f * std::sin(float(y)) - 0.5f * graph.GetValue(x, y)));
+    const NoiseMap expectedFinal = finalMap;
+    for (const auto &[evaluation, bandRows] : {std::pair{Evaluation::Fused, 1}, std::pair{Evaluation::Fused, 7},
+                                               std::pair{Evaluation::Fused, 0}, std::pair{Evaluation::PerNode, 0}}) {
+        run(33, evaluation, 3, evaluation == Evaluation::PerNode, bandRows);
+        EXPECT_TRUE(sameBits(finalMap, expectedFinal)) << bandRows;
+        EXPECT_EQ(pictureBytes(folders.maps), expected) << bandRows;
+    }
 }
 
 // A tile samples its part of a larger grid: the same values as the whole grid there, bit for bit,

@@ -1,0 +1,32 @@
+#include "terrain/surfacedetail.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orovista {
+
+SurfaceDetail::SurfaceDetail(std::vector<float> surface, std::vector<float> graph, int size, double span, float bound)
+    : m_surface(std::move(surface)), m_graph(std::move(graph)), m_size(size), m_span(span), m_bound(std::max(0.0f, bound))
+{
+}
+
+void SurfaceDetail::rowShift(int first, int count, int n, const std::function<const float *(int)> &finalRow,
+                             float *shift) const
+{
+    const ResampleSquare square{0.0, 0.0, m_span, m_span};
+    const std::vector<float> surface = resampleBlock(m_surface.data(), m_size, m_size, square, n, 0, n, first, count);
+    const std::vector<float> graph = resampleBlock(m_graph.data(), m_size, m_size, square, n, 0, n, first, count);
+    float largest = m_deviation.load();
+    for (int r = 0; r < count; ++r) {
+        const float *values = finalRow(first + r);
+        const std::size_t row = std::size_t(r) * std::size_t(n);
+        for (int x = 0; x < n; ++x) {
+            const float detail = std::clamp(values[x] - graph[row + x], -m_bound, m_bound);
+            largest = std::max(largest, std::fabs(detail));
+            shift[row + x] = surface[row + x] + detail - values[x];
+        }
+    }
+    m_deviation.store(largest);
+}
+
+}   // namespace orovista
