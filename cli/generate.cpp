@@ -598,7 +598,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
 
         // The pictures: sampled at their size and moved onto the surface.
         stage(QStringLiteral("texture %1 × %1").arg(o.textureSize));
-        const std::unique_ptr<SurfaceDetail> textureDetail = surface.detail(o.textureSize);
+        const std::unique_ptr<SurfaceDetail> textureDetail = surface.detail();
         runMachine(o.textureSize, true, true, QStringLiteral("texture_"), textureDetail.get());
         if (!writeNodeMapSidecar())
             return error;
@@ -614,7 +614,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             const NormalMapPlan plan = planNormalMap(true, false, controls);
             std::unique_ptr<SurfaceDetail> normalDetail;
             if (plan.rerunPipeline) {
-                normalDetail = surface.detail(plan.resolution);
+                normalDetail = surface.detail();
                 runMachine(plan.resolution, true, false, QString(), normalDetail.get());
             }
             normalDeviation = surface.metres((normalDetail ? normalDetail : textureDetail)->deviation());

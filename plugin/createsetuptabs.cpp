@@ -19,6 +19,7 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 
 using namespace orovista;
 
@@ -128,6 +129,27 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
                                              QStringLiteral("Regenerate only the normal map"), QRect(400, 321, 128, 24));
     connect(ui.normalMapGenerateButton, &QPushButton::released, this,
             &DzOrovistaPluginAction::generateFinalNormalCustomSize);
+
+    // The terrain for other programs: heightmaps, an engine's heightmap with its import values,
+    // and the painted props as a list, all taken from the terrain as sculpted.
+    styledLabel(f, "createDAZLabel", QStringLiteral("heightmaps: "), QRect(0, 210, 160, 20));
+    ui.heightmapFormat = combo(f, "heightmapFormatComboBox",
+                               {"no thanks", "PNG 16-bit", "RAW 16-bit", "OpenEXR float", "all three"},
+                               QRect(160, 210, 120, 20));
+    ui.heightmapFormat->setToolTip(QStringLiteral("the terrain's heights as NAME_height.png / .r16 / .exr with a .json "
+                                                  "that says what the values stand for"));
+    ui.heightmapSize = named(new QSpinBox(f), "heightmapSizeSpinBox", QRect(290, 210, 80, 20));
+    ui.heightmapSize->setRange(2, 16384);
+    ui.heightmapSize->setValue(1025);
+    ui.heightmapSize->setToolTip(QStringLiteral("samples along a side of the heightmaps"));
+    styledLabel(f, "createDAZLabel", QStringLiteral("game engine: "), QRect(0, 240, 160, 20));
+    ui.engineChoice = combo(f, "engineComboBox", {"no thanks", "Unity", "Unreal"}, QRect(160, 240, 120, 20));
+    ui.engineChoice->setToolTip(QStringLiteral("the engine's heightmap (Unity .raw, Unreal .png and .r16) and its "
+                                               "import values in a .json, at the engine's size for the texture size"));
+    styledLabel(f, "createDAZLabel", QStringLiteral("prop instance list: "), QRect(0, 270, 160, 20));
+    ui.instanceList = named(new QCheckBox(f), "instanceListCheckBox", QRect(160, 270, 20, 20));
+    ui.instanceList->setToolTip(QStringLiteral("the painted props as NAME_instances.json: prop, position in metres, "
+                                               "rotation and scale of each"));
 
     ui.createSceneButton = named(new QPushButton(QStringLiteral("CREATE Studio SCENE !"), f), "createDAZTerrainButton",
                                  QRect(80, 390, 200, 40));

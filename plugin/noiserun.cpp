@@ -153,6 +153,7 @@ bool DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
     MachineRun run;
     run.size = n;
     run.fullOctaves = fullOctaves;
+    run.shift = s.runShift;
     const MachineFolders folders{s.workFolder + QStringLiteral("/maps"),
                                  resourcePath + QStringLiteral("/resources/gradients")};
     WindowProgress progress;

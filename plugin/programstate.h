@@ -24,12 +24,14 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 class QTabWidget;
 class QWidget;
 
 namespace orovista {
 
 struct ImportedTerrain;
+class HeightShift;
 
 /// Nominal size of the tool window.
 inline constexpr int W = 1198;
@@ -64,6 +66,9 @@ struct WindowWidgets {
     // CREATE
     QPointer<QCheckBox> enableSubDivision, drawBoxStyle;
     QPointer<QComboBox> textureSize, skyDomeMapSize, normalMapSize;
+    QPointer<QComboBox> heightmapFormat, engineChoice;   ///< heightmaps and an engine's files beside the OBJ
+    QPointer<QSpinBox> heightmapSize;
+    QPointer<QCheckBox> instanceList;                    ///< the painted props as NAME_instances.json
     QPointer<QLineEdit> terrainName;
     QPointer<QPushButton> skyDomeTextureGenerateButton, normalMapGenerateButton, createSceneButton;
     QPointer<QSlider> morphPercentage, normalMapBumpHeight;
@@ -117,6 +122,8 @@ struct ProgramState {
         bool fullOctaves;
     };
     std::optional<NoiseRunRequest> pendingNoiseRun;
+    /// CREATE's picture runs are moved onto the terrain the user made (not owned; null otherwise).
+    const HeightShift *runShift = nullptr;
     int panReference[2] = {0, 0};   ///< last value of the horizontal and vertical pan sliders
     int terrainSize = 100;          ///< scene units of the current terrain
     bool greyscaleMapMode = true;   ///< the final node shows height maps, not textures

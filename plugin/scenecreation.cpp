@@ -22,9 +22,14 @@
 #include "plugin/statics.h"
 #include "presets/presetfile.h"
 #include "scene/hostscene.h"
+#include "scene/instancelist.h"
 #include "scene/sceneassembly.h"
+#include "scene/surfaceoutputs.h"
 #include "scene/terrainobj.h"
 #include "sky/skytexture.h"
+#include "graph/noisemachine.h"
+#include "graph/nodesettings.h"
+#include "terrain/heightmapimport.h"
 #include "terrain/normalmap.h"
 #include "viewport/glterrain.h"
 
@@ -36,6 +41,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMovie>
 #include <QPointer>
 #include <QSlider>
@@ -129,6 +135,60 @@ QString putInPlace(files::Batch &batch)
         return e.message();
     }
     return {};
+}
+
+/// The 512 map of the terrain as the noise graph (or the imported heightmap) makes it, before
+/// erosion and sculpting, row by row; empty when it cannot be made (the pictures then keep no
+/// finer detail of their own).
+std::vector<float> graphTerrainValues(const NoiseSettings &settings, const ImportedTerrain *imported,
+                                      const QString &gradients)
+{
+    MachineRun run;
+    run.size = 512;
+    run.writePictures = false;
+    MachineObserver quiet;   // erodes nothing
+    const MachineFolders folders{mapsPath(), gradients};
+    noise::utils::NoiseMap map;
+    try {
+        if (imported)
+            runImportedHeightmap(*imported, settings, run, folders, map, noise::utils::ProgressReporter::Null(), quiet);
+        else
+            runNoiseMachine(settings, run, folders, map, noise::utils::ProgressReporter::Null(), quiet);
+    } catch (...) {
+        return {};
+    }
+    std::vector<float> values(std::size_t(map.GetWidth()) * std::size_t(map.GetHeight()));
+    for (int y = 0; y < map.GetHeight(); ++y)
+        std::copy_n(map.GetConstSlabPtr(y), map.GetWidth(), values.begin() + std::ptrdiff_t(y) * map.GetWidth());
+    return values;
+}
+
+/// What the CREATE tab asks for beside the mesh and its pictures.
+SurfaceFiles surfaceFilesAsked(const QString &folder, const QString &name, int terrainSize, int textureSize)
+{
+    const WindowWidgets &ui = state().ui;
+    SurfaceFiles asked;
+    asked.folder = folder;
+    asked.name = name;
+    asked.terrainSize = terrainSize;
+    asked.textureSize = textureSize;
+    static const QStringList formats[] = {{}, {"png16"}, {"r16"}, {"exr"}, {"png16", "r16", "exr"}};
+    if (ui.heightmapFormat)
+        asked.heightmapFormats = formats[std::clamp(ui.heightmapFormat->currentIndex(), 0, 4)];
+    asked.heightmapSize = ui.heightmapSize ? ui.heightmapSize->value() : 512;
+    if (ui.engineChoice && ui.engineChoice->currentIndex() > 0)
+        asked.engine = ui.engineChoice->currentIndex() == 1 ? QStringLiteral("unity") : QStringLiteral("unreal");
+    return asked;
+}
+
+/// The content library folders, to name props by.
+QStringList libraryFolders()
+{
+    QStringList folders;
+    if (QListWidget *active = state().ui.activeLibraries)
+        for (int i = 0; i < active->count(); ++i)
+            folders << active->item(i)->text();
+    return folders;
 }
 
 /// The host's active 3D view; null without one.
@@ -334,13 +394,25 @@ void DzOrovistaPluginAction::createDAZScene()
                 failures << why;
                 filesMade = false;
             };
+            // The terrain as the user made it, sculpted and eroded: every file is taken from it
+            // or, for the pictures, moved onto it.
+            const ImportedTerrain *imported = s.importedHeightmap.get();
+            const RunSurface surface(s.fullMesh, graphTerrainValues(readNodeSettings(), imported, resourcePath + QStringLiteral("/resources/gradients")),
+                                     imported != nullptr,
+                                     imported ? -imported->shift : 0.0);
+            const std::unique_ptr<SurfaceDetail> detail = surface.detail();
+            struct Moved {
+                explicit Moved(const HeightShift *shift) { state().runShift = shift; }
+                ~Moved() { state().runShift = nullptr; }
+            } moved(detail.get());
             if (filesMade && !generateNoiseMaps(true, textureSize, true))
                 fail(QStringLiteral("the %1 × %1 texture could not be computed").arg(textureSize));
             if (filesMade)
                 if (const QString copied = stageCopy(maps + QStringLiteral("/TFFnoisePreview.jpg"), files.colourTexture, made);
                     !copied.isEmpty())
                     fail(copied);
-            if (filesMade && ui.normalMapSize && ui.normalMapSize->currentIndex() > 0) {
+            const bool normalMap = ui.normalMapSize && ui.normalMapSize->currentIndex() > 0;
+            if (filesMade && normalMap) {
                 generateFinalNormalMap(true, false, &made);
                 if (s.normalMapDirty || made.current(files.normalMap) == files.normalMap)
                     fail(QStringLiteral("the normal map %1 could not be written").arg(files.normalMap));
@@ -351,6 +423,30 @@ void DzOrovistaPluginAction::createDAZScene()
                 if (!writeTerrainObj(s.fullMesh, files.obj, &error, &made))
                     fail(error);
             }
+            // Heightmaps, the engine's files, the pictures' sidecar and the props for other programs.
+            const SurfaceFiles asked = surfaceFilesAsked(maps, name, s.terrainSize, textureSize);
+            auto stage = [&](const QString &text) {
+                if (ui.holdOnLabel)
+                    ui.holdOnLabel->setText(text);
+                QCoreApplication::processEvents();
+            };
+            if (filesMade)
+                if (const QString problem = writeSurfaceFiles(surface, asked, made, stage); !problem.isEmpty())
+                    fail(problem);
+            if (filesMade) {
+                const double deviation = surface.metres(detail->deviation());
+                if (const QString problem = writePicturesSidecar(surface, asked, deviation,
+                                                                 normalMap ? ui.normalMapSize->currentText().toInt() : 0,
+                                                                 deviation, made);
+                    !problem.isEmpty())
+                    fail(problem);
+            }
+            if (filesMade && ui.instanceList && ui.instanceList->isChecked())
+                if (const QString problem =
+                        files::writeFile(maps + QLatin1Char('/') + name + QStringLiteral("_instances.json"),
+                                         {instanceList(s.items, name, surface.grid().base, libraryFolders())}, &made);
+                    !problem.isEmpty())
+                    fail(problem);
             if (filesMade)
                 if (const QString placed = putInPlace(made); !placed.isEmpty())
                     fail(placed);

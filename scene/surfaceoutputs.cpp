@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 namespace orovista {
 
@@ -24,21 +25,64 @@ RunSurface::RunSurface(const noise::utils::NoiseMap &surface, std::vector<float>
     m_values.resize(std::size_t(m_size) * std::size_t(m_size));
     for (int y = 0; y < m_size; ++y)
         std::copy_n(surface.GetConstSlabPtr(y), m_size, m_values.begin() + std::ptrdiff_t(y) * m_size);
-    if (m_graph.size() != m_values.size())
-        m_graph = m_values;
-    if (!m_values.empty()) {
-        const auto [lo, hi] = std::minmax_element(m_values.begin(), m_values.end());
-        m_range = *hi - *lo;
-        m_scale = elevationScale(*lo, *hi, low, high).scale;
-    }
-    m_grid = elevationGrid(surface, low, high);
-    m_grid.base = base;
+    float lo = 0.0f, hi = 0.0f;
+    if (!m_values.empty())
+        std::tie(lo, hi) = std::pair{*std::min_element(m_values.begin(), m_values.end()),
+                                     *std::max_element(m_values.begin(), m_values.end())};
+    measure(elevationScale(lo, hi, low, high), base);
 }
 
-std::unique_ptr<SurfaceDetail> RunSurface::detail(int n, double detailFraction) const
+RunSurface::RunSurface(const TerrainArrays &mesh, std::vector<float> graph, bool imported, double base)
+    : m_graph(std::move(graph)), m_size(mesh.gridSize), m_imported(imported)
 {
-    const double span = m_imported ? SurfaceDetail::importSpan(m_size) : SurfaceDetail::machineSpan(m_size, n);
-    return std::make_unique<SurfaceDetail>(m_values, m_graph, m_size, span, float(detailFraction * m_range));
+    // The map's values back from the heights (mesh row r is map row n − 1 − r); a flat terrain's
+    // scale is 0 and its values all the lowest.
+    const ElevationScale &e = mesh.elevation;
+    const int n = m_size;
+    m_values.resize(std::size_t(n) * std::size_t(n));
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) {
+            const float metres = mesh.vertices[3 * (std::size_t(r) * std::size_t(n) + std::size_t(c)) + 1];
+            m_values[std::size_t(n - 1 - r) * std::size_t(n) + std::size_t(c)] =
+                e.scale != 0.0f ? e.minimum + (metres - e.low) / e.scale : e.minimum;
+        }
+    measure(e, base);
+    // The grid is the mesh's own heights, not their round trip through the values.
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c)
+            m_grid.metres[std::size_t(r) * std::size_t(n) + std::size_t(c)] =
+                mesh.vertices[3 * (std::size_t(r) * std::size_t(n) + std::size_t(c)) + 1];
+    const auto [lo, hi] = std::minmax_element(m_grid.metres.begin(), m_grid.metres.end());
+    m_grid.lowest = *lo;
+    m_grid.highest = *hi;
+}
+
+void RunSurface::measure(const ElevationScale &elevation, double base)
+{
+    if (m_graph.size() != m_values.size())
+        m_graph = m_values;
+    m_scale = elevation.scale;
+    const int n = m_size;
+    m_grid.size = n;
+    m_grid.base = base;
+    m_grid.metres.resize(m_values.size());
+    if (m_values.empty())
+        return;
+    const auto [lo, hi] = std::minmax_element(m_values.begin(), m_values.end());
+    m_range = *hi - *lo;
+    // Grid row 0 is the terrain's −z edge: map row n − 1, as the mesh has it.
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c)
+            m_grid.metres[std::size_t(r) * std::size_t(n) + std::size_t(c)] =
+                elevation.metres(m_values[std::size_t(n - 1 - r) * std::size_t(n) + std::size_t(c)]);
+    const auto [low, high] = std::minmax_element(m_grid.metres.begin(), m_grid.metres.end());
+    m_grid.lowest = *low;
+    m_grid.highest = *high;
+}
+
+std::unique_ptr<SurfaceDetail> RunSurface::detail(double detailFraction) const
+{
+    return std::make_unique<SurfaceDetail>(m_values, m_graph, m_size, m_imported, float(detailFraction * m_range));
 }
 
 namespace {

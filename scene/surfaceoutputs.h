@@ -12,6 +12,7 @@
 #include "scene/heightmapexport.h"
 #include "scene/splatmap.h"
 #include "terrain/surfacedetail.h"
+#include "terrain/terrainarrays.h"
 
 #include <QString>
 #include <QStringList>
@@ -38,15 +39,19 @@ public:
     /// low and high: the elevation range; base: metres the terrain was moved down (imports).
     RunSurface(const noise::utils::NoiseMap &surface, std::vector<float> graph, int low, int high, bool imported,
                double base = 0.0);
+    /// The surface of a terrain mesh (sculpted or not), its heights as they are.
+    RunSurface(const TerrainArrays &mesh, std::vector<float> graph, bool imported, double base = 0.0);
 
     const ElevationGrid &grid() const { return m_grid; }
-    /// A run of n × n pictures moved onto the surface, detail up to detailFraction of the range.
-    std::unique_ptr<SurfaceDetail> detail(int n, double detailFraction = defaultDetailFraction) const;
+    /// Moves picture runs onto the surface, keeping their detail up to detailFraction of the range.
+    std::unique_ptr<SurfaceDetail> detail(double detailFraction = defaultDetailFraction) const;
     /// A difference of map values in metres.
     double metres(float values) const { return double(values) * m_scale; }
     static constexpr double defaultDetailFraction = 0.005;
 
 private:
+    void measure(const ElevationScale &elevation, double base);
+
     std::vector<float> m_values, m_graph;
     int m_size = 0;
     bool m_imported = false;

@@ -5,15 +5,19 @@
 
 namespace orovista {
 
-SurfaceDetail::SurfaceDetail(std::vector<float> surface, std::vector<float> graph, int size, double span, float bound)
-    : m_surface(std::move(surface)), m_graph(std::move(graph)), m_size(size), m_span(span), m_bound(std::max(0.0f, bound))
+SurfaceDetail::SurfaceDetail(std::vector<float> surface, std::vector<float> graph, int size, bool imported, float bound)
+    : m_surface(std::move(surface)), m_graph(std::move(graph)), m_size(size), m_imported(imported),
+      m_bound(std::max(0.0f, bound))
 {
 }
 
 void SurfaceDetail::rowShift(int first, int count, int n, const std::function<const float *(int)> &finalRow,
                              float *shift) const
 {
-    const ResampleSquare square{0.0, 0.0, m_span, m_span};
+    // Where the run's samples lie on the surface: the machine's at x · size / n, an imported
+    // heightmap's from the first sample to the last.
+    const double span = m_imported ? double(m_size - 1) : double(n - 1) * m_size / n;
+    const ResampleSquare square{0.0, 0.0, span, span};
     const std::vector<float> surface = resampleBlock(m_surface.data(), m_size, m_size, square, n, 0, n, first, count);
     const std::vector<float> graph = resampleBlock(m_graph.data(), m_size, m_size, square, n, 0, n, first, count);
     float largest = m_deviation.load();

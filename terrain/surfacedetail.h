@@ -27,13 +27,10 @@ namespace orovista {
 
 class SurfaceDetail : public HeightShift {
 public:
-    /// surface and graph: size × size maps, row y of the map at y · size. span: how the run's n
-    /// samples lie on them (machineSpan or importSpan). bound: the largest detail added.
-    SurfaceDetail(std::vector<float> surface, std::vector<float> graph, int size, double span, float bound);
-
-    /// Where a noise-machine run of n samples lies on a size grid, and an imported heightmap's run.
-    static double machineSpan(int size, int n) { return double(n - 1) * size / n; }
-    static double importSpan(int size) { return double(size - 1); }
+    /// surface and graph: size × size maps, row y of the map at y · size. imported: the runs read
+    /// an imported heightmap (its samples lie edge to edge). bound: the largest detail added.
+    /// One object serves runs of any size.
+    SurfaceDetail(std::vector<float> surface, std::vector<float> graph, int size, bool imported, float bound);
 
     void rowShift(int first, int count, int n, const std::function<const float *(int)> &finalRow,
                   float *shift) const override;
@@ -45,7 +42,7 @@ public:
 private:
     std::vector<float> m_surface, m_graph;
     int m_size;
-    double m_span;
+    bool m_imported;
     float m_bound;
     mutable std::atomic<float> m_deviation{0.0f};
 };

@@ -99,6 +99,7 @@ void buildMesh(const TerrainSource &source, int n, int step, TerrainArrays &a)
     }
     const ElevationScale elevation = elevationScale(minimum, maximum, source.elevationLow, source.elevationHigh);
     a.heightScale = elevation.scale;
+    a.elevation = elevation;
     const double centre = (n - 1) * 0.5;
     const double spacing = a.spacing;
     const float last = float(n - 1);

@@ -18,11 +18,22 @@ class NoiseMap;
 
 namespace orovista {
 
+/// How height-map values become elevations in metres: the lowest value lies at the low elevation,
+/// the highest at the high one (a flat map lies at the low one).
+struct ElevationScale {
+    float minimum = 0.0f;
+    float scale = 0.0f;
+    float low = 0.0f;
+    float metres(float value) const { return (value - minimum) * scale + low; }
+};
+ElevationScale elevationScale(float minimum, float maximum, int low, int high);
+
 struct TerrainArrays {
     int gridSize = 0;          ///< vertices along one side (N): 512 or 128
     int lastIndex = 0;         ///< N − 1
     float spacing = 0.0f;      ///< S / (N − 1): distance between neighbouring vertices
     float heightScale = 0.0f;  ///< (H − L) / (max − min), or 0 for a flat map
+    ElevationScale elevation;  ///< how the map's values became the vertices' heights
     std::vector<float> vertices;       ///< 3·N²: x, y, z
     std::vector<float> normals;        ///< 3·N²: unit normals
     std::vector<float> colors;         ///< 3·N²: r, g, b in 0 … 1 from the colour picture
@@ -37,15 +48,6 @@ struct TerrainArrays {
 };
 
 /// Byte offsets of the arrays in the viewport's vertex buffer (whiteColors is not copied).
-/// How height-map values become elevations in metres: the lowest value lies at the low elevation,
-/// the highest at the high one (a flat map lies at the low one).
-struct ElevationScale {
-    float minimum = 0.0f;
-    float scale = 0.0f;
-    float low = 0.0f;
-    float metres(float value) const { return (value - minimum) * scale + low; }
-};
-ElevationScale elevationScale(float minimum, float maximum, int low, int high);
 
 struct VertexBufferLayout {
     long long vertices = 0;    ///< 0

@@ -13,9 +13,13 @@
 #include "dzproperty.h"
 #include "dzscene.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <tiny_gltf.h>
 
@@ -99,6 +103,12 @@ protected:
         EXPECT_EQ(statusLine(), placed);
     }
 
+    static QJsonObject readJson(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+    }
+
     DzMainWindow *host = nullptr;
 };
 
@@ -123,6 +133,16 @@ TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughT
     openTab(2);
     ASSERT_NO_FATAL_FAILURE(choose("normalMapSizeComboBox", QStringLiteral("512")));
     ASSERT_NO_FATAL_FAILURE(choose("skyDomeMapSizeComboBox", QStringLiteral("4096")));
+    // For other programs: a 16-bit heightmap of 1023 samples (every second one on a vertex), the
+    // Unity files and the props as a list.
+    ASSERT_NO_FATAL_FAILURE(choose("heightmapFormatComboBox", QStringLiteral("PNG 16-bit")));
+    auto *samples = find<QSpinBox>(QStringLiteral("heightmapSizeSpinBox"));
+    samples->setFocus();
+    samples->selectAll();
+    QTest::keyClicks(samples, QStringLiteral("1023"));
+    QTest::keyClick(samples, Qt::Key_Return);
+    ASSERT_NO_FATAL_FAILURE(choose("engineComboBox", QStringLiteral("Unity")));
+    click(find<QCheckBox>(QStringLiteral("instanceListCheckBox")));
     ASSERT_NO_FATAL_FAILURE(create());
     EXPECT_TRUE(shown.empty()) << shown.front().toStdString();
     EXPECT_TRUE(holdOn()->text().startsWith(QLatin1String("Studio scene created successfully.\nThe files created during "
@@ -136,6 +156,12 @@ TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughT
     EXPECT_EQ(QImageReader(maps("NormalMap_my Terrain 1.jpg")).size(), QSize(512, 512));
     EXPECT_EQ(QImageReader(maps("my Terrain 1_skyDome.jpg")).size(), QSize(4096, 4096));
     ASSERT_TRUE(QFile::exists(maps("my Terrain 1.obj")));
+    EXPECT_EQ(QImageReader(maps("my Terrain 1_height.png")).size(), QSize(1023, 1023));
+    EXPECT_TRUE(QFile::exists(maps("my Terrain 1_unity.raw")));
+    EXPECT_EQ(readJson(maps("my Terrain 1_unity.json"))["size"].toInt(), 1025);
+    const QJsonObject pictures = readJson(maps("my Terrain 1_texture.json"));
+    EXPECT_GT(pictures["textureDeviation"].toDouble(), 0.0);
+    EXPECT_LT(pictures["textureDeviation"].toDouble(), 0.01 * 15.0) << "under 1 % of the 15 m range";
 
     // The terrain: the whole mesh, its material with the texture and the normal map.
     QPointer<DzNode> ground = dzScene->findNode(terrain);
@@ -182,6 +208,17 @@ TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughT
         EXPECT_GE(at.y(), -1.0f);
     }
     EXPECT_NE(copy2->getWSPos(), pine->getWSPos());
+    // The same props in the instance list, in metres.
+    const QJsonArray instances = readJson(maps("my Terrain 1_instances.json"))["instances"].toArray();
+    ASSERT_EQ(instances.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        const QJsonArray at = instances[i].toObject()["position"].toArray();
+        const DzVec3 node = ground->getNodeChild(i)->getWSPos();
+        EXPECT_NEAR(at[0].toDouble() * 100.0, node.x(), 0.01);
+        EXPECT_NEAR(at[1].toDouble() * 100.0, node.y(), 0.01);
+        EXPECT_NEAR(at[2].toDouble() * 100.0, node.z(), 0.01);
+    }
+    EXPECT_EQ(instances[3].toObject()["name"].toString(), QStringLiteral("cabin"));
 
     // Sky dome, five cameras, and the host's view through the main one.
     EXPECT_EQ(countNamed(QStringLiteral("skyDome")), 1);
@@ -219,6 +256,8 @@ TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughT
     // A hill sculpted in the middle, and the scene made again under the same name: the old
     // terrain and cameras go (after asking), the new terrain carries the hill.
     const float before = highest(mesh);
+    const QVector<DzVec3> flat = mesh->getVertices();
+    const QImage textureBefore(maps("my Terrain 1.jpg")), normalBefore(maps("NormalMap_my Terrain 1.jpg"));
     openTab(1);
     click(find<QPushButton>(QStringLiteral("glTerrainButton")));
     auto *strength = find<QSpinBox>(QStringLiteral("glEcoInstancesSpinBox"));
@@ -249,6 +288,36 @@ TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughT
     const DzFacetMesh *sculpted = meshOf(dzScene->findNode(terrain));
     ASSERT_NE(sculpted, nullptr);
     EXPECT_GT(highest(sculpted), before + 50.0f) << "the hill is in the created terrain";
+
+    // The hill is in the pictures and the heightmap too: at its top the heightmap stands on the
+    // mesh, and the texture and normal map changed there but not in the far corner.
+    const QVector<DzVec3> hill = sculpted->getVertices();
+    ASSERT_EQ(hill.size(), flat.size());
+    qsizetype top = 0;
+    for (qsizetype i = 0; i < hill.size(); ++i)
+        if (hill[i].y() - flat[i].y() > hill[top].y() - flat[top].y())
+            top = i;
+    const int row = int(top / 512), column = int(top % 512);
+    const QImage heightmap(maps("my Terrain 1_height.png"));
+    const QJsonObject scale = readJson(maps("my Terrain 1_height.json"));
+    const double low = scale["metresAt0"].toDouble(), high = scale["metresAt65535"].toDouble();
+    const double metres = low + heightmap.pixelColor(2 * column, 2 * row).rgba64().red() / 65535.0 * (high - low);
+    EXPECT_NEAR(metres, hill[top].y() / 100.0, (high - low) / 65535.0 + 0.01);
+    auto change = [&](const QImage &was, const QImage &now, int x0, int y0) {
+        double sum = 0.0;
+        for (int y = std::max(0, y0 - 15); y <= std::min(511, y0 + 15); ++y)
+            for (int x = std::max(0, x0 - 15); x <= std::min(511, x0 + 15); ++x) {
+                const QColor a = was.pixelColor(x, y), b = now.pixelColor(x, y);
+                sum += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+            }
+        return sum;
+    };
+    const QImage textureAfter(maps("my Terrain 1.jpg")), normalAfter(maps("NormalMap_my Terrain 1.jpg"));
+    // (The normal map's bumps are scaled by the height range, which the hill widens: it changes
+    // a little everywhere, most on the hill's flanks.)
+    const int farX = column < 256 ? 496 : 15, farY = row < 256 ? 496 : 15;
+    EXPECT_GT(change(textureBefore, textureAfter, column, row), 10.0 * change(textureBefore, textureAfter, farX, farY) + 500.0);
+    EXPECT_GT(change(normalBefore, normalAfter, column, row), 3.0 * change(normalBefore, normalAfter, farX, farY) + 500.0);
     EXPECT_EQ(dzScene->findNode(terrain)->getNumNodeChildren(), 5);
 }
 
