@@ -372,7 +372,7 @@ QString replaceProblem(const QString &path)
 
 /// The scene of the run's files, built as the window builds it in the host and saved as glTF
 /// among the run's outputs: it reads the files staged so far and names them by their own names.
-QString writeSceneFile(const GenerateOptions &o, const QDir &out, files::Batch &outputs)
+QString writeSceneFile(const GenerateOptions &o, const QDir &out, files::Batch &outputs, double raise)
 {
     std::unique_ptr<DzApp> app;
     if (!dzApp)
@@ -399,6 +399,11 @@ QString writeSceneFile(const GenerateOptions &o, const QDir &out, files::Batch &
         built.addNode(dome);
     }
     scene::addCameras(&built, o.name, o.terrainSize, o.elevationHigh, scene::defaultPreviewEye(o.terrainSize), 0);
+    // At the datum's heights the sky and the cameras rise with the terrain (whose OBJ is raised).
+    if (raise != 0.0)
+        for (int i = 0; i < built.getNumNodes(); ++i)
+            if (DzNode *node = built.getNode(i); node != terrain && !node->getNodeParent())
+                node->setWSPos(node->getWSPos() + DzVec3(0.0f, float(raise * 100.0), 0.0f));
     DzGltfFileSink sink;
     sink.source = [&outputs](const QString &path) { return outputs.current(path); };
     sink.write = [&outputs](const QString &path, const QList<QByteArrayView> &parts) {
@@ -569,17 +574,22 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         observer.keepBeforeErosion = false;
         // The run's one surface: the terrain the mesh is built from. Every other output is taken
         // from it or moved onto it.
-        const RunSurface surface(finalMap, std::move(observer.beforeErosion), o.elevationLow, o.elevationHigh,
+        // An elevation model's range as it is; the options hold it in whole metres.
+        const double low = imported ? imported->metresLow : o.elevationLow;
+        const double high = imported ? imported->metresHigh : o.elevationHigh;
+        const RunSurface surface(finalMap, std::move(observer.beforeErosion), low, high,
                                  imported.has_value(), imported ? -imported->shift : 0.0);
         TerrainSource source;
         source.heightMap = &finalMap;
         source.terrainSize = o.terrainSize;
-        source.elevationLow = o.elevationLow;
-        source.elevationHigh = o.elevationHigh;
+        source.elevationLow = low;
+        source.elevationHigh = high;
         source.colourPicturePath = outputs.current(maps + QStringLiteral("/TFFnoisePreview.jpg"));
         progress.SetStatusText(QStringLiteral("writing %1.obj").arg(o.name));
         ObjExtras extras;
         extras.normals = o.objNormals;
+        if (o.datum)
+            extras.heightOffset = surface.grid().base;
         if (o.objMaterial) {
             // One name without blanks for the library: an "mtllib" line lists file names.
             extras.materialName = objLineName(o.name);
@@ -648,7 +658,8 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         }
         if (!o.sceneFile.isEmpty()) {
             progress.SetStatusText(QStringLiteral("writing the scene %1").arg(o.sceneFile));
-            if (const QString problem = writeSceneFile(o, out, outputs); !problem.isEmpty())
+            if (const QString problem = writeSceneFile(o, out, outputs, o.datum ? surface.grid().base : 0.0);
+                !problem.isEmpty())
                 return problem;
         }
         if (!o.savePreset.isEmpty()) {

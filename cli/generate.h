@@ -58,6 +58,9 @@ struct GenerateOptions {
     bool splat = false;             ///< NAME_splat.png at the texture size
     SplatSettings splatSettings;
     bool objNormals = false;        ///< "vn" lines in NAME.obj
+    /// NAME.obj and the scene at the heights above an imported elevation model's datum (raised by
+    /// the base height the model was moved down by); without it the lowest point stands at 0.
+    bool datum = false;
     bool objMaterial = false;       ///< NAME.mtl with the textures, and its lines in NAME.obj
 
     // Tiles (0: none; else 1 … 64): the plane window split into tiles × tiles heightmaps of the

@@ -194,6 +194,9 @@ int main(int argc, char **argv)
                                        QStringLiteral("Rock on slopes steeper than this, degrees (default 35)."),
                                        QStringLiteral("DEG"));
     const QCommandLineOption objNormals(QStringLiteral("obj-normals"), QStringLiteral("Write vertex normals into NAME.obj."));
+    const QCommandLineOption datum(QStringLiteral("datum"),
+                                   QStringLiteral("With --heightmap-in: NAME.obj and the --scene at the elevation model's own "
+                                                  "heights (its datum at y 0) instead of its lowest point at 0."));
     const QCommandLineOption objMaterial(QStringLiteral("obj-material"),
                                          QStringLiteral("Write a material library with the colour texture and normal map "
                                                         "and refer to it from NAME.obj, so that 3D programs show the "
@@ -215,7 +218,7 @@ int main(int argc, char **argv)
     parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps,
                        heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity, sceneOption, heightmapIn, rawSize,
                        setOption, seedOption, savePreset, engineOption, engineSize, flipRows, splat, splatSand, splatSnow,
-                       splatRock, objNormals, objMaterial});
+                       splatRock, objNormals, objMaterial, datum});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText() + QStringLiteral(" (see orovista --help)"), usageError);
@@ -318,6 +321,7 @@ int main(int argc, char **argv)
                         usageError);
     }
     o.objNormals = parser.isSet(objNormals);
+    o.datum = parser.isSet(datum);
     o.objMaterial = parser.isSet(objMaterial);
     if (const QString problem = checkOptions(o); !problem.isEmpty())
         return fail(problem, usageError);

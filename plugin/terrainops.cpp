@@ -7,6 +7,7 @@
 #include "graph/nodesettings.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
+#include "terrain/heightmapimport.h"
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
 #include "plugin/windowprogress.h"
@@ -37,6 +38,12 @@ TerrainSource terrainSource()
     source.terrainSize = state().terrainSize;
     source.elevationLow = settings.final.elevationLow;
     source.elevationHigh = settings.final.elevationHigh;
+    // An elevation model keeps its metres, which the whole-metre controls would round.
+    const ProgramState &s = state();
+    if (s.importedHeightmap && !s.customTerrain) {
+        source.elevationLow = s.importedHeightmap->metresLow;
+        source.elevationHigh = s.importedHeightmap->metresHigh;
+    }
     source.colourPicturePath = mapsFolder() + QStringLiteral("/TFFnoisePreview.jpg");
     return source;
 }

@@ -28,7 +28,7 @@ namespace {
 void fillGrid(ElevationGrid &grid, const noise::utils::NoiseMap &map, int n, const ElevationScale &elevation);
 }
 
-ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high)
+ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, double low, double high)
 {
     ElevationGrid grid;
     const int n = std::min(map.GetWidth(), map.GetHeight());
@@ -44,18 +44,6 @@ ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high
     // The terrain mesh's own rule, so the values equal the mesh's heights.
     const ElevationScale elevation = elevationScale(minimum, maximum, low, high);
     fillGrid(grid, map, n, elevation);
-    return grid;
-}
-
-ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high, float minimum, float maximum)
-{
-    ElevationGrid grid;
-    const int n = std::min(map.GetWidth(), map.GetHeight());
-    if (n < 1)
-        return grid;
-    fillGrid(grid, map, n, elevationScale(minimum, maximum, low, high));
-    grid.lowest = float(low);
-    grid.highest = float(high);
     return grid;
 }
 

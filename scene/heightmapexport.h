@@ -32,11 +32,7 @@ struct ElevationGrid {
 };
 
 /// Elevations of the mesh built from map between low and high metres (a flat map lies at low).
-ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high);
-/// The same with the map's value range given instead of found: the values minimum and maximum
-/// lie at low and high metres, and 0 and 65535 of the 16-bit forms stand for low and high. Tiles
-/// of one world share one range this way, so that they agree where they meet.
-ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, int low, int high, float minimum, float maximum);
+ElevationGrid elevationGrid(const noise::utils::NoiseMap &map, double low, double high);
 
 /// One run, one surface: every heightmap of a run is taken from the run's terrain (the grid the
 /// mesh is built from), whatever its size, so that the mesh, the heightmaps, the engine's files and

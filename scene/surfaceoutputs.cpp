@@ -18,7 +18,7 @@
 
 namespace orovista {
 
-RunSurface::RunSurface(const noise::utils::NoiseMap &surface, std::vector<float> graph, int low, int high,
+RunSurface::RunSurface(const noise::utils::NoiseMap &surface, std::vector<float> graph, double low, double high,
                        bool imported, double base)
     : m_graph(std::move(graph)), m_size(std::min(surface.GetWidth(), surface.GetHeight())), m_imported(imported)
 {

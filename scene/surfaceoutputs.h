@@ -37,7 +37,7 @@ public:
     /// surface: the 512 map after erosion and sculpting; graph: the same map as the noise graph
     /// (or the imported heightmap) gave it, before either (empty: the surface is the graph's).
     /// low and high: the elevation range; base: metres the terrain was moved down (imports).
-    RunSurface(const noise::utils::NoiseMap &surface, std::vector<float> graph, int low, int high, bool imported,
+    RunSurface(const noise::utils::NoiseMap &surface, std::vector<float> graph, double low, double high, bool imported,
                double base = 0.0);
     /// The surface of a terrain mesh (sculpted or not), its heights as they are.
     RunSurface(const TerrainArrays &mesh, std::vector<float> graph, bool imported, double base = 0.0);

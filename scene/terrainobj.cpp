@@ -63,7 +63,7 @@ private:
     std::vector<std::string> m_texts;
 };
 
-void appendVertices(const TerrainArrays &mesh, std::string &out)
+void appendVertices(const TerrainArrays &mesh, std::string &out, double heightOffset)
 {
     const int n = mesh.gridSize;
     out.reserve(out.size() + std::size_t(mesh.vertexCount()) * 40);
@@ -74,7 +74,7 @@ void appendVertices(const TerrainArrays &mesh, std::string &out)
             out += "v ";
             xs.append(out, c, v[0]);
             out += ' ';
-            appendNumber(out, v[1]);
+            appendNumber(out, v[1] + heightOffset);
             out += ' ';
             zs.append(out, r, v[2]);
             out += '\n';
@@ -133,7 +133,7 @@ void appendFaces(const TerrainArrays &mesh, std::string &out, bool withNormals =
 
 void appendTerrainObj(const TerrainArrays &mesh, std::string &out)
 {
-    appendVertices(mesh, out);
+    appendVertices(mesh, out, 0.0);
     appendTexCoords(mesh, out);
     appendFaces(mesh, out);
 }
@@ -191,7 +191,7 @@ bool writeTerrainObj(const TerrainArrays &mesh, const QString &path, QString *er
     std::string text;
     if (!extras.materialLibrary.isEmpty())
         text += "mtllib " + extras.materialLibrary.toStdString() + '\n';
-    appendVertices(mesh, text);
+    appendVertices(mesh, text, extras.heightOffset);
     appendTexCoords(mesh, text);
     if (withNormals)
         appendNormals(mesh, text);

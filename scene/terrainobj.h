@@ -20,6 +20,7 @@ void appendTerrainObj(const TerrainArrays &mesh, std::string &out);
 /// "mtllib" line first and a "usemtl" line before the faces). The default adds nothing.
 struct ObjExtras {
     bool normals = false;
+    double heightOffset = 0.0;   ///< metres added to every height (an elevation model's datum)
     QString materialLibrary;   ///< file name of the .mtl beside the OBJ
     QString materialName;
 };

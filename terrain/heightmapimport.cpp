@@ -608,6 +608,8 @@ bool importedTerrain(std::shared_ptr<const Heightmap> heights, const QString &pa
     else if (t.highest < 0.0)
         t.shift = -t.highest;
     const double low = t.lowest + t.shift, high = t.highest + t.shift;
+    t.metresLow = low;
+    t.metresHigh = high;
     t.elevationLow = int(std::lround(low));
     t.elevationHigh = int(std::lround(high));
     if (t.elevationHigh == t.elevationLow && high > low) {   // relief under half a metre

@@ -148,8 +148,9 @@ std::vector<float> resampleBlock(const float *values, int width, int height, con
 /// A heightmap as the final height map. The metres are mapped linearly into the machine's value
 /// range, the lowest height of the 512 × 512 terrain to −1 and the highest to +1, so that the
 /// colour gradients, the normal map and erosion see it as they see a generated map. The final
-/// node's elevation range is set to those heights in whole metres, so that the terrain mesh
-/// (buildTerrainArrays) gives back the metres (to half a metre; exactly for whole-metre ranges).
+/// node's elevation range is set to those heights in whole metres (its controls take no more);
+/// the terrain mesh and every file use the range as it is (metresLow … metresHigh), so that they
+/// give back the file's metres.
 /// When the heights do not reach 0 the terrain is moved vertically so that they do (the lowest
 /// point at 0 above sea level, the highest at 0 below it), as the final node's range is
 /// LOW ≤ 0 ≤ HIGH; the relief is kept.
@@ -157,7 +158,8 @@ struct ImportedTerrain {
     std::shared_ptr<const Heightmap> heights;
     QString path;
     double lowest = 0.0, highest = 0.0;   ///< metres of the file that −1 and +1 stand for
-    int elevationLow = 0, elevationHigh = 0;
+    int elevationLow = 0, elevationHigh = 0;   ///< the range in whole metres, for the final node's controls
+    double metresLow = 0.0, metresHigh = 0.0;  ///< the range as it is: what the mesh and every file use
     int terrainSize = 0;                  ///< metres, whole
     double shift = 0.0;                   ///< metres added to the file's heights (0 when none)
 };

@@ -40,7 +40,7 @@ QImage loadColourPicture(const QString &path)
 /// when they already have the right sizes (every element is overwritten).
 }   // namespace
 
-ElevationScale elevationScale(float minimum, float maximum, int low, int high)
+ElevationScale elevationScale(float minimum, float maximum, double low, double high)
 {
     ElevationScale e;
     e.minimum = minimum;

@@ -26,7 +26,7 @@ struct ElevationScale {
     float low = 0.0f;
     float metres(float value) const { return (value - minimum) * scale + low; }
 };
-ElevationScale elevationScale(float minimum, float maximum, int low, int high);
+ElevationScale elevationScale(float minimum, float maximum, double low, double high);
 
 struct TerrainArrays {
     int gridSize = 0;          ///< vertices along one side (N): 512 or 128
@@ -62,8 +62,8 @@ VertexBufferLayout vertexBufferLayout(int gridSize);
 struct TerrainSource {
     const noise::utils::NoiseMap *heightMap = nullptr;   ///< the final height map (512 × 512)
     int terrainSize = 0;       ///< S, scene units; must be above 0
-    int elevationLow = 0;      ///< L
-    int elevationHigh = 0;     ///< H
+    double elevationLow = 0;   ///< L, metres (an elevation model's need not be whole)
+    double elevationHigh = 0;  ///< H
     QString colourPicturePath; ///< "TFFnoisePreview.jpg" in the maps folder
 };
 

@@ -37,7 +37,7 @@ struct Preview {
         MachineObserver observer;
         noise::utils::NoiseMap map;
         runNoiseMachine(settings, run, folders, map, noise::utils::ProgressReporter::Null(), observer);
-        TerrainSource source{&map, settings.final.terrainSize, settings.final.elevationLow, settings.final.elevationHigh,
+        TerrainSource source{&map, settings.final.terrainSize, double(settings.final.elevationLow), double(settings.final.elevationHigh),
                              maps.filePath(QStringLiteral("TFFnoisePreview.jpg"))};
         ProgramState &s = state();
         s.fullMesh = buildTerrainArrays(source);

@@ -172,7 +172,9 @@ TEST(HeightmapIn, AGeoTiffGivesItsExtentFilledHeightsAndEveryExport)
     const std::vector<float> eroded = objHeights(out + "/" + name + ".obj");
     ASSERT_EQ(eroded.size(), 512u * 512u);
     EXPECT_EQ(*std::min_element(eroded.begin(), eroded.end()), 0.0f);
-    EXPECT_FLOAT_EQ(*std::max_element(eroded.begin(), eroded.end()), float(relief));
+    // The relief as the model has it, not rounded to whole metres (to the OBJ's printed millimetre).
+    EXPECT_NE(relief, std::round(relief));
+    EXPECT_NEAR(*std::max_element(eroded.begin(), eroded.end()), relief, 0.0006);
 
     // The preset's erosion ran on the imported heights: without it the ground differs.
     const QString plain = writePreset(dir, QStringLiteral("plain.opf"), 0);
@@ -194,6 +196,23 @@ TEST(HeightmapIn, AGeoTiffGivesItsExtentFilledHeightsAndEveryExport)
     for (std::size_t i = 0; i < eroded.size(); ++i)
         moved += std::abs(eroded[i] - uneroded[i]) > 0.01f;
     EXPECT_GT(moved, eroded.size() / 10);
+
+    // --datum: the mesh and the scene at the model's own heights, the cameras risen with them.
+    const QString datumScene = dir.filePath(QStringLiteral("datum.gltf"));
+    o = orovista({"generate", "--preset", eroding, "--out", dir.filePath("datum"), "--heightmap-in", tif, "--datum",
+                  "--scene", datumScene, "--normal-map", "512", "--texture-size", "1024", "--quiet"});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    const std::vector<float> raised = objHeights(dir.filePath("datum") + "/" + name + ".obj");
+    ASSERT_EQ(raised.size(), eroded.size());
+    EXPECT_NEAR(*std::min_element(raised.begin(), raised.end()), base, 0.01);
+    EXPECT_NEAR(raised[1000] - eroded[1000], base, 0.01);
+    auto cameraHeight = [&](const QString &gltf) {
+        for (const QJsonValue &node : json(gltf).value("nodes").toArray())
+            if (node.toObject().value("name").toString() == name + " Main Camera")
+                return node.toObject().value("translation").toArray()[1].toDouble();
+        return -1e9;
+    };
+    EXPECT_NEAR(cameraHeight(datumScene) - cameraHeight(scene), base, 0.01);
 
     // --terrain-size given wins over the extent.
     o = orovista({"generate", "--preset", plain, "--out", dir.filePath("sized"), "--heightmap-in", tif, "--terrain-size",

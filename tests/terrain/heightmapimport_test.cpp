@@ -251,7 +251,7 @@ TEST_F(HeightmapImport, OurOwnPng16AndExrReadBackToTheSameHeights)
         EXPECT_EQ(t.shift, 0.0);
         NoiseMap final;
         importedHeightMap(t, 512, final);
-        TerrainSource source{&final, t.terrainSize, t.elevationLow, t.elevationHigh, QString()};
+        TerrainSource source{&final, t.terrainSize, t.metresLow, t.metresHigh, QString()};
         const TerrainArrays mesh = buildTerrainArrays(source);
         ASSERT_EQ(mesh.gridSize, 512);
         float meshWorst = 0.0f;
