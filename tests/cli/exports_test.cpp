@@ -398,7 +398,8 @@ TEST_F(Exports, EveryHeightmapOfARunIsTheMeshsSurface)
 TEST_F(Exports, EveryNativePresetsHeightmapStandsOnItsMesh)
 {
     // Each native preset as it comes (some erode): the 1023 heightmap's every second sample is a
-    // vertex of the OBJ, at the vertex's height within one 16-bit step and the OBJ's printed digits.
+    // vertex of the OBJ, at the vertex's height within one 16-bit step and the OBJ's printed digits,
+    // and the texture departs from that surface by less than 1 % of the range.
     const QStringList presets =
         QDir(resources + QStringLiteral("/presets")).entryList({QStringLiteral("*.opf")}, QDir::Files, QDir::Name);
     ASSERT_GE(presets.size(), 10);
@@ -430,6 +431,9 @@ TEST_F(Exports, EveryNativePresetsHeightmapStandsOnItsMesh)
         }
         EXPECT_EQ(vertex, 512 * 512);
         EXPECT_EQ(worse, 0) << "worst " << worst << " m, one step " << step << " m";
+        // The texture stands on the same surface, its finer detail within 1 % of the range.
+        const QJsonObject pictures = json("native", "my Terrain 1_texture.json");
+        EXPECT_LE(pictures["textureDeviation"].toDouble(), 0.01 * (high - low));
     }
 }
 
