@@ -341,11 +341,24 @@ void DzOrovistaPluginAction::createDAZScene()
         }
     }
 
-    // 2. The sky dome, once per scene.
-    if (!dzScene->findNode(QStringLiteral("skyDome")) && ui.skyDomeMapSize && ui.skyDomeMapSize->currentIndex() > 0) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const QString skyFailure = renderSkyTexture(files.skyTexture, &made);
-        QApplication::restoreOverrideCursor();
+    // 2. The sky dome, one per scene. A terrain made anew replaces the dome an earlier CREATE left
+    // (sized for that terrain, it could cut through this one), or removes it when no sky is asked
+    // for; the sky texture is rendered once per scene and reused while it is there.
+    const bool wantSky = ui.skyDomeMapSize && ui.skyDomeMapSize->currentIndex() > 0;
+    DzNode *oldDome = dzScene->findNode(QStringLiteral("skyDome"));
+    bool renderSky = wantSky && !oldDome;
+    if (oldDome && !cancelled && !name.isEmpty()) {
+        renderSky = wantSky && !QFile::exists(files.skyTexture);
+        dzScene->removeNode(oldDome);
+        oldDome = nullptr;
+    }
+    if (wantSky && !oldDome) {
+        QString skyFailure;
+        if (renderSky) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            skyFailure = renderSkyTexture(files.skyTexture, &made);
+            QApplication::restoreOverrideCursor();
+        }
         if (!skyFailure.isEmpty()) {
             failures << skyFailure;
             filesMade = false;

@@ -62,9 +62,11 @@ protected:
         auto *combo = find<QComboBox>(QString::fromLatin1(comboName));
         ASSERT_NE(combo, nullptr);
         combo->setFocus();
+        const int wanted = combo->findText(text);
+        ASSERT_GE(wanted, 0) << "no " << text.toStdString() << " in " << comboName;
         while (combo->currentText() != text) {
             const int was = combo->currentIndex();
-            QTest::keyClick(combo, Qt::Key_Down);
+            QTest::keyClick(combo, wanted < was ? Qt::Key_Up : Qt::Key_Down);
             ASSERT_NE(combo->currentIndex(), was) << "no " << text.toStdString() << " in " << comboName;
         }
     }
@@ -375,6 +377,15 @@ TEST_F(SceneCreation, ACreateThatCannotMakeOneFileLeavesTheEarlierScenesFilesAsT
     EXPECT_NE(digest(colour), colourBefore);
     EXPECT_EQ(QImageReader(normal).size(), QSize(512, 512));
     EXPECT_EQ(countNamed(terrain), 1);
+    EXPECT_EQ(countNamed(QStringLiteral("skyDome")), 1);
+
+    // The terrain made again without a sky takes the earlier run's dome away with it.
+    ASSERT_NO_FATAL_FAILURE(choose("skyDomeMapSizeComboBox", QStringLiteral("no thanks")));
+    answers.push_back({QStringLiteral("Yes"), {}});   // overwrite the files
+    answers.push_back({QStringLiteral("Yes"), {}});   // delete the old terrain node
+    ASSERT_NO_FATAL_FAILURE(create());
+    EXPECT_EQ(countNamed(terrain), 1);
+    EXPECT_EQ(countNamed(QStringLiteral("skyDome")), 0) << "no dome of an earlier run is left";
 }
 
 TEST_F(SceneCreation, AnEmptyNameIsRefusedAndNoThanksMakesNoDome)
