@@ -303,6 +303,17 @@ private:
     QString m_maps;
 };
 
+/// The sky of the run's options, its sun worked out.
+sky::SkyParameters skyOf(const GenerateOptions &o)
+{
+    sky::SkyParameters sky = sky::SkyParameters::defaults();
+    sky::setSlider(sky, sky::SkySlider::SunPitch, o.sunPitchSlider);
+    sky::setSlider(sky, sky::SkySlider::SunAzimuth, o.sunAzimuthSlider);
+    sky::setSlider(sky, sky::SkySlider::Turbidity, o.turbiditySlider);
+    sky.updateSun();
+    return sky;
+}
+
 /// The files of the run taken from its surface, as the options ask for them.
 SurfaceFiles surfaceFiles(const GenerateOptions &o)
 {
@@ -399,6 +410,7 @@ QString writeSceneFile(const GenerateOptions &o, const QDir &out, files::Batch &
         built.addNode(dome);
     }
     scene::addCameras(&built, o.name, o.terrainSize, o.elevationHigh, scene::defaultPreviewEye(o.terrainSize), 0);
+    scene::addSun(&built, o.name, skyOf(o));
     // At the datum's heights the sky and the cameras rise with the terrain (whose OBJ is raised).
     if (raise != 0.0)
         for (int i = 0; i < built.getNumNodes(); ++i)
@@ -643,11 +655,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
             return problem;
         if (o.skySize > 0) {
             stage(QStringLiteral("sky dome %1 × %1").arg(o.skySize));
-            sky::SkyParameters skyParameters = sky::SkyParameters::defaults();
-            sky::setSlider(skyParameters, sky::SkySlider::SunPitch, o.sunPitchSlider);
-            sky::setSlider(skyParameters, sky::SkySlider::SunAzimuth, o.sunAzimuthSlider);
-            sky::setSlider(skyParameters, sky::SkySlider::Turbidity, o.turbiditySlider);
-            skyParameters.updateSun();
+            const sky::SkyParameters skyParameters = skyOf(o);
             sky::SkyDome dome;
             dome.build(skyParameters, float(o.terrainSize) * 0.5f, true);
             const QString problem = sky::renderSkyDomeMap(skyParameters, dome,

@@ -542,6 +542,8 @@ void DzOrovistaPluginAction::createDAZScene()
         const QSpinBox *up = statics().finalNode.FFTerrainElevationUpSpinBox;
         const double high = up ? up->value() : 15;
         DzCamera *main = scene::addCameras(dzScene, name, terrainSize, high, eye, view ? view->width() : 0);
+        if (GLTerrain *gl = ui.glTerrain)
+            scene::addSun(dzScene, name, gl->sky());
         if (view) {
             view->setCamera(main);
             if (ui.drawBoxStyle && ui.drawBoxStyle->isChecked())

@@ -2,6 +2,7 @@
 
 #include "dzapp.h"
 #include "dzcamera.h"
+#include "dzlight.h"
 #include "dzclassfactory.h"
 #include "dzimagemgr.h"
 #include "dzimportmgr.h"
@@ -14,6 +15,7 @@
 
 #include <QColor>
 
+#include <algorithm>
 #include <memory>
 
 namespace orovista::scene {
@@ -214,6 +216,8 @@ DzNode *makeSkyDome(const QString &domeObj, const QString &skyTexture, double te
         return nullptr;
     dome->getScaleControl()->setValue(skyDomeScale(terrainSize));
     dome->getShadowControl()->setBoolValue(false);
+    // The scene's surroundings, not a thing in it: files for other programs leave it out.
+    dome->setProperty("environment", true);
     const QString texturePath = hostImagePath(skyTexture, platformName);
     log(QStringLiteral("Sky Texture name: ") + texturePath + QLatin1Char('\n'));
     DzTexture *texture = dzApp ? dzApp->getImageMgr()->getImage(texturePath) : nullptr;
@@ -274,8 +278,29 @@ QList<DzNode *> nodesNamed(const DzScene *scene, const QString &name)
     return found;
 }
 
+DzDistantLight *addSun(DzScene *scene, const QString &terrainName, const sky::SkyParameters &sky)
+{
+    auto *sun = new DzDistantLight;
+    sun->setName(terrainName + QStringLiteral(" Sun"));
+    sun->setLabel(sun->getName());
+    // The light travels down its local −Z: tilted down by the sun's pitch (about x), then turned
+    // to the sun's azimuth (about y). The sky places the sun at (cos p sin a, sin p, cos p cos a).
+    sun->setRotationOrder(DzNode::XYZ);
+    sun->getXRotControl()->setValue(-sky.sunPitch);
+    sun->getYRotControl()->setValue(sky.sunAzimuth);
+    // The sun's colour from the sky model, its brightest channel at full.
+    const float brightest = std::max({sky.sunRed, sky.sunGreen, sky.sunBlue});
+    if (brightest > 0.0f)
+        sun->setDiffuseColor(QColor::fromRgbF(sky.sunRed / brightest, sky.sunGreen / brightest, sky.sunBlue / brightest));
+    sun->setIntensity(1.0f);
+    scene->addNode(sun);
+    return sun;
+}
+
 void removeCameras(DzScene *scene, const QString &terrainName)
 {
+    for (DzNode *sun : nodesNamed(scene, terrainName + QStringLiteral(" Sun")))
+        scene->removeNode(sun);
     for (const char *suffix : {" Main Camera", " NW Camera", " NE Camera", " SW Camera", " SE Camera"})
         for (DzNode *camera : nodesNamed(scene, terrainName + QLatin1String(suffix)))
             scene->removeNode(camera);

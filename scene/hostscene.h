@@ -4,6 +4,7 @@
 // only and take everything else as plain values, so that the window's scene creation and the
 // command line's scene file build the same nodes.
 #include "scene/sceneassembly.h"
+#include "sky/skymodel.h"
 
 #include <QList>
 #include <QString>
@@ -12,6 +13,7 @@
 
 class DzBrickMaterial;
 class DzCamera;
+class DzDistantLight;
 class DzFileIOSettings;
 class DzNode;
 class DzScene;
@@ -59,7 +61,11 @@ DzNode *makeSkyDome(const QString &domeObj, const QString &skyTexture, double te
 DzCamera *addCameras(DzScene *scene, const QString &terrainName, double terrainSize, double elevationHigh,
                      const PreviewEye &eye, int viewportWidth);
 
-/// Removes the five cameras of a terrain named terrainName, when present.
+/// Adds "NAME Sun", a distant light from where the sky's sun stands (its pitch and azimuth),
+/// of the sun's colour. Returns it.
+DzDistantLight *addSun(DzScene *scene, const QString &terrainName, const sky::SkyParameters &sky);
+
+/// Removes the five cameras and the sun of a terrain named terrainName, when present.
 void removeCameras(DzScene *scene, const QString &terrainName);
 
 /// Every node of scene whose name is name.

@@ -1,5 +1,6 @@
 #include "dzgltfexporter.h"
 #include "dzcamera.h"
+#include "dzlight.h"
 #include "dzimagemgr.h"
 #include "dzmaterial.h"
 #include "dznode.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -59,6 +61,11 @@ tinygltf::Value nameExtras(const QString &name, bool hidden = false)
     return tinygltf::Value(std::move(o));
 }
 
+// glTF gives a directional light's intensity in lux. The host's 100 % is a clear day's sun as a
+// renderer shows it well without exposure settings: 3 W/m² (Blender's sun strength 3), which at
+// 683 lm/W, the importers' conversion, is 2049 lux.
+constexpr double kLuxAtFullIntensity = 3.0 * 683.0;
+
 double srgbToLinear(double c)
 {
     return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
@@ -71,11 +78,15 @@ std::vector<double> linearFactor(const QColor &c, double scale = 1.0)
     return {ch(c.redF()), ch(c.greenF()), ch(c.blueF()), 1.0};
 }
 
-// Roughness from the host's glossiness (0 … 1), kept to the float precision it came with.
-double roughnessOf(float glossiness)
+// Roughness from the host's glossiness and specular strength (0 … 1 each), kept to the float
+// precision they came with. The host's glossiness sets how tight a highlight is and its specular
+// strength how bright: a glossy surface with a faint highlight (ground: glossiness 0.95, strength
+// 0.25) looks matte, not polished. PBR has one value for both, so the glossiness counts as far as
+// the highlight shows: roughness = 1 − glossiness × specular strength.
+double roughnessOf(float glossiness, float specularStrength)
 {
-    const double r = std::clamp(1.0 - double(glossiness), 0.0, 1.0);
-    return std::round(r * 1e6) / 1e6;
+    const double shine = std::clamp(double(glossiness), 0.0, 1.0) * std::clamp(double(specularStrength), 0.0, 1.0);
+    return std::round((1.0 - shine) * 1e6) / 1e6;
 }
 
 // "image/jpeg" or "image/png" from the first bytes of a file; empty for anything else.
@@ -136,6 +147,30 @@ public:
 
     bool build(const DzScene *scene);
     tinygltf::Model &model() { return m_model; }
+    /// A file written beside the scene: where its bytes are read, and its plain name there.
+    struct Copy {
+        QString from, name;
+    };
+    /// The textures a ".gltf" refers to that are not beside it under their plain names yet, and
+    /// the sky dome's picture (see environmentName()).
+    const std::vector<Copy> &copies() const { return m_copies; }
+    /// The name the sky dome's picture takes beside a scene whose file is called baseName.
+    static QString environmentName(const QString &baseName, const QString &picture)
+    {
+        return plainName(baseName + QStringLiteral("_sky.") + QFileInfo(picture).suffix().toLower());
+    }
+    void setBaseName(const QString &baseName) { m_baseName = baseName; }
+
+    /// A file name every importer reads as it is in a URI: letters, digits, ".", "-" and "_";
+    /// anything else becomes "_".
+    static QString plainName(const QString &name)
+    {
+        QString plain = name;
+        for (QChar &c : plain)
+            if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('.') && c != QLatin1Char('-'))
+                c = QLatin1Char('_');
+        return plain;
+    }
     std::vector<unsigned char> &bin() { return m_bin; }
     QString error() const { return m_error; }
 
@@ -166,6 +201,10 @@ private:
     tinygltf::Model m_model;
     std::vector<unsigned char> m_bin;
     bool m_unlitUsed = false;
+    std::vector<Copy> m_copies;
+    QSet<QString> m_names;   ///< plain names given beside the scene
+    QString m_baseName;
+    QString m_environment;   ///< the sky picture's name beside the scene; empty without one
 
     std::map<const DzFacetMesh *, Geometry> m_geometries;   // node-stable: callers hold pointers
     std::map<std::pair<const DzFacetMesh *, const DzMorphDeltas *>, int> m_targets;
@@ -525,8 +564,16 @@ int Writer::imageOf(const QString &file, const QString &materialName)
                              qPrintable(QDir::toNativeSeparators(abs)), qPrintable(materialName));
                 }
             } else {
-                // A relative reference, percent-encoded as URIs must be.
-                image.uri = QUrl::toPercentEncoding(QDir(m_outDir).relativeFilePath(abs), "/").toStdString();
+                // Beside the scene under a plain name, so that the folder can be moved and every
+                // importer finds it: a copy unless it lies there under that name already.
+                QString name = plainName(QFileInfo(abs).fileName());
+                for (int n = 2; m_names.contains(name.toLower()); ++n)
+                    name = plainName(QFileInfo(abs).completeBaseName() + QStringLiteral("_%1.").arg(n) +
+                                     QFileInfo(abs).suffix());
+                m_names.insert(name.toLower());
+                if (QDir::cleanPath(m_outDir + QLatin1Char('/') + name) != abs)
+                    m_copies.push_back({f.fileName(), name});
+                image.uri = name.toStdString();
             }
             if (ok) {
                 m_model.images.push_back(std::move(image));
@@ -627,9 +674,13 @@ MaterialPlan planMaterial(const DzMaterial *material)
             plan.baseColor = material->getColorMap();
         }
         if (surface) {
-            const DzBrickParam *gloss = surface->findParameterByArg(QStringLiteral("Glossiness"));
-            if (const auto *g = gloss ? qobject_cast<const DzFloatProperty *>(gloss->getProperty()) : nullptr)
-                pbr.roughnessFactor = roughnessOf(g->getValue());
+            auto value = [surface](const char *arg) -> const DzFloatProperty * {
+                const DzBrickParam *p = surface->findParameterByArg(QString::fromLatin1(arg));
+                return p ? qobject_cast<const DzFloatProperty *>(p->getProperty()) : nullptr;
+            };
+            const DzFloatProperty *gloss = value("Glossiness"), *strength = value("SpecularStrength");
+            if (gloss)
+                pbr.roughnessFactor = roughnessOf(gloss->getValue(), strength ? strength->getValue() : 1.0f);
         }
     } else if (const auto *def = qobject_cast<const DzDefaultMaterial *>(material)) {
         if (def->getDiffuseStrength() <= 0.0f && def->getAmbientStrength() > 0.0f) {
@@ -642,7 +693,7 @@ MaterialPlan planMaterial(const DzMaterial *material)
         } else {
             pbr.baseColorFactor = linearFactor(def->getDiffuseColor());
             plan.baseColor = def->getColorMap();
-            pbr.roughnessFactor = roughnessOf(def->getGlossinessStrength());
+            pbr.roughnessFactor = roughnessOf(def->getGlossinessStrength(), def->getSpecularStrength());
             const int model = def->getLightingModel();
             pbr.metallicFactor = model == DzDefaultMaterial::Metallic || model == DzDefaultMaterial::GlossyMetallic ? 1.0 : 0.0;
         }
@@ -730,13 +781,43 @@ bool Writer::build(const DzScene *scene)
     m_model.asset.version = "2.0";
     m_model.asset.generator = "OROVISTA studio";
 
+    // The sky dome (a node marked "environment") is left out: in the programs that import the
+    // file it would enclose everything and shade it. Its picture goes beside the file instead.
+    auto environment = [](const DzNode *node) {
+        for (; node; node = node->getNodeParent())
+            if (node->property("environment").toBool())
+                return true;
+        return false;
+    };
+    std::vector<const DzNode *> written;
     QHash<const DzNode *, int> indexOf;
-    for (int i = 0; i < scene->getNumNodes(); ++i)
-        indexOf.insert(scene->getNode(i), i);
-
-    tinygltf::Scene outScene;
     for (int i = 0; i < scene->getNumNodes(); ++i) {
         const DzNode *node = scene->getNode(i);
+        if (environment(node)) {
+            const DzObject *object = node->getObject();
+            const DzShape *shape = object ? object->getCurrentShape() : nullptr;
+            const auto *sky = shape && shape->getNumMaterials() > 0
+                                  ? qobject_cast<const DzDefaultMaterial *>(shape->getMaterial(0))
+                                  : nullptr;
+            const DzTexture *picture = sky ? sky->getAmbientColorMap() : nullptr;
+            if (picture && !picture->getFilename().isEmpty() && m_environment.isEmpty()) {
+                const QString abs = QDir::cleanPath(QFileInfo(picture->getFilename()).absoluteFilePath());
+                const QString from = m_source ? m_source(abs) : abs;
+                if (QFileInfo(from).isFile()) {
+                    m_environment = environmentName(m_baseName, abs);
+                    m_names.insert(m_environment.toLower());
+                    m_copies.push_back({from, m_environment});
+                }
+            }
+            continue;
+        }
+        indexOf.insert(node, int(written.size()));
+        written.push_back(node);
+    }
+
+    tinygltf::Scene outScene;
+    for (int i = 0; i < int(written.size()); ++i) {
+        const DzNode *node = written[std::size_t(i)];
         tinygltf::Node out;
         out.name = utf8(displayName(node));
         out.extras = nameExtras(node->getName(), !node->getVisibilityControl()->getBoolValue());
@@ -773,6 +854,19 @@ bool Writer::build(const DzScene *scene)
             out.camera = int(m_model.cameras.size()) - 1;
         }
 
+        if (const auto *light = qobject_cast<const DzDistantLight *>(node)) {
+            tinygltf::Light sun;
+            sun.type = "directional";
+            sun.name = out.name;
+            sun.color = linearFactor(light->getDiffuseColor());
+            sun.color.resize(3);
+            sun.intensity = double(light->getIntensity()) * kLuxAtFullIntensity;
+            m_model.lights.push_back(std::move(sun));
+            tinygltf::Value::Object reference;
+            reference["light"] = tinygltf::Value(int(m_model.lights.size()) - 1);
+            out.extensions["KHR_lights_punctual"] = tinygltf::Value(std::move(reference));
+        }
+
         out.mesh = meshOf(node, &out.weights);
         if (!m_error.isEmpty())
             return false;
@@ -788,6 +882,14 @@ bool Writer::build(const DzScene *scene)
     }
     if (m_unlitUsed)
         m_model.extensionsUsed.push_back("KHR_materials_unlit");
+    if (!m_environment.isEmpty()) {
+        tinygltf::Value::Object extras;
+        extras["environment"] = tinygltf::Value(m_environment.toStdString());
+        extras["environmentProjection"] =
+            tinygltf::Value(std::string("equirectangular: top row the zenith, bottom row the nadir"));
+        if (!m_model.scenes.empty())
+            m_model.scenes[0].extras = tinygltf::Value(std::move(extras));
+    }
     return true;
 }
 
@@ -894,8 +996,21 @@ bool DzGltfExporter::writeScene(const DzScene *scene, const QString &path, const
     if (!prepare(scene, path, &p, &problem))
         return fail(problem);
     Writer writer(p.binary, p.dir, sink.source);
+    writer.setBaseName(QFileInfo(p.targetPath).completeBaseName());
     if (!writer.build(scene))
         return fail(writer.error());
+    // The files beside the scene first: textures under their plain names, the sky's picture.
+    for (const Writer::Copy &copy : writer.copies()) {
+        QFile from(copy.from);
+        if (!from.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read \"%1\": %2").arg(QDir::toNativeSeparators(copy.from), from.errorString()));
+        const uchar *bytes = from.size() > 0 ? from.map(0, from.size()) : nullptr;
+        if (!bytes)
+            return fail(QStringLiteral("cannot read \"%1\"").arg(QDir::toNativeSeparators(copy.from)));
+        if (const QString failed = sink.write(p.dir + QLatin1Char('/') + copy.name, {QByteArrayView(bytes, from.size())});
+            !failed.isEmpty())
+            return fail(failed);
+    }
     tinygltf::Model &model = writer.model();
     const std::vector<unsigned char> &bin = writer.bin();
     const QByteArrayView binView(reinterpret_cast<const char *>(bin.data()), qsizetype(bin.size()));
@@ -949,6 +1064,7 @@ bool DzGltfExporter::writeScene(const DzScene *scene, const QString &path, QStri
     const bool binary = p.binary;
 
     Writer writer(binary, dir);
+    writer.setBaseName(QFileInfo(targetPath).completeBaseName());
     if (!writer.build(scene))
         return fail(writer.error());
 
@@ -958,6 +1074,18 @@ bool DzGltfExporter::writeScene(const DzScene *scene, const QString &path, QStri
     if (!temp.isValid())
         return fail(QStringLiteral("cannot write in the folder \"%1\": %2")
                         .arg(QDir::toNativeSeparators(dir), temp.errorString()));
+
+    // The files beside the scene (textures under plain names, the sky's picture) are put in
+    // place first; the scene that refers to them last.
+    for (const Writer::Copy &copy : writer.copies()) {
+        const QString staged = temp.filePath(QStringLiteral("copy-") + copy.name);
+        if (!QFile::copy(copy.from, staged))
+            return fail(QStringLiteral("cannot copy \"%1\" beside the scene").arg(QDir::toNativeSeparators(copy.from)));
+        if (!renameFile(staged, dir + QLatin1Char('/') + copy.name))
+            return fail(QStringLiteral("cannot write \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(dir + QLatin1Char('/') + copy.name),
+                                 QString::fromLocal8Bit(std::strerror(errno))));
+    }
 
     tinygltf::Model &model = writer.model();
     std::vector<unsigned char> &bin = writer.bin();

@@ -356,9 +356,9 @@ TEST(GltfExport, NodesHierarchyMeshesAndCameras)
     ASSERT_TRUE(DzGltfExporter::writeScene(&s.scene, path, &error)) << error.toStdString();
     EXPECT_TRUE(error.isEmpty());
     EXPECT_TRUE(QFileInfo::exists(s.out(QStringLiteral("scene.bin"))));
-    // Nothing left behind but the two files.
+    // Nothing left behind but the two files and the textures' copies beside them, by plain names.
     EXPECT_EQ(QDir(s.out(QString())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({QStringLiteral("scene.bin"), QStringLiteral("scene.gltf")}));
+              QStringList({"ground_colour.jpg", "ground_normal.jpg", "scene.bin", "scene.gltf", "sky.jpg"}));
 
     tinygltf::Model m;
     std::string why;
@@ -645,9 +645,9 @@ TEST(GltfExport, MaterialsAndTextures)
     ASSERT_EQ(m.textures.size(), 3u);
     auto uriOf = [&](int texture) { return m.images.at(size_t(m.textures.at(size_t(texture)).source)).uri; };
     ASSERT_GE(ground->pbrMetallicRoughness.baseColorTexture.index, 0);
-    EXPECT_EQ(uriOf(ground->pbrMetallicRoughness.baseColorTexture.index), "../texture%20files/ground%20colour.jpg");
+    EXPECT_EQ(uriOf(ground->pbrMetallicRoughness.baseColorTexture.index), "ground_colour.jpg");
     ASSERT_GE(ground->normalTexture.index, 0);
-    EXPECT_EQ(uriOf(ground->normalTexture.index), "../texture%20files/ground%20normal.jpg");
+    EXPECT_EQ(uriOf(ground->normalTexture.index), "ground_normal.jpg");
     EXPECT_DOUBLE_EQ(ground->pbrMetallicRoughness.metallicFactor, 0.0);
     EXPECT_NEAR(ground->pbrMetallicRoughness.roughnessFactor, 0.7, 1e-6);
     EXPECT_FALSE(ground->doubleSided);
@@ -667,7 +667,7 @@ TEST(GltfExport, MaterialsAndTextures)
     EXPECT_TRUE(sky->extensions.count("KHR_materials_unlit"));
     EXPECT_EQ(std::count(m.extensionsUsed.begin(), m.extensionsUsed.end(), "KHR_materials_unlit"), 1);
     ASSERT_GE(sky->pbrMetallicRoughness.baseColorTexture.index, 0);
-    EXPECT_EQ(uriOf(sky->pbrMetallicRoughness.baseColorTexture.index), "../texture%20files/sky.jpg");
+    EXPECT_EQ(uriOf(sky->pbrMetallicRoughness.baseColorTexture.index), "sky.jpg");
     EXPECT_TRUE(m.extensionsRequired.empty());
 }
 
@@ -849,7 +849,7 @@ TEST(GltfExport, FailuresLeaveExistingFilesAlone)
     EXPECT_EQ(readAll(bin), binBefore);
     EXPECT_EQ(readAll(glb), glbBefore);
     EXPECT_EQ(QDir(s.out(QString())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({QStringLiteral("keep.bin"), QStringLiteral("keep.glb"), QStringLiteral("keep.gltf")}));
+              QStringList({"ground_colour.jpg", "ground_normal.jpg", "keep.bin", "keep.glb", "keep.gltf", "sky.jpg"}));
 
     // Writing over the files with a good scene replaces them (and the buffer with them).
     s.terrainMesh->setVertex(3, DzVec3(0, 7000, 0));

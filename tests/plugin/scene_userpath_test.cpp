@@ -253,6 +253,12 @@ TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughT
     ASSERT_GE(pineMesh, 0);
     EXPECT_EQ(users[pineMesh], 3) << "the pine and its two copies";
     EXPECT_EQ(model.cameras.size(), 5u);
+    // Lit by the sky's sun, and no dome in the file to shade the scene in other programs.
+    ASSERT_EQ(model.lights.size(), 1u);
+    EXPECT_EQ(model.lights[0].type, "directional");
+    for (const tinygltf::Node &n : model.nodes)
+        EXPECT_NE(n.name, "skyDome");
+    EXPECT_TRUE(QFileInfo::exists(documents + QStringLiteral("/scene_sky.jpg")));
     const QDateTime skyMade = QFileInfo(maps("my Terrain 1_skyDome.jpg")).lastModified();
 
     // A hill sculpted in the middle, and the scene made again under the same name: the old
@@ -410,7 +416,8 @@ TEST_F(SceneCreation, AnEmptyNameIsRefusedAndNoThanksMakesNoDome)
     EXPECT_EQ(dzScene->findNode(QStringLiteral("skyDome")), nullptr);
     EXPECT_FALSE(QFile::exists(maps("plain_skyDome.jpg")));
     EXPECT_FALSE(QFile::exists(maps("NormalMap_plain.jpg")));
-    EXPECT_EQ(dzScene->getNumNodes(), 6) << "the terrain and five cameras";
+    EXPECT_EQ(dzScene->getNumNodes(), 7) << "the terrain, five cameras and the sun";
+    EXPECT_NE(dzScene->findNode(QStringLiteral("plain Sun")), nullptr);
 }
 
 }   // namespace
