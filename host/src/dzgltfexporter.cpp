@@ -129,6 +129,7 @@ Vec3d normalized(const Vec3d &v, const Vec3d &fallback)
 struct Geometry {
     bool empty = true;   ///< no facets: nothing to draw
     int position = -1, normal = -1, texcoord = -1;
+    int tangent = -1;   ///< TANGENT (from the uvs) for normal-mapped materials; -1 without uvs
     struct Group {
         int materialGroup = 0;
         int indices = -1;
@@ -258,6 +259,51 @@ int Writer::addFloat3Accessor(const std::vector<float> &xyz, bool withBounds)
     }
     const int view = addView(xyz.data(), xyz.size() * sizeof(float), TINYGLTF_TARGET_ARRAY_BUFFER);
     return addAccessor(view, TINYGLTF_COMPONENT_TYPE_FLOAT, count, TINYGLTF_TYPE_VEC3, std::move(min), std::move(max));
+}
+
+// Per-vertex tangents (x, y, z, w) from the triangles' uvs (as written, v down the image): the
+// direction of increasing u summed over the triangles around a vertex, made perpendicular to its
+// normal, w the handedness of the uv frame (±1). A vertex whose uvs give no direction takes one
+// perpendicular to its normal.
+std::vector<float> tangents(const std::vector<float> &pos, const std::vector<float> &nrm, const std::vector<float> &uv,
+                            const std::map<int, std::vector<uint32_t>> &groups)
+{
+    const size_t count = pos.size() / 3;
+    std::vector<Vec3d> along(count, Vec3d{0, 0, 0}), across(count, Vec3d{0, 0, 0});
+    auto at = [](const std::vector<float> &a, uint32_t i) { return Vec3d{a[i * 3], a[i * 3 + 1], a[i * 3 + 2]}; };
+    for (const auto &[group, idx] : groups)
+        for (size_t t = 0; t + 2 < idx.size(); t += 3) {
+            const uint32_t i0 = idx[t], i1 = idx[t + 1], i2 = idx[t + 2];
+            const Vec3d p0 = at(pos, i0), p1 = at(pos, i1), p2 = at(pos, i2);
+            const double du1 = uv[i1 * 2] - uv[i0 * 2], dv1 = uv[i1 * 2 + 1] - uv[i0 * 2 + 1];
+            const double du2 = uv[i2 * 2] - uv[i0 * 2], dv2 = uv[i2 * 2 + 1] - uv[i0 * 2 + 1];
+            const double det = du1 * dv2 - du2 * dv1;
+            if (!(std::fabs(det) > 1e-20))
+                continue;
+            const double r = 1.0 / det;
+            const Vec3d e1{p1.x - p0.x, p1.y - p0.y, p1.z - p0.z}, e2{p2.x - p0.x, p2.y - p0.y, p2.z - p0.z};
+            const Vec3d s{(e1.x * dv2 - e2.x * dv1) * r, (e1.y * dv2 - e2.y * dv1) * r, (e1.z * dv2 - e2.z * dv1) * r};
+            const Vec3d u{(e2.x * du1 - e1.x * du2) * r, (e2.y * du1 - e1.y * du2) * r, (e2.z * du1 - e1.z * du2) * r};
+            for (const uint32_t i : {i0, i1, i2}) {
+                along[i] = {along[i].x + s.x, along[i].y + s.y, along[i].z + s.z};
+                across[i] = {across[i].x + u.x, across[i].y + u.y, across[i].z + u.z};
+            }
+        }
+    std::vector<float> out(count * 4);
+    for (size_t i = 0; i < count; ++i) {
+        const Vec3d n = at(nrm, uint32_t(i)), s = along[i];
+        const double d = n.x * s.x + n.y * s.y + n.z * s.z;
+        // Any direction perpendicular to the normal when the uvs give none.
+        const Vec3d fallback = normalized(std::fabs(n.x) < 0.9 ? cross(n, Vec3d{1, 0, 0}) : cross(n, Vec3d{0, 1, 0}), {1, 0, 0});
+        const Vec3d t = normalized({s.x - n.x * d, s.y - n.y * d, s.z - n.z * d}, fallback);
+        const Vec3d b = cross(n, t);
+        const double w = b.x * across[i].x + b.y * across[i].y + b.z * across[i].z < 0.0 ? -1.0 : 1.0;
+        out[i * 4 + 0] = float(t.x);
+        out[i * 4 + 1] = float(t.y);
+        out[i * 4 + 2] = float(t.z);
+        out[i * 4 + 3] = float(w);
+    }
+    return out;
 }
 
 // Expands the mesh into glTF vertices (one per distinct vertex, uv and normal of a corner),
@@ -398,6 +444,9 @@ const Geometry *Writer::geometryOf(const DzFacetMesh *mesh, const QString &meshN
     if (anyUV) {
         const int view = addView(uv.data(), uv.size() * sizeof(float), TINYGLTF_TARGET_ARRAY_BUFFER);
         g.texcoord = addAccessor(view, TINYGLTF_COMPONENT_TYPE_FLOAT, count, TINYGLTF_TYPE_VEC2);
+        const std::vector<float> tan = tangents(pos, nrm, uv, groupIndices);
+        const int tangentView = addView(tan.data(), tan.size() * sizeof(float), TINYGLTF_TARGET_ARRAY_BUFFER);
+        g.tangent = addAccessor(tangentView, TINYGLTF_COMPONENT_TYPE_FLOAT, count, TINYGLTF_TYPE_VEC4);
     }
     // Short indices while every index fits below the reserved 0xFFFF.
     const bool shortIndices = count < 0xFFFF;
@@ -499,6 +548,10 @@ int Writer::meshOf(const DzNode *node, std::vector<double> *weights)
         p.attributes["NORMAL"] = g->normal;
         if (g->texcoord >= 0)
             p.attributes["TEXCOORD_0"] = g->texcoord;
+        // A normal map is read in the tangent space of the uvs: written with it, so that every
+        // program reads the map the same way.
+        if (g->tangent >= 0 && materials[i] >= 0 && m_model.materials[size_t(materials[i])].normalTexture.index >= 0)
+            p.attributes["TANGENT"] = g->tangent;
         p.indices = g->groups[i].indices;
         p.material = materials[i];
         p.targets = targets;
