@@ -1,6 +1,7 @@
 #include "sceneview.h"
 #include "dzapp.h"
 #include "dzcamera.h"
+#include "dzlight.h"
 #include "dzimagemgr.h"
 #include "dzmainwindow.h"
 #include "dzmaterial.h"
@@ -689,6 +690,17 @@ void SceneView::collectGarbage()
 
 // --- Drawing ------------------------------------------------------------------------------
 
+SceneView::Light SceneView::sceneLight(const DzScene *scene)
+{
+    for (int i = 0; scene && i < scene->getNumNodes(); ++i)
+        if (const auto *sun = qobject_cast<const DzDistantLight *>(scene->getNode(i)); sun && nodeVisible(sun)) {
+            const QVector3D towards = -sun->getWSDirection();
+            if (towards.lengthSquared() > 0.5f)
+                return {towards, sun->getDiffuseColor()};
+        }
+    return {QVector3D(0.35f, 1.0f, 0.45f).normalized(), Qt::white};
+}
+
 SceneView::Style SceneView::styleFor(int shadeStyle)
 {
     Style s;
@@ -848,9 +860,11 @@ void SceneView::paintGL()
     glMatrixMode(GL_MODELVIEW);
     glLoadMatrixf(view.constData());
 
-    // One light from above, fixed in the world (a sun over the terrain), and some ambient.
-    const GLfloat lightDir[4] = {0.35f, 1.0f, 0.45f, 0.0f};
-    const GLfloat lightDiffuse[4] = {0.7f, 0.7f, 0.7f, 1.0f};
+    // One light fixed in the world, the scene's sun where it has one, and some ambient.
+    const Light sun = sceneLight(m_scene);
+    const GLfloat lightDir[4] = {sun.towards.x(), sun.towards.y(), sun.towards.z(), 0.0f};
+    const GLfloat lightDiffuse[4] = {0.7f * float(sun.colour.redF()), 0.7f * float(sun.colour.greenF()),
+                                     0.7f * float(sun.colour.blueF()), 1.0f};
     const GLfloat lightAmbient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     const GLfloat sceneAmbient[4] = {0.28f, 0.28f, 0.28f, 1.0f};
     const GLfloat noSpecular[4] = {0.0f, 0.0f, 0.0f, 1.0f};

@@ -50,6 +50,13 @@ public:
 
     Dz3DViewport *viewport() const { return m_viewport; }
     static QColor backgroundColor() { return QColor(112, 112, 112); }
+    /// The view's light: towards the first visible distant light of the scene (the sun) in its
+    /// colour, else from above; the direction points at the light, unit length.
+    struct Light {
+        QVector3D towards;
+        QColor colour;
+    };
+    static Light sceneLight(const DzScene *scene);
 
     /// What the next frame is drawn with, for the widget's current size.
     QMatrix4x4 viewMatrix() const;

@@ -4,6 +4,7 @@
 #include "dzcamera.h"
 #include "dzgltfexporter.h"
 #include "dzimagemgr.h"
+#include "dzlight.h"
 #include "dzmainwindow.h"
 #include "dzmaterial.h"
 #include "dznode.h"
@@ -20,6 +21,8 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtMath>
+#include <cmath>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <cmath>
@@ -719,6 +722,43 @@ TEST(SceneViewEmpty, AnEmptySceneIsViewableAndTheDefaultViewFramesWhatArrives)
     picture = sv->grabFramebuffer();
     EXPECT_EQ(kind(colorAt(picture, 0.0, 0.0)), "magenta");
     EXPECT_TRUE(isBackground(colorAt(picture, -1.0, 0.95)));
+}
+
+// The view lights the scene by its sun (a distant light) where it has one: a wall facing a sun low
+// over the horizon is brighter than under a sun overhead.
+TEST(SceneViewEmpty, TheViewIsLitByTheScenesSun)
+{
+    DzApp app;
+    StudioWindow window;
+    window.resize(900, 600);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    SceneView *sv = window.sceneView();
+    dzScene->addNode(meshNode(QStringLiteral("wall"), squareMesh(2000), plainMaterial(QColor(200, 200, 200)), {0, 0, 0}));
+    auto *sun = new DzDistantLight;
+    sun->setName(QStringLiteral("Sun"));
+    sun->setRotationOrder(DzNode::XYZ);
+    sun->getXRotControl()->setValue(-30.0f);   // 30° above the horizon, from +x (azimuth 90°)
+    sun->getYRotControl()->setValue(90.0f);
+    sun->setDiffuseColor(QColor(255, 200, 150));
+    dzScene->addNode(sun);
+    const SceneView::Light light = SceneView::sceneLight(dzScene);
+    EXPECT_NEAR(light.towards.x(), std::cos(qDegreesToRadians(30.0)), 1e-5);
+    EXPECT_NEAR(light.towards.y(), 0.5, 1e-5);
+    EXPECT_NEAR(light.towards.z(), 0.0, 1e-5);
+    EXPECT_EQ(light.colour, QColor(255, 200, 150));
+
+    auto brightness = [&] {
+        const QColor c = colorAt(sv->grabFramebuffer(), 0.0, 0.0);
+        return c.red() + c.green() + c.blue();
+    };
+    // The wall faces +z: the sun at azimuth 0.
+    sun->getYRotControl()->setValue(0.0f);
+    sun->getXRotControl()->setValue(-5.0f);
+    const int low = brightness();
+    sun->getXRotControl()->setValue(-89.0f);
+    const int overhead = brightness();
+    EXPECT_GT(low, overhead + 60);
 }
 
 TEST(Dz3DViewport, HoldsOneRenderWidgetAndForgetsADeletedCamera)
