@@ -455,10 +455,18 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     if (available.isEmpty())
         return QStringLiteral("no colour gradients in %1 (use --resources DIR)").arg(gradients);
 
-    // The preset. One in the program's own presets folder names its images relative to it.
+    // The preset: a file, or a name `orovista presets` lists. One in the program's own presets
+    // folder names its images relative to it.
+    if (!QFileInfo::exists(o.preset) && !o.preset.contains(QLatin1Char('/')))
+        for (const QString &path : nativePresets(o.resourceFolder))
+            if (QFileInfo(path).completeBaseName().compare(o.preset, Qt::CaseInsensitive) == 0 ||
+                QFileInfo(path).fileName().compare(o.preset, Qt::CaseInsensitive) == 0) {
+                o.preset = path;
+                break;
+            }
     QFile presetFile(o.preset);
     if (!QFileInfo::exists(o.preset))
-        return QStringLiteral("cannot read preset %1: no such file").arg(o.preset);
+        return QStringLiteral("cannot read preset %1: no such file, nor a name `orovista presets` lists").arg(o.preset);
     if (!QFileInfo(o.preset).isFile())
         return QStringLiteral("cannot read preset %1: not a file").arg(o.preset);
     if (!presetFile.open(QIODevice::ReadOnly))

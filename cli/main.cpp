@@ -97,7 +97,7 @@ int main(int argc, char **argv)
                                        QStringLiteral("The program's resource folder (default: %1).").arg(defaultResources()),
                                        QStringLiteral("DIR"), defaultResources());
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print no progress."));
-    const QCommandLineOption preset(QStringLiteral("preset"), QStringLiteral("The preset (.opf) to build."), QStringLiteral("FILE"));
+    const QCommandLineOption preset(QStringLiteral("preset"), QStringLiteral("The preset to build: a .opf file, or a name `orovista presets` lists (e.g. dunes)."), QStringLiteral("FILE"));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output folder (default: ./out)."), QStringLiteral("DIR"),
                                  QStringLiteral("out"));
     const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Terrain name (default: \"my Terrain 1\")."),

@@ -83,7 +83,7 @@ void DzOrovistaPluginAction::executeAction()
     // Without the documents folder there is nowhere to work. Say so and stop here; the host and
     // the user's scene stay as they are.
     if (documents.isEmpty() || !QFileInfo(documents).isDir()) {
-        dialogs::error(nullptr, QStringLiteral("The DAZ Studio documents folder\n") + documents +
+        dialogs::error(nullptr, QStringLiteral("The Studio documents folder\n") + documents +
                                     QStringLiteral("/content\nwas not found. Please create this folder and "
                                                    "start OROVISTA again."));
         delete mainWindow;

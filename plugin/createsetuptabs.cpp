@@ -76,19 +76,20 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
     auto *f = new QFrame(page);
     f->setGeometry(400, 140, 700, 700);
     const char *labels[] = {"Enable terrain SubD: ", "Terrain texture size: ", "Terrain group name: ",
-                            "DS Bounding Boxes: ", "add skydome: ", "morph percentage: ", "normal map: "};
+                            "bounding boxes: ", "add skydome: ", "morph percentage: ", "normal map: "};
     for (int i = 0; i < 7; ++i)
         styledLabel(f, "createDAZLabel", QString::fromLatin1(labels[i]), QRect(0, i * 30, 160, 20));
 
     ui.enableSubDivision = named(new QCheckBox(f), "enableDAZTerrainSubDivisionCheckBox", QRect(160, 0, 200, 20));
     ui.enableSubDivision->setToolTip(
-        QStringLiteral("enable high resolution subdivision levels for OROVISTA-generated terrains in DS4"));
+        QStringLiteral("enable high resolution subdivision levels for OROVISTA-generated terrains in Studio"));
     ui.textureSize = combo(f, "createDAZTerrainTextureSizeComboBox", {"512", "1024", "2048", "4096", "8192", "16384"},
                            QRect(160, 30, 100, 20));
     ui.terrainName = named(new QLineEdit(QStringLiteral("my Terrain 1"), f), "createDAZTerrainNameLineEdit",
                            QRect(160, 60, 200, 20));
+    ui.terrainName->setFocusPolicy(Qt::StrongFocus);   // typed into: it takes the keys when clicked
     ui.drawBoxStyle = named(new QCheckBox(f), "createDAZTerrainDrawBoxStyleCheckBox", QRect(160, 90, 200, 20));
-    ui.drawBoxStyle->setToolTip(QStringLiteral("set DAZ Scene drawstyle to \"Solid Bounding Boxes\""));
+    ui.drawBoxStyle->setToolTip(QStringLiteral("set the Studio view's draw style to \"Solid Bounding Boxes\""));
 
     ui.skyDomeMapSize = combo(f, "skyDomeMapSizeComboBox", {"no thanks", "4096", "8192", "16384"},
                               QRect(160, 120, 100, 20));
@@ -142,6 +143,7 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
     ui.heightmapSize->setRange(2, 16384);
     ui.heightmapSize->setValue(1025);
     ui.heightmapSize->setToolTip(QStringLiteral("samples along a side of the heightmaps"));
+    ui.heightmapSize->setFocusPolicy(Qt::StrongFocus);
     styledLabel(f, "createDAZLabel", QStringLiteral("game engine: "), QRect(0, 240, 160, 20));
     ui.engineChoice = combo(f, "engineComboBox", {"no thanks", "Unity", "Unreal"}, QRect(160, 240, 120, 20));
     ui.engineChoice->setToolTip(QStringLiteral("the engine's heightmap (Unity .raw, Unreal .png and .r16) and its "
@@ -156,7 +158,7 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
     ui.createSceneButton->setStyleSheet(style::actionButton());
     connect(ui.createSceneButton, &QPushButton::released, this, &DzOrovistaPluginAction::createDAZScene);
 
-    ui.holdOnLabel = named(new QLabel(QStringLiteral("DAZ Studio scene being generated, please wait..."), f),
+    ui.holdOnLabel = named(new QLabel(QStringLiteral("Studio scene being generated, please wait..."), f),
                            "createDAZHoldOnLabel", QRect(0, 470, 750, 80));
     ui.holdOnLabel->setStyleSheet(QStringLiteral("* { color: rgba(255,255,255,255); font-size:16px; }"));
     ui.holdOnGifLabel = named(new QLabel(f), "createDAZHoldOnGifLabel", QRect(140, 560, 64, 64));

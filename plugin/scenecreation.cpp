@@ -333,7 +333,7 @@ void DzOrovistaPluginAction::createDAZScene()
             for (DzNode *old : scene::nodesNamed(dzScene, name))
                 if (dialogs::confirm(ui.mainWindow,
                                      QStringLiteral("There is already a node named like this, delete it?\nIf you don't, you "
-                                                    "will probably get multiple terrain instances saving to a DAZ scene.")))
+                                                    "will probably get multiple terrain instances saving to a Studio scene.")))
                     dzScene->removeNode(old);
             scene::removeCameras(dzScene, name);
         } else {
@@ -383,7 +383,7 @@ void DzOrovistaPluginAction::createDAZScene()
     } else if (!cancelled) {
         // 4. Under way.
         if (ui.holdOnLabel)
-            ui.holdOnLabel->setText(QStringLiteral("DAZ Studio scene being generated, please wait..."));
+            ui.holdOnLabel->setText(QStringLiteral("Studio scene being generated, please wait..."));
         runLog() << "start creating DAZ scene\n";
         QApplication::setOverrideCursor(Qt::WaitCursor);
         if (ui.holdOnLabel)

@@ -170,6 +170,15 @@ TEST(CommandLine, HelpVersionAndPresets)
     ASSERT_TRUE(p.waitForFinished());
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_TRUE(p.readAllStandardOutput().contains("--heightmap"));
+
+    // A preset by the name the list gives it, in any case; a name it does not list is refused.
+    QTemporaryDir out;
+    const Outcome byName = orovista({"generate", "--preset", "Dunes", "--out", out.path(), "--resources", resources, "--quiet"});
+    EXPECT_EQ(byName.status, 0) << byName.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(out.filePath("my Terrain 1.obj")));
+    const Outcome unknown = orovista({"generate", "--preset", "no such land", "--out", out.path(), "--resources", resources});
+    EXPECT_NE(unknown.status, 0);
+    EXPECT_TRUE(unknown.err.contains("nor a name `orovista presets` lists")) << unknown.err.toStdString();
 }
 
 class Generate : public ::testing::Test {

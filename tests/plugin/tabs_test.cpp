@@ -9,8 +9,10 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QSlider>
 #include <QTabWidget>
 
@@ -138,6 +140,21 @@ TEST_F(Tabs, BoundingBoxesSwitchOnAboveAMillionTriangles)
     orovista::state().sceneTriangles = 1000001;
     ui().mainController->setCurrentIndex(2);
     EXPECT_TRUE(ui().drawBoxStyle->isChecked());
+}
+
+// The terrain's name is typed as in any text field: a click gives it the keys.
+TEST_F(Tabs, TheTerrainNameTakesTheKeysWhenClicked)
+{
+    ui().mainController->setTabEnabled(2, true);
+    ui().mainController->setCurrentIndex(2);
+    QLineEdit *name = ui().terrainName;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(name->window()));
+    name->window()->activateWindow();
+    QTest::mouseClick(name, Qt::LeftButton, {}, QPoint(name->width() - 4, name->height() / 2));
+    ASSERT_EQ(name->window()->focusWidget(), name);
+    name->selectAll();
+    QTest::keyClicks(name->window()->focusWidget(), QStringLiteral("valley 2"));
+    EXPECT_EQ(name->text(), QStringLiteral("valley 2"));
 }
 
 TEST_F(Tabs, NormalMapChoiceShowsItsControls)
