@@ -264,6 +264,7 @@ bool DzOrovistaPluginAction::buildTerrainFromMachine()
         s.sceneTriangles = 522242;
         updateTriangleLabel();
     }
+    showStatus(QStringLiteral("terrain generated"));
     return true;
 }
 

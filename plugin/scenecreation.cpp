@@ -559,6 +559,7 @@ void DzOrovistaPluginAction::createDAZScene()
                                                        "process are located in:\n") +
                                         s.workFolder + QLatin1Char('/') + QStringLiteral("maps"));
             runLog() << "DAZ scene generated\n";
+            showStatus(QStringLiteral("Studio scene created: ") + name);
         }
     }
     if (!created && ui.holdOnLabel)
@@ -568,6 +569,7 @@ void DzOrovistaPluginAction::createDAZScene()
         runLog() << report << "\n";
         if (ui.holdOnLabel)
             ui.holdOnLabel->setText(report);
+        showStatus(QStringLiteral("the scene is incomplete: ") + failures.join(QStringLiteral("; ")));
     }
 
     // 13. The end.

@@ -195,9 +195,9 @@ const std::array<SkySliderInfo, skySliderCount> &skySliders()
     static const std::array<SkySliderInfo, skySliderCount> sliders = {{
         {SkySlider::SunPitch, "glSunPitchSlider", 0, 90, 60, 60, 1.0f, "sun pitch: ", true, nullptr},
         {SkySlider::SunAzimuth, "glSunAzimuthSlider", 0, 360, 0, 0, 1.0f, "sun azimuth: ", true, nullptr},
-        {SkySlider::RedGain, "glrSkyMxSlider", 0, 30, 13, 13, 0.1f, "red gamma: ", true, nullptr},
-        {SkySlider::GreenGain, "glgSkyMxSlider", 0, 30, 13, 13, 0.1f, "green gamma: ", true, nullptr},
-        {SkySlider::BlueGain, "glbSkyMxSlider", 0, 30, 12, 13, 0.1f, "blue gamma: ", true, nullptr},
+        {SkySlider::RedGain, "glrSkyMxSlider", 0, 30, 13, 13, 0.1f, "red gamma: ", false, nullptr},
+        {SkySlider::GreenGain, "glgSkyMxSlider", 0, 30, 13, 13, 0.1f, "green gamma: ", false, nullptr},
+        {SkySlider::BlueGain, "glbSkyMxSlider", 0, 30, 12, 13, 0.1f, "blue gamma: ", false, nullptr},
         {SkySlider::Turbidity, "TurbiditySlider", 0, 1000, 200, 200, 0.01f, "turbidity: ", false, "turbidity: 2.0"},
         {SkySlider::HorizonBrightness, "glHorizonBrightnessSlider", -100, 100, 0, 0, 0.01f, "horizon luminance: ",
          false, "horizon luminance: 0.0"},

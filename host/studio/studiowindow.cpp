@@ -18,6 +18,8 @@
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -31,7 +33,14 @@ StudioWindow::StudioWindow(QWidget *parent) : DzMainWindow(parent)
 {
     setObjectName(QStringLiteral("studioMainWindow"));
     setWindowTitle(QStringLiteral("Studio"));
-    resize(1100, 720);
+    // Most of the screen (the 3D view and the outliner want room), never less than 1100 × 720.
+    QSize size(1100, 720);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        size = size.expandedTo(QSize(available.width() * 85 / 100, available.height() * 85 / 100))
+                   .boundedTo(available.size());
+    }
+    resize(size);
 
     Dz3DViewport *view = view3D();
     m_sceneView = new SceneView(view, dzScene);

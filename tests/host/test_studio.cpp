@@ -15,6 +15,8 @@
 #include <QJSEngine>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 namespace {
@@ -217,6 +219,10 @@ TEST(StudioWindow, CreateMenuListsTheActions)
 {
     DzApp app;
     StudioWindow window;
+    // It opens on most of the screen, not in a corner of it.
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_GE(window.width(), std::min(available.width(), std::max(1100, available.width() * 8 / 10)));
+    EXPECT_GE(window.height(), std::min(available.height(), std::max(720, available.height() * 8 / 10)));
     EXPECT_EQ(window.getViewportMgr()->getNumViewports(), 1);
     ASSERT_NE(window.getViewportMgr()->getActiveViewport(), nullptr);
     Dz3DViewport *view = window.getViewportMgr()->getActiveViewport()->get3DViewport();

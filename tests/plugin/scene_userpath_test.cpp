@@ -152,6 +152,7 @@ TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughT
         << holdOn()->text().toStdString();
     EXPECT_TRUE(holdOn()->text().endsWith(QLatin1String("/orovistaData/maps")));
     EXPECT_FALSE(find<QLabel>(QStringLiteral("createDAZHoldOnGifLabel"))->isVisible());
+    EXPECT_EQ(statusLine(), QStringLiteral("Studio scene created: my Terrain 1")) << "the status line follows CREATE";
 
     // The files.
     EXPECT_EQ(QImageReader(maps("my Terrain 1.jpg")).size(), QSize(512, 512));

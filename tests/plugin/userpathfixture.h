@@ -220,6 +220,7 @@ protected:
         chooseInput1Type(QStringLiteral("Perlin"));
         click(find<QPushButton>(QStringLiteral("terraformButton")));
         ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+        EXPECT_EQ(statusLine(), QStringLiteral("terrain generated")) << "the status line follows TERRAFORM !";
     }
 
     // The prop library's tree on the POPULATE tab.
