@@ -266,11 +266,8 @@ public:
             writeNodeMap(QStringLiteral("final_before_erosion"), map);
             nodeMaps.eroded = true;
         }
-        if (keepBeforeErosion) {
-            beforeErosion.resize(std::size_t(map.GetWidth()) * std::size_t(map.GetHeight()));
-            for (int y = 0; y < map.GetHeight(); ++y)
-                std::copy_n(map.GetConstSlabPtr(y), map.GetWidth(), beforeErosion.begin() + std::ptrdiff_t(y) * map.GetWidth());
-        }
+        if (keepBeforeErosion)
+            beforeErosion = mapValues(map);
         ErosionRequest request = ErosionRequest::fromSettings(m_settings, false, m_maps);
         request.picturePath = greyPicture;
         const ErosionResult result = erodeHeightMap(map, request, m_output.progress);

@@ -254,11 +254,7 @@ void DzOrovistaPluginAction::addPoserLibrary()
 
 void DzOrovistaPluginAction::refillPropLibraryFolders()
 {
-    QStringList folders;
-    if (QListWidget *active = state().ui.activeLibraries)
-        for (int i = 0; i < active->count(); ++i)
-            folders << active->item(i)->text();
-    statics().library.setFolders(folders);
+    statics().library.setFolders(activeLibraryFolders());
 }
 
 void DzOrovistaPluginAction::setVBOState(int checkState) { state().vboSupported = checkState != 0; }

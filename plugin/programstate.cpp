@@ -1,5 +1,7 @@
 #include "plugin/programstate.h"
 
+#include <QListWidget>
+
 #include <QLabel>
 
 namespace orovista {
@@ -19,6 +21,15 @@ void ProgramState::resetWorkingFlags()
     windowReady = false;
     cancelRequested = false;
     importedHeightmap.reset();
+}
+
+QStringList activeLibraryFolders()
+{
+    QStringList folders;
+    if (QListWidget *active = state().ui.activeLibraries)
+        for (int i = 0; i < active->count(); ++i)
+            folders << active->item(i)->text();
+    return folders;
 }
 
 void showStatus(const QString &text)

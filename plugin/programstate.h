@@ -148,4 +148,7 @@ ProgramState &state();
 /// Shows `text` in the window's status line (nothing without a window).
 void showStatus(const QString &text);
 
+/// The content library folders the SETUP tab lists as active (none without a window).
+QStringList activeLibraryFolders();
+
 }   // namespace orovista

@@ -41,7 +41,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMovie>
 #include <QPointer>
 #include <QSlider>
@@ -157,10 +156,7 @@ std::vector<float> graphTerrainValues(const NoiseSettings &settings, const Impor
     } catch (...) {
         return {};
     }
-    std::vector<float> values(std::size_t(map.GetWidth()) * std::size_t(map.GetHeight()));
-    for (int y = 0; y < map.GetHeight(); ++y)
-        std::copy_n(map.GetConstSlabPtr(y), map.GetWidth(), values.begin() + std::ptrdiff_t(y) * map.GetWidth());
-    return values;
+    return mapValues(map);
 }
 
 /// What the CREATE tab asks for beside the mesh and its pictures.
@@ -179,16 +175,6 @@ SurfaceFiles surfaceFilesAsked(const QString &folder, const QString &name, int t
     if (ui.engineChoice && ui.engineChoice->currentIndex() > 0)
         asked.engine = ui.engineChoice->currentIndex() == 1 ? QStringLiteral("unity") : QStringLiteral("unreal");
     return asked;
-}
-
-/// The content library folders, to name props by.
-QStringList libraryFolders()
-{
-    QStringList folders;
-    if (QListWidget *active = state().ui.activeLibraries)
-        for (int i = 0; i < active->count(); ++i)
-            folders << active->item(i)->text();
-    return folders;
 }
 
 /// The host's active 3D view; null without one.
@@ -457,7 +443,7 @@ void DzOrovistaPluginAction::createDAZScene()
             if (filesMade && ui.instanceList && ui.instanceList->isChecked())
                 if (const QString problem =
                         files::writeFile(maps + QLatin1Char('/') + name + QStringLiteral("_instances.json"),
-                                         {instanceList(s.items, name, surface.grid().base, libraryFolders())}, &made);
+                                         {instanceList(s.items, name, surface.grid().base, activeLibraryFolders())}, &made);
                     !problem.isEmpty())
                     fail(problem);
             if (filesMade)

@@ -20,11 +20,8 @@ namespace orovista {
 
 RunSurface::RunSurface(const noise::utils::NoiseMap &surface, std::vector<float> graph, double low, double high,
                        bool imported, double base)
-    : m_graph(std::move(graph)), m_size(std::min(surface.GetWidth(), surface.GetHeight())), m_imported(imported)
+    : m_values(mapValues(surface)), m_graph(std::move(graph)), m_size(surface.GetWidth()), m_imported(imported)
 {
-    m_values.resize(std::size_t(m_size) * std::size_t(m_size));
-    for (int y = 0; y < m_size; ++y)
-        std::copy_n(surface.GetConstSlabPtr(y), m_size, m_values.begin() + std::ptrdiff_t(y) * m_size);
     float lo = 0.0f, hi = 0.0f;
     if (!m_values.empty())
         std::tie(lo, hi) = std::pair{*std::min_element(m_values.begin(), m_values.end()),

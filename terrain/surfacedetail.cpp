@@ -5,6 +5,15 @@
 
 namespace orovista {
 
+std::vector<float> mapValues(const noise::utils::NoiseMap &map)
+{
+    const int w = map.GetWidth(), h = map.GetHeight();
+    std::vector<float> values(std::size_t(w) * std::size_t(h));
+    for (int y = 0; y < h; ++y)
+        std::copy_n(map.GetConstSlabPtr(y), w, values.begin() + std::ptrdiff_t(y) * w);
+    return values;
+}
+
 SurfaceDetail::SurfaceDetail(std::vector<float> surface, std::vector<float> graph, int size, bool imported, float bound)
     : m_surface(std::move(surface)), m_graph(std::move(graph)), m_size(size), m_imported(imported),
       m_bound(std::max(0.0f, bound))

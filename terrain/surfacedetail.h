@@ -25,6 +25,9 @@
 
 namespace orovista {
 
+/// A map's values row by row (row y from y · width), as SurfaceDetail takes them.
+std::vector<float> mapValues(const noise::utils::NoiseMap &map);
+
 class SurfaceDetail : public HeightShift {
 public:
     /// surface and graph: size × size maps, row y of the map at y · size. imported: the runs read

@@ -700,13 +700,21 @@ TEST_F(SceneViewTest, SaveSceneAsksForAFileAndCallsTheExporter)
     }
 }
 
-TEST(SceneViewEmpty, AnEmptySceneIsViewableAndTheDefaultViewFramesWhatArrives)
-{
+/// A studio window of 900 × 600 on an empty scene, shown.
+class SceneViewEmpty : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window.resize(900, 600);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
     DzApp app;
     StudioWindow window;
-    window.resize(900, 600);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+};
+
+TEST_F(SceneViewEmpty, AnEmptySceneIsViewableAndTheDefaultViewFramesWhatArrives)
+{
     SceneView *sv = window.sceneView();
     QImage picture = sv->grabFramebuffer();
     ASSERT_FALSE(picture.isNull());
@@ -726,13 +734,8 @@ TEST(SceneViewEmpty, AnEmptySceneIsViewableAndTheDefaultViewFramesWhatArrives)
 
 // The view lights the scene by its sun (a distant light) where it has one: a wall facing a sun low
 // over the horizon is brighter than under a sun overhead.
-TEST(SceneViewEmpty, TheViewIsLitByTheScenesSun)
+TEST_F(SceneViewEmpty, TheViewIsLitByTheScenesSun)
 {
-    DzApp app;
-    StudioWindow window;
-    window.resize(900, 600);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     SceneView *sv = window.sceneView();
     dzScene->addNode(meshNode(QStringLiteral("wall"), squareMesh(2000), plainMaterial(QColor(200, 200, 200)), {0, 0, 0}));
     auto *sun = new DzDistantLight;
