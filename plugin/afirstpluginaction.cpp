@@ -5,6 +5,7 @@
 #include "graph/ff.h"
 #include "graph/i1.h"
 #include "graph/nodesettings.h"
+#include "library/glm.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
 #include "plugin/runlog.h"
@@ -271,6 +272,14 @@ void DzOrovistaPluginAction::selectedTab(const QString &) {}
 void DzOrovistaPluginAction::updateTriangleLabel()
 {
     ProgramState &s = state();
+    // Counted afresh: the terrain's own triangles (two per cell of the 512 mesh, or the imported
+    // model's) and every item's, whatever changed them.
+    long long count = !s.terrainPresent ? 0
+                      : s.customTerrain ? (s.customModel ? (long long)s.customModel->numtriangles : 0)
+                                        : 2LL * 511 * 511;
+    for (const PaintedItem &item : s.items)
+        count += item.triangles;
+    s.sceneTriangles = count;
     if (s.ui.triangleLabel)
         s.ui.triangleLabel->setText(QStringLiteral("triangles: ") + QString::number(s.sceneTriangles));
 }

@@ -425,6 +425,7 @@ void DzOrovistaPluginAction::loadCustomTerrain()
             gl->doneCurrent();
         }
         listOwner = gl;
+        gl->history.clear();
         s.customTerrainList = compileCustomTerrain(gl, model.get(), GLM_SMOOTH | GLM_TEXTURE | GLM_MATERIAL);
         gl->farPlane = customTerrainFarPlane(S);
         gl->setFocus(Qt::OtherFocusReason);

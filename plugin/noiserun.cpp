@@ -26,6 +26,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include <libnoise/exception.h>
@@ -257,13 +259,23 @@ bool DzOrovistaPluginAction::buildTerrainFromMachine()
             gl->buildSkyDome(true);
         gl->terrainTexturePath = s.workFolder + QStringLiteral("/maps/TFFnoisePreview.jpg");
     }
-    if (s.ui.mainWindow)
+    if (gl)
+        gl->history.clear();
+    if (s.ui.mainWindow) {
         if (auto *instances = s.ui.mainWindow->findChild<QSpinBox *>(QStringLiteral("glEcoInstancesSpinBox")))
             instances->setValue(std::max(1, s.terrainSize / 20));
-    if (s.items.empty()) {
-        s.sceneTriangles = 522242;
-        updateTriangleLabel();
+        // A stroke's step at the centre (strength · 1/16 unit) starts at a sixteenth of the
+        // terrain's relief, so that a first stroke shows.
+        if (auto *strength = s.ui.mainWindow->findChild<QSpinBox *>(QStringLiteral("glBrushStrengthSpinBox"))) {
+            float low = 0.0f, high = 0.0f;
+            for (std::size_t v = 1; v < s.fullMesh.vertices.size(); v += 3) {
+                low = v == 1 ? s.fullMesh.vertices[v] : std::min(low, s.fullMesh.vertices[v]);
+                high = v == 1 ? s.fullMesh.vertices[v] : std::max(high, s.fullMesh.vertices[v]);
+            }
+            strength->setValue(std::clamp(int(std::lround(high - low)), 1, strength->maximum()));
+        }
     }
+    updateTriangleLabel();
     showStatus(QStringLiteral("terrain generated"));
     return true;
 }

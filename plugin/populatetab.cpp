@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 #include <QSpinBox>
@@ -161,7 +162,7 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
         s.ui.*modes[i].slot = b;
     }
 
-    QFrame *tools = toolFrame(bar, "glItemToolsFrame", 120, 0, 280, 68);
+    QFrame *tools = toolFrame(bar, "glItemToolsFrame", 120, 0, 360, 68);
     s.ui.itemToolsFrame = tools;
     struct Tool { const char *name, *icon, *tip; void (GLTerrain::*slot)(); };
     const Tool toolList[] = {
@@ -173,8 +174,10 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
         {"glItemStackButton", "tool_stack.png", "stack items", &GLTerrain::setItemStack},
         {"glEnableBoundingBoxFeatureButton", "tool_bounding_all.png", "draw all items as boxes while moving",
          &GLTerrain::switchBoundingAll},
+        {"glUndoButton", "tool_undo.png", "undo the last stroke, painting or item change (Ctrl+Z)", &GLTerrain::undo},
+        {"glRedoButton", "tool_redo.png", "redo what was undone (Ctrl+Shift+Z)", &GLTerrain::redo},
     };
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 9; ++i) {
         auto *b = new QPushButton(tools);
         const QString name = QString::fromLatin1(toolList[i].name);
         b->setObjectName(name);
@@ -183,6 +186,18 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
         b->setFocusPolicy(Qt::NoFocus);
         b->setStyleSheet(style::toolButton(name, resources + QString::fromLatin1(toolList[i].icon)));
         connect(b, &QPushButton::clicked, gl, toolList[i].slot);
+    }
+
+    // The keys work anywhere on the tab but in a text field, which keeps its own undo.
+    const std::pair<QKeySequence, void (GLTerrain::*)()> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), &GLTerrain::undo},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &GLTerrain::redo},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), &GLTerrain::redo},
+    };
+    for (const auto &[key, slot] : keys) {
+        auto *shortcut = new QShortcut(key, page);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, gl, slot);
     }
 
     // Item transform: shown in edit mode while an item is selected.
@@ -224,7 +239,7 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
 
     struct Spin { const char *name, *label, *tip; int lo, hi, value; };
     const Spin spins[] = {
-        {"glEcoInstancesSpinBox", "eco instances | brush int.", "set the number of instances to be deployed with each click", 1, 1000, 5},
+        {"glEcoInstancesSpinBox", "instances per Shift-click", "set the number of instances to be deployed with each Shift-click", 1, 1000, 5},
         {"itemDistanceSpinBox", "distance", "set the minimum paint distance, in centimeters, from previous item", 0, 9999999, 100},
         {"ecoAngleRandomizationSpinBox", "eco angle", "set the angle randomization limits", 0, 359, 0},
         {"ecoScaleRandomizationSpinBox", "eco scale", "set the scale randomization limits", 0, 100, 0},
@@ -233,12 +248,20 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
     const int spinX[] = {160, 305, 395, 460, 525};
     const int spinW[] = {60, 80, 55, 55, 74};
     for (int i = 0; i < 5; ++i) {
-        caption(paint, QString::fromLatin1(spins[i].label), QRect(spinX[i], 0, i == 0 ? 138 : spinW[i] + 8, 14));
+        QLabel *label = caption(paint, QString::fromLatin1(spins[i].label), QRect(spinX[i], 0, i == 0 ? 138 : spinW[i] + 8, 14));
+        label->setObjectName(QString::fromLatin1(spins[i].name) + QStringLiteral("Label"));
         QSpinBox *b = spinBox(paint, spins[i].name, spins[i].lo, spins[i].hi, spins[i].value,
                               QRect(spinX[i], 16, spinW[i], 22));
         b->setToolTip(QString::fromLatin1(spins[i].tip));
         connect(b, &QSpinBox::editingFinished, gl, &GLTerrain::setGLFocus);
     }
+    // Terrain mode shows the sculpting strength in the place of the instance count.
+    caption(paint, QStringLiteral("sculpt strength"), QRect(spinX[0], 0, 138, 14))
+        ->setObjectName(QStringLiteral("glBrushStrengthSpinBoxLabel"));
+    QSpinBox *strength = spinBox(paint, "glBrushStrengthSpinBox", 1, 100000, 15, QRect(spinX[0], 16, spinW[0] + 20, 22));
+    strength->setToolTip(QStringLiteral("how far a brush step raises (Shift: lowers) the ground at its centre, "
+                                        "in sixteenths of a scene unit"));
+    connect(strength, &QSpinBox::editingFinished, gl, &GLTerrain::setGLFocus);
     auto check = [](QWidget *parent, const char *name, const QString &text, const QRect &r) {
         auto *c = new QCheckBox(text, parent);
         c->setObjectName(QString::fromLatin1(name));
@@ -371,6 +394,16 @@ void DzOrovistaPluginAction::selectGLMode(int m)
     setVisible(ui.modifierToolsFrame, m != SkyMode);
     setVisible(ui.skyFrame, m == SkyMode);
     setVisible(ui.libraryFrame, m != SkyMode);
+    // The first number of the painting tools is the sculpt strength in terrain mode and the
+    // instance count elsewhere.
+    if (QWidget *tools = ui.modifierToolsFrame) {
+        for (const char *name : {"glBrushStrengthSpinBox", "glBrushStrengthSpinBoxLabel"})
+            if (QWidget *w = tools->findChild<QWidget *>(QString::fromLatin1(name)))
+                w->setVisible(m == TerrainMode);
+        for (const char *name : {"glEcoInstancesSpinBox", "glEcoInstancesSpinBoxLabel"})
+            if (QWidget *w = tools->findChild<QWidget *>(QString::fromLatin1(name)))
+                w->setVisible(m != TerrainMode);
+    }
     if (m == TerrainMode && ui.glPerpVsNormalSlider)
         ui.glPerpVsNormalSlider->setValue(ui.glPerpVsNormalSlider->minimum());
 

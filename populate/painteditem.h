@@ -22,6 +22,8 @@ struct PaintedItem {
     float minX = 0.0f, minY = 0.0f, minZ = 0.0f;   ///< model bounds, model units, unscaled
     float maxX = 0.0f, maxY = 0.0f, maxZ = 0.0f;
     std::int32_t triangles = 0;       ///< triangles of the prop's model
+
+    bool operator==(const PaintedItem &) const = default;
 };
 
 /// Scene units per model unit and percent of scale: 100 % draws a model unit 2.4384 units long.

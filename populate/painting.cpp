@@ -182,7 +182,7 @@ ScatterResult paintItems(std::vector<PaintedItem> &items, const PaintPick &pick,
     return result;
 }
 
-void repositionItems(std::vector<PaintedItem> &items, const TerrainArrays &mesh, int terrainSize, float tilt)
+void repositionItems(std::vector<PaintedItem> &items, const TerrainArrays &mesh, int terrainSize, double tilt)
 {
     for (PaintedItem &item : items) {
         const TerrainHit hit = terrainLookup(mesh, terrainSize, item.x, item.y, item.z);

@@ -46,7 +46,7 @@ struct PaintSettings {
     bool itemStack = false;      ///< items may land on other items (they take the picked height)
 
     double minimumDistance() const { return distance * 0.01; }
-    float tilt() const { return float(blend) / 100.0f; }
+    double tilt() const { return blend / 100.0; }
 };
 
 /// The point under the pointer, from a depth pick.
@@ -97,7 +97,7 @@ ScatterResult paintItems(std::vector<PaintedItem> &items, const PaintPick &pick,
 /// Puts every item over the terrain back onto its surface: x and z snap to the item's cell
 /// corner, y is the height at its former place, rotations follow the normal blended by the
 /// tilt. Items off the terrain stay as they are.
-void repositionItems(std::vector<PaintedItem> &items, const TerrainArrays &mesh, int terrainSize, float tilt);
+void repositionItems(std::vector<PaintedItem> &items, const TerrainArrays &mesh, int terrainSize, double tilt);
 
 /// The ground under each item (NaN where an item is not over the terrain), taken before the
 /// terrain is rebuilt, so that reseatItems can keep every item's height above the ground.

@@ -22,6 +22,22 @@ int sculptBrushRadius(int brushDiameter, int terrainSize)
     return int((long long)brushDiameter * kRadiusGrid / terrainSize);
 }
 
+SculptRegion sculptRegion(int gridSize, const TerrainHit &hit, const SculptSettings &s)
+{
+    SculptRegion region;
+    if (gridSize < 1 || !hit.overTerrain || s.strength == 0 || s.terrainSize <= 0)
+        return region;
+    const int r = sculptBrushRadius(s.brushDiameter, s.terrainSize);
+    const long long side = 2LL * (r + 1);   // E
+    const long long firstRow = (long long)hit.row - r;
+    const long long firstColumn = (long long)hit.column - r;
+    region.rowBegin = int(std::clamp<long long>(firstRow, 0, gridSize));
+    region.rowEnd = int(std::clamp<long long>(firstRow + side, 0, gridSize));
+    region.columnBegin = int(std::clamp<long long>(firstColumn, 0, gridSize));
+    region.columnEnd = int(std::clamp<long long>(firstColumn + side, 0, gridSize));
+    return region;
+}
+
 void sculptStep(TerrainArrays &full, const TerrainHit &hit, const SculptSettings &s)
 {
     const int n = full.gridSize;
@@ -29,7 +45,8 @@ void sculptStep(TerrainArrays &full, const TerrainHit &hit, const SculptSettings
     if (n < 1 || full.vertices.size() < 3 * count)
         return;
 
-    if (hit.overTerrain && s.strength != 0 && s.terrainSize > 0) {
+    const SculptRegion region = sculptRegion(n, hit, s);
+    if (!region.empty()) {
         const int r = sculptBrushRadius(s.brushDiameter, s.terrainSize);
         const int side = 2 * (r + 1);   // E
         const double a = 180.0 / side * kPi / 180.0;
@@ -38,17 +55,11 @@ void sculptStep(TerrainArrays &full, const TerrainHit &hit, const SculptSettings
         const double strength = double(s.strength) * kStepPerStrength * (s.lower ? -1.0 : 1.0);
         const float floorY = float(s.floor);
 
-        // The square's first row and column; clip i and j so that every vertex lies in the mesh.
+        // The square's first row and column; i and j run over the part inside the mesh.
         const long long firstRow = (long long)hit.row - r;
         const long long firstColumn = (long long)hit.column - r;
-        const int iBegin = int(std::clamp<long long>(-firstRow, 0, side));
-        const int iEnd = int(std::clamp<long long>(n - firstRow, 0, side));
-        const int jBegin = int(std::clamp<long long>(-firstColumn, 0, side));
-        const int jEnd = int(std::clamp<long long>(n - firstColumn, 0, side));
-        if (iBegin >= iEnd || jBegin >= jEnd) {
-            recomputeTerrainNormals(full);
-            return;
-        }
+        const int iBegin = int(region.rowBegin - firstRow), iEnd = int(region.rowEnd - firstRow);
+        const int jBegin = int(region.columnBegin - firstColumn), jEnd = int(region.columnEnd - firstColumn);
 
         // sin(a·t) is shared by rows and columns.
         std::vector<double> sine(static_cast<std::size_t>(side));

@@ -36,6 +36,17 @@ struct SculptSettings {
 /// @a terrainSize units: trunc(D·512 / S) in integer arithmetic (0 when S ≤ 0 or D ≤ 0).
 int sculptBrushRadius(int brushDiameter, int terrainSize);
 
+/// The vertices a sculpt step may move: rows [rowBegin, rowEnd) and columns [columnBegin,
+/// columnEnd) of the mesh, already clipped to it. Empty when the step moves nothing.
+struct SculptRegion {
+    int rowBegin = 0, rowEnd = 0, columnBegin = 0, columnEnd = 0;
+    bool empty() const { return rowBegin >= rowEnd || columnBegin >= columnEnd; }
+};
+
+/// The brush square of a step on a mesh of @a gridSize vertices a side, clipped to the mesh
+/// (empty off the terrain, with k = 0 or without a terrain size). Undo keeps these vertices.
+SculptRegion sculptRegion(int gridSize, const TerrainHit &hit, const SculptSettings &settings);
+
 /// One sculpt step on the full mesh @a full at the lookup result @a hit.
 ///
 /// When @a hit is over the terrain and k ≠ 0, moves the vertices of the brush square around the

@@ -534,6 +534,15 @@ void GLTerrain::keyPressEvent(QKeyEvent *event)
             lowDetailNavigation = true;
         break;
     case Qt::Key_Delete: deleteCurrentObject(); break;
+    // The tab's shortcuts do the same while the window is active; this is the viewport's own way.
+    case Qt::Key_Z:
+    case Qt::Key_Y:
+        if (!(event->modifiers() & Qt::ControlModifier)) {
+            QOpenGLWidget::keyPressEvent(event);
+            return;
+        }
+        stepHistory(event->key() == Qt::Key_Y || (event->modifiers() & Qt::ShiftModifier));
+        break;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
         wheelStep = std::max(1, int(S * 10 / 100.0));
@@ -590,13 +599,39 @@ void GLTerrain::mousePressEvent(QMouseEvent *event)
         return;
     const QPoint p = event->position().toPoint();
     pickItem(p.x(), p.y());
-    if (m_mode == orovista::TerrainMode && !s.customTerrain)
+    // A press and what follows until the release is one step of the history.
+    endPressStep();
+    m_pressMode = m_mode;
+    if (m_mode == orovista::TerrainMode && !s.customTerrain) {
+        history.beginStroke();
         sculptTerrain(p.x(), p.y());
-    else if (m_mode == orovista::PaintMode && !s.chosenProp.file.isEmpty())
-        paintAt(p.x(), p.y(), shiftHeld);
+    } else if (m_mode == orovista::PaintMode || m_mode == orovista::EditMode) {
+        beginItemsStep();
+        if (m_mode == orovista::PaintMode && !s.chosenProp.file.isEmpty())
+            paintAt(p.x(), p.y(), shiftHeld);
+    } else {
+        m_pressMode = 0;
+    }
 }
 
-void GLTerrain::mouseReleaseEvent(QMouseEvent *) { leftButtonDown = false; }
+void GLTerrain::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    leftButtonDown = false;
+    endPressStep();
+}
+
+void GLTerrain::endPressStep()
+{
+    if (m_pressMode == orovista::TerrainMode)
+        history.endStroke(orovista::state().fullMesh);
+    else if (m_pressMode == orovista::PaintMode)
+        endItemsStep("painting");
+    else if (m_pressMode == orovista::EditMode)
+        endItemsStep("item move");
+    m_pressMode = 0;
+}
 
 void GLTerrain::mouseMoveEvent(QMouseEvent *event)
 {
@@ -799,7 +834,7 @@ void GLTerrain::sculptTerrain(int x, int y)
     const DepthPoint p = depthPick(x, y);
     const orovista::TerrainHit hit = orovista::terrainLookup(s.fullMesh, s.terrainSize, p.x, p.y, p.z);
     orovista::SculptSettings settings;
-    if (auto *k = control<QSpinBox>("glEcoInstancesSpinBox"))
+    if (auto *k = control<QSpinBox>("glBrushStrengthSpinBox"))
         settings.strength = k->value();
     if (QSlider *perp = s.ui.glPerpVsNormalSlider)
         settings.blendPercent = perp->value();
@@ -810,7 +845,14 @@ void GLTerrain::sculptTerrain(int x, int y)
     settings.terrainSize = s.terrainSize;
     settings.paintBelowZero = paintBelowZero;
     settings.lower = shiftHeld;
+    history.sculptStepAt(s.fullMesh, orovista::sculptRegion(s.fullMesh.gridSize, hit, settings));
     orovista::sculptStep(s.fullMesh, hit, settings);
+    terrainEdited();
+}
+
+void GLTerrain::terrainEdited()
+{
+    orovista::ProgramState &s = orovista::state();
     if (s.vboSupported && s.vertexBuffers[0] && context()) {
         makeCurrent();
         const orovista::VertexBufferLayout layout = orovista::vertexBufferLayout(s.fullMesh.gridSize);

@@ -1,6 +1,7 @@
 #pragma once
 // GLTerrain: the 3D preview of the POPULATE tab. Draws the terrain, the painted props and the sky
 // dome, and takes the mouse, wheel and keys with which the user flies, sculpts, paints and edits.
+#include "populate/edithistory.h"
 #include "populate/painting.h"
 #include "sky/skydome.h"
 #include "sky/skymodel.h"
@@ -54,8 +55,12 @@ public:
     /// first use: positions, normals, colours and texture coordinates one after another.
     void uploadTerrain(const TerrainArrays &mesh);
 
-    /// Removes every painted item and every loaded prop model without asking.
+    /// Removes every painted item and every loaded prop model without asking; the undo history
+    /// goes with them.
     void deleteAllObjectsSilent();
+    /// Undo and redo of the sculpt strokes, painting and item edits done in this viewport. A new
+    /// terrain clears it.
+    orovista::EditHistory history;
     /// Deletes the prop display lists; no prop is chosen afterwards.
     void deletePropModels();
 
@@ -156,6 +161,9 @@ public slots:
     void itemScaleZ(int v);
     void itemYOffset(int v);
 
+    void undo();
+    void redo();
+
     void deleteCurrentObject();
     void deleteAllObjects();
     void deleteLastItem();
@@ -250,6 +258,17 @@ private:
     /// The texture laid over the terrain now: the reference one when shown, else the mask when
     /// shown; 0 for the terrain's own colours.
     GLuint shownTerrainTexture() const;
+    /// Takes the newest step back (or redoes one) and shows the result.
+    void stepHistory(bool forward);
+    /// The full mesh's vertices changed: normals, vertex buffer and decimated mesh follow.
+    void terrainEdited();
+    /// Begins an items step of the history; the end keeps what changed under @a label.
+    void beginItemsStep();
+    void endItemsStep(const char *label);
+    int m_pressMode = 0;   ///< the mode a press of the left button began a history step in (0 none)
+    int m_itemsSteps = 0;  ///< items steps begun and not ended: a delete during a drag joins the drag's step
+    /// Ends the step a press began (at the release, or at the next press if a release was lost).
+    void endPressStep();
     /// Draws the imported terrain's list at the import's scale.
     void drawCustomTerrain();
     int m_wheelTicks = 0;

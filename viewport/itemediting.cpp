@@ -44,7 +44,9 @@ long long terrainTriangles()
     {                                                                                 \
         std::vector<PaintedItem> &items = state().items;                              \
         if (m_selectedItem >= 1 && std::size_t(m_selectedItem) <= items.size()) {     \
+            beginItemsStep();                                                         \
             items[std::size_t(m_selectedItem - 1)].field = type(v);                   \
+            endItemsStep("item edit");                                                \
             update();                                                                 \
         }                                                                             \
         setFocus(Qt::OtherFocusReason);                                               \
@@ -69,10 +71,10 @@ void GLTerrain::deleteCurrentObject()
     ProgramState &s = state();
     if (m_selectedItem < 1 || std::size_t(m_selectedItem) > s.items.size())
         return;
-    const auto at = s.items.begin() + (m_selectedItem - 1);
-    s.sceneTriangles -= at->triangles;
+    beginItemsStep();
+    s.items.erase(s.items.begin() + (m_selectedItem - 1));
+    endItemsStep("delete");
     showTriangles();
-    s.items.erase(at);
     m_selectedItem = -1;
     hideItemControls();
     statics().library.resetPropFrame();
@@ -86,10 +88,11 @@ void GLTerrain::deleteLastItem()
     ProgramState &s = state();
     if (s.items.empty())
         return;
-    s.sceneTriangles -= s.items.back().triangles;
-    showTriangles();
     showStatus(QStringLiteral("object #") + QString::number(s.items.size()) + QStringLiteral(" deleted"));
+    beginItemsStep();
     s.items.pop_back();
+    endItemsStep("delete");
+    showTriangles();
     m_selectedItem = -1;
     hideItemControls();
     statics().library.resetPropFrame();
@@ -114,11 +117,15 @@ void GLTerrain::deleteAllObjects()
     if (!dialogs::confirm(this, QStringLiteral("delete all the items?")))
         return;
     ProgramState &s = state();
+    beginItemsStep();
     s.items.clear();
-    deletePropModels();
+    endItemsStep("delete all");
+    // No prop stays chosen; the loaded models stay, for an undo to bring the items back.
+    s.chosenProp = ProgramState::ChosenProp{};
+    setThumbnail(QImage());
+    statics().library.resetPropFrame();
     m_selectedItem = -1;
     hideItemControls();
-    s.sceneTriangles = terrainTriangles();
     showTriangles();
     showStatus(QStringLiteral("all objects deleted"));
     update();
@@ -134,6 +141,48 @@ void GLTerrain::deleteAllObjectsSilent()
     }
     if (statics().library.modelSlot > 0 || !modelLists.empty())
         deletePropModels();
+    history.clear();
+    m_itemsSteps = 0;
+    m_pressMode = 0;
+}
+
+void GLTerrain::beginItemsStep()
+{
+    if (m_itemsSteps++ == 0)
+        history.beginItems(state().items);
+}
+
+void GLTerrain::endItemsStep(const char *label)
+{
+    if (m_itemsSteps > 0 && --m_itemsSteps == 0)
+        history.endItems(state().items, label);
+}
+
+void GLTerrain::undo() { stepHistory(false); }
+void GLTerrain::redo() { stepHistory(true); }
+
+void GLTerrain::stepHistory(bool forward)
+{
+    ProgramState &s = state();
+    if (m_pressMode != 0)   // not in the middle of a stroke or a drag
+        return;
+    std::string label;
+    const EditHistory::Change change =
+        forward ? history.redo(s.items, s.fullMesh, &label) : history.undo(s.items, s.fullMesh, &label);
+    if (change == EditHistory::Change::Nothing) {
+        showStatus(forward ? QStringLiteral("nothing to redo") : QStringLiteral("nothing to undo"));
+        return;
+    }
+    if (change == EditHistory::Change::Terrain) {
+        recomputeTerrainNormals(s.fullMesh);
+        terrainEdited();
+    }
+    m_selectedItem = -1;
+    hideItemControls();
+    showTriangles();
+    showStatus((forward ? QStringLiteral("redone: ") : QStringLiteral("undone: ")) + QString::fromStdString(label));
+    update();
+    setFocus(Qt::OtherFocusReason);
 }
 
 void GLTerrain::repositionItems()
@@ -143,10 +192,12 @@ void GLTerrain::repositionItems()
         dialogs::error(this, QStringLiteral("This features is not needed with imported terrains!"));
         return;
     }
-    float tilt = 0.2f;
+    double tilt = 0.2;
     if (auto *b = control<QSlider>("glPerpVsNormalSlider"))
-        tilt = float(b->value()) / 100.0f;
+        tilt = b->value() / 100.0;
+    beginItemsStep();
     orovista::repositionItems(s.items, s.fullMesh, s.terrainSize, tilt);
+    endItemsStep("reposition");
     recomputeTerrainNormals(s.fullMesh);
     update();
     setFocus(Qt::OtherFocusReason);

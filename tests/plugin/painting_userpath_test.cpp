@@ -89,6 +89,12 @@ TEST_F(Painting, PaintingRocksThenEditingAndDeletingThem)
     EXPECT_EQ(statusLine(), QStringLiteral("object deleted"));
     EXPECT_EQ(triangles(), bare + 5 * boulder);
     EXPECT_FALSE(find<QFrame>(QStringLiteral("glEditTransformFrame"))->isVisible());
+    // A mistaken delete taken back and done again.
+    QTest::keyClick(gl, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(statusLine(), QStringLiteral("undone: delete"));
+    EXPECT_EQ(triangles(), bare + 6 * boulder);
+    QTest::keyClick(gl, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(triangles(), bare + 5 * boulder);
     click(find<QPushButton>(QStringLiteral("glDeleteLastPaint")));
     EXPECT_EQ(statusLine(), QStringLiteral("object #5 deleted"));
     EXPECT_EQ(triangles(), bare + 4 * boulder);
@@ -101,6 +107,12 @@ TEST_F(Painting, PaintingRocksThenEditingAndDeletingThem)
     click(find<QPushButton>(QStringLiteral("glEditDeleteAllButton")));
     EXPECT_EQ(statusLine(), QStringLiteral("all objects deleted"));
     EXPECT_EQ(triangleLabel()->text(), QStringLiteral("triangles: 522242"));
+    EXPECT_EQ(look(gl), bareInEditMode);
+    click(find<QPushButton>(QStringLiteral("glUndoButton")));
+    EXPECT_EQ(statusLine(), QStringLiteral("undone: delete all"));
+    EXPECT_EQ(triangles(), bare + 4 * boulder);
+    EXPECT_NE(look(gl), bareInEditMode) << "the rocks are drawn again";
+    click(find<QPushButton>(QStringLiteral("glRedoButton")));
     EXPECT_EQ(look(gl), bareInEditMode);
 
     // No prop is chosen any more: a click in paint mode places nothing.

@@ -269,7 +269,7 @@ TEST_F(SceneCreation, PaintedPropsBecomeNodesUnderTheTexturedTerrainSeenThroughT
     const QImage textureBefore(maps("my Terrain 1.jpg")), normalBefore(maps("NormalMap_my Terrain 1.jpg"));
     openTab(1);
     click(find<QPushButton>(QStringLiteral("glTerrainButton")));
-    auto *strength = find<QSpinBox>(QStringLiteral("glEcoInstancesSpinBox"));
+    auto *strength = find<QSpinBox>(QStringLiteral("glBrushStrengthSpinBox"));
     strength->setFocus();
     strength->selectAll();
     QTest::keyClicks(strength, QStringLiteral("60"));

@@ -538,19 +538,26 @@ std::pair<int, int> changedNearAndFar(const QImage &a, const QImage &b, QPoint p
     return {near, far};
 }
 
-TEST_F(UserPath, DraggingOnTheTerrainRaisesItAndShiftLowersIt)
+TEST_F(UserPath, DraggingOnTheTerrainRaisesItShiftLowersItAndCtrlZTakesItBack)
 {
     ASSERT_NO_FATAL_FAILURE(terraform());
     QOpenGLWidget *gl = preview();
     ASSERT_NE(gl, nullptr);
-    // A strong brush (the instances box doubles as the sculpting strength).
-    auto *strength = find<QSpinBox>(QStringLiteral("glEcoInstancesSpinBox"));
+    // Terrain mode shows its own strength, starting at the relief (15 units: a step of 0.94 at
+    // the centre); paint mode shows the instance count in its place.
+    auto *strength = find<QSpinBox>(QStringLiteral("glBrushStrengthSpinBox"));
+    auto *instances = find<QSpinBox>(QStringLiteral("glEcoInstancesSpinBox"));
     ASSERT_NE(strength, nullptr);
-    strength->setFocus();
-    strength->selectAll();
-    QTest::keyClicks(strength, QStringLiteral("40"));
-    QTest::keyClick(strength, Qt::Key_Return);
-    ASSERT_EQ(strength->value(), 40);
+    click(find<QPushButton>(QStringLiteral("glTerrainButton")));
+    EXPECT_TRUE(strength->isVisible());
+    EXPECT_FALSE(instances->isVisible());
+    EXPECT_EQ(find<QLabel>(QStringLiteral("glBrushStrengthSpinBoxLabel"))->text(), QStringLiteral("sculpt strength"));
+    EXPECT_GE(strength->value(), 14);
+    click(find<QPushButton>(QStringLiteral("glPaintButton")));
+    EXPECT_FALSE(strength->isVisible());
+    EXPECT_TRUE(instances->isVisible());
+    EXPECT_EQ(find<QLabel>(QStringLiteral("glEcoInstancesSpinBoxLabel"))->text(), QStringLiteral("instances per Shift-click"));
+    click(find<QPushButton>(QStringLiteral("glTerrainButton")));
 
     // Just in front of the far edge: a hill there rises into the sky behind the terrain.
     const QImage before = look(gl);
@@ -583,8 +590,8 @@ TEST_F(UserPath, DraggingOnTheTerrainRaisesItAndShiftLowersIt)
             dragTo(gl, at + QPoint(i % 2, 0));
         QTest::mouseRelease(gl, Qt::LeftButton, modifiers, at);
     };
-    // Shift with the left button lowers the ground, below zero once that is allowed. (Strokes follow the surface under the pointer, so the two
-    // strokes are made apart.)
+    // Shift with the left button lowers the ground, below zero once that is allowed. (Strokes
+    // follow the surface under the pointer, so the two strokes are made apart.)
     click(find<QPushButton>(QStringLiteral("glDeformBelowZeroButton")));
     const QImage untouched = ground();
     gl->setFocus();
@@ -595,10 +602,33 @@ TEST_F(UserPath, DraggingOnTheTerrainRaisesItAndShiftLowersIt)
     EXPECT_GT(changedNearAndFar(untouched, lowered, nearFarEdge, 200).first, 200) << "the ground changed there";
     EXPECT_GE(skyline(lowered, nearFarEdge.x()), skyline(untouched, nearFarEdge.x())) << "and went down";
 
-    // Without Shift, further along the edge, the brush raises it: a hill stands out against the sky.
+    // Without Shift, further along the edge, the default brush raises it: a hill stands out
+    // against the sky.
     stroke({}, alongTheEdge);
     const QImage raised = ground();
     EXPECT_LT(skyline(raised, alongTheEdge.x()), skyline(lowered, alongTheEdge.x()) - 3);
+
+    // Ctrl+Z takes the strokes back one at a time, to the same picture; Ctrl+Shift+Z
+    // and the redo icon bring them again.
+    QTest::keyClick(gl, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(statusLine(), QStringLiteral("undone: sculpt stroke"));
+    EXPECT_EQ(ground(), lowered);
+    click(find<QPushButton>(QStringLiteral("glUndoButton")));
+    EXPECT_EQ(ground(), untouched);
+    QTest::keyClick(gl, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(statusLine(), QStringLiteral("nothing to undo"));
+    QTest::keyClick(gl, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    click(find<QPushButton>(QStringLiteral("glRedoButton")));
+    EXPECT_EQ(statusLine(), QStringLiteral("redone: sculpt stroke"));
+    EXPECT_EQ(ground(), raised);
+
+    // A new TERRAFORM ! starts a new history.
+    openTab(0);
+    ASSERT_NO_FATAL_FAILURE(reseedInput1());
+    click(find<QPushButton>(QStringLiteral("terraformButton")));
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    QTest::keyClick(preview(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(statusLine(), QStringLiteral("nothing to undo"));
 }
 
 TEST_F(UserPath, AClickInEditModeOnBareTerrainSelectsNothing)

@@ -263,7 +263,12 @@ TEST(Painting, RepositionPutsItemsBackOnTheSurfaceAtTheirCellCorner)
     std::vector<PaintedItem> items(2);
     items[0].x = 10.3f, items[0].y = 50.0f, items[0].z = -7.7f, items[0].yRot = 77;
     items[1].x = 500.0f, items[1].y = 9.0f;
-    repositionItems(items, flat, S, 0.2f);
+    for (const auto &[percent, yRot] : {std::pair{70, 63}, std::pair{90, 81}}) {
+        std::vector<PaintedItem> one(1);
+        repositionItems(one, flat, S, percent / 100.0);
+        EXPECT_EQ(one[0].yRot, yRot) << "the slider's percent taken exactly, not through a float";
+    }
+    repositionItems(items, flat, S, 0.2);
     EXPECT_FLOAT_EQ(items[0].y, 4.0f);
     EXPECT_EQ(items[0].yRot, 18) << "trunc(90 · 0.2) on flat ground";
     EXPECT_EQ(items[0].xRot, 0);
