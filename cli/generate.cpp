@@ -87,7 +87,7 @@ QString optionRange(const QString &option)
         {QStringLiteral("sky"), [] { return QStringLiteral("4096, 8192 or 16384, or a power of two from 256 for a preview"); }},
         {QStringLiteral("sun-pitch"), [&] { return slider(SkySlider::SunPitch); }},
         {QStringLiteral("sun-azimuth"), [&] { return slider(SkySlider::SunAzimuth); }},
-        {QStringLiteral("turbidity"), [&] { return slider(SkySlider::Turbidity); }},
+        {QStringLiteral("turbidity"), [&] { return between(0, 10); }},
         {QStringLiteral("seed"), [&] { return between(INT_MIN, INT_MAX); }},
         {QStringLiteral("tiles"), [&] { return between(1, 64); }},
         {QStringLiteral("overlap"), [] { return QStringLiteral("between 0 and the tile size less one"); }},
@@ -199,7 +199,9 @@ QString checkOptions(const GenerateOptions &o)
           std::tuple{SkySlider::Turbidity, o.turbiditySlider, "turbidity"}}) {
         const sky::SkySliderInfo &info = sky::skySliderInfo(slider);
         if (value < info.minimum || value > info.maximum)
-            return outside(option, value);
+            return slider == SkySlider::Turbidity
+                       ? badValue(QLatin1String(option), QString::number(value / 100.0), true)
+                       : outside(option, value);
     }
     return {};
 }

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <thread>
@@ -136,8 +137,9 @@ int main(int argc, char **argv)
                                         QStringLiteral("Sun azimuth of the sky, degrees 0 … 360 (default 0)."),
                                         QStringLiteral("DEG"), QStringLiteral("0"));
     const QCommandLineOption turbidity(QStringLiteral("turbidity"),
-                                       QStringLiteral("Turbidity of the sky × 100, 0 … 1000 (default 200)."),
-                                       QStringLiteral("T"), QStringLiteral("200"));
+                                       QStringLiteral("Turbidity of the sky, 0 … 10 in hundredths (default 2; "
+                                                      "hazier above, as the window's turbidity slider)."),
+                                       QStringLiteral("T"), QStringLiteral("2"));
     const QCommandLineOption sceneOption(QStringLiteral("scene"),
                                          QStringLiteral("Also write a glTF 2.0 scene (.gltf, or .glb with everything "
                                                         "inside): the terrain with its texture and normal map, the sky "
@@ -256,7 +258,7 @@ int main(int argc, char **argv)
     for (const Number &n : {Number{texture, &o.textureSize, true}, Number{bump, &o.bumpSlider, true},
                             Number{terrainSize, &o.terrainSize, true}, Number{heightmapSize, &o.heightmapSize, true},
                             Number{sunPitch, &o.sunPitchSlider, true}, Number{sunAzimuth, &o.sunAzimuthSlider, true},
-                            Number{turbidity, &o.turbiditySlider, true}, Number{normal, &o.normalMapSize, parser.isSet(normal)},
+                            Number{normal, &o.normalMapSize, parser.isSet(normal)},
                             Number{skyOption, &o.skySize, parser.isSet(skyOption)},
                             Number{rawSize, &o.rawSize, parser.isSet(rawSize)},
                             Number{engineSize, &o.engineSize, parser.isSet(engineSize)},
@@ -266,6 +268,18 @@ int main(int argc, char **argv)
             continue;
         if (const QString problem = number(n.option, n.value); !problem.isEmpty())
             return fail(problem, usageError);
+    }
+    {
+        // The turbidity the window shows (its slider holds hundredths).
+        bool ok = false;
+        const double t = parser.value(turbidity).toDouble(&ok);
+        if (!ok || !std::isfinite(t))
+            return fail(QStringLiteral("--turbidity needs a number between 0 and 10, not \"%1\"").arg(parser.value(turbidity)),
+                        usageError);
+        const double hundredths = std::round(t * 100.0);
+        if (hundredths < 0.0 || hundredths > 1000.0)
+            return fail(badValue(QStringLiteral("turbidity"), parser.value(turbidity), true), usageError);
+        o.turbiditySlider = int(hundredths);
     }
     // 0 stands for "none" inside; given on the command line it is a value like any other.
     for (const Number &n : {Number{normal, &o.normalMapSize, parser.isSet(normal)},

@@ -92,7 +92,7 @@ void C1::buildPanel(QWidget *terrainTab)
     C1DisplacementSlider = rows[5].slider, C1DisplacementLabel = rows[5].label;
     const panel::SliderRow falloff = panel::sliderRow(content, QStringLiteral("C1EdgeFalloffSlider"),
                                                       QStringLiteral("C1EdgeFalloffLabel"), QStringLiteral("falloff"),
-                                                      -100, 100, 0);
+                                                      -100, 100, 0, 0.01);
     C1EdgeFalloffSlider = falloff.slider, C1EdgeFalloffLabel = falloff.label;
 
     // Two columns of rows that keep their place when rows hide.

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace orovista {
 
@@ -28,6 +29,8 @@ namespace {
 
 /// The name a slider's value tip gives its value.
 constexpr char valueNameProperty[] = "orovistaValueName";
+constexpr char valueScaleProperty[] = "orovistaValueScale";
+constexpr char valueLabelProperty[] = "orovistaValueLabel";
 
 // The look of a node panel: a framed tab widget with small bold tabs and light text.
 const QString panelSheet = QStringLiteral(
@@ -83,6 +86,17 @@ QLabel *label(QWidget *parent, const QString &objectName, const QString &text)
     return l;
 }
 
+/// A slider's position as its row shows it (scaled, see sliderRow()).
+QString shownValue(const QSlider *s, int value)
+{
+    const QVariant scale = s->property(valueScaleProperty);
+    if (!scale.isValid())
+        return QString::number(value);
+    const double k = scale.toDouble();
+    const int decimals = k >= 1.0 ? 0 : int(std::lround(-std::log10(k)));
+    return QString::number(value * k, 'f', decimals);
+}
+
 QSlider *slider(QWidget *parent, const QString &objectName, int lo, int hi, int value, Qt::Orientation orientation)
 {
     auto *s = new QSlider(orientation, parent);
@@ -96,12 +110,13 @@ QSlider *slider(QWidget *parent, const QString &objectName, int lo, int hi, int 
     if (orientation == Qt::Horizontal)
         s->setFixedHeight(18);
     // While dragged, the slider tells its value beside the pointer.
-    QObject::connect(s, &QSlider::sliderMoved, s, [s](int v) {
+    QObject::connect(s, &QSlider::sliderMoved, s, [s](int value) {
         const QString name = s->property(valueNameProperty).toString();
-        const double along = double(v - s->minimum()) / std::max(1, s->maximum() - s->minimum());
+        const QString v = shownValue(s, value);
+        const double along = double(value - s->minimum()) / std::max(1, s->maximum() - s->minimum());
         const QPoint at = s->orientation() == Qt::Horizontal ? QPoint(int(along * s->width()), -s->height())
                                                               : QPoint(s->width(), int((1.0 - along) * s->height()));
-        QToolTip::showText(s->mapToGlobal(at), name.isEmpty() ? QString::number(v) : name + QStringLiteral(": ") + QString::number(v), s);
+        QToolTip::showText(s->mapToGlobal(at), name.isEmpty() ? v : name + QStringLiteral(": ") + v, s);
     });
     return s;
 }
@@ -188,17 +203,26 @@ void showPicture(QLabel *label, const QString &file)
 QString mapsFolder() { return state().workFolder + QStringLiteral("/maps/"); }
 
 SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &labelName, const QString &text,
-                    int lo, int hi, int value)
+                    int lo, int hi, int value, double scale)
 {
     SliderRow r;
     r.label = label(parent, labelName, text);
     r.label->setFixedWidth(74);
     r.slider = slider(parent, sliderName, lo, hi, value);
     r.slider->setProperty(valueNameProperty, text);
+    r.slider->setProperty(valueScaleProperty, scale);
+    r.value = label(parent, sliderName + QStringLiteral("Value"), shownValue(r.slider, value));
+    r.value->setFixedWidth(34);
+    r.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    r.slider->setProperty(valueLabelProperty, QVariant::fromValue<QObject *>(r.value));
+    QSlider *s = r.slider;
+    QLabel *shown = r.value;
+    QObject::connect(s, &QSlider::valueChanged, shown, [s, shown](int v) { shown->setText(shownValue(s, v)); });
     r.row = new QHBoxLayout;
     r.row->setSpacing(4);
     r.row->addWidget(r.label);
     r.row->addWidget(r.slider, 1);
+    r.row->addWidget(r.value);
     return r;
 }
 
@@ -221,7 +245,8 @@ QVBoxLayout *nodeHead(QWidget *page, QComboBox *type, QLabel *preview, QPushButt
 
 void setRowVisible(QWidget *label, QWidget *control, bool visible)
 {
-    for (QWidget *w : {label, control})
+    QWidget *value = control ? qobject_cast<QWidget *>(control->property(valueLabelProperty).value<QObject *>()) : nullptr;
+    for (QWidget *w : {label, control, value})
         if (w)
             w->setVisible(visible);
 }
@@ -249,13 +274,15 @@ GeneratorControls::makeRows(QWidget *parent, const QString &prefix, const Ranges
 {
     static const char *const names[RowCount] = {"Frequency",   "Lacunarity",  "Quality",
                                                  "Octaves",     "Persistence", "Displacement"};
+    // As the noise modules take them: frequency, lacunarity, persistence and displacement in tenths.
+    static const double scales[RowCount] = {0.1, 0.1, 1.0, 1.0, 0.1, 0.1};
     static const char *const texts[RowCount] = {"frequency",   "lacunarity",  "quality",
                                                 "octaves",     "persistence", "displacement"};
     std::array<panel::SliderRow, RowCount> rows;
     for (int i = 0; i < RowCount; ++i) {
         const QString name = prefix + QLatin1String(names[i]);
         rows[i] = panel::sliderRow(parent, name + QStringLiteral("Slider"), name + QStringLiteral("Label"),
-                                   QLatin1String(texts[i]), ranges[i].lo, ranges[i].hi, ranges[i].value);
+                                   QLatin1String(texts[i]), ranges[i].lo, ranges[i].hi, ranges[i].value, scales[i]);
     }
     return rows;
 }

@@ -59,16 +59,20 @@ QString mapsFolder();
 struct SliderRow {
     QLabel *label = nullptr;
     QSlider *slider = nullptr;
+    QLabel *value = nullptr;   ///< the slider's value, always shown after it
     QHBoxLayout *row = nullptr;
 };
+/// A caption, a slider and its value: the slider's position × @a scale, with as many decimals as
+/// the scale has (0.1 shows 1.5, 0.01 shows -0.25). The drag tool tip shows the same number.
 SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &labelName, const QString &text,
-                    int lo, int hi, int value);
+                    int lo, int hi, int value, double scale = 1.0);
 
 /// The top of an INPUT or DEFORMER page: the page's column layout with the type combo, then the
 /// preview with button beside it. Returns the column for the rows below.
 QVBoxLayout *nodeHead(QWidget *page, QComboBox *type, QLabel *preview, QPushButton *button);
 
 /// Shows or hides a label together with its control.
+/// Shows or hides a row's caption and control (and a slider row's value).
 void setRowVisible(QWidget *label, QWidget *control, bool visible);
 
 /// The sheets of the preset buttons of a deformer: plain, and the chosen one.

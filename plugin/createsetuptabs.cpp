@@ -78,30 +78,30 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
     const char *labels[] = {"Enable terrain SubD: ", "Terrain texture size: ", "Terrain group name: ",
                             "bounding boxes: ", "add skydome: ", "morph percentage: ", "normal map: "};
     for (int i = 0; i < 7; ++i)
-        styledLabel(f, "createDAZLabel", QString::fromLatin1(labels[i]), QRect(0, i * 30, 160, 20));
+        styledLabel(f, "createDAZLabel", QString::fromLatin1(labels[i]), QRect(0, i * 30, 185, 20));
 
-    ui.enableSubDivision = named(new QCheckBox(f), "enableDAZTerrainSubDivisionCheckBox", QRect(160, 0, 200, 20));
+    ui.enableSubDivision = named(new QCheckBox(f), "enableDAZTerrainSubDivisionCheckBox", QRect(190, 0, 200, 20));
     ui.enableSubDivision->setToolTip(
         QStringLiteral("enable high resolution subdivision levels for OROVISTA-generated terrains in Studio"));
     ui.textureSize = combo(f, "createDAZTerrainTextureSizeComboBox", {"512", "1024", "2048", "4096", "8192", "16384"},
-                           QRect(160, 30, 100, 20));
+                           QRect(190, 30, 100, 20));
     ui.terrainName = named(new QLineEdit(QStringLiteral("my Terrain 1"), f), "createDAZTerrainNameLineEdit",
-                           QRect(160, 60, 200, 20));
+                           QRect(190, 60, 200, 20));
     ui.terrainName->setFocusPolicy(Qt::StrongFocus);   // typed into: it takes the keys when clicked
-    ui.drawBoxStyle = named(new QCheckBox(f), "createDAZTerrainDrawBoxStyleCheckBox", QRect(160, 90, 200, 20));
+    ui.drawBoxStyle = named(new QCheckBox(f), "createDAZTerrainDrawBoxStyleCheckBox", QRect(190, 90, 200, 20));
     ui.drawBoxStyle->setToolTip(QStringLiteral("set the Studio view's draw style to \"Solid Bounding Boxes\""));
 
     ui.skyDomeMapSize = combo(f, "skyDomeMapSizeComboBox", {"no thanks", "4096", "8192", "16384"},
-                              QRect(160, 120, 100, 20));
+                              QRect(190, 120, 100, 20));
     connect(ui.skyDomeMapSize, &QComboBox::currentTextChanged, this, &DzOrovistaPluginAction::setSkydomeControls);
     ui.skyDomeTextureGenerateButton = smallButton(f, "skyDomeTextureGenerateButton", QStringLiteral("regen sky texture"),
                                                   QStringLiteral("Regenerate only the sky dome map"),
-                                                  QRect(280, 118, 128, 24));
+                                                  QRect(310, 118, 128, 24));
     ui.skyDomeTextureGenerateButton->hide();
     connect(ui.skyDomeTextureGenerateButton, &QPushButton::released, this,
             &DzOrovistaPluginAction::regenerateSkyDomeTexture);
 
-    ui.morphPercentage = named(new QSlider(Qt::Horizontal, f), "morphPercentageSlider", QRect(160, 153, 100, 15));
+    ui.morphPercentage = named(new QSlider(Qt::Horizontal, f), "morphPercentageSlider", QRect(190, 153, 100, 15));
     ui.morphPercentage->setRange(0, 100);
     ui.morphPercentage->setValue(0);
     ui.morphPercentage->setPageStep(5);
@@ -110,10 +110,10 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
     ui.morphPercentage->setStyleSheet(style::horizontalSlider(true));
 
     ui.normalMapSize = combo(f, "normalMapSizeComboBox", {"no thanks", "512", "1024", "2048", "4096", "8192", "16384"},
-                             QRect(160, 180, 100, 20));
+                             QRect(190, 180, 100, 20));
     connect(ui.normalMapSize, &QComboBox::currentTextChanged, this,
             qOverload<const QString &>(&DzOrovistaPluginAction::setNormalMapControls));
-    ui.normalMapBumpHeight = named(new QSlider(Qt::Horizontal, f), "normalMapBumpHeightSlider", QRect(280, 183, 100, 15));
+    ui.normalMapBumpHeight = named(new QSlider(Qt::Horizontal, f), "normalMapBumpHeightSlider", QRect(310, 183, 100, 15));
     ui.normalMapBumpHeight->setRange(10, 5000);
     ui.normalMapBumpHeight->setValue(1000);
     ui.normalMapBumpHeight->setPageStep(10);
@@ -122,34 +122,34 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
     ui.normalMapBumpHeight->setStyleSheet(style::horizontalSlider(true));
     connect(ui.normalMapBumpHeight, &QSlider::sliderReleased, this,
             qOverload<>(&DzOrovistaPluginAction::generateFinalNormalMap));
-    ui.normalMapPreview = named(new QLabel(f), "normalMapPreviewLabel", QRect(400, 183, 128, 128));
+    ui.normalMapPreview = named(new QLabel(f), "normalMapPreviewLabel", QRect(430, 183, 128, 128));
     ui.normalMapPreview->setAlignment(Qt::AlignCenter);
     ui.normalMapPreview->setStyleSheet(
         QStringLiteral("* { background-color: rgba(128,127,255,255); border: 1px solid rgba(45,45,45,255); }"));
     ui.normalMapGenerateButton = smallButton(f, "normalMapGenerateButton", QStringLiteral("regen normal map"),
-                                             QStringLiteral("Regenerate only the normal map"), QRect(400, 321, 128, 24));
+                                             QStringLiteral("Regenerate only the normal map"), QRect(430, 321, 128, 24));
     connect(ui.normalMapGenerateButton, &QPushButton::released, this,
             &DzOrovistaPluginAction::generateFinalNormalCustomSize);
 
     // The terrain for other programs: heightmaps, an engine's heightmap with its import values,
     // and the painted props as a list, all taken from the terrain as sculpted.
-    styledLabel(f, "createDAZLabel", QStringLiteral("heightmaps: "), QRect(0, 210, 160, 20));
+    styledLabel(f, "createDAZLabel", QStringLiteral("heightmaps: "), QRect(0, 210, 185, 20));
     ui.heightmapFormat = combo(f, "heightmapFormatComboBox",
                                {"no thanks", "PNG 16-bit", "RAW 16-bit", "OpenEXR float", "all three"},
-                               QRect(160, 210, 120, 20));
+                               QRect(190, 210, 120, 20));
     ui.heightmapFormat->setToolTip(QStringLiteral("the terrain's heights as NAME_height.png / .r16 / .exr with a .json "
                                                   "that says what the values stand for"));
-    ui.heightmapSize = named(new QSpinBox(f), "heightmapSizeSpinBox", QRect(290, 210, 80, 20));
+    ui.heightmapSize = named(new QSpinBox(f), "heightmapSizeSpinBox", QRect(320, 210, 80, 20));
     ui.heightmapSize->setRange(2, 16384);
     ui.heightmapSize->setValue(1025);
     ui.heightmapSize->setToolTip(QStringLiteral("samples along a side of the heightmaps"));
     ui.heightmapSize->setFocusPolicy(Qt::StrongFocus);
-    styledLabel(f, "createDAZLabel", QStringLiteral("game engine: "), QRect(0, 240, 160, 20));
-    ui.engineChoice = combo(f, "engineComboBox", {"no thanks", "Unity", "Unreal"}, QRect(160, 240, 120, 20));
+    styledLabel(f, "createDAZLabel", QStringLiteral("game engine: "), QRect(0, 240, 185, 20));
+    ui.engineChoice = combo(f, "engineComboBox", {"no thanks", "Unity", "Unreal"}, QRect(190, 240, 120, 20));
     ui.engineChoice->setToolTip(QStringLiteral("the engine's heightmap (Unity .raw, Unreal .png and .r16) and its "
                                                "import values in a .json, at the engine's size for the texture size"));
-    styledLabel(f, "createDAZLabel", QStringLiteral("prop instance list: "), QRect(0, 270, 160, 20));
-    ui.instanceList = named(new QCheckBox(f), "instanceListCheckBox", QRect(160, 270, 20, 20));
+    styledLabel(f, "createDAZLabel", QStringLiteral("prop instance list: "), QRect(0, 270, 185, 20));
+    ui.instanceList = named(new QCheckBox(f), "instanceListCheckBox", QRect(190, 270, 20, 20));
     ui.instanceList->setToolTip(QStringLiteral("the painted props as NAME_instances.json: prop, position in metres, "
                                                "rotation and scale of each"));
 

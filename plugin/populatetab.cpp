@@ -292,13 +292,13 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
                                    QRect(0, i * 40, 290, 14));
         QSlider *l = slider(side, lights[i].name, Qt::Horizontal, lights[i].lo, lights[i].hi, lights[i].value);
         l->setGeometry(0, i * 40 + 16, 290, 18);
-        connect(l, &QSlider::sliderMoved, gl, lights[i].slot);
+        connect(l, &QSlider::valueChanged, gl, lights[i].slot);
     }
     gl->setLightLabels(lightCaptions[0], lightCaptions[1], lightCaptions[2]);
     caption(side, QStringLiteral("camera speed: 5"), QRect(0, 120, 200, 14))->setObjectName(QStringLiteral("glCameraSpeedLabel"));
     QSlider *speed = slider(side, "glCameraSpeedSlider", Qt::Horizontal, 1, 20, 5);
     speed->setGeometry(0, 136, 200, 18);
-    connect(speed, &QSlider::sliderMoved, gl, &GLTerrain::glCameraSpeedSliderReleased);
+    connect(speed, &QSlider::valueChanged, gl, &GLTerrain::glCameraSpeedSliderReleased);
     auto *resetViewButton = new QPushButton(QStringLiteral("reset view"), side);
     resetViewButton->setObjectName(QStringLiteral("resetView"));
     resetViewButton->setToolTip(QStringLiteral("reset camera or frame selected object"));
@@ -327,8 +327,7 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
     QFrame *skyFrame = toolFrame(side, "glSkyFrame", 0, 270, 300, 600);
     skyFrame->hide();
     s.ui.skyFrame = skyFrame;
-    // The sliders' names, ranges and labels come with the sky model; the star sliders have a
-    // plain caption.
+    // The sliders' names, ranges and labels come with the sky model.
     using SkySlot = void (GLTerrain::*)(int);
     const SkySlot skySlots[sky::skySliderCount] = {
         &GLTerrain::glSunPitchSliderReleased,        &GLTerrain::glSunAzimuthSliderReleased,
@@ -343,12 +342,11 @@ void DzOrovistaPluginAction::buildPopulateToolBars(QWidget *page)
         const sky::SkySliderInfo &info = sky::skySliders()[i];
         const QString label = sky::sliderLabel(info.slider, info.startValue);
         const QString name = QString::fromLatin1(info.objectName);
-        const char *plain = info.slider == sky::SkySlider::StarIntensity ? "star intensity" : "star population";
-        QLabel *text = caption(skyFrame, label.isEmpty() ? QString::fromLatin1(plain) : label, QRect(0, i * 40, 290, 14));
+        QLabel *text = caption(skyFrame, label, QRect(0, i * 40, 290, 14));
         text->setObjectName(name + QStringLiteral("Label"));
         QSlider *k = slider(skyFrame, info.objectName, Qt::Horizontal, info.minimum, info.maximum, info.startValue);
         k->setGeometry(0, i * 40 + 16, 290, 18);
-        connect(k, &QSlider::sliderMoved, gl, skySlots[i]);
+        connect(k, &QSlider::valueChanged, gl, skySlots[i]);
     }
     auto *skyReset = new QPushButton(QStringLiteral("reset sky"), skyFrame);
     skyReset->setObjectName(QStringLiteral("glSkyResetButton"));

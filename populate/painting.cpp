@@ -91,34 +91,57 @@ const PaintedItem &createItem(std::vector<PaintedItem> &items, double x, double 
     return items.back();
 }
 
-bool paintItem(std::vector<PaintedItem> &items, const PaintPick &pick, const TerrainArrays &mesh, int terrainSize,
-               const QImage &mask, const PaintSettings &settings, const PropChoice &prop)
+QString paintRefusalText(PaintRefusal why)
 {
+    switch (why) {
+    case PaintRefusal::None: break;
+    case PaintRefusal::Masked: return QStringLiteral("nothing placed: the mask covers this spot");
+    case PaintRefusal::OffTerrain: return QStringLiteral("nothing placed: the pointer is not over the terrain");
+    case PaintRefusal::TooNear:
+        return QStringLiteral("nothing placed: another item is nearer than the minimum distance");
+    }
+    return {};
+}
+
+bool paintItem(std::vector<PaintedItem> &items, const PaintPick &pick, const TerrainArrays &mesh, int terrainSize,
+               const QImage &mask, const PaintSettings &settings, const PropChoice &prop, PaintRefusal *why)
+{
+    auto refuse = [why](PaintRefusal reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
     const int half = terrainSize / 2;
     const double fx = pick.x + half, fz = pick.z + half;
     if (settings.maskInfluence && maskBlocks(mask, fx, fz, terrainSize))
-        return false;
+        return refuse(PaintRefusal::Masked);
     if (pick.depth >= 1.0f)
-        return false;
+        return refuse(PaintRefusal::OffTerrain);
     const TerrainHit hit = terrainLookup(mesh, terrainSize, pick.x, pick.y, pick.z);
     if (!hit.overTerrain)
-        return false;
+        return refuse(PaintRefusal::OffTerrain);
     const double y = settings.itemStack ? pick.y : double(hit.height);
     if (tooNear(items, pick.x, y, pick.z, settings.minimumDistance()))
-        return false;
+        return refuse(PaintRefusal::TooNear);
     createItem(items, fx - half, y, fz - half, hit.normal, settings, prop, false);
     return true;
 }
 
 bool paintItemOnCustomTerrain(std::vector<PaintedItem> &items, const PaintPick &pick, const float pixel[3],
-                              const GLMmodel &model, const PaintSettings &settings, const PropChoice &prop)
+                              const GLMmodel &model, const PaintSettings &settings, const PropChoice &prop,
+                              PaintRefusal *why)
 {
+    auto refuse = [why](PaintRefusal reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
     if (settings.maskInfluence && pixel[0] <= 0.1f && pixel[1] <= 0.1f && pixel[2] <= 0.1f)
-        return false;
+        return refuse(PaintRefusal::Masked);
     if (pick.depth >= 1.0f)
-        return false;
+        return refuse(PaintRefusal::OffTerrain);
     if (tooNear(items, pick.x, pick.y, pick.z, settings.minimumDistance()))
-        return false;
+        return refuse(PaintRefusal::TooNear);
     float normal[3] = {0.0f, 1.0f, 0.0f};
     double nearest = 2147483648.0;
     const std::size_t count = std::min<std::size_t>(model.numvertices, model.vertexNormals.size() / 3);

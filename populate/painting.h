@@ -69,16 +69,22 @@ bool maskBlocks(const QImage &mask, double fx, double fz, int terrainSize);
 const PaintedItem &createItem(std::vector<PaintedItem> &items, double x, double y, double z, const float n[3],
                               const PaintSettings &settings, const PropChoice &prop, bool customTerrain);
 
+/// Why a click placed nothing.
+enum class PaintRefusal { None, Masked, OffTerrain, TooNear };
+/// The status line's words for a refusal ("nothing placed: …"; empty for None).
+QString paintRefusalText(PaintRefusal why);
+
 /// One item at the picked point of a generated terrain; false when nothing was placed (masked,
-/// background, off the terrain, too near another item).
+/// background, off the terrain, too near another item), the reason then in @a why.
 bool paintItem(std::vector<PaintedItem> &items, const PaintPick &pick, const TerrainArrays &mesh, int terrainSize,
-               const QImage &mask, const PaintSettings &settings, const PropChoice &prop);
+               const QImage &mask, const PaintSettings &settings, const PropChoice &prop, PaintRefusal *why = nullptr);
 
 /// One item at the picked point of an imported terrain. `pixel` is the drawn colour under the
 /// pointer (0 … 1): with mask influence on, a dark pixel (all three ≤ 0.1) places nothing. The
 /// item tilts by the smoothed normal of the model vertex nearest to the point.
 bool paintItemOnCustomTerrain(std::vector<PaintedItem> &items, const PaintPick &pick, const float pixel[3],
-                              const GLMmodel &model, const PaintSettings &settings, const PropChoice &prop);
+                              const GLMmodel &model, const PaintSettings &settings, const PropChoice &prop,
+                              PaintRefusal *why = nullptr);
 
 /// How a scatter ended.
 struct ScatterResult {

@@ -209,8 +209,9 @@ const std::array<SkySliderInfo, skySliderCount> &skySliders()
          "solar region width: 0.0"},
         {SkySlider::BackscatterLight, "glBackscatterLightSlider", -100, 100, 0, 0, 0.1f, "backscatter light: ", false,
          "backscatter light: 0.0"},
-        {SkySlider::StarIntensity, "glStarIntensitySlider", 0, 100, 100, 100, 1.0f, "", false, nullptr},
-        {SkySlider::StarPopulation, "glStarPopulationSlider", 0, 30000, 3000, 3000, 1.0f, "", false, nullptr},
+        {SkySlider::StarIntensity, "glStarIntensitySlider", 0, 100, 100, 100, 1.0f, "star intensity: ", false, nullptr},
+        {SkySlider::StarPopulation, "glStarPopulationSlider", 0, 30000, 3000, 3000, 1.0f, "star population: ", false,
+         nullptr},
     }};
     return sliders;
 }
@@ -267,7 +268,12 @@ QString sliderLabel(SkySlider slider, int value)
         return {};
     SkyParameters sky;
     setSlider(sky, slider, value);
-    QString label = QString::fromLatin1(info.labelPrefix) + QString::number(double(*floatField(sky, slider)), 'g', 6);
+    const double shown = slider == SkySlider::StarIntensity    ? sky.starIntensity
+                         : slider == SkySlider::StarPopulation ? sky.starPopulation
+                                                               : double(*floatField(sky, slider));
+    QString label = QString::fromLatin1(info.labelPrefix) + QString::number(shown, 'g', 6);
+    if (slider == SkySlider::StarIntensity)
+        label += QLatin1Char('%');
     if (info.degreeSign)
         label += QChar(0x00B0);
     return label;

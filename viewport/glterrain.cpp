@@ -652,7 +652,7 @@ void GLTerrain::mouseMoveEvent(QMouseEvent *event)
         trackBrush(p.x(), p.y());
     if ((event->buttons() & Qt::LeftButton) && !altHeld && s.terrainPresent) {
         if (m_mode == orovista::PaintMode && !s.chosenProp.file.isEmpty())
-            paintAt(p.x(), p.y(), false);
+            paintAt(p.x(), p.y(), false, false);
         else if (m_mode == orovista::EditMode && m_selectedItem >= 1)
             dragSelectedItem(p.x(), p.y());
         else if (m_mode == orovista::TerrainMode && !s.customTerrain)

@@ -123,8 +123,9 @@ public:
     void sculptTerrain(int x, int y);
 
     /// Paint mode: one item of the chosen prop at the pointer (on a generated or an imported
-    /// terrain), or with `scatter` several in the brush square (generated terrain only).
-    void paintAt(int x, int y, bool scatter);
+    /// terrain), or with `scatter` several in the brush square (generated terrain only). A single
+    /// item that cannot be placed is explained on the status line when `tellWhyNot`.
+    void paintAt(int x, int y, bool scatter, bool tellWhyNot = true);
     /// The painting controls as they stand.
     orovista::PaintSettings paintSettings() const;
 

@@ -55,7 +55,7 @@ PaintSettings GLTerrain::paintSettings() const
     return p;
 }
 
-void GLTerrain::paintAt(int x, int y, bool scatter)
+void GLTerrain::paintAt(int x, int y, bool scatter, bool tellWhyNot)
 {
     ProgramState &s = state();
     if (!s.terrainPresent || s.chosenProp.file.isEmpty())
@@ -82,12 +82,17 @@ void GLTerrain::paintAt(int x, int y, bool scatter)
             dialogs::error(this, scatterWarning(result.outcome));
         return;
     }
+    PaintRefusal why = PaintRefusal::None;
     const bool placed = s.customTerrain
                             ? (s.customModel && paintItemOnCustomTerrain(s.items, pick, p.colour, *s.customModel,
-                                                                         settings, s.chosenProp))
-                            : paintItem(s.items, pick, s.fullMesh, s.terrainSize, maskImage, settings, s.chosenProp);
-    if (!placed)
+                                                                         settings, s.chosenProp, &why))
+                            : paintItem(s.items, pick, s.fullMesh, s.terrainSize, maskImage, settings, s.chosenProp, &why);
+    if (!placed) {
+        // A click says why; the moves of a drag stay quiet (most land too near the last item).
+        if (tellWhyNot && why != PaintRefusal::None)
+            showStatus(paintRefusalText(why));
         return;
+    }
     countNewItems(before);
     showStatus(QStringLiteral("added item # ") + QString::number(s.items.size()));
     update();

@@ -95,8 +95,9 @@ TEST(CommandLine, RefusesBadArgumentsWithAMessageAndStatus)
         {{"generate", "--preset", preset, "--sky", "huge"}, 2, "--sky needs a whole number"},
         {{"generate", "--preset", preset, "--sky", "256", "--sun-pitch", "91"}, 2, "--sun-pitch must lie between 0 and 90"},
         {{"generate", "--preset", preset, "--sun-azimuth", "-1"}, 2, "--sun-azimuth must lie between 0 and 360"},
-        {{"generate", "--preset", preset, "--turbidity", "1001"}, 2, "--turbidity must lie between 0 and 1000"},
-        {{"generate", "--preset", preset, "--turbidity", "2.5"}, 2, "needs a whole number"},
+        {{"generate", "--preset", preset, "--turbidity", "10.01"}, 2, "--turbidity must lie between 0 and 10, not 10.01"},
+        {{"generate", "--preset", preset, "--turbidity", "200"}, 2, "--turbidity must lie between 0 and 10, not 200"},
+        {{"generate", "--preset", preset, "--turbidity", "hazy"}, 2, "--turbidity needs a number between 0 and 10"},
         {{"generate", "--preset", dir.filePath("missing.opf"), "--out", dir.filePath("o")}, 1, "cannot read preset"},
         {{"generate", "--preset", dir.path(), "--out", dir.filePath("o")}, 1, "not a file"},
         {{"generate", "--preset", preset, "--out", preset + "/inside"}, 1, "cannot create the output folder"},
@@ -364,7 +365,7 @@ TEST(CommandLine, SkyTextureWithTheSunWhereAsked)
     const QString out = dir.filePath("out");
     const Outcome r = orovista({"generate", "--preset", writePreset(dir), "--out", out, "--resources", resources, "--quiet",
                                 "--name", "dusk", "--sky", "256", "--sun-pitch", "10", "--sun-azimuth", "90",
-                                "--turbidity", "300"});
+                                "--turbidity", "3"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QImage sky(out + "/dusk_skyDome.jpg");
     ASSERT_EQ(sky.size(), QSize(256, 256));

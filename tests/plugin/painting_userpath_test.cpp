@@ -137,6 +137,11 @@ TEST_F(Painting, DraggingPaintsATrailKeptApartByTheMinimumDistance)
         dragTo(gl, start + QPoint(4 * i, 0));
     QTest::mouseRelease(gl, Qt::LeftButton, {}, start + QPoint(80, 0));
     EXPECT_EQ(statusLine(), QStringLiteral("added item # 1"));
+    // A click that places nothing says why.
+    QTest::mouseClick(gl, Qt::LeftButton, {}, start + QPoint(40, 0));
+    EXPECT_EQ(statusLine(), QStringLiteral("nothing placed: another item is nearer than the minimum distance"));
+    QTest::mouseClick(gl, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(statusLine(), QStringLiteral("nothing placed: the pointer is not over the terrain"));
 
     // Without a minimum distance the same drag lays a trail, one tuft per move.
     ASSERT_NO_FATAL_FAILURE(type("itemDistanceSpinBox", QStringLiteral("0")));

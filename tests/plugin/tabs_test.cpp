@@ -157,6 +157,27 @@ TEST_F(Tabs, TheTerrainNameTakesTheKeysWhenClicked)
     EXPECT_EQ(name->text(), QStringLiteral("valley 2"));
 }
 
+// Every caption of the CREATE tab is read whole, and keeps clear of the control beside it.
+TEST_F(Tabs, CreateCaptionsAreNotCutNorTouchTheirControls)
+{
+    ui().mainController->setTabEnabled(2, true);
+    ui().mainController->setCurrentIndex(2);
+    QWidget *frame = ui().terrainName->parentWidget();
+    int captions = 0;
+    for (QLabel *label : frame->findChildren<QLabel *>(QStringLiteral("createDAZLabel"))) {
+        ++captions;
+        const QString text = label->text();
+        SCOPED_TRACE(text.toStdString());
+        const int needed = label->fontMetrics().horizontalAdvance(text.trimmed());
+        EXPECT_LE(needed, label->width()) << "cut";
+        const QRect words(label->geometry().topLeft(), QSize(needed + 4, label->height()));
+        for (QWidget *w : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (w != label && !qobject_cast<QLabel *>(w) && w->isVisible())
+                EXPECT_FALSE(w->geometry().intersects(words)) << "touches " << w->objectName().toStdString();
+    }
+    EXPECT_GE(captions, 10);
+}
+
 TEST_F(Tabs, NormalMapChoiceShowsItsControls)
 {
     ui().mainController->setTabEnabled(2, true);

@@ -197,10 +197,23 @@ TEST_F(UserPath, SlidersTellTheirValueWhileDraggedAndLockedTabsLookIt)
     const int dragged = frequency->value();
     EXPECT_GT(dragged, before);
     EXPECT_TRUE(QToolTip::isVisible());
-    EXPECT_EQ(QToolTip::text(), "frequency: " + QString::number(dragged));
+    const QString shown = QString::number(dragged * 0.1, 'f', 1);
+    EXPECT_EQ(QToolTip::text(), "frequency: " + shown) << "the frequency the noise takes, in tenths";
     const QByteArray picture = digest(maps("HI1noisePreview.jpg"));
     QTest::mouseRelease(frequency, Qt::LeftButton, {}, handle + QPoint(30, 0));
     ASSERT_TRUE(waitFor([&] { return digest(maps("HI1noisePreview.jpg")) != picture; })) << "released: a new run";
+
+    // After the drag the number stays beside every slider of the node; hidden rows hide theirs.
+    auto value = [](const char *slider) {
+        return find<QTabWidget>(QStringLiteral("I1Panel"))->findChild<QLabel *>(QLatin1String(slider) + QStringLiteral("Value"));
+    };
+    ASSERT_NE(value("I1FrequencySlider"), nullptr);
+    EXPECT_TRUE(value("I1FrequencySlider")->isVisible());
+    EXPECT_EQ(value("I1FrequencySlider")->text(), shown);
+    EXPECT_EQ(value("I1LacunaritySlider")->text(), QStringLiteral("1.5"));
+    EXPECT_EQ(value("I1OctavesSlider")->text(), QStringLiteral("4"));
+    EXPECT_EQ(value("I1PersistenceSlider")->text(), QStringLiteral("0.5"));
+    EXPECT_FALSE(value("I1DisplacementSlider")->isVisible()) << "Perlin has no displacement";
 }
 
 TEST_F(UserPath, AnUnreadableNoiseImageIsToldOnce)

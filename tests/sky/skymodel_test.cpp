@@ -164,7 +164,8 @@ TEST(SkySliders, Labels)
     EXPECT_EQ(sliderLabel(SkySlider::Turbidity, 257), "turbidity: 2.57");
     EXPECT_EQ(sliderLabel(SkySlider::HorizonBrightness, -37), "horizon luminance: -0.37");
     EXPECT_EQ(sliderLabel(SkySlider::SolarRegionWidth, 100), "solar region width: 10");
-    EXPECT_TRUE(sliderLabel(SkySlider::StarPopulation, 100).isEmpty());
+    EXPECT_EQ(sliderLabel(SkySlider::StarPopulation, 12000), "star population: 12000");
+    EXPECT_EQ(sliderLabel(SkySlider::StarIntensity, 75), "star intensity: 75%");
 
     EXPECT_EQ(sliderResetLabel(SkySlider::Turbidity), "turbidity: 2.0");
     EXPECT_EQ(sliderResetLabel(SkySlider::HorizonBrightness), "horizon luminance: 0.0");
