@@ -43,6 +43,8 @@ struct GeneratorSettings {
     QString imageFile;         ///< picture of the "Image" type; empty = none chosen
 
     NoiseType noiseType() const { return NoiseType(type); }
+
+    bool operator==(const GeneratorSettings &) const = default;
 };
 
 struct DeformerSettings {
@@ -56,6 +58,8 @@ struct DeformerSettings {
     int terraceProfile = 0;    ///< 0 … 15; 0 = none chosen
 
     DeformerType deformerType() const { return DeformerType(type); }
+
+    bool operator==(const DeformerSettings &) const = default;
 };
 
 struct CombinerSettings {
@@ -69,6 +73,8 @@ struct CombinerSettings {
     int edgeFalloff = 0;       ///< −100 … 100, × 0.01
 
     CombinerType combinerType() const { return CombinerType(type); }
+
+    bool operator==(const CombinerSettings &) const = default;
 };
 
 struct FinalSettings {
@@ -100,6 +106,8 @@ struct FinalSettings {
     int elevationHigh = 15;
 
     ErosionType erosion() const { return ErosionType(erosionType); }
+
+    bool operator==(const FinalSettings &) const = default;
 };
 
 /// The whole graph: INPUT 1 and 2, DEFORMER 1 and 2, the COMBINER and the final node.
@@ -108,6 +116,8 @@ struct NoiseSettings {
     DeformerSettings deformer[2];
     CombinerSettings combiner;
     FinalSettings final;
+
+    bool operator==(const NoiseSettings &) const = default;
 };
 
 }   // namespace orovista

@@ -135,6 +135,7 @@ void DzOrovistaPluginAction::executeAction()
     statics().input2.hideGeneratorSliders();
     selectGLMode(TerrainMode);
 
+    s.settledNodeSettings = readNodeSettings();
     // After a reset the panels show the values the nodes kept, and the first run computes them.
     if (s.keptNodeSettings) {
         applyNodeSettings(*std::exchange(s.keptNodeSettings, std::nullopt));

@@ -102,8 +102,10 @@ void DzOrovistaPluginAction::buildPopulateTab()
 
     // The help balloon takes the viewport's place while the pointer rests on the help icon.
     auto *help = toolFrame(page, "HelpLabel", 10, 10, viewportWidth + 20, h + 20);
-    help->setStyleSheet(style::backgroundImage(QStringLiteral("QFrame"), QStringLiteral("HelpLabel"),
-                                               resourcePath + QStringLiteral("/resources/balloon.png")));
+    // Drawn once in the middle of the frame, on the picture's own dark ground.
+    help->setStyleSheet(QStringLiteral("QFrame#HelpLabel { background-image: url(") + resourcePath
+                        + QStringLiteral("/resources/balloon.png); background-repeat: no-repeat; "
+                                         "background-position: center; background-color: rgb(28,28,30); }"));
     help->hide();
     s.ui.helpLabel = help;
 }

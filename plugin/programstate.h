@@ -115,6 +115,9 @@ struct ProgramState {
     QStringList warnedNoiseImages;
     /// The node values a reset carries over into the rebuilt panels.
     std::optional<NoiseSettings> keptNodeSettings;
+    /// The node settings as a preset last gave them (loaded or saved), or as the window opened:
+    /// a preset click asks before it replaces settings that differ from these.
+    std::optional<NoiseSettings> settledNodeSettings;
     /// A run asked for during a run, to make once that one is over (the latest request wins).
     struct NoiseRunRequest {
         bool terrainCreated;

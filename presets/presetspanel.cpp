@@ -27,6 +27,7 @@ using namespace orovista;
 namespace {
 
 constexpr int columns = 7;
+constexpr int rowHeight = 170;   ///< a thumbnail, its name and the gap
 const QString nativeMarker = QStringLiteral("__native__");
 const QString userMarker = QStringLiteral("__user__");
 
@@ -36,6 +37,19 @@ QString userPresetFolder() { return state().workFolder + QStringLiteral("/preset
 QStringList presetFiles(const QString &folder)
 {
     return QDir(folder).entryList({QStringLiteral("*.opf")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+}
+
+/// The node settings differ from those a preset last gave (the preview's size and map style are
+/// views of the settings, not changes to them).
+bool nodeSettingsEdited()
+{
+    const ProgramState &s = state();
+    if (!s.settledNodeSettings)
+        return false;
+    NoiseSettings now = readNodeSettings();
+    now.final.previewSize = s.settledNodeSettings->final.previewSize;
+    now.final.mapStyle = s.settledNodeSettings->final.mapStyle;
+    return now != *s.settledNodeSettings;
 }
 
 /// Makes the row of the first item named name current; row 0 and false when there is none.
@@ -81,21 +95,27 @@ void DzOrovistaPluginAction::buildPresetsLibrary()
     int k = 0;
     for (const auto &[marker, folder] : {std::pair{nativeMarker, nativePresetFolder()}, std::pair{userMarker, userPresetFolder()}}) {
         for (const QString &entry : presetFiles(folder)) {
+            // The thumbnail with the preset's name under it, as `orovista presets` lists it.
+            const QString name = QFileInfo(entry).completeBaseName();
             auto *button = new QToolButton(frame);
-            button->setGeometry(20 + 156 * (k % columns), 14 + 148 * (k / columns), 128, 128);
+            button->setGeometry(20 + 156 * (k % columns), 14 + rowHeight * (k / columns), 132, 150);
             ++k;
             const QString thumbnail = folder + entry.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".jpg");
             button->setIcon(QIcon(files::inputProblem(thumbnail).isEmpty() ? thumbnail : fallback));
             button->setIconSize(QSize(128, 128));
-            button->setStyleSheet(QStringLiteral("* { \nborder-width: 2px;\nborder-style: solid;\nborder-color: rgba(25,25,25,255);\n}"));
+            button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+            button->setText(button->fontMetrics().elidedText(name, Qt::ElideMiddle, 128));
+            button->setStyleSheet(QStringLiteral("* { \nborder-width: 2px;\nborder-style: solid;\nborder-color: rgba(25,25,25,255);\n"
+                                                 "color: rgba(") + style::lightText + QStringLiteral(");\n}"));
             button->setObjectName(marker + folder + entry);
-            button->setToolTip(folder + entry);
+            button->setToolTip(marker == nativeMarker ? name + QStringLiteral(": a preset that comes with OROVISTA")
+                                                      : name + QStringLiteral(": your preset, in ") + QDir::toNativeSeparators(folder));
             connect(button, &QToolButton::clicked, this, &DzOrovistaPluginAction::presetItemClicked);
         }
     }
     // The panel grows with the presets instead of cutting rows off.
     const int rows = (k + columns - 1) / columns;
-    frame->setFixedSize(1150, std::max(2000, 14 + 148 * rows + 14));
+    frame->setFixedSize(1150, std::max(2000, 14 + rowHeight * rows + 14));
     scroll->setWidget(frame);
     layout->addWidget(scroll);
 }
@@ -105,6 +125,13 @@ void DzOrovistaPluginAction::presetItemClicked()
     QString path = sender() ? sender()->objectName() : QString();
     const bool user = path.contains(userMarker);
     path.remove(user ? userMarker : nativeMarker);
+    // One click would replace the user's own changes: ask first.
+    if (nodeSettingsEdited()
+        && !dialogs::confirm(state().ui.mainWindow,
+                             QStringLiteral("The node settings were changed and not saved as a preset. Replace them "
+                                            "with the preset \"%1\"?")
+                                 .arg(QFileInfo(path).completeBaseName())))
+        return;
     state().currentPresetPath = path;
     loadPreset(path, user ? 1 : 0);
 }
@@ -141,6 +168,7 @@ void DzOrovistaPluginAction::loadPreset(const QString &path, int userPreset)
     s.suppressNoise = false;
     if (s.ui.mainController)
         s.ui.mainController->setCurrentIndex(0);
+    s.settledNodeSettings = readNodeSettings();
     generateNoiseMaps(s.terrainCreated, s.previewSize, false);
     if (s.ui.statusLine)
         s.ui.statusLine->setText(QStringLiteral("loaded preset: ") + path);
@@ -187,6 +215,7 @@ void DzOrovistaPluginAction::savePreset()
         dialogs::error(s.ui.mainWindow, error);
         return;
     }
+    s.settledNodeSettings = readNodeSettings();
     if (s.ui.statusLine)
         s.ui.statusLine->setText(QStringLiteral("saved preset: ") + folder + name + QStringLiteral(".opf"));
     runLog() << "preset saved\n";

@@ -55,6 +55,17 @@ TEST_F(Tabs, HelpBalloonReplacesTheViewportWhileThePointerRests)
     EXPECT_TRUE(QCoreApplication::sendEvent(ui().helpIcon, &enter));
     EXPECT_TRUE(ui().helpLabel->isVisible());
     EXPECT_FALSE(ui().viewportFrame->isVisible());
+    // The picture once, in the middle; around it the plain ground, no repeated or cut copy.
+    const QImage shown = ui().helpLabel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QSize picture = QImage(orovista::state().pluginsPathNative + "/orovistaData/resources/balloon.png").size();
+    ASSERT_FALSE(picture.isEmpty());
+    const QPoint corner((shown.width() - picture.width()) / 2, (shown.height() - picture.height()) / 2);
+    const QRgb ground = qRgb(28, 28, 30);
+    for (const QPoint p : {QPoint(shown.width() - 2, shown.height() / 2), QPoint(shown.width() / 2, shown.height() - 2),
+                           QPoint(shown.width() / 2, 1), QPoint(1, shown.height() / 2)})
+        if (!QRect(corner, picture).contains(p))
+            EXPECT_EQ(shown.pixel(p), ground) << p.x() << "," << p.y();
+    EXPECT_NE(shown.pixel(corner + QPoint(400, 40)), ground) << "the title band's line is drawn where the picture is";
     EXPECT_TRUE(QCoreApplication::sendEvent(ui().helpIcon, &leave));
     EXPECT_FALSE(ui().helpLabel->isVisible());
     EXPECT_TRUE(ui().viewportFrame->isVisible());

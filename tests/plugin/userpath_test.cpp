@@ -36,11 +36,9 @@ TEST_F(UserPath, ANodeChangeUnlocksTerraformWhichBuildsTheTerrain)
 TEST_F(UserPath, APresetFromThePresetsTabThenTerraform)
 {
     openTab(3);
-    QToolButton *preset = nullptr;
-    for (QToolButton *b : window()->findChildren<QToolButton *>())
-        if (b->toolTip().endsWith(QLatin1String("/dunes.opf")))
-            preset = b;
-    ASSERT_NE(preset, nullptr) << "the shipped presets are listed";
+    QToolButton *preset = presetButton(QStringLiteral("dunes"));
+    ASSERT_NE(preset, nullptr) << "the shipped presets are listed by name";
+    EXPECT_EQ(preset->toolTip(), QStringLiteral("dunes: a preset that comes with OROVISTA"));
     click(preset);
     EXPECT_TRUE(statusLine().startsWith("loaded preset: ")) << statusLine().toStdString();
     EXPECT_TRUE(statusLine().endsWith("dunes.opf"));
@@ -81,17 +79,32 @@ TEST_F(UserPath, ASavedPresetAppearsInThePanelAndLoadsBack)
     EXPECT_TRUE(QFile::exists(userPresets() + "my valley.jpg"));
     EXPECT_EQ(statusLine(), "saved preset: " + userPresets() + "my valley.opf");
 
-    // Another type, then the saved preset from the panel brings the chosen one back.
+    // Another type, then the saved preset from the panel: the click asks before it replaces the
+    // change; Cancel keeps it, Yes brings the saved one back.
     chooseInput1Type(QStringLiteral("Perlin"));
+    const int perlin = terrainType->currentIndex();
     openTab(3);
-    QToolButton *saved = nullptr;
-    for (QToolButton *b : window()->findChildren<QToolButton *>())
-        if (b->toolTip() == userPresets() + "my valley.opf")
-            saved = b;
+    QToolButton *saved = presetButton(QStringLiteral("my valley"));
     ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->toolTip(), "my valley: your preset, in " + QDir::toNativeSeparators(userPresets()));
+    shown.clear();
+    answers.push_back({QStringLiteral("Cancel"), {}});
+    click(saved);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "Warning: The node settings were changed and not saved as a preset. Replace them with the "
+                        "preset \"my valley\"?");
+    EXPECT_EQ(terrainType->currentIndex(), perlin);
+    answers.push_back({QStringLiteral("Yes"), {}});
     click(saved);
     EXPECT_EQ(statusLine(), "loaded preset: " + userPresets() + "my valley.opf");
     EXPECT_EQ(terrainType->currentIndex(), chosen);
+
+    // Nothing changed since: the next preset loads without a question.
+    shown.clear();
+    openTab(3);
+    click(presetButton(QStringLiteral("dunes")));
+    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(statusLine().endsWith("dunes.opf"));
 }
 
 TEST_F(UserPath, ResetAsksAndKeepsTheNodes)
@@ -240,10 +253,7 @@ TEST_F(UserPath, AnUnreadableNoiseImageIsToldOnce)
 
     answers.push_back({QStringLiteral("OK"), {}});
     openTab(3);
-    QToolButton *saved = nullptr;
-    for (QToolButton *b : window()->findChildren<QToolButton *>())
-        if (b->toolTip() == preset.fileName())
-            saved = b;
+    QToolButton *saved = presetButton(QStringLiteral("broken image"));
     ASSERT_NE(saved, nullptr);
     click(saved);
     ASSERT_TRUE(waitFor([this] { return shown.size() >= 2 && !button(QStringLiteral("cancel")); }));

@@ -114,6 +114,17 @@ protected:
         return w ? w->findChild<T *>(name) : nullptr;
     }
 
+    /// The PRESETS tab's thumbnail of the preset with this name (shown under it).
+    static QToolButton *presetButton(const QString &name)
+    {
+        QWidget *w = window();
+        if (w)
+            for (QToolButton *b : w->findChildren<QToolButton *>())
+                if (b->text() == name && b->objectName().endsWith(name + QStringLiteral(".opf")))
+                    return b;
+        return nullptr;
+    }
+
     /// The visible push button with this text.
     static QPushButton *button(const QString &text)
     {

@@ -72,8 +72,9 @@ TEST_F(PresetsPanel, NativePresetsFirstThenTheUsersSevenToARow)
     const QString nativeFolder = plugins + "/orovistaData/presets/";
     QToolButton *eighth = button("__native__" + nativeFolder + "native 7.opf");
     ASSERT_NE(eighth, nullptr);
-    EXPECT_EQ(eighth->geometry(), QRect(20, 162, 128, 128));
-    EXPECT_EQ(eighth->toolTip(), nativeFolder + "native 7.opf");
+    EXPECT_EQ(eighth->geometry(), QRect(20, 184, 132, 150)) << "a thumbnail with its name under it";
+    EXPECT_EQ(eighth->text(), "native 7");
+    EXPECT_EQ(eighth->toolTip(), "native 7: a preset that comes with OROVISTA");
     EXPECT_EQ(button("__native__" + nativeFolder + "native 6.opf")->pos(), QPoint(20 + 156 * 6, 14));
 
     answerText("mine");
@@ -81,7 +82,7 @@ TEST_F(PresetsPanel, NativePresetsFirstThenTheUsersSevenToARow)
     ASSERT_EQ(buttons().size(), 9) << "the rebuild replaces the earlier buttons";
     QToolButton *mine = button("__user__" + userFolder() + "mine.opf");
     ASSERT_NE(mine, nullptr);
-    EXPECT_EQ(mine->pos(), QPoint(176, 162));
+    EXPECT_EQ(mine->pos(), QPoint(176, 184));
     EXPECT_TRUE(logText().endsWith("preset saved\n"));
     EXPECT_TRUE(QFile::exists(userFolder() + "mine.jpg"));
 }
@@ -93,7 +94,7 @@ TEST_F(PresetsPanel, ManyPresetsMakeTheFrameTaller)
     auto *frame = orovista::state().ui.presetsTab->findChild<QWidget *>("presetsFrame");
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->width(), 1150);
-    EXPECT_GE(frame->height(), 14 + 148 * 14 + 128) << "row 15 fits";
+    EXPECT_GE(frame->height(), 14 + 170 * 14 + 150) << "row 15 fits";
 }
 
 TEST_F(PresetsPanel, ANameWithADotShowsTheFallbackIcon)

@@ -693,6 +693,7 @@ def make_balloon():
     y = s.row(xr, y, col_w, "camera speed", "the step of every Alt-drag move", 122, "name")
     y = s.row(xr, y, col_w, "reset view", "home view, or frame the selected item", 122, "name")
     y = s.row(xr, y, col_w, "tool_bounding_all", "boxes instead of items while you navigate", 24, "icon")
+    y = s.row(xr, y, col_w, "Ctrl+Z", "undo a stroke, painting, edit or delete; Ctrl+Shift+Z redoes it", 122)
     y = max(yl, y) + 6
 
     # the four modes in two columns
@@ -701,7 +702,7 @@ def make_balloon():
     y = s.row(xl, y, col_w, "[left drag]", "raise the ground under the brush", 108)
     y = s.row(xl, y, col_w, "Shift+[left drag]", "lower the ground", 108)
     y = s.row(xl, y, col_w, "brush diameter", "size of the brush", 108, "name")
-    y = s.row(xl, y, col_w, "brush int.", "strength (the \"eco instances | brush int.\" box)", 108, "name")
+    y = s.row(xl, y, col_w, "sculpt strength", "how far each step moves the ground", 108, "name")
     y = s.row(xl, y, col_w, "vertical / normal", "push straight up, or along the slope", 108, "name")
     y = s.row(xl, y, col_w, "tool_below0", "allow sculpting below the low elevation", 24, "icon")
     d.text((xl, y), "Imported .OBJ terrains cannot be sculpted.", font=cond(11), fill=(170, 170, 176))
@@ -710,7 +711,7 @@ def make_balloon():
     y = s.section(xr, top, col_w, "PAINT MODE", "place props on the terrain")
     y = s.row(xr, y, col_w, "[double-click]", "a .pp2 prop in the library to choose it", 108)
     y = s.row(xr, y, col_w, "[left click]", "place one item; drag to paint a trail", 108)
-    y = s.row(xr, y, col_w, "Shift+[left click]", "scatter \"eco instances\" items in the brush (not on imported terrains)", 108)
+    y = s.row(xr, y, col_w, "Shift+[left click]", "scatter \"instances per Shift-click\" items in the brush (not on imported terrains)", 108)
     y = s.row(xr, y, col_w, "distance", "minimum spacing between items, in cm", 108, "name")
     y = s.row(xr, y, col_w, "eco angle / scale", "random rotation and scale limits", 108, "name")
     y = s.row(xr, y, col_w, "vertical / normal", "stand upright, or lean with the slope", 108, "name")
