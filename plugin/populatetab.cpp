@@ -404,6 +404,15 @@ void DzOrovistaPluginAction::selectGLMode(int m)
             if (QWidget *w = tools->findChild<QWidget *>(QString::fromLatin1(name)))
                 w->setVisible(m != TerrainMode);
     }
+    // The right column reaches down beside the tool bar (the sky's reset button lies there); the
+    // frame on top takes the clicks where they overlap: the bar's painting boxes, or in sky mode
+    // the sky controls.
+    if (QWidget *page = ui.populateTab) {
+        QWidget *bar = page->findChild<QFrame *>(QStringLiteral("glToolBarFrame"));
+        QWidget *side = page->findChild<QFrame *>(QStringLiteral("glSideToolsFrame"));
+        if (QWidget *top = m == SkyMode ? side : bar)
+            top->raise();
+    }
     if (m == TerrainMode && ui.glPerpVsNormalSlider)
         ui.glPerpVsNormalSlider->setValue(ui.glPerpVsNormalSlider->minimum());
 

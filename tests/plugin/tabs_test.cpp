@@ -5,6 +5,7 @@
 #include "plugin/statics.h"
 #include "viewport/glterrain.h"
 
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -89,6 +90,31 @@ TEST_F(Tabs, PopulateOnASmallDesktopLiftsTheBottomRow)
     EXPECT_EQ(action->mainFrame->geometry(), QRect(0, 0, 1198, 998));
     EXPECT_EQ(ui().statusLine->pos(), QPoint(1, 977));
     EXPECT_EQ(ui().quitButton->pos(), QPoint(1128, 979));
+}
+
+// A control is only of use if a click on it reaches it: no other frame may lie over it.
+TEST_F(Tabs, EveryPopulateControlTakesTheClicksOnIt)
+{
+    ui().mainController->setTabEnabled(1, true);
+    ui().mainController->setCurrentIndex(1);
+    QWidget *page = ui().populateTab;
+    auto reached = [page](QWidget *w) {
+        QWidget *hit = page->childAt(w->mapTo(page, w->rect().center()));
+        return hit && (hit == w || w->isAncestorOf(hit));
+    };
+    for (QPushButton *mode : {ui().glPaintButton.data(), ui().glTerrainButton.data(), ui().glSkyButton.data()}) {
+        mode->click();
+        SCOPED_TRACE(mode->objectName().toStdString());
+        int checked = 0;
+        for (QWidget *w : page->findChildren<QWidget *>()) {
+            if (!w->isVisible() || !(qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QAbstractButton *>(w)
+                                     || qobject_cast<QSlider *>(w)))
+                continue;
+            ++checked;
+            EXPECT_TRUE(reached(w)) << w->objectName().toStdString() << " is covered";
+        }
+        EXPECT_GE(checked, 15);
+    }
 }
 
 TEST_F(Tabs, ModeButtonsFollowTheModeTable)
