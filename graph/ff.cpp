@@ -250,11 +250,14 @@ void FF::buildColourPage(QWidget *page, const QString &gradientsFolder)
     FFLightContrastLabel = panel::label(page, QStringLiteral("FFLightContrastLabel"), QStringLiteral("contrast"));
     FFLightContrastLabel->setGeometry(6, 216, 60, 18);
     FFLightContrastSlider = panel::slider(page, QStringLiteral("FFLightContrastSlider"), 1, 10, 2);
-    FFLightContrastSlider->setGeometry(66, 216, 110, 18);
+    FFLightContrastSlider->setGeometry(66, 216, 82, 18);
+    panel::valueLabel(page, FFLightContrastSlider)->setGeometry(148, 216, 30, 18);
     FFLightIntensityLabel = panel::label(page, QStringLiteral("FFLightIntensityLabel"), QStringLiteral("intensity"));
     FFLightIntensityLabel->setGeometry(6, 242, 60, 18);
     FFLightIntensitySlider = panel::slider(page, QStringLiteral("FFLightIntensitySlider"), 0, 100, 40);
-    FFLightIntensitySlider->setGeometry(66, 242, 110, 18);
+    FFLightIntensitySlider->setGeometry(66, 242, 82, 18);
+    // As the renderer takes it: twentieths.
+    panel::valueLabel(page, FFLightIntensitySlider, 0.05)->setGeometry(148, 242, 30, 18);
 
     FFAzimuthDial = panel::dial(page, QStringLiteral("FFAzimuthDial"), 0, 360, 45);
     FFAzimuthDial->setToolTip(QStringLiteral("light azimuth"));

@@ -93,7 +93,7 @@ QString shownValue(const QSlider *s, int value)
     if (!scale.isValid())
         return QString::number(value);
     const double k = scale.toDouble();
-    const int decimals = k >= 1.0 ? 0 : int(std::lround(-std::log10(k)));
+    const int decimals = k >= 1.0 ? 0 : int(std::ceil(-std::log10(k) - 1e-9));
     return QString::number(value * k, 'f', decimals);
 }
 
@@ -202,6 +202,16 @@ void showPicture(QLabel *label, const QString &file)
 
 QString mapsFolder() { return state().workFolder + QStringLiteral("/maps/"); }
 
+QLabel *valueLabel(QWidget *parent, QSlider *slider, double scale)
+{
+    slider->setProperty(valueScaleProperty, scale);
+    QLabel *shown = label(parent, slider->objectName() + QStringLiteral("Value"), shownValue(slider, slider->value()));
+    shown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    slider->setProperty(valueLabelProperty, QVariant::fromValue<QObject *>(shown));
+    QObject::connect(slider, &QSlider::valueChanged, shown, [slider, shown](int v) { shown->setText(shownValue(slider, v)); });
+    return shown;
+}
+
 SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &labelName, const QString &text,
                     int lo, int hi, int value, double scale)
 {
@@ -210,14 +220,8 @@ SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &l
     r.label->setFixedWidth(74);
     r.slider = slider(parent, sliderName, lo, hi, value);
     r.slider->setProperty(valueNameProperty, text);
-    r.slider->setProperty(valueScaleProperty, scale);
-    r.value = label(parent, sliderName + QStringLiteral("Value"), shownValue(r.slider, value));
+    r.value = valueLabel(parent, r.slider, scale);
     r.value->setFixedWidth(34);
-    r.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    r.slider->setProperty(valueLabelProperty, QVariant::fromValue<QObject *>(r.value));
-    QSlider *s = r.slider;
-    QLabel *shown = r.value;
-    QObject::connect(s, &QSlider::valueChanged, shown, [s, shown](int v) { shown->setText(shownValue(s, v)); });
     r.row = new QHBoxLayout;
     r.row->setSpacing(4);
     r.row->addWidget(r.label);

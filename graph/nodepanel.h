@@ -62,6 +62,9 @@ struct SliderRow {
     QLabel *value = nullptr;   ///< the slider's value, always shown after it
     QHBoxLayout *row = nullptr;
 };
+/// A label showing @a slider's position × @a scale (decimals as in sliderRow()), kept up to date;
+/// the slider's drag tool tip shows the same number.
+QLabel *valueLabel(QWidget *parent, QSlider *slider, double scale = 1.0);
 /// A caption, a slider and its value: the slider's position × @a scale, with as many decimals as
 /// the scale has (0.1 shows 1.5, 0.01 shows -0.25). The drag tool tip shows the same number.
 SliderRow sliderRow(QWidget *parent, const QString &sliderName, const QString &labelName, const QString &text,

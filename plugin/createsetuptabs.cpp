@@ -58,6 +58,17 @@ QPushButton *smallButton(QWidget *parent, const char *name, const QString &text,
     return b;
 }
 
+/// A label that shows @a slider's value as @a format makes it, kept up to date.
+QLabel *sliderValue(QSlider *slider, const QRect &geometry, QString (*format)(int))
+{
+    auto *l = new QLabel(format(slider->value()), slider->parentWidget());
+    l->setObjectName(slider->objectName() + QStringLiteral("Value"));
+    l->setStyleSheet(style::label(l->objectName()));
+    l->setGeometry(geometry);
+    QObject::connect(slider, &QSlider::valueChanged, l, [l, format](int v) { l->setText(format(v)); });
+    return l;
+}
+
 QListWidget *libraryList(QWidget *parent, const QRect &geometry)
 {
     auto *list = new QListWidget(parent);
@@ -108,6 +119,7 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
     ui.morphPercentage->setSingleStep(1);
     ui.morphPercentage->setTracking(true);
     ui.morphPercentage->setStyleSheet(style::horizontalSlider(true));
+    sliderValue(ui.morphPercentage, QRect(300, 150, 60, 20), [](int v) { return QString::number(v) + QLatin1Char('%'); });
 
     ui.normalMapSize = combo(f, "normalMapSizeComboBox", {"no thanks", "512", "1024", "2048", "4096", "8192", "16384"},
                              QRect(190, 180, 100, 20));
@@ -120,6 +132,9 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
     ui.normalMapBumpHeight->setSingleStep(10);
     ui.normalMapBumpHeight->setTracking(true);
     ui.normalMapBumpHeight->setStyleSheet(style::horizontalSlider(true));
+    sliderValue(ui.normalMapBumpHeight, QRect(310, 200, 110, 20),
+                [](int v) { return QStringLiteral("bump: ") + QString::number(v); })
+        ->setToolTip(QStringLiteral("the normal map's bump height (as --bump on the command line)"));
     connect(ui.normalMapBumpHeight, &QSlider::sliderReleased, this,
             qOverload<>(&DzOrovistaPluginAction::generateFinalNormalMap));
     ui.normalMapPreview = named(new QLabel(f), "normalMapPreviewLabel", QRect(430, 183, 128, 128));
@@ -220,6 +235,8 @@ void DzOrovistaPluginAction::setNormalMapControls()
         return;
     const bool on = normalMapControlsVisible(ui.normalMapSize->currentIndex());
     ui.normalMapBumpHeight->setVisible(on);
+    if (auto *value = ui.normalMapBumpHeight->parentWidget()->findChild<QLabel *>(QStringLiteral("normalMapBumpHeightSliderValue")))
+        value->setVisible(on);
     ui.normalMapPreview->setVisible(on);
     ui.normalMapGenerateButton->setVisible(on);
 }

@@ -220,8 +220,16 @@ TEST_F(Tabs, NormalMapChoiceShowsItsControls)
     ui().mainController->setTabEnabled(2, true);
     ui().mainController->setCurrentIndex(2);
     EXPECT_FALSE(ui().normalMapBumpHeight->isVisible());
+    auto *bump = ui().normalMapBumpHeight->parentWidget()->findChild<QLabel *>("normalMapBumpHeightSliderValue");
+    ASSERT_NE(bump, nullptr);
+    EXPECT_FALSE(bump->isVisible());
     ui().normalMapSize->setCurrentIndex(3);
     EXPECT_TRUE(ui().normalMapBumpHeight->isVisible());
+    EXPECT_TRUE(bump->isVisible());
+    ui().normalMapBumpHeight->setValue(250);
+    EXPECT_EQ(bump->text(), "bump: 250") << "a slider tells its value";
+    ui().morphPercentage->setValue(35);
+    EXPECT_EQ(ui().morphPercentage->parentWidget()->findChild<QLabel *>("morphPercentageSliderValue")->text(), "35%");
     EXPECT_TRUE(ui().normalMapPreview->isVisible());
     EXPECT_TRUE(ui().normalMapGenerateButton->isVisible());
     ui().normalMapSize->setCurrentIndex(0);

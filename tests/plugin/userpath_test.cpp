@@ -227,6 +227,10 @@ TEST_F(UserPath, SlidersTellTheirValueWhileDraggedAndLockedTabsLookIt)
     EXPECT_EQ(value("I1OctavesSlider")->text(), QStringLiteral("4"));
     EXPECT_EQ(value("I1PersistenceSlider")->text(), QStringLiteral("0.5"));
     EXPECT_FALSE(value("I1DisplacementSlider")->isVisible()) << "Perlin has no displacement";
+    // The final node's light, in the renderer's units.
+    ASSERT_NE(find<QLabel>(QStringLiteral("FFLightIntensitySliderValue")), nullptr);
+    EXPECT_EQ(find<QLabel>(QStringLiteral("FFLightIntensitySliderValue"))->text(), QStringLiteral("2.00"));
+    EXPECT_EQ(find<QLabel>(QStringLiteral("FFLightContrastSliderValue"))->text(), QStringLiteral("2"));
 }
 
 TEST_F(UserPath, AnUnreadableNoiseImageIsToldOnce)
