@@ -1,0 +1,77 @@
+#pragma once
+// Work files (".orovista"): everything the window holds after the noise graph, so a piece of work
+// can be closed and opened again: the node settings (as a preset holds them), the sculpted
+// terrain, the painted items, the sky, the view and the CREATE tab's choices.
+//
+// One JSON document, UTF-8:
+//
+//     { "format": "orovista-work", "version": 1,
+//       "nodes": "<the preset text, key=value lines>",
+//       "terrain": { "size": S, "grid": N, "vertices": "<base64 of zlib of N·N·3 float32 LE>" },
+//       "items": [ { "prop": "Runtime/Libraries/…/pine.pp2", "x": …, "y": …, "z": …,
+//                    "rot": [x, y, z], "scale": s, "scales": [x, y, z], "tint": [r, g, b],
+//                    "id": n } … ],
+//       "chosenProp": "Runtime/…", "sky": { "<slider name>": value … },
+//       "camera": [x, y, z, yaw, pitch, roll], "light": [pitch, azimuth, intensity],
+//       "create": { "<control name>": value … } }
+//
+// The terrain is the full mesh as sculpted, every vertex (x, y, z) as it was in memory: a work
+// file gives back the same surface bit for bit, which a picture could not. Prop files are kept
+// relative to their content library, so a work file opens on another machine whose library
+// holds the same props. A missing part (no terrain yet, no items) is simply left out.
+//
+// The reader takes any bytes and never trusts a size: the vertex block must unpack to exactly
+// N·N·3 floats (N at most 4097, checked before anything is unpacked), every number must be
+// finite, and a file or an item list beyond sane limits is refused. A format version other
+// than this one's is refused with a message that says which versions differ; a newer minor
+// addition (an unknown key) is ignored.
+#include "populate/painteditem.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVariantMap>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace orovista::work {
+
+inline constexpr int formatVersion = 1;
+inline constexpr const char *fileSuffix = ".orovista";
+/// The largest terrain grid and item count a work file may hold.
+inline constexpr int maximumGrid = 4097;
+inline constexpr int maximumItems = 1000000;
+
+/// A painted item as the work file keeps it: its prop relative to the content library; the
+/// model's bounds and triangles come from the prop when the work is opened.
+struct Item {
+    QString prop;
+    PaintedItem values;
+};
+
+struct Work {
+    QByteArray nodes;                  ///< the preset text of the node settings
+    int terrainSize = 0;               ///< 0: no terrain in the work
+    int grid = 0;
+    std::vector<float> vertices;       ///< grid · grid · 3
+    std::vector<Item> items;
+    QString chosenProp;                ///< relative to its library; empty for none
+    QVariantMap sky;                   ///< slider object name → value
+    std::optional<std::array<double, 6>> camera;
+    std::optional<std::array<int, 3>> light;
+    QVariantMap create;                ///< control object name → value (int, bool or text)
+};
+
+/// The file's bytes.
+QByteArray write(const Work &work);
+/// Reads a work file's bytes; on failure returns nothing and one line in *error.
+std::optional<Work> read(const QByteArray &bytes, QString *error);
+
+/// The path of @a file relative to the first of @a libraries that holds it ("" when none does).
+QString relativeToLibrary(const QString &file, const QStringList &libraries);
+/// The first file named @a relative inside one of @a libraries that exists and does not lead out
+/// of it (no "..", not absolute); empty when none.
+QString resolveInLibraries(const QString &relative, const QStringList &libraries);
+
+}   // namespace orovista::work
