@@ -208,30 +208,19 @@ void myLibrary::libTreeDoubleClick(const QModelIndex &index)
     gl->setThumbnail(refusal.isEmpty() ? QImage(thumbnail) : QImage());
 
     propPath = path;
-    modelSlot += 1;
     for (float &c : tint)
         c = float(150 + random::next() % 106) / 255.0f;
     statics().action.selectGLMode(PaintMode);
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
-    int result = PropRefused;
-    if (refusal.isEmpty())
-        result = readPropFile(propPath, modelSlot);
-    else
-        lastMessage = refusal;
     PropModel model;
-    if (result == PropGeometryReady)
-        model = compilePropModel(gl, modelSlot, geometry);
-    if (result != PropGeometryReady || !model.compiled) {
+    QString error = refusal.isEmpty() ? QString() : QStringLiteral("There was a problem loading this prop: ") + refusal + QLatin1Char('.');
+    if (refusal.isEmpty())
+        loadPropModel(propPath, &model, &error);
+    if (!model.compiled) {
         QApplication::restoreOverrideCursor();
-        if (result == PropNoGeometry)
-            dialogs::error(gl, QStringLiteral("There was a problem loading this prop: no reference to external obj's found."));
-        else if (result == PropGeometryMissing)
-            dialogs::error(gl, QStringLiteral("There was a problem loading this prop: one or more obj files not found."));
-        else if (result == PropRefused)
-            dialogs::error(gl, QStringLiteral("There was a problem loading this prop: ") + lastMessage + QLatin1Char('.'));
-        // An OBJ file that could not be read has told the user already.
-        modelSlot -= 1;
+        if (!error.isEmpty())
+            dialogs::error(gl, error);
         statics().action.selectGLMode(EditMode);
         propPath.clear();
         s.chosenProp = ProgramState::ChosenProp{};
@@ -249,6 +238,30 @@ void myLibrary::libTreeDoubleClick(const QModelIndex &index)
     gl->setFocus(Qt::OtherFocusReason);
     gl->update();
     QApplication::restoreOverrideCursor();
+}
+
+int myLibrary::loadPropModel(const QString &pp2Path, PropModel *model, QString *error)
+{
+    GLTerrain *gl = state().ui.glTerrain;
+    *model = PropModel();
+    if (!gl)
+        return -1;
+    modelSlot += 1;
+    const int result = readPropFile(pp2Path, modelSlot);
+    if (result == PropGeometryReady)
+        *model = compilePropModel(gl, modelSlot, geometry);
+    if (result == PropGeometryReady && model->compiled)
+        return modelSlot;
+    modelSlot -= 1;
+    if (result == PropNoGeometry)
+        *error = QStringLiteral("There was a problem loading this prop: no reference to external obj's found.");
+    else if (result == PropGeometryMissing)
+        *error = QStringLiteral("There was a problem loading this prop: one or more obj files not found.");
+    else if (result == PropRefused)
+        *error = QStringLiteral("There was a problem loading this prop: ") + lastMessage + QLatin1Char('.');
+    else
+        error->clear();   // the OBJ reader has told the user
+    return -1;
 }
 
 void myLibrary::forgetLoadedProps()

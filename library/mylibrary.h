@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class QFileSystemModel;
+struct PropModel;
 class QFrame;
 class QLabel;
 class QListWidget;
@@ -45,6 +46,12 @@ public:
     int readPropFile(const QString &pp2Path, int slot);
     QStringList geometry;   ///< the OBJ files of the prop being loaded
     QString lastMessage;
+
+    /// Reads the prop file and compiles its geometry into the next display-list slot of the
+    /// viewport. Returns the slot, or −1 (nothing taken) with one line in *error when the prop
+    /// could not be loaded; an OBJ that could not be read has told the user already (*error
+    /// empty).
+    int loadPropModel(const QString &pp2Path, PropModel *model, QString *error);
 
     /// The thumbnail of a prop file: its ".png", else its ".jpg", else the library's "none.jpg".
     /// A thumbnail that leads out of the library's Runtime folder is not taken; *refusal says so.

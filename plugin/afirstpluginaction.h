@@ -14,6 +14,9 @@ class NoiseMap;
 namespace orovista::files {
 class Batch;
 }
+namespace orovista::work {
+struct Work;
+}
 
 class DzBrickMaterial;
 class QFrame;
@@ -58,6 +61,8 @@ public slots:
     void loadCustomTerrain();
     void savePreset();
     void loadPreset(const QString &path, int userPreset);
+    void saveWork();
+    void openWork();
     void presetItemClicked();
 
     // POPULATE: panning and framing the view
@@ -126,7 +131,17 @@ public:
     /// asked).
     void removeTempFiles(bool withThumbnail);
 
+    /// The window's whole work as a work file holds it; what cannot be kept is named in *notKept.
+    orovista::work::Work currentWork(QStringList *notKept = nullptr);
+    /// Puts a work in the window (a new terrain, the items, sky, view, CREATE choices); returns
+    /// what could not be restored, one phrase each.
+    QStringList applyWork(const orovista::work::Work &work);
+    /// Puts a preset's text into the node panels (gradients chosen from the lists) and runs the
+    /// machine, as a preset click does.
+    void applyNodeText(const QByteArray &text, bool userPreset);
+
 private:
+    void buildWorkButtons();
     bool runNoiseMachine(bool terrainCreated, int size, bool fullOctaves);
     void teardown(bool closeLog);
     /// Renders the sky texture of the CREATE tab's size to path (or stages it in batch); empty, or

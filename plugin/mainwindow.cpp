@@ -52,6 +52,7 @@ void DzOrovistaPluginAction::buildMainWindow()
     placeWindow();
     buildGlobalControls();
     buildTabs();
+    buildWorkButtons();
 }
 
 void DzOrovistaPluginAction::placeWindow()

@@ -12,6 +12,7 @@
 #include "presets/presetfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -138,15 +139,25 @@ void DzOrovistaPluginAction::presetItemClicked()
 
 void DzOrovistaPluginAction::loadPreset(const QString &path, int userPreset)
 {
+    runLog() << "loading preset " << path << "\n";
+    QFile file(path);
+    // Only a regular file is read: a FIFO or a device would never end.
+    const bool readable = files::inputProblem(path).isEmpty() && file.open(QIODevice::ReadOnly);
+    applyNodeText(readable ? file.readAll() : QByteArray(), userPreset != 0);
+    if (QLabel *status = state().ui.statusLine)
+        status->setText(QStringLiteral("loaded preset: ") + path);
+}
+
+void DzOrovistaPluginAction::applyNodeText(const QByteArray &text, bool userPreset)
+{
     ProgramState &s = state();
     FF &ff = statics().finalNode;
-    runLog() << "loading preset " << path << "\n";
     if (ff.FFSetCurrentMapSlider)
         ff.FFSetCurrentMapSlider->setValue(1);
     s.suppressNoise = true;
 
     NoiseSettings settings = readNodeSettings();
-    const presets::ReadResult read = presets::readFile(path, settings, {userPreset != 0, nativePresetFolder().chopped(1)});
+    const presets::ReadResult read = presets::read(text, settings, {userPreset, nativePresetFolder().chopped(1)});
     applyNodeSettings(settings);
     // Gradients are chosen among the files the lists hold.
     const struct {
@@ -170,8 +181,6 @@ void DzOrovistaPluginAction::loadPreset(const QString &path, int userPreset)
         s.ui.mainController->setCurrentIndex(0);
     s.settledNodeSettings = readNodeSettings();
     generateNoiseMaps(s.terrainCreated, s.previewSize, false);
-    if (s.ui.statusLine)
-        s.ui.statusLine->setText(QStringLiteral("loaded preset: ") + path);
 }
 
 void DzOrovistaPluginAction::savePreset()

@@ -2,23 +2,10 @@
 // terrain in paint mode, selecting and editing in edit mode, the delete tools.
 #include "userpathfixture.h"
 
-#include "dzcontentmgr.h"
-
 namespace {
 
-class Painting : public UserPath {
+class Painting : public UserPathWithProps {
 protected:
-    void beforeWindow() override
-    {
-        dzApp->getContentMgr()->setPoserDirectories({QStringLiteral(OROVISTA_BINARY_DIR "/content")});
-    }
-
-    void TearDown() override
-    {
-        UserPath::TearDown();
-        dzApp->getContentMgr()->setPoserDirectories({});
-    }
-
     static void type(const char *spinBox, const QString &text)
     {
         auto *box = find<QSpinBox>(QString::fromLatin1(spinBox));

@@ -4,11 +4,14 @@
 // it. Message boxes and text dialogs are the real ones, answered by pressing their buttons.
 #include "dzaction.h"
 #include "dzapp.h"
+#include "dzcontentmgr.h"
 #include "pluginloader.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QCryptographicHash>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -359,7 +362,11 @@ private:
         if (auto *files = qobject_cast<QFileDialog *>(modal)) {
             shown.push_back(files->windowTitle() + QStringLiteral(": ") + files->nameFilters().join(QLatin1Char(';')));
             auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            QTest::keyClicks(edit, a.typed);
+            edit->setFocus();
+            edit->setText(a.typed);
+            // The completer's list would take the Return for itself.
+            if (QCompleter *completer = edit->completer(); completer && completer->popup()->isVisible())
+                completer->popup()->hide();
             QTest::keyClick(edit, Qt::Key_Return);
             return;
         }
@@ -370,6 +377,20 @@ private:
     QTimer dialogWatch;
     static inline QJSEngine *engine = nullptr;
     static inline PluginLoader *loader = nullptr;
+};
+
+/// The same, with the sample prop library as the host's content folder.
+class UserPathWithProps : public UserPath {
+protected:
+    void beforeWindow() override
+    {
+        dzApp->getContentMgr()->setPoserDirectories({QStringLiteral(OROVISTA_BINARY_DIR "/content")});
+    }
+    void TearDown() override
+    {
+        UserPath::TearDown();
+        dzApp->getContentMgr()->setPoserDirectories({});
+    }
 };
 
 }   // namespace

@@ -1,0 +1,316 @@
+// SAVE WORK and OPEN WORK: the window's whole state in a work file (presets/workfile.h) and back.
+// Opening rebuilds the terrain from the node settings, puts the saved vertices in place (so the
+// sculpting comes back exactly), loads each prop once and places the items as they were, then
+// sets the sky, the view and the CREATE tab's choices.
+#include "plugin/afirstpluginaction.h"
+
+#include "graph/ff.h"
+#include "graph/nodesettings.h"
+#include "library/glmdraw.h"
+#include "library/mylibrary.h"
+#include "plugin/dialogs.h"
+#include "plugin/programstate.h"
+#include "plugin/random.h"
+#include "plugin/runlog.h"
+#include "plugin/statics.h"
+#include "plugin/style.h"
+#include "noise/outputfiles.h"
+#include "presets/presetfile.h"
+#include "presets/workfile.h"
+#include "sky/skymodel.h"
+#include "terrain/sculpt.h"
+#include "viewport/glterrain.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+
+#include <map>
+
+using namespace orovista;
+
+namespace {
+
+const QString workFilter = QStringLiteral("OROVISTA work (*.orovista)");
+
+/// The CREATE tab's controls a work keeps, by object name.
+template <class F>
+void forEachCreateControl(F f)
+{
+    WindowWidgets &ui = state().ui;
+    for (QComboBox *c : {ui.textureSize.data(), ui.skyDomeMapSize.data(), ui.normalMapSize.data(),
+                         ui.heightmapFormat.data(), ui.engineChoice.data()})
+        if (c)
+            f(c);
+    for (QCheckBox *c : {ui.enableSubDivision.data(), ui.drawBoxStyle.data(), ui.instanceList.data()})
+        if (c)
+            f(c);
+    for (QSlider *c : {ui.morphPercentage.data(), ui.normalMapBumpHeight.data()})
+        if (c)
+            f(c);
+    if (ui.heightmapSize)
+        f(ui.heightmapSize.data());
+    if (ui.terrainName)
+        f(ui.terrainName.data());
+}
+
+QSlider *windowSlider(const char *name)
+{
+    QWidget *w = state().ui.mainWindow;
+    return w ? w->findChild<QSlider *>(QString::fromLatin1(name)) : nullptr;
+}
+
+const char *const lightSliders[3] = {"glLightPitchSlider", "glLightAzimuthSlider", "glLightIntensitySlider"};
+
+}   // namespace
+
+void DzOrovistaPluginAction::buildWorkButtons()
+{
+    auto button = [this](const char *name, const QString &text, int x, const QString &tip) {
+        auto *b = new QPushButton(text, mainFrame);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(x, 16, 100, 24);
+        b->setToolTip(tip);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setStyleSheet(style::smallPushButton(b->objectName()));
+        b->raise();
+        return b;
+    };
+    connect(button("saveWorkButton", QStringLiteral("SAVE WORK"), W - 236,
+                   QStringLiteral("keep the whole work in a file: nodes, sculpted terrain, painted items, sky, view")),
+            &QPushButton::clicked, this, &DzOrovistaPluginAction::saveWork);
+    connect(button("openWorkButton", QStringLiteral("OPEN WORK"), W - 128,
+                   QStringLiteral("open a work file saved with SAVE WORK")),
+            &QPushButton::clicked, this, &DzOrovistaPluginAction::openWork);
+}
+
+work::Work DzOrovistaPluginAction::currentWork(QStringList *notKept)
+{
+    ProgramState &s = state();
+    work::Work w;
+    NoiseSettings settings = readNodeSettings();
+    w.nodes = presets::write(settings);
+    if (s.terrainPresent && !s.customTerrain && !s.fullMesh.isEmpty()) {
+        w.terrainSize = s.terrainSize;
+        w.grid = s.fullMesh.gridSize;
+        w.vertices = s.fullMesh.vertices;
+    } else if (s.customTerrain && notKept) {
+        *notKept << QStringLiteral("the imported .OBJ terrain (open it again with LOAD .OBJ)");
+    }
+    const QStringList libraries = activeLibraryFolders();
+    int outside = 0;
+    for (const PaintedItem &item : s.items) {
+        const QString prop = work::relativeToLibrary(item.file, libraries);
+        if (prop.isEmpty()) {
+            ++outside;
+            continue;
+        }
+        w.items.push_back({prop, item});
+    }
+    if (outside > 0 && notKept)
+        *notKept << QStringLiteral("%1 items whose prop lies in no active library").arg(outside);
+    if (!s.chosenProp.file.isEmpty())
+        w.chosenProp = work::relativeToLibrary(s.chosenProp.file, libraries);
+    if (GLTerrain *gl = s.ui.glTerrain) {
+        for (const sky::SkySliderInfo &info : sky::skySliders())
+            w.sky.insert(QString::fromLatin1(info.objectName), sky::sliderValue(gl->sky(), info.slider));
+        w.camera = std::array<double, 6> {gl->camera.x, gl->camera.y, gl->camera.z, double(gl->camera.yaw),
+                                          double(gl->camera.pitch), double(gl->camera.roll)};
+    }
+    std::array<int, 3> light {};
+    bool lightFound = true;
+    for (int i = 0; i < 3; ++i) {
+        QSlider *slider = windowSlider(lightSliders[i]);
+        lightFound = lightFound && slider;
+        light[std::size_t(i)] = slider ? slider->value() : 0;
+    }
+    if (lightFound)
+        w.light = light;
+    forEachCreateControl([&w](QWidget *c) {
+        QVariant value;
+        if (auto *combo = qobject_cast<QComboBox *>(c))
+            value = combo->currentIndex();
+        else if (auto *check = qobject_cast<QCheckBox *>(c))
+            value = check->isChecked();
+        else if (auto *slider = qobject_cast<QSlider *>(c))
+            value = slider->value();
+        else if (auto *spin = qobject_cast<QSpinBox *>(c))
+            value = spin->value();
+        else if (auto *edit = qobject_cast<QLineEdit *>(c))
+            value = edit->text();
+        w.create.insert(c->objectName(), value);
+    });
+    return w;
+}
+
+void DzOrovistaPluginAction::saveWork()
+{
+    ProgramState &s = state();
+    QString path = dialogs::saveFile(s.ui.mainWindow, QStringLiteral("Save work"), s.workFolder, workFilter);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(work::fileSuffix)))
+        path += QLatin1String(work::fileSuffix);
+    QStringList notKept;
+    const QByteArray bytes = work::write(currentWork(&notKept));
+    // Written whole beside the old file and renamed into place: a failure keeps the old work.
+    if (const QString error = files::writeFile(path, {QByteArrayView(bytes)}); !error.isEmpty()) {
+        dialogs::error(s.ui.mainWindow, QStringLiteral("The work was not saved: ") + error);
+        return;
+    }
+    runLog() << "work saved: " << path << "\n";
+    showStatus(QStringLiteral("work saved: ") + path
+               + (notKept.isEmpty() ? QString() : QStringLiteral(" (not kept: ") + notKept.join(QStringLiteral("; ")) + QLatin1Char(')')));
+}
+
+void DzOrovistaPluginAction::openWork()
+{
+    ProgramState &s = state();
+    const QString path = dialogs::openFile(s.ui.mainWindow, QStringLiteral("Open work"), s.workFolder, workFilter);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    QString error;
+    std::optional<work::Work> w;
+    if (const QString problem = files::inputProblem(path); !problem.isEmpty())
+        error = problem;
+    else if (!file.open(QIODevice::ReadOnly))
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    else if (file.size() > (qint64(1) << 30))
+        error = QStringLiteral("%1 is not a work file: larger than any work file can be").arg(path);
+    else
+        w = work::read(file.readAll(), &error);
+    if (!w) {
+        dialogs::error(s.ui.mainWindow, QStringLiteral("The work was not opened: ") + error);
+        return;
+    }
+    const QStringList problems = applyWork(*w);
+    runLog() << "work opened: " << path << "\n";
+    if (!problems.isEmpty())
+        dialogs::error(s.ui.mainWindow, QStringLiteral("The work was opened without: ") + problems.join(QStringLiteral("; ")));
+    showStatus(QStringLiteral("work opened: ") + path);
+}
+
+QStringList DzOrovistaPluginAction::applyWork(const work::Work &w)
+{
+    ProgramState &s = state();
+    QStringList problems;
+    GLTerrain *gl = s.ui.glTerrain;
+    // A clean start: no items, no prop models, no history.
+    if (gl)
+        gl->deleteAllObjectsSilent();
+    s.importedHeightmap.reset();
+
+    applyNodeText(w.nodes, true);
+    s.settledNodeSettings = readNodeSettings();
+
+    if (w.terrainSize > 0) {
+        if (!buildTerrainFromMachine())
+            return problems << QStringLiteral("the terrain (its build was stopped)");
+        if (s.fullMesh.gridSize != w.grid || s.fullMesh.vertices.size() != w.vertices.size()) {
+            problems << QStringLiteral("the sculpted terrain (a %1 × %1 grid, not %2 × %2)").arg(w.grid).arg(s.fullMesh.gridSize);
+        } else {
+            s.fullMesh.vertices = w.vertices;
+            recomputeTerrainNormals(s.fullMesh);
+            refreshDecimatedFromFull(s.fullMesh, s.decimatedMesh);
+            if (gl)
+                gl->uploadTerrain(s.fullMesh);
+        }
+    }
+
+    // Each prop once; its items take the model's slot, triangles and bounds.
+    const QStringList libraries = activeLibraryFolders();
+    myLibrary &library = statics().library;
+    struct Loaded { int slot = -1; PropModel model; QString path; };
+    std::map<QString, Loaded> props;
+    QStringList missing;
+    for (const work::Item &item : w.items) {
+        auto found = props.find(item.prop);
+        if (found == props.end()) {
+            Loaded loaded;
+            loaded.path = work::resolveInLibraries(item.prop, libraries);
+            QString why;
+            if (!loaded.path.isEmpty() && gl)
+                loaded.slot = library.loadPropModel(loaded.path, &loaded.model, &why);
+            if (loaded.slot < 0)
+                missing << item.prop;
+            found = props.emplace(item.prop, loaded).first;
+        }
+        const Loaded &loaded = found->second;
+        if (loaded.slot < 0)
+            continue;
+        PaintedItem v = item.values;
+        v.file = loaded.path;
+        v.modelSlot = loaded.slot;
+        v.triangles = loaded.model.triangles;
+        v.minX = loaded.model.bounds[0], v.minY = loaded.model.bounds[1], v.minZ = loaded.model.bounds[2];
+        v.maxX = loaded.model.bounds[3], v.maxY = loaded.model.bounds[4], v.maxZ = loaded.model.bounds[5];
+        s.items.push_back(v);
+    }
+    // The prop chosen for painting, chosen again (its thumbnail in the view's corner).
+    if (!w.chosenProp.isEmpty() && gl) {
+        auto found = props.find(w.chosenProp);
+        if (found == props.end()) {
+            Loaded loaded;
+            loaded.path = work::resolveInLibraries(w.chosenProp, libraries);
+            QString why;
+            if (!loaded.path.isEmpty())
+                loaded.slot = library.loadPropModel(loaded.path, &loaded.model, &why);
+            if (loaded.slot < 0)
+                missing << w.chosenProp;
+            found = props.emplace(w.chosenProp, loaded).first;
+        }
+        const Loaded &loaded = found->second;
+        if (loaded.slot >= 0) {
+            ProgramState::ChosenProp &chosen = s.chosenProp;
+            chosen.file = library.propPath = loaded.path;
+            chosen.modelSlot = loaded.slot;
+            for (float &c : library.tint)
+                c = float(150 + random::next() % 106) / 255.0f;
+            std::copy(library.tint, library.tint + 3, chosen.tint);
+            chosen.triangles = loaded.model.triangles;
+            std::copy(loaded.model.bounds, loaded.model.bounds + 6, chosen.bounds);
+            gl->setThumbnail(QImage(library.thumbnailFor(loaded.path)));
+        }
+    }
+    if (!missing.isEmpty())
+        problems << QStringLiteral("the props not found in the active libraries: ") + missing.join(QStringLiteral(", "));
+
+    if (gl) {
+        for (const sky::SkySliderInfo &info : sky::skySliders())
+            if (QSlider *slider = windowSlider(info.objectName); slider && w.sky.contains(QString::fromLatin1(info.objectName)))
+                slider->setValue(w.sky.value(QString::fromLatin1(info.objectName)).toInt());
+        if (w.camera) {
+            const auto &c = *w.camera;
+            gl->camera = {c[0], c[1], c[2], float(c[3]), float(c[4]), float(c[5])};
+        }
+    }
+    if (w.light)
+        for (int i = 0; i < 3; ++i)
+            if (QSlider *slider = windowSlider(lightSliders[i]))
+                slider->setValue((*w.light)[std::size_t(i)]);
+    forEachCreateControl([&w](QWidget *c) {
+        if (!w.create.contains(c->objectName()))
+            return;
+        const QVariant value = w.create.value(c->objectName());
+        if (auto *combo = qobject_cast<QComboBox *>(c))
+            combo->setCurrentIndex(std::clamp(value.toInt(), 0, combo->count() - 1));
+        else if (auto *check = qobject_cast<QCheckBox *>(c))
+            check->setChecked(value.toBool());
+        else if (auto *slider = qobject_cast<QSlider *>(c))
+            slider->setValue(value.toInt());
+        else if (auto *spin = qobject_cast<QSpinBox *>(c))
+            spin->setValue(value.toInt());
+        else if (auto *edit = qobject_cast<QLineEdit *>(c))
+            edit->setText(value.toString().left(200));
+    });
+    updateTriangleLabel();
+    if (gl)
+        gl->update();
+    return problems;
+}
