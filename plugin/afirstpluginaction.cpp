@@ -179,6 +179,7 @@ void DzOrovistaPluginAction::executeAction()
     s.ui.statusLine->setText(QStringLiteral("Welcome to OROVISTA! Please load or generate a terrain..."));
     mainFrame->show();
     s.windowReady = true;
+    startAutosave();
 }
 
 void DzOrovistaPluginAction::quitOrovista()
@@ -202,6 +203,7 @@ void DzOrovistaPluginAction::resetOrovista()
 void DzOrovistaPluginAction::teardown(bool closeLog)
 {
     ProgramState &s = state();
+    stopAutosave();
     QPointer<GLTerrain> viewport = s.ui.glTerrain;
 
     if (s.terrainArraysReady) {

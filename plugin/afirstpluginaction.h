@@ -63,6 +63,8 @@ public slots:
     void loadPreset(const QString &path, int userPreset);
     void saveWork();
     void openWork();
+    /// Keeps the work in the working folder when it changed (see startAutosave()).
+    void autosaveWork();
     void presetItemClicked();
 
     // POPULATE: panning and framing the view
@@ -142,6 +144,11 @@ public:
 
 private:
     void buildWorkButtons();
+    /// Marks the window open, keeps its work every few seconds, and offers the kept work back
+    /// when the last window was not closed cleanly.
+    void startAutosave();
+    /// A clean close: no marker, no kept work.
+    void stopAutosave();
     bool runNoiseMachine(bool terrainCreated, int size, bool fullOctaves);
     void teardown(bool closeLog);
     /// Renders the sky texture of the CREATE tab's size to path (or stages it in batch); empty, or

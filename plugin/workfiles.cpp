@@ -22,6 +22,10 @@
 #include "viewport/glterrain.h"
 
 #include <QCheckBox>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QTimer>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
@@ -66,6 +70,14 @@ QSlider *windowSlider(const char *name)
 }
 
 const char *const lightSliders[3] = {"glLightPitchSlider", "glLightAzimuthSlider", "glLightIntensitySlider"};
+
+// While a window is open, its work is kept every few seconds in the working folder, and a marker
+// says the window is open. A clean close removes both; a marker found at the next opening means
+// the studio went down with the window open, and the kept work is offered back.
+QString autosavePath() { return state().workFolder + QStringLiteral("/autosave.orovista"); }
+QString openMarkerPath() { return state().workFolder + QStringLiteral("/window-open"); }
+constexpr int autosaveIntervalMs = 5000;
+QByteArray lastAutosaveHash;
 
 }   // namespace
 
@@ -313,4 +325,64 @@ QStringList DzOrovistaPluginAction::applyWork(const work::Work &w)
     if (gl)
         gl->update();
     return problems;
+}
+
+void DzOrovistaPluginAction::startAutosave()
+{
+    ProgramState &s = state();
+    const bool leftOpen = QFileInfo::exists(openMarkerPath()) && QFileInfo::exists(autosavePath());
+    files::writeFile(openMarkerPath(), {QByteArrayView("OROVISTA window open\n")});
+    lastAutosaveHash.clear();
+    auto *timer = new QTimer(mainFrame);
+    connect(timer, &QTimer::timeout, this, &DzOrovistaPluginAction::autosaveWork);
+    timer->start(autosaveIntervalMs);
+    if (!leftOpen)
+        return;
+    const QString kept = QFileInfo(autosavePath()).lastModified().toString(QStringLiteral("d MMM yyyy, HH:mm"));
+    // Asked once the window shows.
+    QTimer::singleShot(0, this, [this, kept] {
+        ProgramState &st = state();
+        if (!dialogs::confirm(st.ui.mainWindow, QStringLiteral("OROVISTA was not closed cleanly last time. Restore the work "
+                                                               "it kept on %1?")
+                                                    .arg(kept))) {
+            QFile::remove(autosavePath());
+            return;
+        }
+        QFile file(autosavePath());
+        QString error;
+        std::optional<work::Work> w;
+        if (files::inputProblem(autosavePath()).isEmpty() && file.open(QIODevice::ReadOnly))
+            w = work::read(file.readAll(), &error);
+        if (!w) {
+            dialogs::error(st.ui.mainWindow, QStringLiteral("The kept work could not be restored: ") + error);
+            return;
+        }
+        const QStringList problems = applyWork(*w);
+        if (!problems.isEmpty())
+            dialogs::error(st.ui.mainWindow, QStringLiteral("The work was restored without: ") + problems.join(QStringLiteral("; ")));
+        showStatus(QStringLiteral("work restored from ") + kept);
+    });
+    (void)s;
+}
+
+void DzOrovistaPluginAction::autosaveWork()
+{
+    ProgramState &s = state();
+    // Not in the middle of a run, a read or a stroke.
+    if (!s.windowReady || s.noiseRunning || s.terrainReading || s.terrainCreated || !s.terrainPresent
+        || (s.ui.glTerrain && s.ui.glTerrain->leftButtonDown))
+        return;
+    const QByteArray bytes = work::write(currentWork());
+    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+    if (hash == lastAutosaveHash)
+        return;
+    if (files::writeFile(autosavePath(), {QByteArrayView(bytes)}).isEmpty())
+        lastAutosaveHash = hash;
+}
+
+void DzOrovistaPluginAction::stopAutosave()
+{
+    QFile::remove(autosavePath());
+    QFile::remove(openMarkerPath());
+    lastAutosaveHash.clear();
 }

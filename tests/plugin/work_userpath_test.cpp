@@ -70,6 +70,46 @@ TEST_F(Work, SavedWorkOpensAgainAsItWasAfterTheWindowClosed)
     EXPECT_EQ(statusLine(), QStringLiteral("nothing to undo"));
 }
 
+TEST_F(Work, AfterTheStudioWentDownTheWindowOffersTheKeptWork)
+{
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    ASSERT_NO_FATAL_FAILURE(chooseProp(QStringLiteral("Rocks"), QStringLiteral("boulder.pp2")));
+    QOpenGLWidget *gl = preview();
+    QTest::mouseClick(gl, Qt::LeftButton, {}, QPoint(gl->width() / 2, gl->height() / 2 + 30));
+    ASSERT_EQ(statusLine(), QStringLiteral("added item # 1"));
+    const QImage before = paintView();
+
+    // The work is kept within seconds; a studio that goes down leaves it and the open-window
+    // marker behind (here: put back after a clean close, which removes both).
+    const QString kept = documents + "/orovistaData/autosave.orovista", marker = documents + "/orovistaData/window-open";
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(kept); }, 20000));
+    ASSERT_TRUE(waitFor([&] {
+        QFile f(kept);
+        return f.open(QIODevice::ReadOnly) && f.readAll().contains("boulder.pp2");
+    }, 20000));
+    ASSERT_TRUE(QFile::copy(kept, kept + ".crash"));
+    answers.push_back({QStringLiteral("Yes"), {}});
+    click(button(QStringLiteral("QUIT")));
+    ASSERT_TRUE(waitFor([] { return !window(); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(QFile::exists(kept)) << "a clean close keeps nothing";
+    EXPECT_FALSE(QFile::exists(marker));
+    ASSERT_TRUE(QFile::rename(kept + ".crash", kept));
+    QFile m(marker);
+    ASSERT_TRUE(m.open(QIODevice::WriteOnly));
+    m.close();
+
+    shown.clear();
+    answers.push_back({QStringLiteral("Yes"), {}});
+    openWindow();
+    ASSERT_TRUE(waitFor([&] { return statusLine().startsWith(QLatin1String("work restored from ")); }))
+        << statusLine().toStdString();
+    ASSERT_GE(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].startsWith(QLatin1String("Warning: OROVISTA was not closed cleanly last time. Restore the work it kept on ")))
+        << shown[0].toStdString();
+    EXPECT_EQ(paintView(), before);
+}
+
 TEST_F(Work, ADamagedOrNewerWorkFileIsRefusedAndChangesNothing)
 {
     ASSERT_NO_FATAL_FAILURE(terraform());
