@@ -160,7 +160,7 @@ std::optional<Work> read(const QByteArray &bytes, QString *error)
         return fail(QStringLiteral("not a work file: no \"format\": \"%1\"").arg(QLatin1String(formatName)));
     const QJsonValue versionValue = root.value(QStringLiteral("version"));
     const double version = versionValue.toDouble(-1.0);
-    if (!versionValue.isDouble() || version != std::trunc(version) || version < 1.0)
+    if (!versionValue.isDouble() || version != std::trunc(version) || version < 1.0 || version > 1.0e9)
         return fail(QStringLiteral("a work file without a valid version number"));
     if (version != formatVersion)
         return fail(QStringLiteral("a work file of format %1, from a %2 version of OROVISTA; this one reads format %3")

@@ -103,6 +103,7 @@ TEST(WorkFile, OtherVersionsAndDamagedFilesAreRefusedWithOneLine)
               "a work file of format 2, from a newer version of OROVISTA; this one reads format 1");
     EXPECT_TRUE(problem(edited([](QJsonObject &o) { o["version"] = 0; })).startsWith("a work file without a valid version"));
     EXPECT_TRUE(problem(edited([](QJsonObject &o) { o["version"] = 1.5; })).startsWith("a work file without a valid version"));
+    EXPECT_TRUE(problem(edited([](QJsonObject &o) { o["version"] = 1e86; })).startsWith("a work file without a valid version"));
     EXPECT_TRUE(problem(edited([](QJsonObject &o) { o["format"] = "something else"; })).startsWith("not a work file"));
     EXPECT_TRUE(problem("{\"format\": \"orovista-work\", \"version\": 1,").startsWith("not a work file: "));
     EXPECT_TRUE(problem(QByteArray("\x89PNG\r\n\x1a\n", 8)).startsWith("not a work file: "));
