@@ -31,7 +31,14 @@ public:
     /// Removes every node.
     void clear();
 
+    /// Whether the scene changed since it was last saved or opened: a node added or removed,
+    /// or a node's name, label, property, object or children changed. Whoever saves or opens
+    /// the scene sets it back with setModified(false).
+    bool isModified() const { return m_modified; }
+    void setModified(bool modified);
+
 signals:
+    void modifiedChanged(bool modified);
     void nodeAdded(DzNode *node);
     /// Emitted while the node is still alive, after it left the scene's list.
     void nodeRemoved(DzNode *node);
@@ -39,5 +46,9 @@ signals:
 private:
     friend class DzNode;
     void detach(DzNode *node);   ///< a node being destroyed leaves the list
+    void watch(DzNode *node);    ///< a change of the node marks the scene modified
+    void unwatch(DzNode *node);
+    void markModified() { setModified(true); }
     QList<DzNode *> m_nodes;
+    bool m_modified = false;
 };

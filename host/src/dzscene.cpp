@@ -1,5 +1,6 @@
 #include "dzscene.h"
 #include "dznode.h"
+#include "dzproperty.h"
 
 DzScene::DzScene(QObject *parent) : QObject(parent) {}
 
@@ -40,6 +41,7 @@ bool DzScene::addNode(DzNode *node)
     node->m_scene = this;
     node->setParent(this);
     m_nodes.append(node);
+    watch(node);
     emit nodeAdded(node);
     for (int i = 0; i < node->getNumNodeChildren(); ++i)
         addNode(node->getNodeChild(i));   // refuses those in a scene already
@@ -63,6 +65,7 @@ bool DzScene::removeNode(DzNode *node)
     for (DzNode *n : doomed) {
         m_nodes.removeOne(n);
         n->m_scene = nullptr;
+        unwatch(n);
         emit nodeRemoved(n);
         n->deleteLater();
     }
@@ -79,6 +82,35 @@ void DzScene::detach(DzNode *node)
 {
     if (m_nodes.removeOne(node)) {
         node->m_scene = nullptr;
+        unwatch(node);
         emit nodeRemoved(node);
     }
+}
+
+void DzScene::setModified(bool modified)
+{
+    if (modified == m_modified)
+        return;
+    m_modified = modified;
+    emit modifiedChanged(modified);
+}
+
+void DzScene::watch(DzNode *node)
+{
+    setModified(true);
+    connect(node, &DzBase::nameChanged, this, &DzScene::markModified);
+    connect(node, &DzElement::labelChanged, this, &DzScene::markModified);
+    connect(node, &DzNode::childAdded, this, &DzScene::markModified);
+    connect(node, &DzNode::childRemoved, this, &DzScene::markModified);
+    connect(node, &DzNode::objectChanged, this, &DzScene::markModified);
+    for (int i = 0; i < node->getNumProperties(); ++i)
+        connect(node->getProperty(i), &DzProperty::currentValueChanged, this, &DzScene::markModified);
+}
+
+void DzScene::unwatch(DzNode *node)
+{
+    setModified(true);
+    disconnect(node, nullptr, this, nullptr);
+    for (int i = 0; i < node->getNumProperties(); ++i)
+        disconnect(node->getProperty(i), nullptr, this, nullptr);
 }

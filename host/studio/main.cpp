@@ -86,6 +86,15 @@ int main(int argc, char **argv)
     window.setCreateActions(loader.createActions());
     window.show();
 
+    // The scene named on the command line first; one that cannot be read leaves an empty scene.
+    if (!options.sceneFile.isEmpty()) {
+        QString openError, skipped;
+        if (!window.openSceneFile(options.sceneFile, &openError, &skipped))
+            printErr(openError);
+        else if (!skipped.isEmpty())
+            printErr(QStringLiteral("%1: skipped %2").arg(QDir::toNativeSeparators(options.sceneFile), skipped));
+    }
+
     // Geometry named on the command line goes into the scene before any action runs.
     for (const QString &file : std::as_const(options.openFiles)) {
         DzImporter *importer = app.getImportMgr()->findImporter(file);

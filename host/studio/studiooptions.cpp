@@ -24,6 +24,8 @@ struct Parser {
     {
         parser.setApplicationDescription(QStringLiteral("Studio: a small 3D scene host that loads plug-ins and shows the scene they build."));
         parser.addOptions({plugins, documents, content, runAction, open});
+        parser.addPositionalArgument(QStringLiteral("scene"), QStringLiteral("A glTF scene (.gltf or .glb) to open at start."),
+                                     QStringLiteral("[scene]"));
     }
 };
 
@@ -54,9 +56,19 @@ bool StudioOptions::parse(const QStringList &arguments, const QString &appDir, S
             *error = p.parser.errorText();
         return false;
     }
-    if (!p.parser.positionalArguments().isEmpty()) {
+    // One scene, a .gltf or .glb file, may be named to open at start.
+    const QStringList positional = p.parser.positionalArguments();
+    for (const QString &arg : positional) {
+        const QString suffix = QFileInfo(arg).suffix().toLower();
+        if (suffix != QLatin1String("gltf") && suffix != QLatin1String("glb")) {
+            if (error)
+                *error = QStringLiteral("unexpected argument: %1 (a scene to open ends in .gltf or .glb)").arg(arg);
+            return false;
+        }
+    }
+    if (positional.size() > 1) {
         if (error)
-            *error = QStringLiteral("unexpected argument: %1").arg(p.parser.positionalArguments().first());
+            *error = QStringLiteral("only one scene can be opened at start (%1 given)").arg(positional.size());
         return false;
     }
     if (p.parser.isSet(p.help) && helpRequested)
@@ -96,6 +108,8 @@ bool StudioOptions::parse(const QStringList &arguments, const QString &appDir, S
         }
         o.openFiles.append(absoluteClean(file));
     }
+    if (!positional.isEmpty())
+        o.sceneFile = absoluteClean(positional.first());
     out = o;
     return true;
 }

@@ -9,6 +9,7 @@ struct StudioOptions {
     QStringList contentDirs;///< Poser content folders, in order
     QString runAction;      ///< create action to trigger once running ("" = none)
     QStringList openFiles;  ///< geometry files (OBJ) to import into the scene at start, in order
+    QString sceneFile;      ///< a glTF scene (.gltf, .glb) to open at start ("" = none)
     bool documentsFromDefault = false;
 
     /// Parses arguments (arguments[0] is the program). Defaults are relative to appDir (the

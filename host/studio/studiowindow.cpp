@@ -3,6 +3,7 @@
 #include "dzapp.h"
 #include "dzcamera.h"
 #include "dzgltfexporter.h"
+#include "dzgltfimporter.h"
 #include "dznode.h"
 #include "dzobject.h"
 #include "dzproperty.h"
@@ -12,6 +13,8 @@
 #include "sceneview.h"
 #include <QActionGroup>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QSettings>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -48,6 +51,12 @@ StudioWindow::StudioWindow(QWidget *parent) : DzMainWindow(parent)
 
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    m_openScene = m_fileMenu->addAction(QStringLiteral("&Open Scene..."), QKeySequence::Open, this, &StudioWindow::openScene);
+    m_openScene->setObjectName(QStringLiteral("openSceneAction"));
+    m_openScene->setEnabled(dzScene != nullptr);
+    m_recentMenu = m_fileMenu->addMenu(QStringLiteral("Open &Recent"));
+    m_recentMenu->setObjectName(QStringLiteral("recentMenu"));
+    rebuildRecentMenu();
     m_saveScene = m_fileMenu->addAction(QStringLiteral("&Save Scene..."), QKeySequence::Save, this, &StudioWindow::saveScene);
     m_saveScene->setObjectName(QStringLiteral("saveSceneAction"));
     m_saveScene->setEnabled(dzScene != nullptr);
@@ -116,10 +125,17 @@ StudioWindow::StudioWindow(QWidget *parent) : DzMainWindow(parent)
     propertiesDock->setWidget(m_properties);
     addDockWidget(Qt::RightDockWidgetArea, propertiesDock);
     connect(m_outliner, &SceneOutliner::currentNodeChanged, this, &StudioWindow::showProperties);
+
+    if (dzScene)
+        connect(dzScene, &DzScene::modifiedChanged, this, &QWidget::setWindowModified);
+    updateTitle();
 }
 
 std::function<QString(QWidget *, const QString &, const QString &)> StudioWindow::saveFileNameHook;
 std::function<void(QWidget *, const QString &, const QString &)> StudioWindow::warningHook;
+std::function<QString(QWidget *, const QString &, const QString &)> StudioWindow::openFileNameHook;
+std::function<QMessageBox::StandardButton(QWidget *, const QString &, const QString &, QMessageBox::StandardButtons)>
+    StudioWindow::questionHook;
 
 Dz3DViewport *StudioWindow::view3D() const
 {
@@ -231,8 +247,151 @@ bool StudioWindow::saveScene()
                         .arg(QDir::toNativeSeparators(path), error.isEmpty() ? QStringLiteral("no reason given") : error));
         return false;
     }
+    dzScene->setModified(false);
+    m_sceneFile = QFileInfo(path).absoluteFilePath();
+    rememberFile(m_sceneFile);
+    updateTitle();
     statusBar()->showMessage(QStringLiteral("Saved the scene to %1").arg(QDir::toNativeSeparators(path)), 8000);
     return true;
+}
+
+// --- Opening ------------------------------------------------------------------------------
+
+bool StudioWindow::maybeKeepChanges()
+{
+    if (!dzScene || !dzScene->isModified())
+        return true;
+    const QString title = QStringLiteral("Unsaved Changes");
+    const QString text = QStringLiteral("The scene has changes that are not saved. Save them first?");
+    const QMessageBox::StandardButtons buttons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
+    const QMessageBox::StandardButton answer =
+        questionHook ? questionHook(this, title, text, buttons)
+                     : QMessageBox::question(this, title, text, buttons, QMessageBox::Save);
+    if (answer == QMessageBox::Discard)
+        return true;
+    if (answer == QMessageBox::Save)
+        return saveScene();
+    return false;   // Cancel, or the box closed
+}
+
+void StudioWindow::closeEvent(QCloseEvent *event)
+{
+    if (maybeKeepChanges())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool StudioWindow::openSceneFile(const QString &path, QString *error, QString *skipped)
+{
+    if (!dzScene) {
+        if (error)
+            *error = QStringLiteral("there is no scene to open into");
+        return false;
+    }
+    QString why, left;
+    if (!DzGltfImporter::readScene(path, dzScene, &why, &left)) {
+        if (error)
+            *error = QStringLiteral("cannot open %1: %2").arg(QDir::toNativeSeparators(path), why);
+        return false;
+    }
+    dzScene->setModified(false);
+    m_sceneFile = QFileInfo(path).absoluteFilePath();
+    rememberFile(m_sceneFile);
+    updateTitle();
+    if (skipped)
+        *skipped = left;
+    statusBar()->showMessage(QStringLiteral("Opened %1").arg(QDir::toNativeSeparators(path)), 8000);
+    return true;
+}
+
+bool StudioWindow::openScene()
+{
+    const QString title = QStringLiteral("Open Scene");
+    if (!dzScene || !maybeKeepChanges())
+        return false;
+    const QString filter = QStringLiteral("glTF scene (*.gltf *.glb)");
+    const QString path = openFileNameHook
+                             ? openFileNameHook(this, title, filter)
+                             : QFileDialog::getOpenFileName(this, title, dzApp ? dzApp->getDocumentsPath() : QString(), filter);
+    if (path.isEmpty())
+        return false;
+    QString error, skipped;
+    if (!openSceneFile(path, &error, &skipped)) {
+        warn(title, error);
+        return false;
+    }
+    if (!skipped.isEmpty())
+        warn(title, QStringLiteral("Opened %1 without what the studio does not read: %2.")
+                        .arg(QFileInfo(path).fileName(), skipped));
+    return true;
+}
+
+void StudioWindow::openRecent(const QString &path)
+{
+    const QString title = QStringLiteral("Open Recent");
+    if (!maybeKeepChanges())
+        return;
+    QString error, skipped;
+    if (!openSceneFile(path, &error, &skipped)) {
+        // A file that is gone leaves the list; one that cannot be read stays to be tried again.
+        if (!QFileInfo::exists(path)) {
+            QSettings settings(QStringLiteral("OROVISTA"), QStringLiteral("Studio"));
+            QStringList files = recentFiles();
+            files.removeAll(path);
+            settings.setValue(QStringLiteral("recentFiles"), files);
+            rebuildRecentMenu();
+        }
+        warn(title, error);
+        return;
+    }
+    if (!skipped.isEmpty())
+        warn(title, QStringLiteral("Opened %1 without what the studio does not read: %2.")
+                        .arg(QFileInfo(path).fileName(), skipped));
+}
+
+QStringList StudioWindow::recentFiles()
+{
+    const QSettings settings(QStringLiteral("OROVISTA"), QStringLiteral("Studio"));
+    QStringList files = settings.value(QStringLiteral("recentFiles")).toStringList();
+    files.removeAll(QString());
+    files.removeDuplicates();
+    return files.mid(0, kMaxRecentFiles);
+}
+
+void StudioWindow::rememberFile(const QString &path)
+{
+    QStringList files = recentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    QSettings settings(QStringLiteral("OROVISTA"), QStringLiteral("Studio"));
+    settings.setValue(QStringLiteral("recentFiles"), files.mid(0, kMaxRecentFiles));
+    rebuildRecentMenu();
+}
+
+void StudioWindow::rebuildRecentMenu()
+{
+    m_recentMenu->clear();
+    const QStringList files = recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        QString name = QFileInfo(path).fileName();
+        QAction *a = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name.replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        a->setData(path);
+        a->setToolTip(QDir::toNativeSeparators(path));
+        a->setStatusTip(QDir::toNativeSeparators(path));
+        connect(a, &QAction::triggered, this, [this, path] { openRecent(path); });
+    }
+    if (files.isEmpty())
+        m_recentMenu->addAction(QStringLiteral("(no recent scenes)"))->setEnabled(false);
+}
+
+void StudioWindow::updateTitle()
+{
+    // "[*]" shows the unsaved-changes mark.
+    setWindowTitle(m_sceneFile.isEmpty() ? QStringLiteral("Studio[*]")
+                                         : QStringLiteral("%1[*] - Studio").arg(QFileInfo(m_sceneFile).fileName()));
+    setWindowModified(dzScene && dzScene->isModified());
 }
 
 // --- Create menu, plug-ins ----------------------------------------------------------------

@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include "gltftesting.h"
 #include <tiny_gltf.h>
 
 #include <cmath>
@@ -63,40 +65,6 @@ QByteArray readAll(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Float values of an accessor (any float vector type), tightly packed or strided.
-std::vector<float> floats(const tinygltf::Model &m, int accessor)
-{
-    const tinygltf::Accessor &a = m.accessors.at(size_t(accessor));
-    EXPECT_EQ(a.componentType, TINYGLTF_COMPONENT_TYPE_FLOAT);
-    const tinygltf::BufferView &v = m.bufferViews.at(size_t(a.bufferView));
-    const int n = tinygltf::GetNumComponentsInType(uint32_t(a.type));
-    const size_t stride = v.byteStride ? v.byteStride : size_t(n) * 4;
-    const unsigned char *base = m.buffers.at(size_t(v.buffer)).data.data() + v.byteOffset + a.byteOffset;
-    std::vector<float> out(a.count * size_t(n));
-    for (size_t i = 0; i < a.count; ++i)
-        std::memcpy(&out[i * size_t(n)], base + i * stride, size_t(n) * 4);
-    return out;
-}
-
-std::vector<uint32_t> indices(const tinygltf::Model &m, int accessor)
-{
-    const tinygltf::Accessor &a = m.accessors.at(size_t(accessor));
-    const tinygltf::BufferView &v = m.bufferViews.at(size_t(a.bufferView));
-    const unsigned char *base = m.buffers.at(size_t(v.buffer)).data.data() + v.byteOffset + a.byteOffset;
-    std::vector<uint32_t> out(a.count);
-    for (size_t i = 0; i < a.count; ++i) {
-        if (a.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) {
-            uint16_t s;
-            std::memcpy(&s, base + i * 2, 2);
-            out[i] = s;
-        } else {
-            EXPECT_EQ(a.componentType, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
-            std::memcpy(&out[i], base + i * 4, 4);
-        }
-    }
-    return out;
 }
 
 int nodeNamed(const tinygltf::Model &m, const std::string &name)
@@ -160,21 +128,6 @@ void expectNear(const QMatrix4x4 &a, const QMatrix4x4 &b, const char *what)
             EXPECT_NEAR(a(r, c), b(r, c), 1e-4) << what << " at (" << r << "," << c << ")";
 }
 
-DzNode *meshNode(const QString &name, const QString &label, DzFacetMesh *mesh, QList<DzMaterial *> materials)
-{
-    auto *shape = new DzFacetShape;
-    shape->setFacetMesh(mesh);
-    for (DzMaterial *m : materials)
-        shape->addMaterial(m);
-    auto *object = new DzObject;
-    object->setName(name + QStringLiteral("_object"));
-    object->addShape(shape);
-    auto *node = new DzNode;
-    node->setName(name);
-    node->setLabel(label);
-    node->setObject(object);
-    return node;
-}
 
 // A scene with what a created terrain holds: a terrain with two material groups, uvs and a
 // morph; a prop mesh shared by two nodes; a sky dome with an unlit material; a camera; and a
@@ -259,7 +212,7 @@ struct TestScene {
         rockMat->setColorMap(images.getImage(colorFile));
         rockMat->setGlossinessStrength(0.8f);
 
-        terrain = meshNode(QStringLiteral("terrain"), QStringLiteral("Terrain"), terrainMesh, {brick, rockMat});
+        terrain = gltfread::meshNode(QStringLiteral("terrain"), QStringLiteral("Terrain"), terrainMesh, {brick, rockMat});
         auto *morph = new DzMorph;
         morph->setName(QStringLiteral("raise"));
         morph->setLabel(QStringLiteral("Raise"));
@@ -282,8 +235,8 @@ struct TestScene {
         for (int k = 0; k < 4; ++k)
             q.m_vertIdx[k] = k;
         EXPECT_TRUE(prop->addFacet(q));
-        rock1 = meshNode(QStringLiteral("rock1"), QStringLiteral("Rock 1"), prop, {rockMat});
-        rock2 = meshNode(QStringLiteral("rock2"), QStringLiteral("Rock 2"), prop, {rockMat});
+        rock1 = gltfread::meshNode(QStringLiteral("rock1"), QStringLiteral("Rock 1"), prop, {rockMat});
+        rock2 = gltfread::meshNode(QStringLiteral("rock2"), QStringLiteral("Rock 2"), prop, {rockMat});
         rock1->getXPosControl()->setValue(300.0f);
         rock1->getYRotControl()->setValue(90.0f);
         rock1->getScaleControl()->setValue(2.0f);
@@ -325,7 +278,7 @@ struct TestScene {
         for (int k = 0; k < 3; ++k)
             t.m_vertIdx[k] = t.m_uvwIdx[k] = k;
         EXPECT_TRUE(dome->addFacet(t));
-        sky = meshNode(QStringLiteral("sky"), QStringLiteral("Sky Dome"), dome, {skyMat});
+        sky = gltfread::meshNode(QStringLiteral("sky"), QStringLiteral("Sky Dome"), dome, {skyMat});
         scene.addNode(sky);
 
         camera = new DzBasicCamera;
@@ -424,14 +377,14 @@ TEST(GltfExport, TerrainGeometryInMetres)
         ASSERT_TRUE(p->attributes.count("NORMAL"));
         ASSERT_TRUE(p->attributes.count("TEXCOORD_0"));
     }
-    const std::vector<uint32_t> gi = indices(m, ground.indices), ri = indices(m, rock.indices);
+    const std::vector<uint32_t> gi = gltfread::indices(m, ground.indices), ri = gltfread::indices(m, rock.indices);
     EXPECT_EQ(gi.size(), size_t(2 * 6 + 3));
     EXPECT_EQ(ri.size(), size_t(2 * 6));
 
     const int posAcc = ground.attributes.at("POSITION");
-    const std::vector<float> pos = floats(m, posAcc);
-    const std::vector<float> nrm = floats(m, ground.attributes.at("NORMAL"));
-    const std::vector<float> uv = floats(m, ground.attributes.at("TEXCOORD_0"));
+    const std::vector<float> pos = gltfread::floats(m, posAcc);
+    const std::vector<float> nrm = gltfread::floats(m, ground.attributes.at("NORMAL"));
+    const std::vector<float> uv = gltfread::floats(m, ground.attributes.at("TEXCOORD_0"));
     const size_t count = pos.size() / 3;
     EXPECT_EQ(count, 10u);   // every host vertex once: one uv per vertex and smooth normals
     ASSERT_EQ(nrm.size(), count * 3);
@@ -486,8 +439,8 @@ TEST(GltfExport, TerrainGeometryInMetres)
     const tinygltf::Mesh &prop = m.meshes.at(size_t(m.nodes.at(size_t(nodeNamed(m, "Rock 1"))).mesh));
     ASSERT_EQ(prop.primitives.size(), 1u);
     EXPECT_FALSE(prop.primitives[0].attributes.count("TEXCOORD_0"));
-    EXPECT_EQ(indices(m, prop.primitives[0].indices).size(), 6u);
-    const std::vector<float> pn = floats(m, prop.primitives[0].attributes.at("NORMAL"));
+    EXPECT_EQ(gltfread::indices(m, prop.primitives[0].indices).size(), 6u);
+    const std::vector<float> pn = gltfread::floats(m, prop.primitives[0].attributes.at("NORMAL"));
     for (size_t i = 0; i < pn.size(); i += 3) {
         EXPECT_NEAR(pn[i], 0.0f, 1e-6f);
         EXPECT_NEAR(std::abs(pn[i + 1]), 1.0f, 1e-6f);
@@ -591,9 +544,9 @@ TEST(GltfExport, MorphBecomesTargetWithWeight)
         ASSERT_EQ(p.targets.size(), 1u);
         EXPECT_EQ(p.targets[0].at("POSITION"), mesh.primitives[0].targets[0].at("POSITION"));
     }
-    const std::vector<float> pos = floats(m, mesh.primitives[0].attributes.at("POSITION"));
+    const std::vector<float> pos = gltfread::floats(m, mesh.primitives[0].attributes.at("POSITION"));
     const int targetAcc = mesh.primitives[0].targets[0].at("POSITION");
-    const std::vector<float> d = floats(m, targetAcc);
+    const std::vector<float> d = gltfread::floats(m, targetAcc);
     ASSERT_EQ(d.size(), pos.size());
     EXPECT_EQ(m.accessors[size_t(targetAcc)].minValues.size(), 3u);
     int moved = 0;
@@ -699,7 +652,7 @@ TEST(GltfExport, MissingTextureIsLeftOut)
     EXPECT_TRUE(mesh->addFacet(f));
     f.m_materialIdx = 1;
     EXPECT_TRUE(mesh->addFacet(f));
-    s.scene.addNode(meshNode(QStringLiteral("lost"), QStringLiteral("Lost"), mesh, {mat, notImage}));
+    s.scene.addNode(gltfread::meshNode(QStringLiteral("lost"), QStringLiteral("Lost"), mesh, {mat, notImage}));
 
     for (const QString &name : {QStringLiteral("scene.gltf"), QStringLiteral("scene.glb")}) {
         const QString path = s.out(name);
@@ -780,7 +733,7 @@ TEST(GltfExport, LargeTerrainUsesWideIndices)
         }
     auto *mat = new DzDefaultMaterial;
     mat->setLabel(QStringLiteral("Terrain"));
-    scene.addNode(meshNode(QStringLiteral("terrain"), QStringLiteral("Terrain"), mesh, {mat}));
+    scene.addNode(gltfread::meshNode(QStringLiteral("terrain"), QStringLiteral("Terrain"), mesh, {mat}));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big.gltf"));
     QString error;
@@ -793,7 +746,7 @@ TEST(GltfExport, LargeTerrainUsesWideIndices)
     const tinygltf::Accessor &idx = m.accessors.at(size_t(p.indices));
     EXPECT_EQ(idx.componentType, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
     EXPECT_EQ(idx.count, size_t((n - 1) * (n - 1) * 6));
-    const std::vector<uint32_t> ii = indices(m, p.indices);
+    const std::vector<uint32_t> ii = gltfread::indices(m, p.indices);
     EXPECT_EQ(*std::max_element(ii.begin(), ii.end()), uint32_t(n * n - 1));
     const tinygltf::Accessor &pos = m.accessors.at(size_t(p.attributes.at("POSITION")));
     EXPECT_NEAR(pos.maxValues[0], (n - 1) * 10.0, 1e-3);
