@@ -25,6 +25,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QHash>
 #include <QTimer>
 #include <QComboBox>
 #include <QFile>
@@ -116,8 +117,13 @@ work::Work DzOrovistaPluginAction::currentWork(QStringList *notKept)
     }
     const QStringList libraries = activeLibraryFolders();
     int outside = 0;
+    // Thousands of items share a few props: each file is looked up in the libraries once.
+    QHash<QString, QString> relative;
     for (const PaintedItem &item : s.items) {
-        const QString prop = work::relativeToLibrary(item.file, libraries);
+        auto found = relative.constFind(item.file);
+        if (found == relative.constEnd())
+            found = relative.insert(item.file, work::relativeToLibrary(item.file, libraries));
+        const QString prop = found.value();
         if (prop.isEmpty()) {
             ++outside;
             continue;
