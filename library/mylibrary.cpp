@@ -208,8 +208,6 @@ void myLibrary::libTreeDoubleClick(const QModelIndex &index)
     gl->setThumbnail(refusal.isEmpty() ? QImage(thumbnail) : QImage());
 
     propPath = path;
-    for (float &c : tint)
-        c = float(150 + random::next() % 106) / 255.0f;
     statics().action.selectGLMode(PaintMode);
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
@@ -228,16 +226,23 @@ void myLibrary::libTreeDoubleClick(const QModelIndex &index)
         gl->setFocus(Qt::OtherFocusReason);
         return;
     }
-    ProgramState::ChosenProp &chosen = s.chosenProp;
-    chosen.file = propPath;
-    chosen.modelSlot = modelSlot;
-    std::copy(tint, tint + 3, chosen.tint);
-    chosen.triangles = model.triangles;
-    std::copy(model.bounds, model.bounds + 6, chosen.bounds);
+    choose(propPath, modelSlot, model);
     showStatus(QStringLiteral("loaded prop: ") + propPath + QStringLiteral(" in slot #") + QString::number(modelSlot));
     gl->setFocus(Qt::OtherFocusReason);
     gl->update();
     QApplication::restoreOverrideCursor();
+}
+
+void myLibrary::choose(const QString &pp2Path, int slot, const PropModel &model)
+{
+    for (float &c : tint)
+        c = float(150 + random::next() % 106) / 255.0f;
+    ProgramState::ChosenProp &chosen = state().chosenProp;
+    chosen.file = propPath = pp2Path;
+    chosen.modelSlot = slot;
+    std::copy(tint, tint + 3, chosen.tint);
+    chosen.triangles = model.triangles;
+    std::copy(model.bounds, model.bounds + 6, chosen.bounds);
 }
 
 int myLibrary::loadPropModel(const QString &pp2Path, PropModel *model, QString *error)

@@ -53,6 +53,10 @@ public:
     /// empty).
     int loadPropModel(const QString &pp2Path, PropModel *model, QString *error);
 
+    /// Makes the prop at @a pp2Path, loaded into @a slot as @a model, the one painting places,
+    /// with a new random tint.
+    void choose(const QString &pp2Path, int slot, const PropModel &model);
+
     /// The thumbnail of a prop file: its ".png", else its ".jpg", else the library's "none.jpg".
     /// A thumbnail that leads out of the library's Runtime folder is not taken; *refusal says so.
     QString thumbnailFor(const QString &pp2Path, QString *refusal = nullptr) const;

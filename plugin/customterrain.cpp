@@ -407,7 +407,6 @@ void DzOrovistaPluginAction::loadCustomTerrain()
     s.importedHeightmap.reset();
     s.terrainPresent = true;
     s.terrainSize = S;
-    s.sceneTriangles = model->numtriangles;
     runLog() << "custom terrain " << path << ": " << int(model->numtriangles) << " triangles, size " << S << "\n";
 
     if (QTabWidget *tabs = s.ui.mainController) {

@@ -10,7 +10,6 @@
 #include "library/mylibrary.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
-#include "plugin/random.h"
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
 #include "plugin/style.h"
@@ -75,6 +74,21 @@ const char *const lightSliders[3] = {"glLightPitchSlider", "glLightAzimuthSlider
 // While a window is open, its work is kept every few seconds in the working folder, and a marker
 // says the window is open. A clean close removes both; a marker found at the next opening means
 // the studio went down with the window open, and the kept work is offered back.
+/// A work file from disk: only a regular file, never larger than a work file can be.
+std::optional<work::Work> readWorkFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (const QString problem = files::inputProblem(path); !problem.isEmpty())
+        *error = problem;
+    else if (!file.open(QIODevice::ReadOnly))
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    else if (file.size() > (qint64(1) << 30))
+        *error = QStringLiteral("%1 is not a work file: larger than any work file can be").arg(path);
+    else
+        return work::read(file.readAll(), error);
+    return std::nullopt;
+}
+
 QString autosavePath() { return state().workFolder + QStringLiteral("/autosave.orovista"); }
 QString openMarkerPath() { return state().workFolder + QStringLiteral("/window-open"); }
 constexpr int autosaveIntervalMs = 5000;
@@ -192,17 +206,8 @@ void DzOrovistaPluginAction::openWork()
     const QString path = dialogs::openFile(s.ui.mainWindow, QStringLiteral("Open work"), s.workFolder, workFilter);
     if (path.isEmpty())
         return;
-    QFile file(path);
     QString error;
-    std::optional<work::Work> w;
-    if (const QString problem = files::inputProblem(path); !problem.isEmpty())
-        error = problem;
-    else if (!file.open(QIODevice::ReadOnly))
-        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-    else if (file.size() > (qint64(1) << 30))
-        error = QStringLiteral("%1 is not a work file: larger than any work file can be").arg(path);
-    else
-        w = work::read(file.readAll(), &error);
+    const std::optional<work::Work> w = readWorkFile(path, &error);
     if (!w) {
         dialogs::error(s.ui.mainWindow, QStringLiteral("The work was not opened: ") + error);
         return;
@@ -247,19 +252,22 @@ QStringList DzOrovistaPluginAction::applyWork(const work::Work &w)
     struct Loaded { int slot = -1; PropModel model; QString path; };
     std::map<QString, Loaded> props;
     QStringList missing;
-    for (const work::Item &item : w.items) {
-        auto found = props.find(item.prop);
+    auto load = [&](const QString &prop) -> const Loaded & {
+        auto found = props.find(prop);
         if (found == props.end()) {
             Loaded loaded;
-            loaded.path = work::resolveInLibraries(item.prop, libraries);
+            loaded.path = work::resolveInLibraries(prop, libraries);
             QString why;
             if (!loaded.path.isEmpty() && gl)
                 loaded.slot = library.loadPropModel(loaded.path, &loaded.model, &why);
             if (loaded.slot < 0)
-                missing << item.prop;
-            found = props.emplace(item.prop, loaded).first;
+                missing << prop;
+            found = props.emplace(prop, loaded).first;
         }
-        const Loaded &loaded = found->second;
+        return found->second;
+    };
+    for (const work::Item &item : w.items) {
+        const Loaded &loaded = load(item.prop);
         if (loaded.slot < 0)
             continue;
         PaintedItem v = item.values;
@@ -271,31 +279,11 @@ QStringList DzOrovistaPluginAction::applyWork(const work::Work &w)
         s.items.push_back(v);
     }
     // The prop chosen for painting, chosen again (its thumbnail in the view's corner).
-    if (!w.chosenProp.isEmpty() && gl) {
-        auto found = props.find(w.chosenProp);
-        if (found == props.end()) {
-            Loaded loaded;
-            loaded.path = work::resolveInLibraries(w.chosenProp, libraries);
-            QString why;
-            if (!loaded.path.isEmpty())
-                loaded.slot = library.loadPropModel(loaded.path, &loaded.model, &why);
-            if (loaded.slot < 0)
-                missing << w.chosenProp;
-            found = props.emplace(w.chosenProp, loaded).first;
-        }
-        const Loaded &loaded = found->second;
-        if (loaded.slot >= 0) {
-            ProgramState::ChosenProp &chosen = s.chosenProp;
-            chosen.file = library.propPath = loaded.path;
-            chosen.modelSlot = loaded.slot;
-            for (float &c : library.tint)
-                c = float(150 + random::next() % 106) / 255.0f;
-            std::copy(library.tint, library.tint + 3, chosen.tint);
-            chosen.triangles = loaded.model.triangles;
-            std::copy(loaded.model.bounds, loaded.model.bounds + 6, chosen.bounds);
+    if (!w.chosenProp.isEmpty() && gl)
+        if (const Loaded &loaded = load(w.chosenProp); loaded.slot >= 0) {
+            library.choose(loaded.path, loaded.slot, loaded.model);
             gl->setThumbnail(QImage(library.thumbnailFor(loaded.path)));
         }
-    }
     if (!missing.isEmpty())
         problems << QStringLiteral("the props not found in the active libraries: ") + missing.join(QStringLiteral(", "));
 
@@ -354,11 +342,8 @@ void DzOrovistaPluginAction::startAutosave()
             QFile::remove(autosavePath());
             return;
         }
-        QFile file(autosavePath());
         QString error;
-        std::optional<work::Work> w;
-        if (files::inputProblem(autosavePath()).isEmpty() && file.open(QIODevice::ReadOnly))
-            w = work::read(file.readAll(), &error);
+        const std::optional<work::Work> w = readWorkFile(autosavePath(), &error);
         if (!w) {
             dialogs::error(st.ui.mainWindow, QStringLiteral("The kept work could not be restored: ") + error);
             return;

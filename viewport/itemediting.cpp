@@ -3,7 +3,6 @@
 // step.
 #include "viewport/glterrain.h"
 
-#include "library/glm.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
 #include "plugin/statics.h"
@@ -24,15 +23,6 @@ void hideItemControls()
 {
     if (QWidget *frame = state().ui.editTransformFrame)
         frame->hide();
-}
-
-/// The terrain's own triangles: two per cell of the generated mesh, or the imported model's.
-long long terrainTriangles()
-{
-    const ProgramState &s = state();
-    if (s.customTerrain)
-        return s.customModel ? s.customModel->numtriangles : 0;
-    return 2LL * 511 * 511;
 }
 
 }   // namespace
@@ -137,7 +127,6 @@ void GLTerrain::deleteAllObjectsSilent()
     if (!s.items.empty()) {
         s.items.clear();
         m_selectedItem = -1;
-        s.sceneTriangles = 0;
     }
     if (statics().library.modelSlot > 0 || !modelLists.empty())
         deletePropModels();

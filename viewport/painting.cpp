@@ -14,19 +14,6 @@
 
 using namespace orovista;
 
-namespace {
-
-/// Adds the triangles of the items from `first` on to the scene's count and shows it.
-void countNewItems(std::size_t first)
-{
-    ProgramState &s = state();
-    for (std::size_t i = first; i < s.items.size(); ++i)
-        s.sceneTriangles += s.items[i].triangles;
-    statics().action.updateTriangleLabel();
-}
-
-}   // namespace
-
 PaintSettings GLTerrain::paintSettings() const
 {
     PaintSettings p;
@@ -68,13 +55,12 @@ void GLTerrain::paintAt(int x, int y, bool scatter, bool tellWhyNot)
     const DepthPoint p = depthPick(x, y);
     const PaintPick pick{p.x, p.y, p.z, p.depth};
     const PaintSettings settings = paintSettings();
-    const std::size_t before = s.items.size();
 
     if (scatter) {
         const ScatterResult result =
             paintItems(s.items, pick, s.fullMesh, s.terrainSize, maskImage, settings, s.chosenProp);
         if (result.placed > 0) {
-            countNewItems(before);
+            statics().action.updateTriangleLabel();
             showStatus(QStringLiteral("added items up to # ") + QString::number(s.items.size()));
         }
         update();
@@ -93,7 +79,7 @@ void GLTerrain::paintAt(int x, int y, bool scatter, bool tellWhyNot)
             showStatus(paintRefusalText(why));
         return;
     }
-    countNewItems(before);
+    statics().action.updateTriangleLabel();
     showStatus(QStringLiteral("added item # ") + QString::number(s.items.size()));
     update();
 }
