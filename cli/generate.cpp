@@ -4,9 +4,11 @@
 #include "cli/terminalprogress.h"
 #include "graph/noisemachine.h"
 #include "presets/presetfile.h"
+#include "presets/workfile.h"
 #include "scene/engineexport.h"
 #include "scene/heightmapexport.h"
 #include "scene/hostscene.h"
+#include "scene/instancelist.h"
 #include "scene/surfaceoutputs.h"
 #include "scene/terrainobj.h"
 #include "terrain/erosion.h"
@@ -28,6 +30,7 @@
 #include <libnoise/exception.h>
 
 #include "dzapp.h"
+#include "dzcontentmgr.h"
 #include "dzgltfexporter.h"
 #include "dznode.h"
 #include "dzscene.h"
@@ -42,6 +45,7 @@
 #include <unistd.h>
 
 #include <tuple>
+#include <utility>
 
 namespace orovista::cli {
 
@@ -114,8 +118,8 @@ QString checkOptions(const GenerateOptions &o)
     if (!o.sceneFile.isEmpty() && !o.sceneFile.endsWith(QLatin1String(".gltf"), Qt::CaseInsensitive) &&
         !o.sceneFile.endsWith(QLatin1String(".glb"), Qt::CaseInsensitive))
         return QStringLiteral("--scene needs a file name ending .gltf or .glb");
-    if (o.preset.isEmpty())
-        return QStringLiteral("no preset given: use --preset FILE");
+    if (o.preset.isEmpty() && !o.work)
+        return QStringLiteral("no preset given: use --preset FILE (or --work FILE)");
     {
         NoiseSettings scratch;   // the values alone: the preset is read later
         if (const QString problem = applyOverrides(scratch, o.overrides); !problem.isEmpty())
@@ -306,6 +310,9 @@ private:
 sky::SkyParameters skyOf(const GenerateOptions &o)
 {
     sky::SkyParameters sky = sky::SkyParameters::defaults();
+    for (const sky::SkySliderInfo &info : sky::skySliders())
+        if (const QVariant value = o.skySliders.value(QLatin1String(info.objectName)); value.isValid())
+            sky::setSlider(sky, info.slider, value.toInt());
     sky::setSlider(sky, sky::SkySlider::SunPitch, o.sunPitchSlider);
     sky::setSlider(sky, sky::SkySlider::SunAzimuth, o.sunAzimuthSlider);
     sky::setSlider(sky, sky::SkySlider::Turbidity, o.turbiditySlider);
@@ -382,7 +389,8 @@ QString replaceProblem(const QString &path)
 
 /// The scene of the run's files, built as the window builds it in the host and saved as glTF
 /// among the run's outputs: it reads the files staged so far and names them by their own names.
-QString writeSceneFile(const GenerateOptions &o, const QDir &out, files::Batch &outputs, double raise)
+QString writeSceneFile(const GenerateOptions &o, const QDir &out, files::Batch &outputs, double raise,
+                       const std::function<void(const QString &)> &warn)
 {
     std::unique_ptr<DzApp> app;
     if (!dzApp)
@@ -408,8 +416,52 @@ QString writeSceneFile(const GenerateOptions &o, const QDir &out, files::Batch &
             return QStringLiteral("cannot read the sky dome model: %1").arg(error);
         built.addNode(dome);
     }
-    scene::addCameras(&built, o.name, o.terrainSize, o.elevationHigh, scene::defaultPreviewEye(o.terrainSize), 0);
+    scene::PreviewEye eye = scene::defaultPreviewEye(o.terrainSize);
+    if (o.work && o.work->camera) {
+        // The view the work was saved with, as the window's CREATE takes it.
+        const auto &c = *o.work->camera;
+        eye.x = c[0], eye.y = c[1], eye.z = c[2], eye.yaw = float(c[3]), eye.pitch = float(c[4]);
+    }
+    scene::addCameras(&built, o.name, o.terrainSize, o.elevationHigh, eye, 0);
     scene::addSun(&built, o.name, skyOf(o));
+    if (o.work && !o.work->items.empty()) {
+        // The painted props under the terrain, each file found in the content folders once and
+        // copied for the items after it, as the window's CREATE makes them.
+        std::vector<PaintedItem> items;
+        QHash<QString, QString> found;
+        QHash<QString, int> modelSlots;
+        QStringList missing;
+        for (const work::Item &item : o.work->items) {
+            auto path = found.constFind(item.prop);
+            if (path == found.constEnd())
+                path = found.insert(item.prop, work::resolveInLibraries(item.prop, o.contentFolders));
+            if (path->isEmpty()) {
+                if (!missing.contains(item.prop))
+                    missing << item.prop;
+                continue;
+            }
+            items.push_back(item.values);
+            items.back().file = *path;
+            auto slot = modelSlots.constFind(*path);
+            if (slot == modelSlots.constEnd())
+                slot = modelSlots.insert(*path, int(modelSlots.size()));
+            items.back().modelSlot = *slot;
+        }
+        DzContentMgr *content = dzApp->getContentMgr();
+        QStringList folders;
+        for (int i = 0; i < content->getNumPoserDirectories(); ++i)
+            folders << content->getPoserDirectory(i);
+        content->setPoserDirectories(o.contentFolders);
+        DzScene *const hostScene = std::exchange(dzScene, &built);
+        const int unloaded = scene::addProps(terrain, items, o.morphPercentage, quiet);
+        dzScene = hostScene;
+        content->setPoserDirectories(folders);
+        if (unloaded > 0)
+            missing << QStringLiteral("%1 that could not be read").arg(unloaded);
+        if (!missing.isEmpty() && warn)
+            warn(QStringLiteral("the scene holds no props for: %1 (give the content folder that holds them with --content)")
+                     .arg(missing.join(QStringLiteral(", "))));
+    }
     // At the datum's heights the sky and the cameras rise with the terrain (whose OBJ is raised).
     if (raise != 0.0)
         for (int i = 0; i < built.getNumNodes(); ++i)
@@ -431,6 +483,52 @@ QString writeSceneFile(const GenerateOptions &o, const QDir &out, files::Batch &
 }
 
 }   // namespace
+
+QString loadWork(const QString &path, GenerateOptions &o, const QSet<QString> &given)
+{
+    // What the work itself decides: the terrain as it was made.
+    for (const char *option : {"preset", "heightmap-in", "raw-size", "set", "seed", "terrain-size", "elevation", "datum"})
+        if (given.contains(QLatin1String(option)))
+            return QStringLiteral("--%1 cannot be used with --work: the work's terrain is made as it was saved")
+                .arg(QLatin1String(option));
+    QString error;
+    std::optional<work::Work> w = work::readFile(path, &error);
+    if (!w)
+        return QStringLiteral("cannot open the work %1: %2").arg(path, error);
+    const work::CreateChoices c = work::createChoices(*w);
+    auto take = [&given](const char *option, auto &to, const auto &value) {
+        if (!given.contains(QLatin1String(option)))
+            to = value;
+    };
+    take("name", o.name, c.name);
+    take("texture-size", o.textureSize, c.textureSize);
+    take("normal-map", o.normalMapSize, c.normalMapSize);
+    take("bump", o.bumpSlider, c.bumpSlider);
+    take("sky", o.skySize, c.skySize);
+    take("heightmap", o.heightmapFormats, c.heightmapFormats);
+    if (!c.heightmapFormats.isEmpty())
+        take("heightmap-size", o.heightmapSize, c.heightmapSize);
+    take("engine", o.engine, c.engine);
+    o.instanceList = c.instanceList;
+    o.morphPercentage = c.morphPercentage;
+    o.skySliders = w->sky;
+    auto slider = [&w](sky::SkySlider which, int fallback) {
+        const QVariant v = w->sky.value(QLatin1String(sky::skySliderInfo(which).objectName));
+        return v.isValid() ? v.toInt() : fallback;
+    };
+    take("sun-pitch", o.sunPitchSlider, slider(sky::SkySlider::SunPitch, o.sunPitchSlider));
+    take("sun-azimuth", o.sunAzimuthSlider, slider(sky::SkySlider::SunAzimuth, o.sunAzimuthSlider));
+    take("turbidity", o.turbiditySlider, slider(sky::SkySlider::Turbidity, o.turbiditySlider));
+    if (w->terrainSize > 0) {
+        o.terrainSize = w->terrainSize;
+        o.elevationLow = w->elevationLow;
+        o.elevationHigh = w->elevationHigh;
+    }
+    o.workFile = path;
+    o.preset.clear();
+    o.work = std::make_shared<const work::Work>(std::move(*w));
+    return {};
+}
 
 QString generate(const GenerateOptions &options, const GenerateOutput &output)
 {
@@ -454,27 +552,33 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     if (available.isEmpty())
         return QStringLiteral("no colour gradients in %1 (use --resources DIR)").arg(gradients);
 
-    // The preset: a file, or a name `orovista presets` lists. One in the program's own presets
-    // folder names its images relative to it.
-    if (!QFileInfo::exists(o.preset) && !o.preset.contains(QLatin1Char('/')))
-        for (const QString &path : nativePresets(o.resourceFolder))
-            if (QFileInfo(path).completeBaseName().compare(o.preset, Qt::CaseInsensitive) == 0 ||
-                QFileInfo(path).fileName().compare(o.preset, Qt::CaseInsensitive) == 0) {
-                o.preset = path;
-                break;
-            }
-    QFile presetFile(o.preset);
-    if (!QFileInfo::exists(o.preset))
-        return QStringLiteral("cannot read preset %1: no such file, nor a name `orovista presets` lists").arg(o.preset);
-    if (!QFileInfo(o.preset).isFile())
-        return QStringLiteral("cannot read preset %1: not a file").arg(o.preset);
-    if (!presetFile.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read preset %1: %2").arg(o.preset, presetFile.errorString());
-    const QString presetFolder = QFileInfo(o.preset).absolutePath();
-    const bool native = presetFolder == QFileInfo(o.resourceFolder + QStringLiteral("/presets")).absoluteFilePath();
     NoiseSettings settings;
-    if (presets::read(presetFile.readAll(), settings, {!native, presetFolder}).keysRead == 0)
-        return QStringLiteral("%1 holds no preset settings").arg(o.preset);
+    if (o.work) {
+        // A work's node settings are read as the window reads them: as a user's preset.
+        if (presets::read(o.work->nodes, settings, {true, o.resourceFolder + QStringLiteral("/presets")}).keysRead == 0)
+            return QStringLiteral("the work %1 holds no node settings").arg(o.workFile);
+    } else {
+        // The preset: a file, or a name `orovista presets` lists. One in the program's own presets
+        // folder names its images relative to it.
+        if (!QFileInfo::exists(o.preset) && !o.preset.contains(QLatin1Char('/')))
+            for (const QString &path : nativePresets(o.resourceFolder))
+                if (QFileInfo(path).completeBaseName().compare(o.preset, Qt::CaseInsensitive) == 0 ||
+                    QFileInfo(path).fileName().compare(o.preset, Qt::CaseInsensitive) == 0) {
+                    o.preset = path;
+                    break;
+                }
+        QFile presetFile(o.preset);
+        if (!QFileInfo::exists(o.preset))
+            return QStringLiteral("cannot read preset %1: no such file, nor a name `orovista presets` lists").arg(o.preset);
+        if (!QFileInfo(o.preset).isFile())
+            return QStringLiteral("cannot read preset %1: not a file").arg(o.preset);
+        if (!presetFile.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot read preset %1: %2").arg(o.preset, presetFile.errorString());
+        const QString presetFolder = QFileInfo(o.preset).absolutePath();
+        const bool native = presetFolder == QFileInfo(o.resourceFolder + QStringLiteral("/presets")).absoluteFilePath();
+        if (presets::read(presetFile.readAll(), settings, {!native, presetFolder}).keysRead == 0)
+            return QStringLiteral("%1 holds no preset settings").arg(o.preset);
+    }
     if (const QString problem = applyOverrides(settings, o.overrides); !problem.isEmpty())
         return problem;
     if (!o.savePreset.isEmpty())
@@ -486,6 +590,8 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     f.leftGradient = chooseGradient(f.leftGradient, available, output);
     f.rightGradient = chooseGradient(f.rightGradient, available, output);
     f.mapStyle = 1;   // as after loading a preset in the window: texture pictures
+    if (o.work)
+        work::applyKept(*o.work, f);
     f.terrainSize = o.terrainSize;
     f.elevationLow = o.elevationLow;
     f.elevationHigh = o.elevationHigh;
@@ -596,14 +702,30 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         // An elevation model's range as it is; the options hold it in whole metres.
         const double low = imported ? imported->metresLow : o.elevationLow;
         const double high = imported ? imported->metresHigh : o.elevationHigh;
-        const RunSurface surface(finalMap, std::move(observer.beforeErosion), low, high,
-                                 imported.has_value(), imported ? -imported->shift : 0.0);
         TerrainSource source;
         source.heightMap = &finalMap;
         source.terrainSize = o.terrainSize;
         source.elevationLow = low;
         source.elevationHigh = high;
         source.colourPicturePath = outputs.current(maps + QStringLiteral("/TFFnoisePreview.jpg"));
+        TerrainArrays mesh = buildTerrainArrays(source);
+        // A work's terrain as it was sculpted: its vertices in place of the graph's.
+        const bool sculpted = o.work && o.work->terrainSize > 0;
+        if (sculpted) {
+            if (mesh.gridSize != o.work->grid || mesh.vertices.size() != o.work->vertices.size())
+                return QStringLiteral("the work's terrain is a %1 × %1 grid, not the %2 × %2 this version builds")
+                    .arg(o.work->grid)
+                    .arg(mesh.gridSize);
+            mesh.vertices = o.work->vertices;
+            recomputeTerrainNormals(mesh);
+        }
+        // The graph's map before erosion: a sculpted surface keeps the graph's finer detail
+        // relative to it (without erosion the final map is the graph's).
+        if (sculpted && observer.beforeErosion.empty())
+            observer.beforeErosion = mapValues(finalMap);
+        const RunSurface surface = sculpted ? RunSurface(mesh, std::move(observer.beforeErosion), false)
+                                            : RunSurface(finalMap, std::move(observer.beforeErosion), low, high,
+                                                         imported.has_value(), imported ? -imported->shift : 0.0);
         progress.SetStatusText(QStringLiteral("writing %1.obj").arg(o.name));
         ObjExtras extras;
         extras.normals = o.objNormals;
@@ -617,8 +739,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
                                  o.normalMapSize > 0 ? finalNormalMapName(o.name) : QString(), &error, &outputs))
                 return error;
         }
-        if (!writeTerrainObj(buildTerrainArrays(source), out.filePath(o.name + QStringLiteral(".obj")), &error,
-                             &outputs, extras))
+        if (!writeTerrainObj(mesh, out.filePath(o.name + QStringLiteral(".obj")), &error, &outputs, extras))
             return error;
         const SurfaceFiles asked = surfaceFiles(o);
         QString engineReport;
@@ -663,17 +784,36 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         if (o.skySize > 0) {
             stage(QStringLiteral("sky dome %1 × %1").arg(o.skySize));
             const sky::SkyParameters skyParameters = skyOf(o);
+            // A work's stars come from its seed, as in the window; otherwise they are drawn anew.
             sky::SkyDome dome;
-            dome.build(skyParameters, float(o.terrainSize) * 0.5f, true);
+            sky::SkyTextureOptions options;
+            if (o.work && o.work->starSeed) {
+                dome.build(skyParameters, float(o.terrainSize) * 0.5f, true, sky::seededRandom(*o.work->starSeed));
+                options.random = sky::seededRandom(*o.work->starSeed, 1);
+            } else {
+                dome.build(skyParameters, float(o.terrainSize) * 0.5f, true);
+            }
             const QString problem = sky::renderSkyDomeMap(skyParameters, dome,
                                                           out.filePath(sky::skyDomeTextureName(o.name)), o.skySize,
-                                                          &outputs);
+                                                          &outputs, options);
             if (!problem.isEmpty())
                 return problem;
         }
+        if (o.work && o.instanceList) {
+            std::vector<PaintedItem> items;
+            items.reserve(o.work->items.size());
+            for (const work::Item &item : o.work->items) {
+                items.push_back(item.values);
+                items.back().file = item.prop;
+            }
+            error = files::writeFile(out.filePath(o.name + QStringLiteral("_instances.json")),
+                                     {instanceList(items, o.name, surface.grid().base, {})}, &outputs);
+            if (!error.isEmpty())
+                return error;
+        }
         if (!o.sceneFile.isEmpty()) {
             progress.SetStatusText(QStringLiteral("writing the scene %1").arg(o.sceneFile));
-            if (const QString problem = writeSceneFile(o, out, outputs, o.datum ? surface.grid().base : 0.0);
+            if (const QString problem = writeSceneFile(o, out, outputs, o.datum ? surface.grid().base : 0.0, output.warning);
                 !problem.isEmpty())
                 return problem;
         }

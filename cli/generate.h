@@ -1,22 +1,40 @@
 #pragma once
 // `orovista generate`: a terrain from a preset, without a window. The same core as the window:
 // preset → settings → noise machine (with erosion) → mesh → files.
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include "scene/splatmap.h"
 
+#include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace noise::utils {
 class ProgressReporter;
 }
 
+namespace orovista::work {
+struct Work;
+}
+
 namespace orovista::cli {
 
 struct GenerateOptions {
     QString preset;
+    /// A work file's content in place of the preset (loadWork()): its node settings, its terrain
+    /// as sculpted, its painted items, its sky and its view.
+    std::shared_ptr<const work::Work> work;
+    QString workFile;               ///< the work file's path, for messages
+    bool instanceList = false;      ///< NAME_instances.json of the work's painted items
+    QVariantMap skySliders;         ///< every sky slider of a work, by object name
+    int morphPercentage = 0;        ///< a work's props' morphs: random(0, this) / 100 each
+    /// Poser content folders (each holding a Runtime folder) where a work's props are found for
+    /// the scene file; props are looked for only inside them.
+    QStringList contentFolders;
     QString outFolder = QStringLiteral("out");
     QString name = QStringLiteral("my Terrain 1");
     int textureSize = 512;
@@ -103,6 +121,12 @@ QString badValue(const QString &option, const QString &value, bool number);
 /// Runs the whole job. Returns an empty string on success, else the one-line reason it stopped.
 /// Every file is written under a temporary name and renamed when complete.
 QString generate(const GenerateOptions &options, const GenerateOutput &output);
+
+/// Reads the work file at path into o.work and takes its CREATE choices, terrain size, elevation
+/// and sky for every option not in given (the options the user gave, without "--"). Returns an
+/// empty string, or one line: the file cannot be read, or an option that cannot go with a work
+/// (a preset, a heightmap, overrides, a seed, a terrain size or elevation) was given.
+QString loadWork(const QString &path, GenerateOptions &o, const QSet<QString> &given);
 
 /// The sizes a texture or normal map may have.
 const QList<int> &pictureSizes();

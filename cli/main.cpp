@@ -1,5 +1,6 @@
 // orovista: the terrain generator on the command line.
 //   orovista generate --preset FILE [--out DIR] [--sky SIZE] [...]
+//   orovista generate --work FILE [--out DIR] [...]
 //   orovista presets
 #include "cli/generate.h"
 #include "cli/terminalprogress.h"
@@ -99,6 +100,18 @@ int main(int argc, char **argv)
                                        QStringLiteral("DIR"), defaultResources());
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print no progress."));
     const QCommandLineOption preset(QStringLiteral("preset"), QStringLiteral("The preset to build: a .opf file, or a name `orovista presets` lists (e.g. dunes)."), QStringLiteral("FILE"));
+    const QCommandLineOption workOption(QStringLiteral("work"),
+                                        QStringLiteral("Build the scene of a work file (SAVE WORK in the window, or the NAME.orovista "
+                                                       "a CREATE writes) in place of a preset: its sculpted terrain, "
+                                                       "sky, view, painted props (--scene, and NAME_instances.json when "
+                                                       "the work asks for it) and CREATE choices, which the options given "
+                                                       "here override. The files are those the window's CREATE writes."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption contentOption(QStringLiteral("content"),
+                                           QStringLiteral("With --work and --scene: a Poser content folder (holding a "
+                                                          "Runtime folder) where the work's props are found; repeat for "
+                                                          "several."),
+                                           QStringLiteral("DIR"));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output folder (default: ./out)."), QStringLiteral("DIR"),
                                  QStringLiteral("out"));
     const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Terrain name (default: \"my Terrain 1\")."),
@@ -217,7 +230,7 @@ int main(int argc, char **argv)
                                                        "runner can spread a large world over machines."),
                                         QStringLiteral("I,J"));
     parser.addOptions({tilesOption, overlapOption, tileOption});
-    parser.addOptions({resources, quiet, preset, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps,
+    parser.addOptions({resources, quiet, preset, workOption, contentOption, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps,
                        heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity, sceneOption, heightmapIn, rawSize,
                        setOption, seedOption, savePreset, engineOption, engineSize, flipRows, splat, splatSand, splatSnow,
                        splatRock, objNormals, objMaterial, datum});
@@ -337,6 +350,13 @@ int main(int argc, char **argv)
     o.objNormals = parser.isSet(objNormals);
     o.datum = parser.isSet(datum);
     o.objMaterial = parser.isSet(objMaterial);
+    o.contentFolders = parser.values(contentOption);
+    if (parser.isSet(workOption)) {
+        const QStringList names = parser.optionNames();
+        if (const QString problem = loadWork(parser.value(workOption), o, QSet<QString>(names.begin(), names.end()));
+            !problem.isEmpty())
+            return fail(problem, problem.startsWith(QLatin1String("--")) ? usageError : failure);
+    }
     if (const QString problem = checkOptions(o); !problem.isEmpty())
         return fail(problem, usageError);
 

@@ -395,15 +395,26 @@ namespace orovista::files
     return {};
   }
 
+  QByteArray encodePicture (QImage& picture, const char* format, int quality)
+  {
+    // A GUI process takes the screen's density (often 96 dpi), a command-line one 100 dpi.
+    constexpr int dotsPerMetre = 3780;   // 96 dpi
+    picture.setDotsPerMeterX (dotsPerMetre);
+    picture.setDotsPerMeterY (dotsPerMetre);
+    QByteArray bytes;
+    QBuffer buffer (&bytes);
+    buffer.open (QIODevice::WriteOnly);
+    if (!picture.save (&buffer, format, quality)) {
+      return {};
+    }
+    return bytes;
+  }
+
   QString writePicture (const QString& path, QImage picture, Batch* batch)
   {
-    QByteArray bytes;
-    {
-      QBuffer buffer (&bytes);
-      buffer.open (QIODevice::WriteOnly);
-      if (!picture.save (&buffer, "JPG", 100)) {
-        return cannotWrite (path, QStringLiteral ("the picture could not be compressed"));
-      }
+    const QByteArray bytes = encodePicture (picture, "JPG", 100);
+    if (bytes.isEmpty ()) {
+      return cannotWrite (path, QStringLiteral ("the picture could not be compressed"));
     }
     picture = QImage ();
     return writeFile (path, {bytes}, batch);
@@ -511,23 +522,10 @@ namespace orovista::files
     s.cinfo.input_components = 3;
     s.cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults (&s.cinfo);
-    // The density a picture of this process gets by default, stated as the toolkit's own JPEG
-    // writer states it (dots per inch unless dots per centimetre round better).
-    const QImage probe (1, 1, QImage::Format_RGB32);
-    const double dpmX = probe.dotsPerMeterX (), dpmY = probe.dotsPerMeterY ();
-    const double diffInch = std::abs (dpmX * 2.54 / 100. - std::round (dpmX * 2.54 / 100.))
-                            + std::abs (dpmY * 2.54 / 100. - std::round (dpmY * 2.54 / 100.));
-    const double diffCm = (std::abs (dpmX / 100. - std::round (dpmX / 100.))
-                           + std::abs (dpmY / 100. - std::round (dpmY / 100.))) * 2.54;
-    if (diffInch < diffCm) {
-      s.cinfo.density_unit = 1;
-      s.cinfo.X_density = UINT16 (std::lround (dpmX * 2.54 / 100.));
-      s.cinfo.Y_density = UINT16 (std::lround (dpmY * 2.54 / 100.));
-    } else {
-      s.cinfo.density_unit = 2;
-      s.cinfo.X_density = UINT16 ((probe.dotsPerMeterX () + 50) / 100);
-      s.cinfo.Y_density = UINT16 ((probe.dotsPerMeterY () + 50) / 100);
-    }
+    // 96 dots per inch, as encodePicture() states it: the same bytes in every process.
+    s.cinfo.density_unit = 1;
+    s.cinfo.X_density = 96;
+    s.cinfo.Y_density = 96;
     jpeg_set_quality (&s.cinfo, 100, TRUE);
     jpeg_start_compress (&s.cinfo, TRUE);
     s.row.resize (std::size_t (width) * 3);

@@ -122,6 +122,12 @@ namespace orovista::files
   /// failure.
   QString writeFile (const QString& path, const QList<QByteArrayView>& parts, Batch* batch = nullptr);
 
+  /// The picture compressed in memory (format "JPG" or "PNG", quality as
+  /// QImage::save takes it), stating 96 dots per inch whatever the screen:
+  /// the same picture gives the same bytes in the window and on the command
+  /// line.  Empty when it could not be compressed.
+  QByteArray encodePicture (QImage& picture, const char* format, int quality = -1);
+
   /// Writes a picture as a JPEG of quality 100, compressed in memory first
   /// so that the file's writes are checked one by one.  The picture is
   /// released before the file is written (pass it with std::move to save

@@ -377,6 +377,7 @@ QString DzOrovistaPluginAction::renderSkyTexture(const QString &path, orovista::
     WindowProgress progress;
     sky::SkyTextureOptions options;
     options.progress = &progress;
+    options.random = gl->starTextureRandom();
     const QString failure = sky::renderSkyDomeMap(gl->sky(), gl->skyDome(), path, size->currentText().toInt(), batch, options);
     progress.Hide();
     return failure;

@@ -23,6 +23,7 @@
 #include "presets/presetfile.h"
 #include "scene/hostscene.h"
 #include "scene/instancelist.h"
+#include "presets/workfile.h"
 #include "scene/sceneassembly.h"
 #include "scene/surfaceoutputs.h"
 #include "scene/terrainobj.h"
@@ -82,31 +83,10 @@ scene::LogSink logSink()
     return [](const QString &line) { runLog() << line; };
 }
 
-/// Morph values of a prop: each morph of the node's object gets random(0, percentage) / 100.
-void randomiseMorphs(DzNode *node)
+int morphPercentage()
 {
-    const ProgramState &s = state();
-    const int percentage = s.ui.morphPercentage ? s.ui.morphPercentage->value() : 0;
-    DzObject *object = node ? node->getObject() : nullptr;
-    for (int i = 0; object && i < object->getNumModifiers(); ++i)
-        if (auto *morph = qobject_cast<DzMorph *>(object->getModifier(i)))
-            morph->getValueChannel()->setValue(float(random::inRange(0, percentage)) / 100.0f);
-}
-
-/// Places a prop node: rotations in degrees, position from scene units to centimetres, axis
-/// scales as fractions.
-void placeProp(DzNode *node, float x, float y, float z, int xRot, int yRot, int zRot, float scaleX, float scaleY,
-               float scaleZ)
-{
-    node->getXRotControl()->setValue(float(xRot));
-    node->getYRotControl()->setValue(float(yRot));
-    node->getZRotControl()->setValue(float(zRot));
-    node->getXPosControl()->setValue(x * 100.0f);
-    node->getYPosControl()->setValue(y * 100.0f);
-    node->getZPosControl()->setValue(z * 100.0f);
-    node->getXScaleControl()->setValue(scaleX);
-    node->getYScaleControl()->setValue(scaleY);
-    node->getZScaleControl()->setValue(scaleZ);
+    const QSlider *slider = state().ui.morphPercentage;
+    return slider ? slider->value() : 0;
 }
 
 /// Stages a copy of the file from as the new content of to; empty, or why it failed.
@@ -168,12 +148,11 @@ SurfaceFiles surfaceFilesAsked(const QString &folder, const QString &name, int t
     asked.name = name;
     asked.terrainSize = terrainSize;
     asked.textureSize = textureSize;
-    static const QStringList formats[] = {{}, {"png16"}, {"r16"}, {"exr"}, {"png16", "r16", "exr"}};
     if (ui.heightmapFormat)
-        asked.heightmapFormats = formats[std::clamp(ui.heightmapFormat->currentIndex(), 0, 4)];
+        asked.heightmapFormats = work::heightmapFormatChoice(ui.heightmapFormat->currentIndex());
     asked.heightmapSize = ui.heightmapSize ? ui.heightmapSize->value() : 512;
-    if (ui.engineChoice && ui.engineChoice->currentIndex() > 0)
-        asked.engine = ui.engineChoice->currentIndex() == 1 ? QStringLiteral("unity") : QStringLiteral("unreal");
+    if (ui.engineChoice)
+        asked.engine = work::engineChoice(ui.engineChoice->currentIndex());
     return asked;
 }
 
@@ -221,68 +200,17 @@ int DzOrovistaPluginAction::buildTerrainShader(DzBrickMaterial *material)
 void DzOrovistaPluginAction::loadPP2(float x, float y, float z, int xRot, int yRot, int zRot, float, float scaleX,
                                      float scaleY, float scaleZ, QString file)
 {
-    lastPropNode = nullptr;
-    if (!dzScene || !dzApp)
-        return;
-    const int before = dzScene->getNumNodes();
-    if (!dzApp->getContentMgr()->openFile(file) || dzScene->getNumNodes() <= before) {
-        // Nothing was loaded: leave the nodes already in the scene alone.
+    lastPropNode = scene::loadProp(file, {x, y, z, xRot, yRot, zRot, scaleX, scaleY, scaleZ}, morphPercentage());
+    if (!lastPropNode)
         runLog() << "prop could not be loaded: " << file << "\n";
-        return;
-    }
-    // The loaded prop: the first new node without a parent (its parts follow it).
-    DzNode *prop = dzScene->getNode(dzScene->getNumNodes() - 1);
-    for (int i = before; i < dzScene->getNumNodes(); ++i)
-        if (!dzScene->getNode(i)->getNodeParent()) {
-            prop = dzScene->getNode(i);
-            break;
-        }
-    // The preview turns an item about y first, then x, then z.
-    prop->setRotationOrder(DzNode::YXZ);
-    placeProp(prop, x, y, z, xRot, yRot, zRot, scaleX, scaleY, scaleZ);
-    randomiseMorphs(prop);
-    lastPropNode = prop;
 }
 
 void DzOrovistaPluginAction::duplicateNode(int, float x, float y, float z, int xRot, int yRot, int zRot, float,
                                            float scaleX, float scaleY, float scaleZ)
 {
-    DzNode *source = lastPropNode;
-    if (!source || !source->getObject())
-        return;
-    auto *sourceShape = qobject_cast<DzFacetShape *>(source->getObject()->getCurrentShape());
-    if (!sourceShape)
-        return;
-    auto *shape = new DzFacetShape;
-    shape->setFacetMesh(sourceShape->getFacetMesh());
-    for (int i = 0; i < sourceShape->getNumMaterials(); ++i)
-        shape->addMaterial(sourceShape->getMaterial(i));
-    auto *object = new DzObject;
-    object->setName(source->getObject()->getName());
-    object->addShape(shape);
-    for (int i = 0; i < source->getObject()->getNumModifiers(); ++i)
-        if (auto *morph = qobject_cast<DzMorph *>(source->getObject()->getModifier(i))) {
-            auto *copy = new DzMorph;
-            copy->setDeltas(morph->getDeltas());
-            copy->setName(morph->getName());
-            copy->setLabel(morph->getLabel());
-            object->addModifier(copy);
-        }
-    auto *node = new DzNode;
-    node->setObject(object);
-    const scene::CopyName names = scene::copyName(source->getLabel());
-    node->setLabel(names.label);
-    node->setName(names.name);
-    placeProp(node, x, y, z, 0, 0, 0, scaleX, scaleY, scaleZ);
-    dzScene->addNode(node);
-    if (terrainNode)
-        terrainNode->addNodeChild(node);
-    node->setRotationOrder(source->getRotationOrder());
-    node->getXRotControl()->setValue(float(xRot));
-    node->getYRotControl()->setValue(float(yRot));
-    node->getZRotControl()->setValue(float(zRot));
-    randomiseMorphs(node);
-    lastPropNode = node;
+    if (DzNode *copy = scene::duplicateProp(dzScene, lastPropNode, terrainNode, {x, y, z, xRot, yRot, zRot, scaleX, scaleY, scaleZ},
+                                            morphPercentage()))
+        lastPropNode = copy;
 }
 
 void DzOrovistaPluginAction::createDAZScene()
@@ -446,6 +374,12 @@ void DzOrovistaPluginAction::createDAZScene()
                                          {instanceList(s.items, name, surface.grid().base, activeLibraryFolders())}, &made);
                     !problem.isEmpty())
                     fail(problem);
+            // The work itself beside its files: `orovista generate --work` makes them again.
+            if (filesMade)
+                if (const QString problem = files::writeFile(maps + QLatin1Char('/') + name + QLatin1String(work::fileSuffix),
+                                                             {work::write(currentWork())}, &made);
+                    !problem.isEmpty())
+                    fail(problem);
             if (filesMade)
                 if (const QString placed = putInPlace(made); !placed.isEmpty())
                     fail(placed);
@@ -477,38 +411,9 @@ void DzOrovistaPluginAction::createDAZScene()
             failures << QStringLiteral("the terrain could not be imported into the scene");
 
         // 8. The painted props under the terrain, copies where the same model repeats.
-        if (terrainNode && !s.items.empty()) {
-            bool hasChildren = false;
-            int previousSlot = -1;
-            lastPropNode = nullptr;
-            int unloaded = 0;
-            for (std::size_t i = 0; i < s.items.size(); ++i) {
-                const PaintedItem &item = s.items[i];
-                if (i > 0 && item.file.isEmpty())
-                    continue;
-                if (i > 0 && lastPropNode && scene::canDuplicate(item.modelSlot, previousSlot, hasChildren)) {
-                    runLog() << "duplicating prop: [" << int(i) << "]" << item.file << "\n";
-                    duplicateNode(int(i), item.x, item.y, item.z, item.xRot, item.yRot, item.zRot, item.scale,
-                                  item.scaleX * 0.01f, item.scaleY * 0.01f, item.scaleZ * 0.01f);
-                } else {
-                    if (i == 0)
-                        runLog() << "loading prop [0]: " << item.file << "\n";
-                    else
-                        runLog() << "loading prop: [" << int(i) << "]" << item.file << "\n";
-                    loadPP2(item.x, item.y, item.z, item.xRot, item.yRot, item.zRot, item.scale, item.scaleX * 0.01f,
-                            item.scaleY * 0.01f, item.scaleZ * 0.01f, item.file);
-                    if (lastPropNode) {
-                        terrainNode->addNodeChild(lastPropNode);
-                        hasChildren = lastPropNode->getNumNodeChildren() > 0;
-                    } else {
-                        ++unloaded;
-                    }
-                }
-                previousSlot = item.modelSlot;
-            }
-            if (unloaded > 0)
+        if (terrainNode && !s.items.empty())
+            if (const int unloaded = scene::addProps(terrainNode, s.items, morphPercentage(), logSink()); unloaded > 0)
                 failures << QStringLiteral("%1 prop(s) could not be loaded").arg(unloaded);
-        }
 
         // 9. The terrain's material.
         if (terrainNode && scene::dressTerrain(terrainNode, name, terrainLook(), s.platformName, logSink()) != 0)

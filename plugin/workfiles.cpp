@@ -74,21 +74,6 @@ const char *const lightSliders[3] = {"glLightPitchSlider", "glLightAzimuthSlider
 // While a window is open, its work is kept every few seconds in the working folder, and a marker
 // says the window is open. A clean close removes both; a marker found at the next opening means
 // the studio went down with the window open, and the kept work is offered back.
-/// A work file from disk: only a regular file, never larger than a work file can be.
-std::optional<work::Work> readWorkFile(const QString &path, QString *error)
-{
-    QFile file(path);
-    if (const QString problem = files::inputProblem(path); !problem.isEmpty())
-        *error = problem;
-    else if (!file.open(QIODevice::ReadOnly))
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-    else if (file.size() > (qint64(1) << 30))
-        *error = QStringLiteral("%1 is not a work file: larger than any work file can be").arg(path);
-    else
-        return work::read(file.readAll(), error);
-    return std::nullopt;
-}
-
 QString autosavePath() { return state().workFolder + QStringLiteral("/autosave.orovista"); }
 QString openMarkerPath() { return state().workFolder + QStringLiteral("/window-open"); }
 constexpr int autosaveIntervalMs = 5000;
@@ -122,8 +107,13 @@ work::Work DzOrovistaPluginAction::currentWork(QStringList *notKept)
     work::Work w;
     NoiseSettings settings = readNodeSettings();
     w.nodes = presets::write(settings);
+    const FinalSettings &f = settings.final;
+    w.textureLight = std::array<int, 5> {int(f.lightOn), f.lightContrast, f.lightIntensity, f.lightAzimuth, f.lightElevation};
     if (s.terrainPresent && !s.customTerrain && !s.fullMesh.isEmpty()) {
         w.terrainSize = s.terrainSize;
+        w.terrainSizeExponent = settings.final.terrainSizeExponent;
+        w.elevationLow = settings.final.elevationLow;
+        w.elevationHigh = settings.final.elevationHigh;
         w.grid = s.fullMesh.gridSize;
         w.vertices = s.fullMesh.vertices;
     } else if (s.customTerrain && notKept) {
@@ -151,6 +141,7 @@ work::Work DzOrovistaPluginAction::currentWork(QStringList *notKept)
     if (GLTerrain *gl = s.ui.glTerrain) {
         for (const sky::SkySliderInfo &info : sky::skySliders())
             w.sky.insert(QString::fromLatin1(info.objectName), sky::sliderValue(gl->sky(), info.slider));
+        w.starSeed = gl->starSeed();
         w.camera = std::array<double, 6> {gl->camera.x, gl->camera.y, gl->camera.z, double(gl->camera.yaw),
                                           double(gl->camera.pitch), double(gl->camera.roll)};
     }
@@ -207,7 +198,7 @@ void DzOrovistaPluginAction::openWork()
     if (path.isEmpty())
         return;
     QString error;
-    const std::optional<work::Work> w = readWorkFile(path, &error);
+    const std::optional<work::Work> w = work::readFile(path, &error);
     if (!w) {
         dialogs::error(s.ui.mainWindow, QStringLiteral("The work was not opened: ") + error);
         return;
@@ -230,6 +221,12 @@ QStringList DzOrovistaPluginAction::applyWork(const work::Work &w)
     s.importedHeightmap.reset();
 
     applyNodeText(w.nodes, true);
+    {
+        // What presets do not keep: the terrain's size and heights, the texture's light.
+        NoiseSettings kept = readNodeSettings();
+        work::applyKept(w, kept.final);
+        applyNodeSettings(kept);
+    }
     s.settledNodeSettings = readNodeSettings();
 
     if (w.terrainSize > 0) {
@@ -291,6 +288,8 @@ QStringList DzOrovistaPluginAction::applyWork(const work::Work &w)
         for (const sky::SkySliderInfo &info : sky::skySliders())
             if (QSlider *slider = windowSlider(info.objectName); slider && w.sky.contains(QString::fromLatin1(info.objectName)))
                 slider->setValue(w.sky.value(QString::fromLatin1(info.objectName)).toInt());
+        if (w.starSeed)
+            gl->setStarSeed(*w.starSeed);
         if (w.camera) {
             const auto &c = *w.camera;
             gl->camera = {c[0], c[1], c[2], float(c[3]), float(c[4]), float(c[5])};
@@ -343,7 +342,7 @@ void DzOrovistaPluginAction::startAutosave()
             return;
         }
         QString error;
-        const std::optional<work::Work> w = readWorkFile(autosavePath(), &error);
+        const std::optional<work::Work> w = work::readFile(autosavePath(), &error);
         if (!w) {
             dialogs::error(st.ui.mainWindow, QStringLiteral("The kept work could not be restored: ") + error);
             return;

@@ -1,8 +1,10 @@
 #include "presets/workfile.h"
 
 #include "library/poserpaths.h"
+#include "noise/outputfiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,7 +12,9 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstring>
 
 namespace orovista::work {
@@ -105,6 +109,8 @@ QByteArray write(const Work &w)
         t.insert(QStringLiteral("size"), w.terrainSize);
         t.insert(QStringLiteral("grid"), w.grid);
         t.insert(QStringLiteral("vertices"), QString::fromLatin1(packVertices(w.vertices)));
+        t.insert(QStringLiteral("sizeExponent"), w.terrainSizeExponent);
+        t.insert(QStringLiteral("elevation"), numbers({double(w.elevationLow), double(w.elevationHigh)}));
         root.insert(QStringLiteral("terrain"), t);
     }
     QJsonArray items;
@@ -128,12 +134,19 @@ QByteArray write(const Work &w)
         root.insert(QStringLiteral("chosenProp"), w.chosenProp);
     if (!w.sky.isEmpty())
         root.insert(QStringLiteral("sky"), QJsonObject::fromVariantMap(w.sky));
+    if (w.starSeed)
+        root.insert(QStringLiteral("starSeed"), double(*w.starSeed));
     if (w.camera) {
         const auto &c = *w.camera;
         root.insert(QStringLiteral("camera"), numbers({c[0], c[1], c[2], c[3], c[4], c[5]}));
     }
     if (w.light)
         root.insert(QStringLiteral("light"), numbers({double((*w.light)[0]), double((*w.light)[1]), double((*w.light)[2])}));
+    if (w.textureLight) {
+        const auto &l = *w.textureLight;
+        root.insert(QStringLiteral("textureLight"),
+                    numbers({double(l[0]), double(l[1]), double(l[2]), double(l[3]), double(l[4])}));
+    }
     if (!w.create.isEmpty())
         root.insert(QStringLiteral("create"), QJsonObject::fromVariantMap(w.create));
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
@@ -182,6 +195,21 @@ std::optional<Work> read(const QByteArray &bytes, QString *error)
             return fail(QStringLiteral("the work file's terrain has no valid size and grid"));
         w.terrainSize = int(size);
         w.grid = int(grid);
+        // Files without them came from the window's start values.
+        if (t.contains(QStringLiteral("sizeExponent"))) {
+            double e = 0;
+            if (!finiteNumber(t, "sizeExponent", &e) || e < 1 || e > 5 || e != std::trunc(e))
+                return fail(QStringLiteral("the work file's terrain has no valid size exponent"));
+            w.terrainSizeExponent = int(e);
+        }
+        if (t.contains(QStringLiteral("elevation"))) {
+            double e[2];
+            if (!finiteArray(t.value(QStringLiteral("elevation")), 2, e) || e[0] != std::trunc(e[0])
+                || e[1] != std::trunc(e[1]) || e[0] < -10000 || e[0] > 0 || e[1] < 0 || e[1] > 9000)
+                return fail(QStringLiteral("the work file's elevation range is damaged"));
+            w.elevationLow = int(e[0]);
+            w.elevationHigh = int(e[1]);
+        }
         const QByteArray packed = QByteArray::fromBase64(t.value(QStringLiteral("vertices")).toString().toLatin1());
         const std::size_t count = std::size_t(w.grid) * std::size_t(w.grid) * 3;
         // qCompress starts with the unpacked size: check it before anything is allocated.
@@ -226,6 +254,12 @@ std::optional<Work> read(const QByteArray &bytes, QString *error)
         w.chosenProp.clear();
     w.sky = root.value(QStringLiteral("sky")).toObject().toVariantMap();
     w.create = root.value(QStringLiteral("create")).toObject().toVariantMap();
+    if (root.contains(QStringLiteral("starSeed"))) {
+        double seed = -1;
+        if (!finiteNumber(root, "starSeed", &seed) || seed < 0 || seed > 4294967295.0 || seed != std::trunc(seed))
+            return fail(QStringLiteral("the work file's star seed is damaged"));
+        w.starSeed = std::uint32_t(seed);
+    }
     if (root.contains(QStringLiteral("camera"))) {
         std::array<double, 6> c {};
         if (!finiteArray(root.value(QStringLiteral("camera")), 6, c.data()))
@@ -240,7 +274,93 @@ std::optional<Work> read(const QByteArray &bytes, QString *error)
             return fail(QStringLiteral("the work file's light is damaged"));
         w.light = std::array<int, 3> {light[0], light[1], light[2]};
     }
+    if (root.contains(QStringLiteral("textureLight"))) {
+        // As the final node's controls take them: on or off, contrast 1 … 10, intensity 0 … 100,
+        // angles in degrees.
+        double l[5];
+        if (!finiteArray(root.value(QStringLiteral("textureLight")), 5, l))
+            return fail(QStringLiteral("the work file's texture light is damaged"));
+        constexpr double lowest[5] = {0, 1, 0, 0, 0}, highest[5] = {1, 10, 100, 360, 360};
+        std::array<int, 5> light {};
+        for (int i = 0; i < 5; ++i) {
+            if (l[i] != std::trunc(l[i]) || l[i] < lowest[i] || l[i] > highest[i])
+                return fail(QStringLiteral("the work file's texture light is damaged"));
+            light[std::size_t(i)] = int(l[i]);
+        }
+        w.textureLight = light;
+    }
     return w;
+}
+
+void applyKept(const Work &w, FinalSettings &f)
+{
+    if (w.terrainSize > 0) {
+        f.terrainSize = w.terrainSize;
+        f.terrainSizeExponent = w.terrainSizeExponent;
+        f.elevationLow = w.elevationLow;
+        f.elevationHigh = w.elevationHigh;
+    }
+    if (w.textureLight) {
+        const auto &l = *w.textureLight;
+        f.lightOn = l[0] != 0;
+        f.lightContrast = l[1];
+        f.lightIntensity = l[2];
+        f.lightAzimuth = l[3];
+        f.lightElevation = l[4];
+    }
+}
+
+std::optional<Work> readFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    QString why = files::inputProblem(path);
+    if (why.isEmpty() && file.size() > maximumFileBytes)
+        why = QStringLiteral("%1 is not a work file: larger than any work file can be").arg(path);
+    if (why.isEmpty() && !file.open(QIODevice::ReadOnly))
+        why = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    if (why.isEmpty())
+        return read(file.read(maximumFileBytes + 1), error);
+    if (error)
+        *error = why;
+    return std::nullopt;
+}
+
+QStringList heightmapFormatChoice(int index)
+{
+    static const QStringList formats[] = {{}, {QStringLiteral("png16")}, {QStringLiteral("r16")}, {QStringLiteral("exr")},
+                                          {QStringLiteral("png16"), QStringLiteral("r16"), QStringLiteral("exr")}};
+    return index >= 0 && index < 5 ? formats[index] : QStringList();
+}
+
+QString engineChoice(int index)
+{
+    return index == 1 ? QStringLiteral("unity") : index == 2 ? QStringLiteral("unreal") : QString();
+}
+
+CreateChoices createChoices(const Work &w)
+{
+    CreateChoices c;
+    auto index = [&](const char *name, int fallback) {
+        const QVariant v = w.create.value(QLatin1String(name));
+        return v.isValid() ? v.toInt() : fallback;
+    };
+    auto pick = [](const auto &list, int i, int fallback) {
+        const int n = int(std::size(list));
+        return i >= 0 && i < n ? list[i] : fallback;
+    };
+    c.textureSize = pick(textureSizeChoices, index("createDAZTerrainTextureSizeComboBox", 0), 512);
+    c.skySize = pick(skySizeChoices, index("skyDomeMapSizeComboBox", 0), 0);
+    c.normalMapSize = pick(normalMapSizeChoices, index("normalMapSizeComboBox", 0), 0);
+    c.bumpSlider = std::clamp(index("normalMapBumpHeightSlider", 1000), 10, 5000);
+    c.heightmapFormats = heightmapFormatChoice(index("heightmapFormatComboBox", 0));
+    c.heightmapSize = std::clamp(index("heightmapSizeSpinBox", 1025), 2, 16384);
+    c.engine = engineChoice(index("engineComboBox", 0));
+    c.instanceList = w.create.value(QStringLiteral("instanceListCheckBox")).toBool();
+    c.morphPercentage = std::clamp(index("morphPercentageSlider", 0), 0, 100);
+    const QVariant name = w.create.value(QStringLiteral("createDAZTerrainNameLineEdit"));
+    if (name.isValid())
+        c.name = name.toString().left(200);
+    return c;
 }
 
 QString relativeToLibrary(const QString &file, const QStringList &libraries)

@@ -127,13 +127,9 @@ bool writeHeightmapPng16(const ElevationGrid &grid, const QString &path, QString
         for (int c = 0; c < grid.size; ++c)
             line[c] = heightmapValue(grid, grid.metres[std::size_t(r) * grid.size + c]);
     }
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, "PNG"))
-            return fail(error, files::cannotWrite(path, QStringLiteral("the picture could not be compressed")));
-    }
+    const QByteArray bytes = files::encodePicture(image, "PNG");
+    if (bytes.isEmpty())
+        return fail(error, files::cannotWrite(path, QStringLiteral("the picture could not be compressed")));
     image = QImage();
     return saveBytes(bytes, path, error, batch);
 }

@@ -1,6 +1,8 @@
 #include "scene/hostscene.h"
+#include "plugin/random.h"
 
 #include "dzapp.h"
+#include "dzcontentmgr.h"
 #include "dzcamera.h"
 #include "dzlight.h"
 #include "dzclassfactory.h"
@@ -304,6 +306,129 @@ void removeCameras(DzScene *scene, const QString &terrainName)
     for (const char *suffix : {" Main Camera", " NW Camera", " NE Camera", " SW Camera", " SE Camera"})
         for (DzNode *camera : nodesNamed(scene, terrainName + QLatin1String(suffix)))
             scene->removeNode(camera);
+}
+
+}   // namespace orovista::scene
+
+namespace orovista::scene {
+
+PropPose poseOf(const PaintedItem &item)
+{
+    return {item.x, item.y, item.z, item.xRot, item.yRot, item.zRot,
+            item.scaleX * 0.01f, item.scaleY * 0.01f, item.scaleZ * 0.01f};
+}
+
+void placeProp(DzNode *node, const PropPose &p)
+{
+    node->getXRotControl()->setValue(float(p.xRot));
+    node->getYRotControl()->setValue(float(p.yRot));
+    node->getZRotControl()->setValue(float(p.zRot));
+    node->getXPosControl()->setValue(p.x * 100.0f);
+    node->getYPosControl()->setValue(p.y * 100.0f);
+    node->getZPosControl()->setValue(p.z * 100.0f);
+    node->getXScaleControl()->setValue(p.scaleX);
+    node->getYScaleControl()->setValue(p.scaleY);
+    node->getZScaleControl()->setValue(p.scaleZ);
+}
+
+void randomiseMorphs(DzNode *node, int percentage)
+{
+    DzObject *object = node ? node->getObject() : nullptr;
+    for (int i = 0; object && i < object->getNumModifiers(); ++i)
+        if (auto *morph = qobject_cast<DzMorph *>(object->getModifier(i)))
+            morph->getValueChannel()->setValue(float(random::inRange(0, percentage)) / 100.0f);
+}
+
+DzNode *loadProp(const QString &file, const PropPose &pose, int morphPercentage)
+{
+    if (!dzScene || !dzApp)
+        return nullptr;
+    const int before = dzScene->getNumNodes();
+    if (!dzApp->getContentMgr()->openFile(file) || dzScene->getNumNodes() <= before)
+        return nullptr;   // nothing loaded: the nodes already in the scene stay as they are
+    // The loaded prop: the first new node without a parent (its parts follow it).
+    DzNode *prop = dzScene->getNode(dzScene->getNumNodes() - 1);
+    for (int i = before; i < dzScene->getNumNodes(); ++i)
+        if (!dzScene->getNode(i)->getNodeParent()) {
+            prop = dzScene->getNode(i);
+            break;
+        }
+    // The preview turns an item about y first, then x, then z.
+    prop->setRotationOrder(DzNode::YXZ);
+    placeProp(prop, pose);
+    randomiseMorphs(prop, morphPercentage);
+    return prop;
+}
+
+DzNode *duplicateProp(DzScene *scene, DzNode *source, DzNode *parent, const PropPose &pose, int morphPercentage)
+{
+    if (!source || !source->getObject())
+        return nullptr;
+    auto *sourceShape = qobject_cast<DzFacetShape *>(source->getObject()->getCurrentShape());
+    if (!sourceShape)
+        return nullptr;
+    auto *shape = new DzFacetShape;
+    shape->setFacetMesh(sourceShape->getFacetMesh());
+    for (int i = 0; i < sourceShape->getNumMaterials(); ++i)
+        shape->addMaterial(sourceShape->getMaterial(i));
+    auto *object = new DzObject;
+    object->setName(source->getObject()->getName());
+    object->addShape(shape);
+    for (int i = 0; i < source->getObject()->getNumModifiers(); ++i)
+        if (auto *morph = qobject_cast<DzMorph *>(source->getObject()->getModifier(i))) {
+            auto *copy = new DzMorph;
+            copy->setDeltas(morph->getDeltas());
+            copy->setName(morph->getName());
+            copy->setLabel(morph->getLabel());
+            object->addModifier(copy);
+        }
+    auto *node = new DzNode;
+    node->setObject(object);
+    const CopyName names = copyName(source->getLabel());
+    node->setLabel(names.label);
+    node->setName(names.name);
+    PropPose unturned = pose;
+    unturned.xRot = unturned.yRot = unturned.zRot = 0;
+    placeProp(node, unturned);
+    scene->addNode(node);
+    if (parent)
+        parent->addNodeChild(node);
+    node->setRotationOrder(source->getRotationOrder());
+    node->getXRotControl()->setValue(float(pose.xRot));
+    node->getYRotControl()->setValue(float(pose.yRot));
+    node->getZRotControl()->setValue(float(pose.zRot));
+    randomiseMorphs(node, morphPercentage);
+    return node;
+}
+
+int addProps(DzNode *terrain, const std::vector<PaintedItem> &items, int morphPercentage, const LogSink &log)
+{
+    bool hasChildren = false;
+    int previousSlot = -1;
+    DzNode *last = nullptr;
+    int unloaded = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const PaintedItem &item = items[i];
+        if (i > 0 && item.file.isEmpty())
+            continue;
+        if (i > 0 && last && canDuplicate(item.modelSlot, previousSlot, hasChildren)) {
+            log(QStringLiteral("duplicating prop: [%1]%2\n").arg(i).arg(item.file));
+            last = duplicateProp(dzScene, last, terrain, poseOf(item), morphPercentage);
+        } else {
+            log(i == 0 ? QStringLiteral("loading prop [0]: %1\n").arg(item.file)
+                       : QStringLiteral("loading prop: [%1]%2\n").arg(i).arg(item.file));
+            last = loadProp(item.file, poseOf(item), morphPercentage);
+            if (last) {
+                terrain->addNodeChild(last);
+                hasChildren = last->getNumNodeChildren() > 0;
+            } else {
+                log(QStringLiteral("prop could not be loaded: %1\n").arg(item.file));
+                ++unloaded;
+            }
+        }
+        previousSlot = item.modelSlot;
+    }
+    return unloaded;
 }
 
 }   // namespace orovista::scene

@@ -3,6 +3,7 @@
 // network, the textured sky dome, the cameras. These work on the host's scene through its SDK
 // only and take everything else as plain values, so that the window's scene creation and the
 // command line's scene file build the same nodes.
+#include "populate/painteditem.h"
 #include "scene/sceneassembly.h"
 #include "sky/skymodel.h"
 
@@ -10,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class DzBrickMaterial;
 class DzCamera;
@@ -70,5 +72,36 @@ void removeCameras(DzScene *scene, const QString &terrainName);
 
 /// Every node of scene whose name is name.
 QList<DzNode *> nodesNamed(const DzScene *scene, const QString &name);
+
+/// Where a prop node stands: position in scene units (the host's centimetres are 100 of them),
+/// rotations in whole degrees turned y first, then x, then z, axis scales as fractions.
+struct PropPose {
+    float x = 0, y = 0, z = 0;
+    int xRot = 0, yRot = 0, zRot = 0;
+    float scaleX = 1, scaleY = 1, scaleZ = 1;
+};
+
+/// The pose of a painted item (its axis scales are percentages).
+PropPose poseOf(const PaintedItem &item);
+
+/// Sets a prop node's position, rotations and scales.
+void placeProp(DzNode *node, const PropPose &pose);
+
+/// Gives each morph of the node's object the value random(0, percentage) / 100.
+void randomiseMorphs(DzNode *node, int percentage);
+
+/// Loads a prop file into the host's scene (dzScene) through its content manager and places it;
+/// its parts come with it. Null, with the scene as it was, when nothing could be loaded.
+DzNode *loadProp(const QString &file, const PropPose &pose, int morphPercentage);
+
+/// A copy of source sharing its mesh, materials and morph deltas, added to scene under parent
+/// (when given) and placed. Null when source has no mesh to share.
+DzNode *duplicateProp(DzScene *scene, DzNode *source, DzNode *parent, const PropPose &pose, int morphPercentage);
+
+/// The painted items as prop nodes under terrain in the host's scene (dzScene): each file loaded
+/// once and copied for the items after it that show the same model (scene::canDuplicate). Items
+/// of the same file but another model slot load the file again. Returns how many could not be
+/// loaded.
+int addProps(DzNode *terrain, const std::vector<PaintedItem> &items, int morphPercentage, const LogSink &log);
 
 }   // namespace orovista::scene

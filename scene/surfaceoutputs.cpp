@@ -237,16 +237,12 @@ QString writeTiles(const ElevationGrid &surface, const SurfaceFiles &o, files::B
 QString writeSplat(const ElevationGrid &surface, const SurfaceFiles &o, files::Batch &outputs)
 {
     const QString path = QDir(o.folder).filePath(o.name + QStringLiteral("_splat.png"));
-    const QImage splat = splatMap(resampledGrid(surface, o.textureSize), o.terrainSize, o.splatSettings);
+    QImage splat = splatMap(resampledGrid(surface, o.textureSize), o.terrainSize, o.splatSettings);
     if (splat.isNull())
         return QStringLiteral("not enough memory for the splat map");
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!splat.save(&buffer, "PNG"))
-            return files::cannotWrite(path, QStringLiteral("the picture could not be compressed"));
-    }
+    const QByteArray bytes = files::encodePicture(splat, "PNG");
+    if (bytes.isEmpty())
+        return files::cannotWrite(path, QStringLiteral("the picture could not be compressed"));
     return files::writeFile(path, {bytes}, &outputs);
 }
 

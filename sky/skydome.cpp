@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
+#include <random>
 
 namespace orovista::sky {
 
@@ -49,6 +51,14 @@ float tableCos(float radians) { return tables().cosine[tableIndex(radians)]; }
 RandomSource applicationRandom()
 {
     return [] { return orovista::random::next(); };
+}
+
+RandomSource seededRandom(std::uint32_t seed, std::uint32_t stream)
+{
+    // One std::minstd_rand per source, shared by its copies: 1 … 2147483646, never 0.
+    std::seed_seq sequence {seed, stream};
+    auto engine = std::make_shared<std::minstd_rand>(sequence);
+    return [engine] { return int((*engine)()); };
 }
 
 void SkyDome::build(const SkyParameters &sky, float radius, bool newStars, const RandomSource &random)

@@ -12,6 +12,7 @@
 // mesh.
 #include "sky/skymodel.h"
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -42,6 +43,10 @@ using RandomSource = std::function<int()>;
 
 /// The program's own generator (orovista::random::next()).
 RandomSource applicationRandom();
+/// A generator of its own, started from @a seed: the same seed gives the same numbers, so a sky
+/// kept with its seed gets the same stars again. @a stream picks one of several independent
+/// sequences of one seed (the dome's star table, the texture's star places).
+RandomSource seededRandom(std::uint32_t seed, std::uint32_t stream = 0);
 
 /// The dome's mesh, ring haze and star table.
 class SkyDome {

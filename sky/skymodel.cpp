@@ -247,7 +247,10 @@ void setSlider(SkyParameters &sky, SkySlider slider, int value)
     else if (slider == SkySlider::StarPopulation)
         sky.starPopulation = value;
     else
-        *floatField(sky, slider) = float(value) * info.scale;
+        // Tenths and hundredths divided in double: a slider at 13 gives 1.3f itself, the value
+        // the parameters start with, not 13 × 0.1f one step above it.
+        *floatField(sky, slider) = info.scale < 1.0f ? float(double(value) / std::round(1.0 / double(info.scale)))
+                                                     : float(value) * info.scale;
 }
 
 int sliderValue(const SkyParameters &sky, SkySlider slider)

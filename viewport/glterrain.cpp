@@ -4,6 +4,7 @@
 #include "library/glm.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
+#include "plugin/random.h"
 #include "populate/painteditem.h"
 #include "plugin/style.h"
 #include "terrain/sculpt.h"
@@ -974,7 +975,15 @@ void GLTerrain::setmaskTextureDisplayOnOffCheckBox(int state)
 void GLTerrain::setMaskTextureOnOffCheckBox(int state) { maskInfluence = state != 0; }
 void GLTerrain::buildSkyDome(bool newStars)
 {
-    m_dome.build(m_sky, orovista::state().terrainSize * 0.5f, newStars);
+    if (newStars)
+        m_starSeed = std::uint32_t(orovista::random::next());
+    m_dome.build(m_sky, orovista::state().terrainSize * 0.5f, newStars, orovista::sky::seededRandom(m_starSeed));
+}
+
+void GLTerrain::setStarSeed(std::uint32_t seed)
+{
+    m_starSeed = seed;
+    m_dome.build(m_sky, orovista::state().terrainSize * 0.5f, true, orovista::sky::seededRandom(m_starSeed));
 }
 
 void GLTerrain::skySliderMoved(orovista::sky::SkySlider slider, int value)

@@ -101,8 +101,15 @@ public:
     /// The sky shown in sky mode and rendered into the sky texture.
     const orovista::sky::SkyParameters &sky() const { return m_sky; }
     const orovista::sky::SkyDome &skyDome() const { return m_dome; }
-    /// Rebuilds the dome for the current terrain size (radius S × 0.5).
+    /// Rebuilds the dome for the current terrain size (radius S × 0.5); with newStars the stars
+    /// are drawn anew from a fresh star seed.
     void buildSkyDome(bool newStars);
+    /// The seed the stars were drawn from: the same seed gives the same star table, and the same
+    /// stars in the sky texture (starTextureRandom()).
+    std::uint32_t starSeed() const { return m_starSeed; }
+    /// Draws the stars again from @a seed (a kept work's).
+    void setStarSeed(std::uint32_t seed);
+    orovista::sky::RandomSource starTextureRandom() const { return orovista::sky::seededRandom(m_starSeed, 1); }
 
     /// The world point under a pointer position, read from a fresh frame's depth buffer. A depth
     /// of 1 is the background (the clear colour or the sky).
@@ -238,6 +245,7 @@ private:
     QTimer *m_repaintTimer = nullptr;
     orovista::sky::SkyParameters m_sky = orovista::sky::SkyParameters::defaults();
     orovista::sky::SkyDome m_dome;
+    std::uint32_t m_starSeed = 0;
     QPoint m_lastMouse;
     QPointer<QSlider> m_brushDiameter;
     QPointer<QSpinBox> m_paintingBoxes[3];

@@ -6,25 +6,7 @@ namespace {
 
 class Painting : public UserPathWithProps {
 protected:
-    static void type(const char *spinBox, const QString &text)
-    {
-        auto *box = find<QSpinBox>(QString::fromLatin1(spinBox));
-        ASSERT_NE(box, nullptr);
-        box->setFocus();
-        box->selectAll();
-        QTest::keyClicks(box, text);
-        QTest::keyClick(box, Qt::Key_Return);
-    }
-
     static long long triangles() { return triangleLabel()->text().mid(11).toLongLong(); }
-
-    static void shiftClick(QWidget *gl, QPoint at)
-    {
-        gl->setFocus();
-        QTest::keyPress(gl, Qt::Key_Shift);
-        QTest::mouseClick(gl, Qt::LeftButton, Qt::ShiftModifier, at);
-        QTest::keyRelease(gl, Qt::Key_Shift);
-    }
 };
 
 TEST_F(Painting, PaintingRocksThenEditingAndDeletingThem)

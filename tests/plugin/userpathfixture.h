@@ -294,7 +294,6 @@ protected:
         return gl->grabFramebuffer();
     }
 
-    /// One wheel notch over the middle of the widget (forward for a positive delta).
     /// A prop of the sample library chosen with a double-click.
     static void chooseProp(const QString &category, const QString &name)
     {
@@ -306,6 +305,26 @@ protected:
         ASSERT_TRUE(statusLine().startsWith(QLatin1String("loaded prop: "))) << statusLine().toStdString();
     }
 
+    /// A number typed into a spin box, as a user types it.
+    static void type(const char *spinBox, const QString &text)
+    {
+        auto *box = find<QSpinBox>(QString::fromLatin1(spinBox));
+        ASSERT_NE(box, nullptr);
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+
+    static void shiftClick(QWidget *gl, QPoint at)
+    {
+        gl->setFocus();
+        QTest::keyPress(gl, Qt::Key_Shift);
+        QTest::mouseClick(gl, Qt::LeftButton, Qt::ShiftModifier, at);
+        QTest::keyRelease(gl, Qt::Key_Shift);
+    }
+
+    /// One wheel notch over the middle of the widget (forward for a positive delta).
     static void wheel(QWidget *widget, int delta)
     {
         const QPoint middle(widget->width() / 2, widget->height() / 2);
@@ -344,8 +363,19 @@ private:
     void answerModalDialog()
     {
         QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || answers.empty() || !modal->isVisible())
+        if (!modal || !modal->isVisible())
             return;
+        if (answers.empty()) {
+            // A dialog the test did not expect would wait for ever: the test fails instead.
+            if (auto *dialog = qobject_cast<QDialog *>(modal);
+                dialog && (qobject_cast<QMessageBox *>(modal) || qobject_cast<QInputDialog *>(modal) || qobject_cast<QFileDialog *>(modal))) {
+                const auto *box = qobject_cast<QMessageBox *>(modal);
+                shown.push_back(dialog->windowTitle() + QStringLiteral(": ") + (box ? box->text() : QString()));
+                ADD_FAILURE() << "a dialog no answer was given for: " << shown.back().toStdString();
+                dialog->done(QDialog::Rejected);
+            }
+            return;
+        }
         const Answer a = answers.front();
         answers.pop_front();
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {

@@ -23,7 +23,10 @@ work::Work sample()
 {
     work::Work w;
     w.nodes = "I1Type=3\nI1frequency=12\n";
-    w.terrainSize = 100;
+    w.terrainSize = 1000;
+    w.terrainSizeExponent = 3;
+    w.elevationLow = -40;
+    w.elevationHigh = 220;
     w.grid = 64;
     w.vertices.resize(64 * 64 * 3);
     for (std::size_t i = 0; i < w.vertices.size(); ++i)
@@ -44,6 +47,8 @@ work::Work sample()
     w.sky = {{QStringLiteral("glSunPitchSlider"), 12}, {QStringLiteral("TurbiditySlider"), 340}};
     w.camera = std::array<double, 6> {1.5, -2.25, 200.0, 30.0, 20.0, 0.0};
     w.light = std::array<int, 3> {45, 120, 80};
+    w.textureLight = std::array<int, 5> {0, 7, 55, 300, 20};
+    w.starSeed = 4000000000u;
     w.create = {{QStringLiteral("createDAZTerrainNameLineEdit"), QStringLiteral("valley 2")},
                 {QStringLiteral("normalMapSizeComboBox"), 2}};
     return w;
@@ -72,7 +77,10 @@ TEST(WorkFile, ARoundTripGivesBackEveryValueBitForBit)
     const std::optional<work::Work> back = work::read(work::write(w), &error);
     ASSERT_TRUE(back.has_value()) << error.toStdString();
     EXPECT_EQ(back->nodes, w.nodes);
-    EXPECT_EQ(back->terrainSize, 100);
+    EXPECT_EQ(back->terrainSize, 1000);
+    EXPECT_EQ(back->terrainSizeExponent, 3);
+    EXPECT_EQ(back->elevationLow, -40);
+    EXPECT_EQ(back->elevationHigh, 220);
     EXPECT_EQ(back->grid, 64);
     ASSERT_EQ(back->vertices.size(), w.vertices.size());
     EXPECT_EQ(std::memcmp(back->vertices.data(), w.vertices.data(), w.vertices.size() * sizeof(float)), 0);
@@ -85,7 +93,37 @@ TEST(WorkFile, ARoundTripGivesBackEveryValueBitForBit)
     EXPECT_EQ(back->sky.value("TurbiditySlider").toInt(), 340);
     EXPECT_EQ(back->camera, w.camera);
     EXPECT_EQ(back->light, w.light);
+    EXPECT_EQ(back->textureLight, w.textureLight);
+    EXPECT_EQ(back->starSeed, w.starSeed);
     EXPECT_EQ(back->create.value("createDAZTerrainNameLineEdit").toString(), "valley 2");
+
+    // What presets do not keep goes back into the final node's settings.
+    FinalSettings f;
+    work::applyKept(*back, f);
+    EXPECT_EQ(f.terrainSize, 1000);
+    EXPECT_EQ(f.terrainSizeExponent, 3);
+    EXPECT_EQ(f.elevationLow, -40);
+    EXPECT_FALSE(f.lightOn);
+    EXPECT_EQ(f.lightContrast, 7);
+    EXPECT_EQ(f.lightElevation, 20);
+
+    // The CREATE choices as values: the controls' indexes mapped through their lists, the
+    // window's start values where the work says nothing.
+    const work::CreateChoices c = work::createChoices(*back);
+    EXPECT_EQ(c.name, "valley 2");
+    EXPECT_EQ(c.normalMapSize, 1024);
+    EXPECT_EQ(c.textureSize, 512);
+    EXPECT_EQ(c.skySize, 0);
+    EXPECT_EQ(c.heightmapSize, 1025);
+    work::Work chosen;
+    chosen.create = {{"heightmapFormatComboBox", 4}, {"engineComboBox", 2}, {"skyDomeMapSizeComboBox", 3},
+                     {"createDAZTerrainTextureSizeComboBox", 99}, {"normalMapBumpHeightSlider", 1e9}};
+    const work::CreateChoices all = work::createChoices(chosen);
+    EXPECT_EQ(all.heightmapFormats, QStringList({"png16", "r16", "exr"}));
+    EXPECT_EQ(all.engine, "unreal");
+    EXPECT_EQ(all.skySize, 16384);
+    EXPECT_EQ(all.textureSize, 512) << "an index beyond the list";
+    EXPECT_EQ(all.bumpSlider, 5000);
 
     // A work with no terrain and no items yet is a work file too.
     work::Work bare;
@@ -120,6 +158,11 @@ TEST(WorkFile, OtherVersionsAndDamagedFilesAreRefusedWithOneLine)
     };
     EXPECT_TRUE(problem(terrain([](QJsonObject &t) { t["grid"] = 5000; })).contains("no valid size and grid"));
     EXPECT_TRUE(problem(terrain([](QJsonObject &t) { t["grid"] = 65; })).contains("are not 65 × 65 vertices"));
+    EXPECT_TRUE(problem(terrain([](QJsonObject &t) { t["sizeExponent"] = 9; })).contains("size exponent"));
+    EXPECT_TRUE(problem(terrain([](QJsonObject &t) { t["elevation"] = QJsonArray {5, 10}; })).contains("elevation range"));
+    EXPECT_TRUE(problem(edited([](QJsonObject &o) { o["starSeed"] = -1; })).contains("star seed"));
+    EXPECT_TRUE(problem(edited([](QJsonObject &o) { o["textureLight"] = QJsonArray {1, 0, 40, 45, 45}; }))
+                    .contains("texture light"));
     QByteArray bomb(4, '\0');
     qToBigEndian<quint32>(64 * 64 * 3 * 4, bomb.data());
     bomb += QByteArray(100, 'x');

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <set>
 
 namespace {
@@ -116,6 +117,12 @@ TEST(SkySliders, RangesDefaultsAndConversions)
     const SkyParameters start = SkyParameters::defaults();
     for (const SkySliderInfo &info : skySliders()) {
         EXPECT_EQ(sliderValue(start, info.slider), info.startValue) << info.objectName;
+        // A slider set to its start value gives the start parameters bit for bit (13 → 1.3f, not
+        // 13 × 0.1f), so a sky kept as slider values comes back the same.
+        SkyParameters set = start;
+        setSlider(set, info.slider, info.startValue);
+        set.updateSun();
+        EXPECT_EQ(std::memcmp(&set, &start, sizeof set), 0) << info.objectName;
         EXPECT_LE(info.minimum, info.startValue);
         EXPECT_GE(info.maximum, info.startValue);
     }
