@@ -75,7 +75,9 @@ def pack(values):
     return base64.b64encode(struct.pack(">I", len(raw)) + zlib.compress(raw)).decode()
 for g in (2, 3):
     work = {"format": "orovista-work", "version": 1, "nodes": "I1Type=3\nI1frequency=12\n",
-            "terrain": {"size": 100, "grid": g, "vertices": pack([i * 0.5 for i in range(g * g * 3)])},
+            "terrain": {"size": 100, "grid": g, "vertices": pack([i * 0.5 for i in range(g * g * 3)]),
+                        "sizeExponent": 2, "elevation": [-40, 220]},
+            "starSeed": 4000000000, "textureLight": [1, 2, 40, 45, 45],
             "items": [{"prop": "Runtime/Libraries/Props/Trees/pine.pp2", "id": 0, "x": 1.5, "y": 2, "z": -3,
                        "rot": [0, 63, 0], "scale": 100, "scales": [100, 110, 100], "tint": [0.6, 0.7, 0.8]}],
             "chosenProp": "Runtime/Libraries/Props/Rocks/boulder.pp2", "sky": {"glSunPitchSlider": 12},
@@ -123,10 +125,10 @@ dzcoresources() {
 cd "$out"
 for name in "${names[@]}"; do
   case "$name" in
-    preset) build preset "$top/fuzz/preset_fuzzer.cpp" "$top/presets/presetfile.cpp" "$top/noise/outputfiles.cpp"; corpus="$out/corpus" ;;
+    preset) extralibs="-ljpeg" build preset "$top/fuzz/preset_fuzzer.cpp" "$top/presets/presetfile.cpp" "$top/noise/outputfiles.cpp"; corpus="$out/corpus" ;;
     obj) build obj "$top/fuzz/obj_fuzzer.cpp" "$top/library/glm.cpp"; corpus="$out/corpus-obj" ;;
     pp2) build pp2 "$top/fuzz/pp2_fuzzer.cpp" "$top/library/propfile.cpp"; corpus="$out/corpus-pp2" ;;
-    work) build work "$top/fuzz/work_fuzzer.cpp" "$top/presets/workfile.cpp"; corpus="$out/corpus-work" ;;
+    work) extralibs="-ljpeg" build work "$top/fuzz/work_fuzzer.cpp" "$top/presets/workfile.cpp" "$top/noise/outputfiles.cpp"; corpus="$out/corpus-work" ;;
     heightmap) extralibs="$pnglibs" build heightmap "$top/fuzz/heightmap_fuzzer.cpp" "$top/terrain/heightmapraster.cpp"; corpus="$out/corpus-heightmap" ;;
     gdal) extralibs="$importlibs" build gdal "$top/fuzz/gdal_fuzzer.cpp" "${importsources[@]}"; corpus="$out/corpus-gdal" ;;
     exr) extralibs="$importlibs" build exr "$top/fuzz/exr_fuzzer.cpp" "${importsources[@]}"; corpus="$out/corpus-exr" ;;

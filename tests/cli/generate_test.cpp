@@ -75,7 +75,23 @@ TEST(CommandLine, RefusesBadArgumentsWithAMessageAndStatus)
         int status;
         const char *says;
     };
+    // Work files: one that opens, one that does not, options that cannot go with one.
+    const QString workFile = dir.filePath(QStringLiteral("bare.orovista"));
+    {
+        QFile w(workFile);
+        EXPECT_TRUE(w.open(QIODevice::WriteOnly));
+        w.write("{\"format\": \"orovista-work\", \"version\": 1, \"nodes\": \"I1Type=3\\n\"}");
+        QFile newer(dir.filePath(QStringLiteral("newer.orovista")));
+        EXPECT_TRUE(newer.open(QIODevice::WriteOnly));
+        newer.write("{\"format\": \"orovista-work\", \"version\": 2, \"nodes\": \"\"}");
+    }
     const Case cases[] = {
+        {{"generate", "--work", workFile, "--preset", preset}, 2, "--preset cannot be used with --work"},
+        {{"generate", "--work", workFile, "--set", "I1octaves=3"}, 2, "--set cannot be used with --work"},
+        {{"generate", "--work", workFile, "--elevation", "0:40"}, 2, "--elevation cannot be used with --work"},
+        {{"generate", "--work", dir.filePath("missing.orovista")}, 1, "cannot open the work"},
+        {{"generate", "--work", dir.filePath("newer.orovista")}, 1, "from a newer version of OROVISTA"},
+        {{"generate", "--work", preset}, 1, "not a work file"},
         {{}, 2, "no command"},
         {{"fly"}, 2, "unknown command"},
         {{"generate", "--colour", "red"}, 2, "Unknown option"},
@@ -116,6 +132,11 @@ TEST(CommandLine, RefusesBadArgumentsWithAMessageAndStatus)
     const Outcome empty = orovista({"generate", "--preset", blank.fileName(), "--out", dir.filePath("o"), "--resources", resources});
     EXPECT_EQ(empty.status, 1);
     EXPECT_TRUE(empty.err.contains("holds no preset settings")) << empty.err.toStdString();
+    // A work without a terrain yet builds its graph's terrain, with the options given beside it.
+    const Outcome bare = orovista({"generate", "--work", workFile, "--out", dir.filePath("w"), "--name", "bare", "--quiet",
+                                   "--resources", resources});
+    EXPECT_EQ(bare.status, 0) << bare.err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("w/bare.obj")));
 }
 
 // Values the command line gives are taken whole or refused: never clamped, never read as 0, and
