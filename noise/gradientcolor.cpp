@@ -97,6 +97,16 @@ namespace noise
       }
       m_first = points.front ().pos;
       m_last = points.back ().pos;
+      m_unit.reserve (4 * points.size ());
+      for (const GradientPoint& point : points) {
+        for (const std::uint8_t channel : {point.color.red, point.color.green, point.color.blue, point.color.alpha}) {
+          m_unit.push_back (static_cast<float> (channel) / 255.0f);
+        }
+      }
+      m_span.reserve (points.size () - 1);
+      for (std::size_t i = 0; i + 1 < points.size (); ++i) {
+        m_span.push_back (points[i + 1].pos - points[i].pos);
+      }
       const int buckets = LOOKUP_BUCKETS_PER_POINT * static_cast<int> (points.size ());
       m_scale = buckets / (m_last - m_first);
       if (!std::isfinite (m_scale)) {
@@ -111,26 +121,6 @@ namespace noise
       }
     }
 
-    Color GradientColor::Lookup::GetColor (double value) const
-    {
-      if (m_start.empty () || !(value >= m_first && value < m_last)) {
-        return m_gradient.GetColor (value); // an end, NaN, or no index
-      }
-      const std::vector<GradientPoint>& points = m_gradient.m_points;
-      const int count = static_cast<int> (points.size ());
-      const int bucket = std::clamp (static_cast<int> ((value - m_first) * m_scale), 0,
-        static_cast<int> (m_start.size ()) - 1);
-      // Rounding may put the value into a neighbouring bucket: walk both
-      // ways to the exact first point above it.
-      int above = m_start[static_cast<std::size_t> (bucket)];
-      while (above > 0 && value < points[static_cast<std::size_t> (above - 1)].pos) {
-        --above;
-      }
-      while (above < count && !(value < points[static_cast<std::size_t> (above)].pos)) {
-        ++above;
-      }
-      return m_gradient.ColorBelow (above, value);
-    }
 
   }
 

@@ -7,6 +7,8 @@
 
 #include "noise/image.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace noise
@@ -65,7 +67,10 @@ namespace noise
 
         /// GetColor() for many values: the points indexed by value once, so
         /// that each lookup starts next to its segment instead of searching
-        /// the whole list.  Gives exactly GetColor()'s colours.  The gradient
+        /// the whole list, and each point's channels and each segment's
+        /// length worked out once (the divisions a colour otherwise takes).
+        /// Gives exactly GetColor()'s colours, bit for bit: the same
+        /// operations in the same order on the same values.  The gradient
         /// must outlive it and not change while it is used.
         class Lookup
         {
@@ -83,6 +88,10 @@ namespace noise
             double m_last = 0.0;
             double m_scale = 0.0;
             std::vector<int> m_start;
+            /// Each point's red, green, blue and alpha divided by 255.
+            std::vector<float> m_unit;
+            /// Each segment's length: point i + 1's position less point i's.
+            std::vector<double> m_span;
 
         };
 
@@ -96,6 +105,38 @@ namespace noise
 
     };
 
+    // Inline: it is called once per pixel.
+    inline Color GradientColor::Lookup::GetColor (double value) const
+    {
+      if (m_start.empty () || !(value >= m_first && value < m_last)) {
+        return m_gradient.GetColor (value); // an end, NaN, or no index
+      }
+      const std::vector<GradientPoint>& points = m_gradient.m_points;
+      const int count = static_cast<int> (points.size ());
+      const int bucket = std::clamp (static_cast<int> ((value - m_first) * m_scale), 0,
+        static_cast<int> (m_start.size ()) - 1);
+      // Rounding may put the value into a neighbouring bucket: walk both
+      // ways to the exact first point above it.
+      int above = m_start[static_cast<std::size_t> (bucket)];
+      while (above > 0 && value < points[static_cast<std::size_t> (above - 1)].pos) {
+        --above;
+      }
+      while (above < count && !(value < points[static_cast<std::size_t> (above)].pos)) {
+        ++above;
+      }
+      // Inside the gradient: first < value < last puts the value between
+      // points above − 1 and above, both in the list.  ColorBelow()'s blend
+      // with the divisions taken from the tables.
+      const std::size_t index0 = static_cast<std::size_t> (above - 1);
+      const float alpha = static_cast<float> ((value - points[index0].pos) / m_span[index0]);
+      const float beta = 1.0f - alpha;
+      const float* c0 = &m_unit[4 * index0];
+      const float* c1 = c0 + 4;
+      return Color (static_cast<std::uint8_t> ((c1[0] * alpha + c0[0] * beta) * 255.0f),
+        static_cast<std::uint8_t> ((c1[1] * alpha + c0[1] * beta) * 255.0f),
+        static_cast<std::uint8_t> ((c1[2] * alpha + c0[2] * beta) * 255.0f),
+        static_cast<std::uint8_t> ((c1[3] * alpha + c0[3] * beta) * 255.0f));
+    }
   }
 
 }

@@ -54,6 +54,14 @@ namespace noise
         /// map.
         void RenderRows (int first, int last);
 
+        /// true: every pixel through GradientColor::GetColor() and the
+        /// light's divisions one by one, as before the tables (the same
+        /// bytes, slower); for side-by-side benchmarks and tests.
+        void SetPlainPath (bool plain)
+        {
+          m_plainPath = plain;
+        }
+
         void EnableLight (bool enable = true)
         {
           m_lightEnabled = enable;
@@ -135,8 +143,10 @@ namespace noise
       private:
 
         void UpdateLightFactors ();
+        void RenderRowsWithTables (const NoiseMap& map, int first, int last);
 
         GradientColor m_gradient;
+        bool m_plainPath = false;
         bool m_lightEnabled = false;
         double m_lightAzimuth = 45.0;
         double m_lightContrast = 1.0;

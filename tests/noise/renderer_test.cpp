@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 using noise::utils::Color;
 using noise::utils::GradientColor;
@@ -121,6 +122,49 @@ TEST (GradientColorTest, LookupGivesExactlyTheColoursOfGetColor)
     }
     for (const double value : {-HUGE_VAL, HUGE_VAL, std::nan (""), -1e300, 1e300}) {
       EXPECT_EQ (lookup.GetColor (value), gradient->GetColor (value)) << value;
+    }
+  }
+}
+
+TEST (RendererImageTest, TheTablesGiveThePlainPathsBytes)
+{
+  // A rough map with every kind of value: steep neighbours for strong light, the gradient's
+  // ends and beyond, its points exactly, NaN.
+  NoiseMap map;
+  map.SetSize (257, 129);
+  std::uint32_t state = 12345;
+  for (int y = 0; y < map.GetHeight (); ++y) {
+    for (int x = 0; x < map.GetWidth (); ++x) {
+      state = state * 1664525u + 1013904223u;
+      float value = static_cast<float> (state >> 8) / 8388608.0f - 1.0f;   // -1 ... 1
+      if (x % 17 == 0) {
+        value *= 3.0f;
+      }
+      if (x % 29 == 0) {
+        value = static_cast<float> (((x + y) % 2048 + 1) / 1024.0 - 1.0);
+      }
+      map.SetValue (x, y, (x == 100 && y == 50) ? std::nanf ("") : value);
+    }
+  }
+  RendererImage renderer;
+  renderer.ClearGradient ();
+  for (int c = 0; c < RendererImage::GRADIENT_PICTURE_POINTS; ++c) {
+    renderer.AddGradientPoint ((c + 1) / 1024.0 - 1.0, Color (static_cast<std::uint8_t> (c % 256),
+      static_cast<std::uint8_t> (c / 8), static_cast<std::uint8_t> ((c * 7) % 256), 255));
+  }
+  for (const bool light : {false, true}) {
+    for (const double contrast : {1.0, 2.0, 7.5}) {
+      renderer.EnableLight (light);
+      renderer.SetLightContrast (contrast);
+      renderer.SetLightIntensity (contrast / 2.0);
+      renderer.SetPlainPath (true);
+      const Image plain = Render (renderer, map);
+      renderer.SetPlainPath (false);
+      const Image tables = Render (renderer, map);
+      for (int y = 0; y < map.GetHeight (); ++y) {
+        ASSERT_EQ (std::memcmp (plain.GetConstSlabPtr (y), tables.GetConstSlabPtr (y), sizeof (Color) * 257), 0)
+          << "row " << y << ", light " << light << ", contrast " << contrast;
+      }
     }
   }
 }
