@@ -254,6 +254,16 @@ struct PerlinPicture
     renderer.SetDestImage (image);
   }
 
+  /// A gradient of as many points as a gradient picture gives.
+  void UseFineGradient ()
+  {
+    renderer.ClearGradient ();
+    for (int c = 0; c < RendererImage::GRADIENT_PICTURE_POINTS; ++c) {
+      renderer.AddGradientPoint ((c + 1) / 1024.0 - 1.0,
+        Color (static_cast<std::uint8_t> (c / 8), static_cast<std::uint8_t> (255 - c / 8), 90, 255));
+    }
+  }
+
   static constexpr double MEGAPIXELS = 512 * 512 * 1e-6;
 
   NoiseMap map;
@@ -265,11 +275,7 @@ struct PerlinPicture
 static void BM_RenderGradientWithLight (benchmark::State& state)
 {
   PerlinPicture picture;
-  picture.renderer.ClearGradient ();
-  for (int c = 0; c < RendererImage::GRADIENT_PICTURE_POINTS; ++c) {
-    picture.renderer.AddGradientPoint ((c + 1) / 1024.0 - 1.0,
-      Color (static_cast<std::uint8_t> (c / 8), static_cast<std::uint8_t> (255 - c / 8), 90, 255));
-  }
+  picture.UseFineGradient ();
   picture.renderer.EnableLight (true);
   picture.renderer.SetLightContrast (2.0);
   for (auto _ : state) {
@@ -287,11 +293,7 @@ BENCHMARK (BM_RenderGradientWithLight)->Unit (benchmark::kMillisecond);
 static void BM_RenderTablesVsPlain (benchmark::State& state)
 {
   PerlinPicture picture;
-  picture.renderer.ClearGradient ();
-  for (int c = 0; c < RendererImage::GRADIENT_PICTURE_POINTS; ++c) {
-    picture.renderer.AddGradientPoint ((c + 1) / 1024.0 - 1.0,
-      Color (static_cast<std::uint8_t> (c / 8), static_cast<std::uint8_t> (255 - c / 8), 90, 255));
-  }
+  picture.UseFineGradient ();
   picture.renderer.EnableLight (state.range (0) != 0);
   picture.renderer.SetLightContrast (2.0);
   auto render = [&picture] (bool plain) {
