@@ -29,11 +29,14 @@ inline double median(std::vector<double> values)
 }
 
 /// Times before() and after() in `pairs` interleaved pairs after one warm-up pair, and sets the
-/// counters above on state. Use with ->Iterations(1): the pairs are the repetitions.
+/// counters above on state; setup() (when given) runs untimed before each of them. Use with
+/// ->Iterations(1): the pairs are the repetitions.
 inline void run(benchmark::State &state, const std::function<void()> &before, const std::function<void()> &after,
-                int pairs = 7)
+                int pairs = 7, const std::function<void()> &setup = {})
 {
-    auto seconds = [](const std::function<void()> &work) {
+    auto seconds = [&setup](const std::function<void()> &work) {
+        if (setup)
+            setup();
         const auto start = std::chrono::steady_clock::now();
         work();
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -41,8 +44,8 @@ inline void run(benchmark::State &state, const std::function<void()> &before, co
     std::vector<double> a, b, ratios;
     double total = 0.0;
     for (auto _ : state) {
-        before();
-        after();
+        seconds(before);
+        seconds(after);
         for (int i = 0; i < pairs; ++i) {
             // Which half goes first alternates too, so that neither always follows the other.
             double ta, tb;

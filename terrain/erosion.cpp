@@ -1,4 +1,5 @@
 #include "terrain/erosion.h"
+#include "terrain/freecores.h"
 
 #include "noise/noisemap.h"
 #include "noise/outputfiles.h"
@@ -854,8 +855,7 @@ int ErosionGrid::automaticThreads(int size, int iterations)
     const double interior = double(std::max(size - 2, 0));
     if (size < kMinParallelSize || interior * interior * double(std::max(iterations, 0)) < kParallelWork)
         return 1;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return int(std::clamp(cores, 1u, 8u));
+    return freeCores(8);
 }
 
 void ErosionGrid::thermal(int iterations, int threads)

@@ -65,7 +65,9 @@ public:
     /// whatever the size. Every choice gives bit for bit the same grid.
     static constexpr int kAutomaticThreads = 0;
     /// The threads an erosion call with threads = 0 uses on an N × N grid for that many passes:
-    /// 1 (sequential) for small work, otherwise one per core (at most 8).
+    /// 1 (sequential) for small work, otherwise one per core that is free now (at most 8; see
+    /// terrain/freecores.h): the wavefront's threads wait for one another, so a thread without
+    /// a core of its own would make the whole run slower than one thread.
     static int automaticThreads(int size, int iterations);
 
     /// Thermal erosion, talus 4 / N: a cell steeper than the talus towards one of its four

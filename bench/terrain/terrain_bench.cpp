@@ -18,6 +18,7 @@
 #include "noise/noisemap.h"
 #include "noise/renderernormalmap.h"
 
+#include "bench/sidebyside.h"
 #include "benchsupport.h"
 
 #include <benchmark/benchmark.h>
@@ -114,31 +115,21 @@ void BM_ErosionThreads(benchmark::State &state)
             break;
         }
     };
-    const auto wallSeconds = [] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-    };
     const ErosionGrid start = normalisedGrid(wavyMap(side));
-    double sequential = 0.0, threaded = 0.0;
-    for (auto _ : state) {
+    {
         ErosionGrid a = start, b = start;
-        const double t0 = wallSeconds();
         run(a, 1);
-        const double t1 = wallSeconds();
         run(b, ErosionGrid::kAutomaticThreads);
-        const double t2 = wallSeconds();
-        sequential += t1 - t0;
-        threaded += t2 - t1;
         if (std::memcmp(a.data(), b.data(), a.cells().size() * sizeof(float)) != 0) {
             state.SkipWithError("threaded result differs from the sequential one");
-            break;
+            return;
         }
-        benchmark::DoNotOptimize(b.data());
-        state.SetIterationTime(t2 - t1);
     }
-    const double n = double(state.iterations());
-    state.counters["seq_ms"] = sequential * 1000.0 / n;
-    state.counters["par_ms"] = threaded * 1000.0 / n;
-    state.counters["speedup"] = threaded > 0.0 ? sequential / threaded : 0.0;
+    // One thread (before) against the threads the grid chooses (after), interleaved.
+    ErosionGrid grid = start;
+    sidebyside::run(
+        state, [&] { run(grid, 1); }, [&] { run(grid, ErosionGrid::kAutomaticThreads); }, side > 1024 ? 3 : 5,
+        [&] { grid = start; });
     state.counters["threads"] = ErosionGrid::automaticThreads(side, passes);
     static const char *const names[] = {"thermal", "improved", "hydraulic", "smooth"};
     state.SetLabel(names[std::clamp(algorithm, 0, 3)]);
@@ -228,17 +219,13 @@ BENCHMARK(BM_ErosionThreads)
     ->ArgsProduct({{0, 1, 2, 3}, {512}, {100}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
+    ->Iterations(1);
 BENCHMARK(BM_ErosionThreads)
     ->ArgNames({"algorithm", "side", "passes"})
     ->ArgsProduct({{0, 1, 2, 3}, {4096}, {4}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(2)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
+    ->Iterations(1);
 BENCHMARK(BM_BuildTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_BuildDecimatedTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_NormalMap4096)->ArgName("file")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

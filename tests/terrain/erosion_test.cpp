@@ -2,6 +2,7 @@
 // map with its grey picture.
 
 #include "terrain/erosion.h"
+#include "terrain/freecores.h"
 
 #include "noise/noisemap.h"
 #include "noise/outputfiles.h"
@@ -16,12 +17,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sched.h>
 
 using noise::utils::NoiseMap;
 using orovista::ErosionGrid;
@@ -771,7 +777,28 @@ TEST(ThreadedErosionTest, AutomaticChoiceKeepsSmallWorkSequential)
     const int big = ErosionGrid::automaticThreads(4096, 1);
     EXPECT_GE(big, 1);
     EXPECT_LE(big, 8);
-    EXPECT_EQ(big, ErosionGrid::automaticThreads(512, 100));
+}
+
+TEST(ThreadedErosionTest, AThreadThatKeepsACoreBusyLeavesOneCoreFewer)
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+    const int allowed = CPU_COUNT(&set);
+    EXPECT_EQ(orovista::freeCores(1), 1);
+    EXPECT_GE(orovista::freeCores(64), 1);
+    EXPECT_LE(orovista::freeCores(64), allowed);
+    // A busy thread (as another program would be) is counted: the wavefront would wait for it.
+    std::atomic<bool> stop {false};
+    std::thread busy([&] {
+        while (!stop.load(std::memory_order_relaxed)) {
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const int free = orovista::freeCores(64);
+    stop = true;
+    busy.join();
+    EXPECT_LE(free, std::max(1, allowed - 1));
 }
 
 TEST_F(ErodeHeightMapTest, ThreadedStepGivesTheSequentialMap)
