@@ -3,6 +3,7 @@
 #include "graph/noisegraph.h"
 #include "noise/image.h"
 #include "noise/noiseimage.h"
+#include "noise/onthreads.h"
 #include "noise/outputfiles.h"
 #include "noise/parallelbuilder.h"
 #include "noise/rowbatch.h"
@@ -13,12 +14,10 @@
 #include <QDir>
 
 #include <algorithm>
-#include <atomic>
+#include <functional>
 #include <cmath>
 #include <cstring>
 #include <chrono>
-#include <exception>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -427,18 +426,21 @@ void pictureRows(const noise::utils::Image &rendered, int lo, int y0, int y1, QI
 /// A fused run whose pictures are made a band of rows at a time while the maps are sampled, from
 /// the pictures' top row (the maps' last row) down. Each output's rows live only as long as their
 /// band, with the row on either side that the light reads; only the output finalOutput is kept
-/// whole, in result. Every row is sampled once, row 0 first (see FusedSampler). The pictures are
-/// byte for byte the ones rendered from whole maps. Returns where each job's picture is until the
-/// run ends.
+/// whole, in result. Every row is sampled once, row 0 first (see FusedSampler). The pictures of a
+/// band are coloured and compressed on the run's threads, each picture by one thread at a time
+/// (its renderer, rows and file are its own), so every file gets its rows in order. The pictures
+/// are byte for byte the ones rendered from whole maps. Returns where each job's picture is until
+/// the run ends.
 std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const std::vector<PictureJob> &jobs,
                                       const std::vector<int> &jobOutput, int finalOutput, int n, int bandRows,
                                       Pictures &pictures, files::Batch &batch, NoiseMap &result,
-                                      const HeightShift *shift, const std::vector<int> &shifted)
+                                      const HeightShift *shift, const std::vector<int> &shifted, int threads)
 {
     struct Stream {
         noise::utils::RendererImage renderer;
         std::unique_ptr<files::JpegRows> jpeg;
         noise::utils::Image band;
+        QImage rows;
     };
     std::vector<Stream> streams(jobs.size());
     for (std::size_t j = 0; j < jobs.size(); ++j) {
@@ -470,9 +472,20 @@ std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const st
 
     std::vector<NoiseMap> window(static_cast<std::size_t>(count)), previous(static_cast<std::size_t>(count));
     int previousLo = 0;
-    QImage rows(n, bandRows, QImage::Format_RGB32);
-    if (rows.isNull())
-        throw std::bad_alloc();
+    for (Stream &stream : streams) {
+        stream.rows = QImage(n, bandRows, QImage::Format_RGB32);
+        if (stream.rows.isNull())
+            throw std::bad_alloc();
+    }
+    // The pictures of the nodes first, on the threads; the blend (the last job) then mixes the
+    // three it is made of.
+    std::vector<int> rendered, blends;
+    const noise::utils::Image *parts[3] = {};
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+        (jobs[j].look == Look::Blend ? blends : rendered).push_back(int(j));
+        if (jobs[j].blendPart >= 0)
+            parts[jobs[j].blendPart] = &streams[j].band;
+    }
     const std::size_t rowBytes = std::size_t(n) * sizeof(float);
     for (int y1 = n; y1 > 0; y1 -= bandRows) {
         const int y0 = std::max(0, y1 - bandRows);
@@ -517,21 +530,23 @@ std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const st
         for (int y = y0; y < y1; ++y)
             std::memcpy(result.GetSlabPtr(y), window[std::size_t(finalOutput)].GetConstSlabPtr(y - lo), rowBytes);
 
-        const noise::utils::Image *parts[3] = {};
-        for (std::size_t j = 0; j < jobs.size(); ++j) {
+        const auto write = [&](Stream &stream) {
+            pictureRows(stream.band, lo, y0, y1, stream.rows);
+            stream.jpeg->write(reinterpret_cast<const QRgb *>(stream.rows.constBits()), y1 - y0,
+                               stream.rows.bytesPerLine() / qsizetype(sizeof(QRgb)));
+        };
+        forEachOnThreads(int(rendered.size()), threads, [&](int i) {
+            const std::size_t j = std::size_t(rendered[std::size_t(i)]);
             Stream &stream = streams[j];
-            if (jobs[j].look == Look::Blend) {
-                stream.band = blendComposite(*parts[0], *parts[1], *parts[2]);
-            } else {
-                stream.renderer.SetSourceNoiseMap(window[std::size_t(jobOutput[j])]);
-                stream.renderer.SetDestImage(stream.band);
-                stream.renderer.RenderRows(y0 - lo, y1 - lo);
-                if (jobs[j].blendPart >= 0)
-                    parts[jobs[j].blendPart] = &stream.band;
-            }
-            pictureRows(stream.band, lo, y0, y1, rows);
-            stream.jpeg->write(reinterpret_cast<const QRgb *>(rows.constBits()), y1 - y0,
-                               rows.bytesPerLine() / qsizetype(sizeof(QRgb)));
+            stream.renderer.SetSourceNoiseMap(window[std::size_t(jobOutput[j])]);
+            stream.renderer.SetDestImage(stream.band);
+            stream.renderer.RenderRows(y0 - lo, y1 - lo);
+            write(stream);
+        });
+        for (const int j : blends) {
+            Stream &stream = streams[std::size_t(j)];
+            stream.band = blendComposite(*parts[0], *parts[1], *parts[2]);
+            write(stream);
         }
         std::swap(window, previous);
         previousLo = lo;
@@ -613,7 +628,7 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
             Pictures pictures(s, folders, observer, batch);
             FusedSampler sampler(factory, outputs, n, window, threads, run.batchNoise, reporter);
             paths = buildFusedBanded(sampler, int(outputs.size()), jobs, jobOutput, finalOutput, n, bandRows,
-                                     pictures, batch, result, run.shift, shifted);
+                                     pictures, batch, result, run.shift, shifted, run.parallelPictures ? threads : 1);
         }
         reporter.SetStatusText(QStringLiteral("noise maps generated"));
         const NoiseMap none;

@@ -77,6 +77,9 @@ struct MachineRun {
     bool batchNoise = true;         ///< generators a row at a time (same bits; false: point by point)
     /// Rows per band of the pictures of a fused run (0: about 8 MiB of rows of all nodes).
     int pictureBandRows = 0;
+    /// false: a band's pictures are coloured and compressed one after another on one thread, as
+    /// before they shared the run's threads (the same files, slower); for side-by-side benchmarks.
+    bool parallelPictures = true;
     /// A tile of a larger grid: the plane window is divided into windowSamples steps along each
     /// side (0: size), and the run samples size × size of them from column firstColumn and row
     /// firstRow on. A sample's coordinates depend only on its place in the larger grid, so tiles

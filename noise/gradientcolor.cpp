@@ -115,12 +115,18 @@ namespace noise
       if (!std::isfinite (m_scale)) {
         return; // positions too close for buckets: GetColor() searches
       }
-      // m_start[b]: the first point above the lower end of bucket b.
+      // m_start[b]: the first point above the lower end of bucket b.  The
+      // lower ends rise with b, so one walk along the points finds them all
+      // (a renderer makes a lookup for every band of rows it colours).
       m_start.resize (static_cast<std::size_t> (buckets));
+      const int count = static_cast<int> (points.size ());
+      int above = 0;
       for (int b = 0; b < buckets; ++b) {
         const double bucketStart = m_first + b / m_scale;
-        m_start[static_cast<std::size_t> (b)] = static_cast<int> (std::upper_bound (
-          points.begin (), points.end (), bucketStart, ValueLess) - points.begin ());
+        while (above < count && !ValueLess (bucketStart, points[static_cast<std::size_t> (above)])) {
+          ++above;
+        }
+        m_start[static_cast<std::size_t> (b)] = above;
       }
     }
 

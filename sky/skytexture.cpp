@@ -1,5 +1,6 @@
 #include "sky/skytexture.h"
 
+#include "noise/onthreads.h"
 #include "noise/outputfiles.h"
 #include "noise/progressreporter.h"
 
@@ -27,24 +28,15 @@ void renderRows(const SkyColorModel &model, QImage &band, int size, int firstRow
     uchar *const bits = band.bits();
     const qsizetype bytesPerLine = band.bytesPerLine();
     const int rows = band.height();
-    std::atomic<int> nextRow {0};
-    auto work = [&] {
-        for (int k = nextRow++; k < rows; k = nextRow++) {
-            auto *line = reinterpret_cast<QRgb *>(bits + qsizetype(k) * bytesPerLine);
-            const int i = firstRow + k;
-            const float e = float(90.0 - double(i) * 180.0 / size);
-            for (int j = 0; j < size; ++j) {
-                const SkyRgb c = model.colour(e, float(double(j) * 360.0 / size));
-                line[j] = qRgb(channel(c.r), channel(c.g), channel(c.b));
-            }
+    forEachOnThreads(rows, threads, [&](int k) {
+        auto *line = reinterpret_cast<QRgb *>(bits + qsizetype(k) * bytesPerLine);
+        const int i = firstRow + k;
+        const float e = float(90.0 - double(i) * 180.0 / size);
+        for (int j = 0; j < size; ++j) {
+            const SkyRgb c = model.colour(e, float(double(j) * 360.0 / size));
+            line[j] = qRgb(channel(c.r), channel(c.g), channel(c.b));
         }
-    };
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < std::min(threads, rows); ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread &helper : helpers)
-        helper.join();
+    });
 }
 
 /// One pixel of the star layer: where, and its colour with alpha.

@@ -1,6 +1,7 @@
 // The whole `orovista generate` of the shared workload: terrain, OBJ, texture. Peak memory is the
 // process's high-water mark after the run (run the texture sizes in increasing order, or one per
 // process with --benchmark_filter, to read each size's own peak).
+#include "bench/sidebyside.h"
 #include "cli/generate.h"
 
 #include <QTemporaryDir>
@@ -33,32 +34,25 @@ void Generate(benchmark::State &state)
 BENCHMARK(Generate)->Arg(512)->Arg(4096)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 /// The whole run with the generators point by point (as before they were evaluated a row at a
-/// time) and then a row at a time, side by side: before_s, after_s and their ratio.
+/// time, before) and a row at a time (after), in interleaved pairs (bench/sidebyside.h).
 void GenerateBatchVsPointwise(benchmark::State &state)
 {
     orovista::cli::GenerateOptions o;
     o.preset = QStringLiteral(OROVISTA_BENCH_WORKLOADS "/workload.opf");
     o.resourceFolder = QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData");
     o.textureSize = int(state.range(0));
-    double seconds[2] = {};
-    for (auto _ : state) {
-        for (int batch = 0; batch < 2; ++batch) {
-            QTemporaryDir dir;
-            o.outFolder = dir.path();
-            o.batchNoise = batch == 1;
-            const auto start = std::chrono::steady_clock::now();
-            const QString problem = orovista::cli::generate(o, {});
-            seconds[batch] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (!problem.isEmpty())
+    QTemporaryDir dir;
+    o.outFolder = dir.path();
+    const auto generate = [&](bool batch) {
+        return [&, batch] {
+            o.batchNoise = batch;
+            if (const QString problem = orovista::cli::generate(o, {}); !problem.isEmpty())
                 state.SkipWithError(problem.toUtf8().constData());
-        }
-        state.SetIterationTime(seconds[0] + seconds[1]);
-    }
+        };
+    };
+    sidebyside::run(state, generate(false), generate(true), 3);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    state.counters["before_s"] = seconds[0];
-    state.counters["after_s"] = seconds[1];
-    state.counters["ratio"] = seconds[1] > 0 ? seconds[0] / seconds[1] : 0.0;
     state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
 }
 

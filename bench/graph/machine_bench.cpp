@@ -1,6 +1,7 @@
 // The noise machine on the shared workloads: every node evaluated in order at each point through
 // the graph's caches (fused) against the nodes built one after another, side by side; and the
 // full-octave machine with the generators computed a row at a time against point by point.
+#include "bench/sidebyside.h"
 #include "graph/noisemachine.h"
 #include "noise/batchnoise.h"
 #include "presets/presetfile.h"
@@ -10,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <functional>
 
 #include <sys/resource.h>
 
@@ -48,14 +50,11 @@ void FusedMapsOnly(benchmark::State &state) { machine(state, "workload.opf", Eva
 void PerNodeGabor(benchmark::State &state) { machine(state, "workload-gabor.opf", Evaluation::PerNode); }
 void FusedGabor(benchmark::State &state) { machine(state, "workload-gabor.opf", Evaluation::Fused); }
 
-/// The full-octave machine with the generators point by point (libnoise's way, the fused path
-/// as it was) and a row at a time with SIMD (noise::batch), run side by side in every iteration
-/// on the same settings and threads, with or without the pictures. Reports both wall times,
-/// their ratio and the process's high-water mark after them (the point-by-point run alone sets
-/// it: batch evaluation adds a few rows of doubles per thread).
-void FullOctavesBatchVsPointwise(benchmark::State &state)
+/// The full-octave machine on `workload.opf` in interleaved pairs (bench/sidebyside.h): change(run,
+/// false) sets the run up for the first half, change(run, true) for the second. range(0) is the
+/// map size, range(1) the threads, range(2) 1 with the pictures, 0 for the maps alone.
+void fullOctavesSideBySide(benchmark::State &state, const std::function<void(MachineRun &, bool)> &change)
 {
-    using Clock = std::chrono::steady_clock;
     const NoiseSettings settings = workload("workload.opf");
     QTemporaryDir dir;
     MachineFolders folders{dir.path(), QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData/resources/gradients")};
@@ -66,26 +65,33 @@ void FullOctavesBatchVsPointwise(benchmark::State &state)
     run.writePictures = state.range(2) != 0;
     MachineObserver observer;
     noise::utils::NoiseMap finalMap;
-    double pointwise = 0.0, batch = 0.0;
-    for (auto _ : state) {
-        run.batchNoise = false;
-        const Clock::time_point start = Clock::now();
-        runNoiseMachine(settings, run, folders, finalMap, noise::utils::ProgressReporter::Null(), observer);
-        const Clock::time_point middle = Clock::now();
-        run.batchNoise = true;
-        runNoiseMachine(settings, run, folders, finalMap, noise::utils::ProgressReporter::Null(), observer);
-        const Clock::time_point end = Clock::now();
-        pointwise += std::chrono::duration<double>(middle - start).count();
-        batch += std::chrono::duration<double>(end - middle).count();
-    }
-    const double iterations = double(state.iterations());
+    const auto machine = [&](bool second) {
+        return [&, second] {
+            change(run, second);
+            runNoiseMachine(settings, run, folders, finalMap, noise::utils::ProgressReporter::Null(), observer);
+        };
+    };
+    sidebyside::run(state, machine(false), machine(true), 3);
+}
+
+/// The generators point by point (libnoise's way, the fused path as it was: before) and a row at
+/// a time with SIMD (noise::batch: after), with or without the pictures. Also reports the
+/// process's high-water mark after them (the point-by-point run alone sets it: batch evaluation
+/// adds a few rows of doubles per thread).
+void FullOctavesBatchVsPointwise(benchmark::State &state)
+{
+    fullOctavesSideBySide(state, [](MachineRun &run, bool batch) { run.batchNoise = batch; });
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    state.counters["pointwise_s"] = pointwise / iterations;
-    state.counters["batch_s"] = batch / iterations;
-    state.counters["pointwise/batch"] = pointwise / batch;
     state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
     state.SetLabel(noise::batch::TargetName());
+}
+
+/// The pictures coloured and compressed one after another on one thread (before) and on the
+/// run's threads (after): the same files.
+void PicturesOnThreads(benchmark::State &state)
+{
+    fullOctavesSideBySide(state, [](MachineRun &run, bool parallel) { run.parallelPictures = parallel; });
 }
 
 /// Memory of the largest run: the same maps and pictures at 16384 with generators that cost
@@ -118,9 +124,10 @@ BENCHMARK(PerNodeGabor)->Args({512, 1})->Unit(benchmark::kMillisecond)->UseRealT
 BENCHMARK(FusedGabor)->Args({512, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(Fused)->Name("FusedFullOctaves")->Args({4096, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 // Arguments: map size, threads, pictures (1: written, as in a real run; 0: the maps only).
-BENCHMARK(FullOctavesBatchVsPointwise)->Args({1024, 2, 1})->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
-BENCHMARK(FullOctavesBatchVsPointwise)->Args({4096, 2, 1})->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
-BENCHMARK(FullOctavesBatchVsPointwise)->Args({4096, 2, 0})->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK(FullOctavesBatchVsPointwise)->Args({1024, 2, 1})->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+BENCHMARK(FullOctavesBatchVsPointwise)->Args({4096, 2, 1})->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+BENCHMARK(FullOctavesBatchVsPointwise)->Args({4096, 2, 0})->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+BENCHMARK(PicturesOnThreads)->Args({4096, 2, 1})->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 BENCHMARK(PeakMemory16384)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 }   // namespace
