@@ -201,8 +201,9 @@ TEST_F(Work, CreateOfAReopenedWorkAndTheCommandLineGiveTheSameFiles)
     ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     const std::map<QString, QByteArray> made = filesOf(out.path(), name);
     for (const auto &[file, bytes] : before)
-        if (!file.endsWith(QLatin1String(".orovista")))
+        if (!file.endsWith(QLatin1String(".orovista"))) {
             EXPECT_TRUE(made.count(file) && made.at(file) == bytes) << file.toStdString() << " differs on the command line";
+        }
 
     // The scene: the studio's after CREATE, the same saved and opened again, and the command
     // line's with the props found in the content folder show the same outliner.
