@@ -64,8 +64,9 @@ TEST_F(Tabs, HelpBalloonReplacesTheViewportWhileThePointerRests)
     const QRgb ground = qRgb(28, 28, 30);
     for (const QPoint p : {QPoint(shown.width() - 2, shown.height() / 2), QPoint(shown.width() / 2, shown.height() - 2),
                            QPoint(shown.width() / 2, 1), QPoint(1, shown.height() / 2)})
-        if (!QRect(corner, picture).contains(p))
+        if (!QRect(corner, picture).contains(p)) {
             EXPECT_EQ(shown.pixel(p), ground) << p.x() << "," << p.y();
+        }
     EXPECT_NE(shown.pixel(corner + QPoint(400, 40)), ground) << "the title band's line is drawn where the picture is";
     EXPECT_TRUE(QCoreApplication::sendEvent(ui().helpIcon, &leave));
     EXPECT_FALSE(ui().helpLabel->isVisible());
@@ -209,8 +210,9 @@ TEST_F(Tabs, CreateCaptionsAreNotCutNorTouchTheirControls)
         EXPECT_LE(needed, label->width()) << "cut";
         const QRect words(label->geometry().topLeft(), QSize(needed + 4, label->height()));
         for (QWidget *w : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            if (w != label && !qobject_cast<QLabel *>(w) && w->isVisible())
+            if (w != label && !qobject_cast<QLabel *>(w) && w->isVisible()) {
                 EXPECT_FALSE(w->geometry().intersects(words)) << "touches " << w->objectName().toStdString();
+            }
     }
     EXPECT_GE(captions, 10);
 }

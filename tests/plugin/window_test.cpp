@@ -94,8 +94,9 @@ TEST_F(Window, NodePanelsArePlacedAndTitled)
         auto *panel = find<QTabWidget>(p.name);
         ASSERT_NE(panel, nullptr) << p.name;
         EXPECT_EQ(panel->pos(), p.pos) << p.name;
-        if (p.title)
+        if (p.title) {
             EXPECT_EQ(panel->tabText(0), p.title);
+        }
     }
     EXPECT_FALSE(find<QWidget>("FFReGenerateNoise")->isVisible());
     EXPECT_FALSE(find<QWidget>("FFGradientTypeListViewLeft")->isEnabled());
