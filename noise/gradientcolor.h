@@ -106,7 +106,7 @@ namespace noise
     };
 
     // Inline: it is called once per pixel.
-    inline Color GradientColor::Lookup::GetColor (double value) const
+    [[gnu::always_inline]] inline Color GradientColor::Lookup::GetColor (double value) const
     {
       if (m_start.empty () || !(value >= m_first && value < m_last)) {
         return m_gradient.GetColor (value); // an end, NaN, or no index
