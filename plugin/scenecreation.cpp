@@ -17,7 +17,6 @@
 #include "noise/outputfiles.h"
 #include "plugin/dialogs.h"
 #include "plugin/programstate.h"
-#include "plugin/random.h"
 #include "plugin/runlog.h"
 #include "plugin/statics.h"
 #include "presets/presetfile.h"
@@ -411,9 +410,22 @@ void DzOrovistaPluginAction::createDAZScene()
             failures << QStringLiteral("the terrain could not be imported into the scene");
 
         // 8. The painted props under the terrain, copies where the same model repeats.
-        if (terrainNode && !s.items.empty())
-            if (const int unloaded = scene::addProps(terrainNode, s.items, morphPercentage(), logSink()); unloaded > 0)
+        if (terrainNode && !s.items.empty()) {
+            // Through the two slots, which a script may call as well.
+            scene::PropMakers makers;
+            makers.load = [this](int, const PaintedItem &item) -> DzNode * {
+                loadPP2(item.x, item.y, item.z, item.xRot, item.yRot, item.zRot, item.scale, item.scaleX * 0.01f,
+                        item.scaleY * 0.01f, item.scaleZ * 0.01f, item.file);
+                return lastPropNode;
+            };
+            makers.duplicate = [this](int i, const PaintedItem &item, DzNode *) -> DzNode * {
+                duplicateNode(i, item.x, item.y, item.z, item.xRot, item.yRot, item.zRot, item.scale, item.scaleX * 0.01f,
+                              item.scaleY * 0.01f, item.scaleZ * 0.01f);
+                return lastPropNode;
+            };
+            if (const int unloaded = scene::addProps(terrainNode, s.items, morphPercentage(), logSink(), makers); unloaded > 0)
                 failures << QStringLiteral("%1 prop(s) could not be loaded").arg(unloaded);
+        }
 
         // 9. The terrain's material.
         if (terrainNode && scene::dressTerrain(terrainNode, name, terrainLook(), s.platformName, logSink()) != 0)

@@ -401,8 +401,17 @@ DzNode *duplicateProp(DzScene *scene, DzNode *source, DzNode *parent, const Prop
     return node;
 }
 
-int addProps(DzNode *terrain, const std::vector<PaintedItem> &items, int morphPercentage, const LogSink &log)
+int addProps(DzNode *terrain, const std::vector<PaintedItem> &items, int morphPercentage, const LogSink &log,
+             const PropMakers &makers)
 {
+    const auto load = makers.load ? makers.load : [morphPercentage](int, const PaintedItem &item) {
+        return loadProp(item.file, poseOf(item), morphPercentage);
+    };
+    const auto duplicate = makers.duplicate ? makers.duplicate
+                                            : [morphPercentage, terrain](int, const PaintedItem &item, DzNode *last) {
+                                                  DzNode *copy = duplicateProp(dzScene, last, terrain, poseOf(item), morphPercentage);
+                                                  return copy ? copy : last;
+                                              };
     bool hasChildren = false;
     int previousSlot = -1;
     DzNode *last = nullptr;
@@ -413,16 +422,17 @@ int addProps(DzNode *terrain, const std::vector<PaintedItem> &items, int morphPe
             continue;
         if (i > 0 && last && canDuplicate(item.modelSlot, previousSlot, hasChildren)) {
             log(QStringLiteral("duplicating prop: [%1]%2\n").arg(i).arg(item.file));
-            last = duplicateProp(dzScene, last, terrain, poseOf(item), morphPercentage);
+            last = duplicate(int(i), item, last);
         } else {
             log(i == 0 ? QStringLiteral("loading prop [0]: %1\n").arg(item.file)
                        : QStringLiteral("loading prop: [%1]%2\n").arg(i).arg(item.file));
-            last = loadProp(item.file, poseOf(item), morphPercentage);
+            last = load(int(i), item);
             if (last) {
                 terrain->addNodeChild(last);
                 hasChildren = last->getNumNodeChildren() > 0;
             } else {
-                log(QStringLiteral("prop could not be loaded: %1\n").arg(item.file));
+                if (!makers.load)
+                    log(QStringLiteral("prop could not be loaded: %1\n").arg(item.file));
                 ++unloaded;
             }
         }

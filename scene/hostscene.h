@@ -98,10 +98,19 @@ DzNode *loadProp(const QString &file, const PropPose &pose, int morphPercentage)
 /// (when given) and placed. Null when source has no mesh to share.
 DzNode *duplicateProp(DzScene *scene, DzNode *source, DzNode *parent, const PropPose &pose, int morphPercentage);
 
+/// How addProps() makes one item's node: load(i, item) loads its prop and places it (null when it
+/// could not), duplicate(i, item, last) copies the node loaded or copied last for it and returns
+/// the node to copy next. Empty ones use loadProp() and duplicateProp().
+struct PropMakers {
+    std::function<DzNode *(int, const PaintedItem &)> load;
+    std::function<DzNode *(int, const PaintedItem &, DzNode *)> duplicate;
+};
+
 /// The painted items as prop nodes under terrain in the host's scene (dzScene): each file loaded
 /// once and copied for the items after it that show the same model (scene::canDuplicate). Items
 /// of the same file but another model slot load the file again. Returns how many could not be
 /// loaded.
-int addProps(DzNode *terrain, const std::vector<PaintedItem> &items, int morphPercentage, const LogSink &log);
+int addProps(DzNode *terrain, const std::vector<PaintedItem> &items, int morphPercentage, const LogSink &log,
+             const PropMakers &makers = {});
 
 }   // namespace orovista::scene

@@ -126,8 +126,9 @@ TEST_F(HostScene, TheTerrainShaderNetwork)
         EXPECT_EQ(colour->getColorValue(), QColor(255, 255, 255, 255));
         auto *normal = qobject_cast<DzImageProperty *>(param(&material, "DzNormalMapBrick", "normalmap")->getProperty());
         EXPECT_EQ(normal->getValue() != nullptr, withNormalMap);
-        if (withNormalMap)
+        if (withNormalMap) {
             EXPECT_EQ(normal->getValue()->getFilename(), look.normalMap);
+        }
     }
 }
 
