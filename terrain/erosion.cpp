@@ -1,5 +1,8 @@
 #include "terrain/erosion.h"
+#include "terrain/erosioncells.h"
 #include "terrain/freecores.h"
+#include "terrain/gatedthreads.h"
+#include "terrain/thermalbands.h"
 
 #include "noise/noisemap.h"
 #include "noise/outputfiles.h"
@@ -28,9 +31,9 @@ namespace orovista {
 namespace {
 
 using std::ptrdiff_t;
-
-/// Starting value of the "largest drop" searches: the most negative float.
-constexpr float kNoDrop = -FLT_MAX;
+using erosioncells::kNoDrop;
+using erosioncells::SteepestDrop;
+using erosioncells::thermalCell;
 
 /// The single-precision 0.01 of the erosion controls.
 constexpr float kControlStep = 0.01f;
@@ -38,24 +41,6 @@ constexpr float kControlStep = 0.01f;
 /// Smallest grid the automatic choice runs on several threads: on shorter rows the hand-over at
 /// the end of every row (see the wavefront below) costs more than the second thread gains.
 constexpr int kMinParallelSize = 256;
-
-/// Keeps the largest drop and the offset of the neighbour giving it. Drops are offered in the
-/// visiting order and taken only when strictly greater than the one kept, so the first of equal
-/// drops wins; the search starts at the most negative float. (Plain compare-and-branch: the
-/// steepest direction changes little from one cell to the next, which the branch predictor
-/// exploits; a branchless max-then-find is markedly slower here.)
-struct SteepestDrop {
-    float best = kNoDrop;
-    ptrdiff_t offset = 0;
-
-    [[gnu::always_inline]] void offer(float drop, ptrdiff_t at)
-    {
-        if (drop > best) {
-            best = drop;
-            offset = at;
-        }
-    }
-};
 
 /// Grey level of a grid value: value × 255 truncated, clamped to 0 … 255 (NaN gives 0).
 inline int greyLevel(float value)
@@ -140,23 +125,6 @@ inline float smoothBorderCell(const float *g, int n, int r, int c)
 //
 // The sequential sweeps and the wavefront below share these, so that both do the very same
 // arithmetic. Each one reads and writes only the 3 × 3 cells around p.
-
-/// Thermal: levels the cell with its lowest diagonal neighbour when the drop exceeds the talus.
-[[gnu::always_inline]] inline void thermalCell(float *p, ptrdiff_t N, float talus)
-{
-    const float h = *p;
-    SteepestDrop drop;
-    drop.offer(h - p[-N - 1], -N - 1);
-    drop.offer(h - p[-N + 1], -N + 1);
-    drop.offer(h - p[N - 1], N - 1);
-    drop.offer(h - p[N + 1], N + 1);
-    const float best = drop.best;
-    if (best > talus) {
-        const float level = h - best * 0.5f;
-        *p = level;
-        p[drop.offset] = level;
-    }
-}
 
 /// Improved thermal: levels the cell with its lowest neighbour when 0 < drop ≤ talus.
 [[gnu::always_inline]] inline void improvedCell(float *p, ptrdiff_t N, float talus)
@@ -622,9 +590,6 @@ bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int cells, int thread
             sweepVisits(rows, t, threads, visits, cells, marks);
     };
     std::vector<VisitProgress> progress;
-    std::vector<std::thread> workers;
-    // 0 = wait, 1 = go, 2 = give up (a thread could not be started).
-    std::atomic<int> gate{0};
     // Rows with a whole-grid step before the sweep (prepare()) do it in shares, one per thread.
     constexpr bool kPrepare = requires { rows.prepare(0, 1); };
     std::latch prepared(threads);
@@ -635,31 +600,12 @@ bool runOnThreads(Rows &rows, int passes, int rowsPerPass, int cells, int thread
         }
         sweep(t, progress.data());
     };
-    try {
+    const auto allocate = [&] {
         progress = std::vector<VisitProgress>(std::size_t(threads));
         if (byBands)
             plan.emplace(passes, threads, rowsPerPass);
-        workers.reserve(std::size_t(threads - 1));
-        for (int t = 1; t < threads; ++t) {
-            workers.emplace_back([&, t] {
-                gate.wait(0, std::memory_order_acquire);
-                if (gate.load(std::memory_order_acquire) == 1)
-                    work(t);
-            });
-        }
-    } catch (...) {   // std::system_error or std::bad_alloc: the caller sweeps sequentially
-        gate.store(2, std::memory_order_release);
-        gate.notify_all();
-        for (std::thread &worker : workers)
-            worker.join();
-        return false;
-    }
-    gate.store(1, std::memory_order_release);
-    gate.notify_all();
-    work(0);
-    for (std::thread &worker : workers)
-        worker.join();
-    return true;
+    };
+    return runGated(threads, allocate, work);
 }
 
 /// Visits of the two talus erosions, which differ only in the cell update.
@@ -847,6 +793,11 @@ void ErosionGrid::storeScaled(noise::utils::NoiseMap &map, float minimum, float 
     }
 }
 
+bool thermalbands::available()
+{
+    return __builtin_cpu_supports("avx2");
+}
+
 int ErosionGrid::automaticThreads(int size, int iterations)
 {
     // Starting a thread and the hand-over of every row cost some tens of microseconds per call;
@@ -868,11 +819,25 @@ void ErosionGrid::thermal(int iterations, int threads)
     float *const g = m_cells.data();
     if (threads == kAutomaticThreads)
         threads = automaticThreads(n, iterations);
+    if (thermalbands::available()) {
+        if (threads <= 1 || !thermalbands::run(g, n, talus, iterations, threads))
+            thermalbands::run(g, n, talus, iterations, 1);
+        return;
+    }
     if (threads > 1) {
         ThermalRows rows{g, N, n - 2, talus};
         if (runOnThreads(rows, iterations, n - 2, n - 2, threads))
             return;
     }
+    thermalPlain(iterations);
+}
+
+void ErosionGrid::thermalPlain(int iterations)
+{
+    const int n = m_size;
+    const float talus = float(4.0 / n);
+    const ptrdiff_t N = n;
+    float *const g = m_cells.data();
     for (int pass = 0; pass < iterations; ++pass) {
         for (int r = 1; r < n - 1; ++r) {
             float *p = g + r * N + 1;

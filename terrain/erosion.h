@@ -71,8 +71,12 @@ public:
     static int automaticThreads(int size, int iterations);
 
     /// Thermal erosion, talus 4 / N: a cell steeper than the talus towards one of its four
-    /// diagonal neighbours levels with the lowest of them.
+    /// diagonal neighbours levels with the lowest of them. On processors with AVX2 the rows are
+    /// swept in vector bands (terrain/thermalbands.h), also with one thread; same grid.
     void thermal(int iterations, int threads = kAutomaticThreads);
+    /// Thermal erosion by the plain row-by-row sweep, cell by cell on one thread: what every
+    /// other way of running it must equal bit for bit.
+    void thermalPlain(int iterations);
     /// Improved thermal erosion, talus 12 / N: a cell levels with the lowest of its eight
     /// neighbours when the drop is above 0 and at most the talus; steeper slopes are kept.
     void improved(int iterations, int threads = kAutomaticThreads);

@@ -23,6 +23,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <libnoise/module/perlin.h>
+
 #include <QImage>
 #include <QString>
 #include <QTemporaryDir>
@@ -135,6 +137,46 @@ void BM_ErosionThreads(benchmark::State &state)
     state.SetLabel(names[std::clamp(algorithm, 0, 3)]);
 }
 
+/// A fractal terrain like the workload's first input: libnoise Perlin, 8 octaves over 4 units.
+/// Its slopes vary from cell to cell, unlike wavyMap's, so that which cells the thermal talus
+/// lets through is as unpredictable as on a real terrain.
+NoiseMap perlinMap(int side)
+{
+    noise::module::Perlin perlin;
+    perlin.SetOctaveCount(8);
+    perlin.SetSeed(3);
+    NoiseMap map(side, side);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            map.SetValue(x, y, float(perlin.GetValue(x * 4.0 / side, 0.0, y * 4.0 / side)));
+    return map;
+}
+
+/// Thermal erosion by the plain cell-by-cell sweep (before) against the vector bands (after),
+/// both on one thread, side by side on copies of one grid: range(0) the side, range(1) the
+/// passes, range(2) the terrain (0 wavyMap, 1 perlinMap). Both results must agree bit for bit.
+void BM_ThermalBandsVsPlain(benchmark::State &state)
+{
+    const int side = int(state.range(0));
+    const int passes = int(state.range(1));
+    const bool perlin = state.range(2) != 0;
+    const ErosionGrid start = normalisedGrid(perlin ? perlinMap(side) : wavyMap(side));
+    {
+        ErosionGrid a = start, b = start;
+        a.thermalPlain(passes);
+        b.thermal(passes, 1);
+        if (std::memcmp(a.data(), b.data(), a.cells().size() * sizeof(float)) != 0) {
+            state.SkipWithError("the bands' result differs from the plain sweep's");
+            return;
+        }
+    }
+    ErosionGrid grid = start;
+    sidebyside::run(
+        state, [&] { grid.thermalPlain(passes); }, [&] { grid.thermal(passes, 1); }, side > 1024 ? 3 : 7,
+        [&] { grid = start; });
+    state.SetLabel(perlin ? "perlin" : "wavy");
+}
+
 /// One mesh build; range(0) = 1 rebuilds into the arrays of the previous build (what every
 /// TERRAFORM! after the first one does), 0 builds into fresh arrays.
 void meshBuild(benchmark::State &state, bool decimated)
@@ -223,6 +265,12 @@ BENCHMARK(BM_ErosionThreads)
 BENCHMARK(BM_ErosionThreads)
     ->ArgNames({"algorithm", "side", "passes"})
     ->ArgsProduct({{0, 1, 2, 3}, {4096}, {4}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_ThermalBandsVsPlain)
+    ->ArgNames({"side", "passes", "perlin"})
+    ->ArgsProduct({{512, 4096}, {100}, {0, 1}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
