@@ -25,6 +25,7 @@
 
 #include "noise/batchoctaves.h"
 
+#include <cmath>
 #include <cstdint>
 
 #ifndef OROVISTA_NOISE_BATCHNOISE_TABLE
@@ -167,53 +168,74 @@ namespace noise
       }
 
       /// noise::GradientCoherentNoise3D.
-      template <int Quality>
+      ///
+      /// With YZero (every lane's y is 0, as on the plane the maps are
+      /// sampled on) only the lattice plane y1 = 0 is evaluated: libnoise
+      /// takes y0 = -1 there, so ys = SCurve (1) = 1 and the y interpolation
+      /// (1 - 1) ix0 + 1 ix1 is ix1 itself, except that 0 ix0 + -0 gives +0
+      /// where ix1 is -0 (ix0 is always finite). Such a signed zero changes
+      /// no octave sum: Perlin adds it to a value that is never -0, Billow
+      /// and the ridges take its absolute value. So the sums stay bit for
+      /// bit libnoise's, at half the gradients.
+      template <int Quality, bool YZero>
       HWY_INLINE V Coherent (D d, V x, V y, V z, VU seedPart)
       {
         const DU du;
         const V one = hn::Set (d, 1.0);
         const V x0 = Lower (d, x);
-        const V y0 = Lower (d, y);
         const V z0 = Lower (d, z);
         const V x1 = x0 + one;
-        const V y1 = y0 + one;
         const V z1 = z0 + one;
         const V xs = SCurve<Quality> (d, x - x0);
-        const V ys = SCurve<Quality> (d, y - y0);
         const V zs = SCurve<Quality> (d, z - z0);
         const V xr = one - xs;
-        const V yr = one - ys;
         const V zr = one - zs;
 
         const VU hx0 = HashPart (d, x0, 1619.0);
         const VU hx1 = hx0 + hn::Set (du, 1619u);
-        const VU hy0 = HashPart (d, y0, 31337.0);
-        const VU hy1 = hy0 + hn::Set (du, 31337u);
         const VU hz0 = HashPart (d, z0, 6971.0) + seedPart;
         const VU hz1 = hz0 + hn::Set (du, 6971u);
 
         const V px0 = x - x0, px1 = x - x1;
-        const V py0 = y - y0, py1 = y - y1;
         const V pz0 = z - z0, pz1 = z - z1;
 
-        V n0 = Gradient (d, hx0 + hy0 + hz0, px0, py0, pz0);
-        V n1 = Gradient (d, hx1 + hy0 + hz0, px1, py0, pz0);
-        V ix0 = Lerp (n0, n1, xs, xr);
-        n0 = Gradient (d, hx0 + hy1 + hz0, px0, py1, pz0);
-        n1 = Gradient (d, hx1 + hy1 + hz0, px1, py1, pz0);
-        V ix1 = Lerp (n0, n1, xs, xr);
-        const V iy0 = Lerp (ix0, ix1, ys, yr);
-        n0 = Gradient (d, hx0 + hy0 + hz1, px0, py0, pz1);
-        n1 = Gradient (d, hx1 + hy0 + hz1, px1, py0, pz1);
-        ix0 = Lerp (n0, n1, xs, xr);
-        n0 = Gradient (d, hx0 + hy1 + hz1, px0, py1, pz1);
-        n1 = Gradient (d, hx1 + hy1 + hz1, px1, py1, pz1);
-        ix1 = Lerp (n0, n1, xs, xr);
-        const V iy1 = Lerp (ix0, ix1, ys, yr);
-        return Lerp (iy0, iy1, zs, zr);
+        if constexpr (YZero) {
+          // y1 = 0: its hash part is 0 and y - y1 is y.
+          V n0 = Gradient (d, hx0 + hz0, px0, y, pz0);
+          V n1 = Gradient (d, hx1 + hz0, px1, y, pz0);
+          const V iy0 = Lerp (n0, n1, xs, xr);
+          n0 = Gradient (d, hx0 + hz1, px0, y, pz1);
+          n1 = Gradient (d, hx1 + hz1, px1, y, pz1);
+          const V iy1 = Lerp (n0, n1, xs, xr);
+          return Lerp (iy0, iy1, zs, zr);
+        } else {
+          const V y0 = Lower (d, y);
+          const V y1 = y0 + one;
+          const V ys = SCurve<Quality> (d, y - y0);
+          const V yr = one - ys;
+          const VU hy0 = HashPart (d, y0, 31337.0);
+          const VU hy1 = hy0 + hn::Set (du, 31337u);
+          const V py0 = y - y0, py1 = y - y1;
+
+          V n0 = Gradient (d, hx0 + hy0 + hz0, px0, py0, pz0);
+          V n1 = Gradient (d, hx1 + hy0 + hz0, px1, py0, pz0);
+          V ix0 = Lerp (n0, n1, xs, xr);
+          n0 = Gradient (d, hx0 + hy1 + hz0, px0, py1, pz0);
+          n1 = Gradient (d, hx1 + hy1 + hz0, px1, py1, pz0);
+          V ix1 = Lerp (n0, n1, xs, xr);
+          const V iy0 = Lerp (ix0, ix1, ys, yr);
+          n0 = Gradient (d, hx0 + hy0 + hz1, px0, py0, pz1);
+          n1 = Gradient (d, hx1 + hy0 + hz1, px1, py0, pz1);
+          ix0 = Lerp (n0, n1, xs, xr);
+          n0 = Gradient (d, hx0 + hy1 + hz1, px0, py1, pz1);
+          n1 = Gradient (d, hx1 + hy1 + hz1, px1, py1, pz1);
+          ix1 = Lerp (n0, n1, xs, xr);
+          const V iy1 = Lerp (ix0, ix1, ys, yr);
+          return Lerp (iy0, iy1, zs, zr);
+        }
       }
 
-      template <int Quality>
+      template <int Quality, bool YZero>
       HWY_INLINE V Sum (D d, const OctaveSum& s, V x, V y, V z)
       {
         const DU du;
@@ -233,7 +255,7 @@ namespace noise
           // Only the low 16 bits of 1013 seed matter (see above).
           const VU seedPart = hn::Set (du, static_cast<std::uint64_t> (
             static_cast<std::int64_t> (s.seeds[octave]) * 1013));
-          V signal = Coherent<Quality> (d, nx, ny, nz, seedPart);
+          V signal = Coherent<Quality, YZero> (d, nx, ny, nz, seedPart);
           const V weight = hn::Set (d, s.weights[octave]);
           switch (s.fold) {
             case OctaveFold::Perlin:
@@ -267,8 +289,8 @@ namespace noise
         return value;
       }
 
-      template <int Quality>
-      void SumRows (const OctaveSum& s, const double* HWY_RESTRICT x,
+      template <int Quality, bool YZero>
+      void SumRowsOf (const OctaveSum& s, const double* HWY_RESTRICT x,
         const double* HWY_RESTRICT y, const double* HWY_RESTRICT z,
         double* HWY_RESTRICT out, std::size_t count)
       {
@@ -276,7 +298,7 @@ namespace noise
         const std::size_t lanes = hn::Lanes (d);
         std::size_t i = 0;
         for (; i + lanes <= count; i += lanes) {
-          const V v = Sum<Quality> (d, s, hn::LoadU (d, x + i), hn::LoadU (d, y + i),
+          const V v = Sum<Quality, YZero> (d, s, hn::LoadU (d, x + i), hn::LoadU (d, y + i),
             hn::LoadU (d, z + i));
           hn::StoreU (v, d, out + i);
         }
@@ -293,11 +315,30 @@ namespace noise
             py[j] = y[i + j];
             pz[j] = z[i + j];
           }
-          hn::Store (Sum<Quality> (d, s, hn::Load (d, px), hn::Load (d, py),
+          hn::Store (Sum<Quality, YZero> (d, s, hn::Load (d, px), hn::Load (d, py),
             hn::Load (d, pz)), d, po);
           for (std::size_t j = 0; j < rest; ++j) {
             out[i + j] = po[j];
           }
+        }
+      }
+
+      /// Rows on the plane y = 0 (every map the machine samples, away from
+      /// a turbulence) take the half-lattice kernel.
+      template <int Quality>
+      void SumRows (const OctaveSum& s, const double* HWY_RESTRICT x,
+        const double* HWY_RESTRICT y, const double* HWY_RESTRICT z,
+        double* HWY_RESTRICT out, std::size_t count)
+      {
+        // y stays 0 through the octaves only with finite factors.
+        bool yZero = std::isfinite (s.frequency) && std::isfinite (s.lacunarity);
+        for (std::size_t i = 0; i < count && yZero; ++i) {
+          yZero = y[i] == 0.0;
+        }
+        if (yZero) {
+          SumRowsOf<Quality, true> (s, x, y, z, out, count);
+        } else {
+          SumRowsOf<Quality, false> (s, x, y, z, out, count);
         }
       }
 

@@ -111,8 +111,12 @@ void checkGenerators(const std::string &target, std::size_t &points, int &cases)
                 const double lacunarity = lacunarities[index % std::size(lacunarities)];
                 const double persistence = persistences[(index / 3) % std::size(persistences)];
                 const double frequency = frequencies[(index / 7) % std::size(frequencies)];
-                // 37 points: whole vectors and a partial one at every width.
+                // 37 points: whole vectors and a partial one at every width; and the same points
+                // on the plane y = 0 (both signed zeros), where the kernel skips half the lattice.
                 const Points p = testPoints(std::uint64_t(index) * 7919u, 37);
+                Points plane = p;
+                for (std::size_t i = 0; i < plane.size(); ++i)
+                    plane.y[i] = i % 3 == 1 ? -0.0 : 0.0;
                 const std::string what = target + " quality " + std::to_string(quality) + " octaves " +
                                          std::to_string(octaves) + " seed " + std::to_string(seed);
 
@@ -124,6 +128,7 @@ void checkGenerators(const std::string &target, std::size_t &points, int &cases)
                 perlin.SetPersistence(persistence);
                 perlin.SetFrequency(frequency);
                 points += compare(perlin, p, mismatches, first, "Perlin " + what);
+                points += compare(perlin, plane, mismatches, first, "Perlin on y = 0 " + what);
 
                 nm::Billow billow;
                 billow.SetNoiseQuality(noise::NoiseQuality(quality));
@@ -133,6 +138,7 @@ void checkGenerators(const std::string &target, std::size_t &points, int &cases)
                 billow.SetPersistence(persistence);
                 billow.SetFrequency(frequency);
                 points += compare(billow, p, mismatches, first, "Billow " + what);
+                points += compare(billow, plane, mismatches, first, "Billow on y = 0 " + what);
 
                 nm::RidgedMulti ridged;
                 ridged.SetNoiseQuality(noise::NoiseQuality(quality));
@@ -146,6 +152,7 @@ void checkGenerators(const std::string &target, std::size_t &points, int &cases)
                     ridged.weight = 0.02 * (index % 60);
                 }
                 points += compare(ridged, p, mismatches, first, "RidgedMulti " + what);
+                points += compare(ridged, plane, mismatches, first, "RidgedMulti on y = 0 " + what);
                 cases += 3;
             }
     EXPECT_EQ(mismatches, 0) << first;
