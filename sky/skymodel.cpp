@@ -21,12 +21,18 @@ double guarded(double value) { return value == 0.0 ? 0.001 : value; }
 
 using Perez = SkyColorModel::Perez;
 
-/// F(θ, γ) = (1 + A e^(B / cos θ)) × (1 + C e^(D γ) + E cos² γ), a zero cos θ taken as 0.001.
-double perezAt(const Perez &p, double theta, double gamma)
+/// F(θ, γ) = (1 + A e^(B / cos θ)) × (1 + C e^(D γ) + E cos² γ), a zero cos θ taken as 0.001:
+/// the first factor, which depends on the elevation only.
+double perezThetaFactor(const Perez &p, double theta)
 {
     const double cosTheta = guarded(std::cos(theta));
-    const double cosGamma = std::cos(gamma);
-    return (1.0 + p.a * std::exp(p.b / cosTheta)) * (1.0 + p.c * std::exp(p.d * gamma) + p.e * cosGamma * cosGamma);
+    return 1.0 + p.a * std::exp(p.b / cosTheta);
+}
+
+/// The second factor of F(θ, γ), given cos γ.
+double perezGammaFactor(const Perez &p, double gamma, double cosGamma)
+{
+    return 1.0 + p.c * std::exp(p.d * gamma) + p.e * cosGamma * cosGamma;
 }
 
 /// F(0, θs) = (1 + A e^B) × (1 + C e^(D θs) + E cos² θs).
@@ -150,30 +156,44 @@ SkyColorModel::SkyColorModel(const SkyParameters &sky) : m_sky(sky)
         m_denominator[k] = guarded(perezAtZenith(m_perez[k], m_thetaSun));
 }
 
-SkyRgb SkyColorModel::colour(float elevation, float azimuth) const
+SkyColorModel::ElevationTerms SkyColorModel::elevationTerms(float elevation) const
 {
     // Below the horizon the horizon's colour, faded; the lift keeps the horizon ring off the
     // Perez model's singular cos θ = 0.
+    ElevationTerms terms;
     double e = elevation;
-    double fade = 1.0;
+    terms.fade = 1.0;
     if (e < 0.0) {
         const double c = std::cos(e * degreesToRadians);
-        fade = std::abs(c * c);
+        terms.fade = std::abs(c * c);
         e = 0.0;
     }
     e += 360.0 / 127.0;
     e = std::min(e, 90.0);
-
-    // View zenith angle and the angle between view and sun.
+    // The view's zenith angle.
     const double theta = (90.0 - e) * pi / 180.0;
+    terms.sinTheta = std::sin(theta);
+    terms.cosTheta = std::cos(theta);
+    for (int k = 0; k < 3; ++k)
+        terms.thetaFactor[k] = perezThetaFactor(m_perez[k], theta);
+    return terms;
+}
+
+SkyRgb SkyColorModel::colour(const ElevationTerms &terms, float azimuth) const
+{
+    // The angle between view and sun.
     const double phi = double(azimuth) * 0.017453292;
-    const double cosGamma = std::sin(theta) * m_sinSun * std::cos(m_phiSun - phi) + std::cos(theta) * m_cosSun;
+    const double cosGamma = terms.sinTheta * m_sinSun * std::cos(m_phiSun - phi) + terms.cosTheta * m_cosSun;
     const double gamma = cosGamma > 1.0 ? 0.0 : cosGamma < -1.0 ? pi : std::acos(cosGamma);
+    const double cosOfGamma = std::cos(gamma);
 
     // The distribution: zenith value × F(θ, γ) / F(0, θs) for Y, x and y.
-    const double luminance = m_zenith[0] * perezAt(m_perez[0], theta, gamma) / m_denominator[0];
-    const double x = m_zenith[1] * perezAt(m_perez[1], theta, gamma) / m_denominator[1];
-    const double y = guarded(m_zenith[2] * perezAt(m_perez[2], theta, gamma) / m_denominator[2]);
+    const auto perez = [&](int k) {
+        return terms.thetaFactor[k] * perezGammaFactor(m_perez[k], gamma, cosOfGamma);
+    };
+    const double luminance = m_zenith[0] * perez(0) / m_denominator[0];
+    const double x = m_zenith[1] * perez(1) / m_denominator[1];
+    const double y = guarded(m_zenith[2] * perez(2) / m_denominator[2]);
 
     // xyY → XYZ → linear RGB.
     const double bigX = luminance * x / y;
@@ -185,7 +205,7 @@ SkyRgb SkyColorModel::colour(float elevation, float azimuth) const
     expose(r, g, b);
 
     // The sun's brightness, the fade, the gains and a little lift of red and green.
-    const double k = double(m_sky.sunMagnitude) * fade;
+    const double k = double(m_sky.sunMagnitude) * terms.fade;
     return {clamp01((k * r + 0.1) * m_sky.redGain), clamp01(k * g * m_sky.greenGain + 0.075),
             clamp01(k * b * m_sky.blueGain)};
 }

@@ -81,7 +81,17 @@ SkyRgb skyColor(const SkyParameters &sky, float elevation, float azimuth);
 class SkyColorModel {
 public:
     explicit SkyColorModel(const SkyParameters &sky);
-    SkyRgb colour(float elevation, float azimuth) const;
+    SkyRgb colour(float elevation, float azimuth) const { return colour(elevationTerms(elevation), azimuth); }
+
+    /// What a direction's colour takes from its elevation alone: worked out once for a row of a
+    /// picture, whose pixels share the elevation. colour(elevationTerms(e), a) is colour(e, a).
+    struct ElevationTerms {
+        double fade;             ///< 1 above the horizon, cos² of the elevation below
+        double sinTheta, cosTheta;
+        double thetaFactor[3];   ///< 1 + A e^(B / cos θ) of Y, x and y
+    };
+    ElevationTerms elevationTerms(float elevation) const;
+    SkyRgb colour(const ElevationTerms &terms, float azimuth) const;
 
     /// One row of the Perez table: A … E of one of Y, x, y.
     struct Perez {

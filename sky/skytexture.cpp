@@ -31,9 +31,9 @@ void renderRows(const SkyColorModel &model, QImage &band, int size, int firstRow
     forEachOnThreads(rows, threads, [&](int k) {
         auto *line = reinterpret_cast<QRgb *>(bits + qsizetype(k) * bytesPerLine);
         const int i = firstRow + k;
-        const float e = float(90.0 - double(i) * 180.0 / size);
+        const SkyColorModel::ElevationTerms row = model.elevationTerms(float(90.0 - double(i) * 180.0 / size));
         for (int j = 0; j < size; ++j) {
-            const SkyRgb c = model.colour(e, float(double(j) * 360.0 / size));
+            const SkyRgb c = model.colour(row, float(double(j) * 360.0 / size));
             line[j] = qRgb(channel(c.r), channel(c.g), channel(c.b));
         }
     });
