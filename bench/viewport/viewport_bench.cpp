@@ -1,7 +1,7 @@
 // Frame times of the preview on the shared workload: the 512 mesh from vertex buffers, the same
 // mesh from client arrays, and the 128 mesh drawn while navigating, side by side in one process;
-// the same frame with 1000 painted trees (one display list replayed per item) against the bare
-// terrain, and the time of a 1000-item scatter with the largest brush.
+// the same frame with 1000 painted trees against the bare terrain, 10000 trees drawn as boxes while
+// navigating, and the time of a 1000-item scatter with the largest brush.
 // Needs an X display with GL (xvfb-run gives Mesa's llvmpipe).
 #include "bench/sidebyside.h"
 #include "graph/noisemachine.h"
@@ -19,6 +19,7 @@
 #include <QThread>
 #include <QWindow>
 
+#include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -120,8 +121,9 @@ PropChoice pine()
     return prop;
 }
 
-/// Scatters `count` trees with the largest brush (the whole terrain) around its centre.
-void scatter(int count)
+/// Scatters `count` trees with the largest brush (the whole terrain) around its centre, at
+/// `scale` percent.
+void scatter(int count, int scale = 400)
 {
     ProgramState &s = state();
     s.items.clear();
@@ -129,7 +131,7 @@ void scatter(int count)
     settings.instances = count;
     settings.diameter = s.terrainSize;
     settings.distance = 0;
-    settings.masterScale = 400;
+    settings.masterScale = scale;
     random::seed(1);
     paintItems(s.items, PaintPick{0.0, 0.0, 0.0, 0.5f}, s.fullMesh, s.terrainSize, {}, settings, pine());
 }
@@ -160,30 +162,73 @@ void ScatterThousandTrees(benchmark::State &bench)
     state().items.clear();
 }
 
-/// What a thousand trees cost: frames with them (before) against frames of the bare terrain
-/// (after), ten frames a half in interleaved pairs. The ratio is the frame with the trees in
-/// bare frames (1 would cost nothing).
+/// Frames with 10000 trees while the user navigates with the low-detail feature on: the decimated
+/// terrain and one translucent box per tree.
+void TenThousandBoxesWhileNavigating(benchmark::State &bench)
+{
+    preview();
+    scatter(10000);
+    draw(bench, true, true);
+    bench.counters["items"] = double(state().items.size());
+    state().items.clear();
+}
+
+/// Frames with `items` (before) against frames of the bare terrain (after), ten frames a half in
+/// interleaved pairs. The ratio is the frame with the items in bare frames (1 would cost nothing).
+void againstBare(benchmark::State &bench, std::vector<PaintedItem> items)
+{
+    Preview &p = preview();
+    std::vector<PaintedItem> none;
+    state().items.clear();
+    const auto frames = [&p](std::vector<PaintedItem> &drawn) {
+        return [&p, &drawn] {
+            state().items.swap(drawn);
+            for (int i = 0; i < 10; ++i)
+                p.frame();
+            state().items.swap(drawn);
+        };
+    };
+    sidebyside::run(bench, frames(items), frames(none), 5);
+    bench.counters["items"] = double(items.size());
+}
+
+/// What a thousand trees cost against the bare terrain.
 void ThousandTreesAgainstBare(benchmark::State &bench)
+{
+    preview();
+    scatter(1000);
+    againstBare(bench, state().items);
+}
+
+/// What the per-item work costs without triangles: 1000 items whose display list is empty,
+/// drawn one by one (matrix, colour, name, list call each), against the bare terrain, as
+/// ThousandTreesAgainstBare measures the trees.
+void ThousandEmptyItemsAgainstBare(benchmark::State &bench)
 {
     Preview &p = preview();
     scatter(1000);
-    std::vector<PaintedItem> trees = state().items, none;
-    state().items.clear();
-    const auto frames = [&p](std::vector<PaintedItem> &items) {
-        return [&p, &items] {
-            state().items.swap(items);
-            for (int i = 0; i < 10; ++i)
-                p.frame();
-            state().items.swap(items);
-        };
-    };
-    sidebyside::run(bench, frames(trees), frames(none), 5);
-    bench.counters["items"] = double(trees.size());
+    p.gl->makeCurrent();
+    const GLuint empty = glGenLists(1);
+    glNewList(empty, GL_COMPILE);
+    glEndList();
+    p.gl->doneCurrent();
+    const std::size_t slot = p.gl->modelLists.size();
+    p.gl->modelLists.push_back(empty);   // a list given no triangles: drawn item by item
+    std::vector<PaintedItem> items = state().items;
+    for (PaintedItem &item : items)
+        item.modelSlot = int(slot);
+    againstBare(bench, items);
+    p.gl->modelLists.pop_back();
+    p.gl->makeCurrent();
+    glDeleteLists(empty, 1);
+    p.gl->doneCurrent();
 }
 
 BENCHMARK(BareTerrain)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ThousandTreesAgainstBare)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(ThousandTrees)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(TenThousandBoxesWhileNavigating)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ThousandEmptyItemsAgainstBare)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(ScatterThousandTrees)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(VertexBuffers)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ClientArrays)->Unit(benchmark::kMillisecond)->UseRealTime();
