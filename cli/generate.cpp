@@ -212,6 +212,43 @@ QString checkOptions(const GenerateOptions &o)
 
 namespace {
 
+/// Sediment erosion's maps, each as 32-bit floats (NAME_erosion_KIND.exr: m³ of water for the
+/// flow, metres for wear and deposit) and as a grey picture (NAME_erosion_KIND.png: white at the
+/// map's largest value; the flow on a logarithmic scale, as it spans orders of magnitude). Rows
+/// as the height pictures: the first is the map's last row.
+QString writeErosionMaps(const SedimentMaps &maps, const QDir &out, const QString &name, files::Batch *batch)
+{
+    const int n = maps.size;
+    const std::pair<QString, const std::vector<float> *> kinds[] = {
+        {QStringLiteral("flow"), &maps.flow}, {QStringLiteral("wear"), &maps.wear}, {QStringLiteral("deposit"), &maps.deposit}};
+    for (const auto &[kind, values] : kinds) {
+        if (n < 1 || values->size() != std::size_t(n) * std::size_t(n))
+            return QStringLiteral("sediment erosion made no %1 map").arg(kind);
+        const QString base = out.filePath(name + QStringLiteral("_erosion_") + kind);
+        QString error;
+        if (!writeFloatExr(values->data(), n, n, base + QStringLiteral(".exr"), &error, batch))
+            return error;
+        const bool logarithmic = kind == QLatin1String("flow");
+        const auto scale = [logarithmic](float v) { return logarithmic ? std::log1p(double(std::max(v, 0.0f))) : double(v); };
+        const double top = scale(*std::max_element(values->begin(), values->end()));
+        QImage grey(n, n, QImage::Format_Grayscale8);
+        for (int r = 0; r < n; ++r) {
+            uchar *line = grey.scanLine(r);
+            for (int c = 0; c < n; ++c) {
+                const double t = top > 0.0 ? scale((*values)[std::size_t(r) * std::size_t(n) + std::size_t(c)]) / top : 0.0;
+                line[c] = uchar(std::clamp(std::lround(t * 255.0), 0L, 255L));
+            }
+        }
+        const QByteArray png = files::encodePicture(grey, "PNG");
+        if (png.isEmpty())
+            return QStringLiteral("cannot compress %1.png").arg(base);
+        error = files::writeFile(base + QStringLiteral(".png"), {png}, batch);
+        if (!error.isEmpty())
+            return error;
+    }
+    return QString();
+}
+
 /// The machine's warnings go to the user; erosion runs as in the window after a preset load.
 class Observer : public MachineObserver {
 public:
@@ -261,6 +298,8 @@ public:
     /// The terrain pass's map as the graph made it, before erosion (empty when none ran).
     bool keepBeforeErosion = false;
     std::vector<float> beforeErosion;
+    /// Where the terrain pass's sediment erosion puts its maps (none when null).
+    SedimentMaps *sedimentMaps = nullptr;
     void nodeDone(int node, const NoiseMap &map, const QString &, const QString &) override
     {
         if (nodeMaps.capturing)
@@ -276,6 +315,8 @@ public:
             beforeErosion = mapValues(map);
         ErosionRequest request = ErosionRequest::fromSettings(m_settings, false, m_maps);
         request.picturePath = greyPicture;
+        if (keepBeforeErosion)
+            request.sedimentMaps = sedimentMaps;
         const ErosionResult result = erodeHeightMap(map, request, m_output.progress);
         if (!result.writeError.isEmpty())
             throw files::WriteError(result.writeError);
@@ -595,6 +636,12 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     f.terrainSize = o.terrainSize;
     f.elevationLow = o.elevationLow;
     f.elevationHigh = o.elevationHigh;
+    if (o.erosionMaps && (f.erosion() != ErosionType::Sediment || f.erosionIterations < 1))
+        return QStringLiteral("--erosion-maps needs sediment erosion, but the terrain's erosion is \"%1\" with %2 "
+                              "iterations (set erosionType=%3 and erosionIterations)")
+            .arg(erosionTypeNames.value(f.erosionType))
+            .arg(f.erosionIterations)
+            .arg(int(ErosionType::Sediment));
 
     // The heightmap in place of the graph's final map, read before anything is written.
     std::optional<ImportedTerrain> imported;
@@ -694,9 +741,17 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     };
     try {
         stage(QStringLiteral("terrain 512 × 512"));
+        SedimentMaps sedimentMaps;
         observer.keepBeforeErosion = true;
+        observer.sedimentMaps = o.erosionMaps ? &sedimentMaps : nullptr;
         runMachine(512, false, true);
         observer.keepBeforeErosion = false;
+        observer.sedimentMaps = nullptr;
+        if (o.erosionMaps) {
+            error = writeErosionMaps(sedimentMaps, out, o.name, &outputs);
+            if (!error.isEmpty())
+                return error;
+        }
         // The run's one surface: the terrain the mesh is built from. Every other output is taken
         // from it or moved onto it.
         // An elevation model's range as it is; the options hold it in whole metres.

@@ -94,6 +94,9 @@ struct GenerateOptions {
     /// true: the machine keeps every node's whole map while it makes their pictures, as before it
     /// made them a band of rows at a time (the same files, more memory); for benchmarks.
     bool wholeNodeMaps = false;
+    /// With sediment erosion: where the water ran, what it wore away and what it laid down on the
+    /// terrain pass's map, as NAME_erosion_flow|wear|deposit.exr and .png.
+    bool erosionMaps = false;
 };
 
 /// Messages for the user on the way (warnings) and the progress of the work.

@@ -136,6 +136,10 @@ int main(int argc, char **argv)
                                       QStringLiteral("Also write every node's map of the terrain and texture passes as 32-bit "
                                                      "floats in raw noise units: exr (OpenEXR) or raw (little-endian float32)."),
                                       QStringLiteral("FORMAT"));
+    const QCommandLineOption erosionMaps(QStringLiteral("erosion-maps"),
+                                         QStringLiteral("With sediment erosion: also write where the water ran, what it "
+                                                        "wore away and what it laid down, as NAME_erosion_flow, _wear and "
+                                                        "_deposit .exr (32-bit floats: m³ of water, metres) and .png (grey)."));
     const QCommandLineOption heightmapSize(QStringLiteral("heightmap-size"),
                                            QStringLiteral("Heightmap size (default 512, the mesh's)."), QStringLiteral("N"),
                                            QStringLiteral("512"));
@@ -230,7 +234,7 @@ int main(int argc, char **argv)
                                                        "runner can spread a large world over machines."),
                                         QStringLiteral("I,J"));
     parser.addOptions({tilesOption, overlapOption, tileOption});
-    parser.addOptions({resources, quiet, preset, workOption, contentOption, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps,
+    parser.addOptions({resources, quiet, preset, workOption, contentOption, out, name, texture, normal, bump, terrainSize, elevation, heightmap, nodeMaps, erosionMaps,
                        heightmapSize, skyOption, sunPitch, sunAzimuth, turbidity, sceneOption, heightmapIn, rawSize,
                        setOption, seedOption, savePreset, engineOption, engineSize, flipRows, splat, splatSand, splatSnow,
                        splatRock, objNormals, objMaterial, datum});
@@ -309,6 +313,7 @@ int main(int argc, char **argv)
                     usageError);
     if (parser.isSet(nodeMaps))
         o.nodeMaps = parser.value(nodeMaps);
+    o.erosionMaps = parser.isSet(erosionMaps);
     if (parser.isSet(sceneOption))
         o.sceneFile = parser.value(sceneOption);
     if (parser.isSet(heightmapIn))

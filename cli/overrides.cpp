@@ -24,6 +24,7 @@ void setAllSeeds(NoiseSettings &settings, int n)
     settings.input[1].seed = seed;
     settings.combiner.control.seed = seed;
     settings.final.turbulenceSeed = seed;
+    settings.final.sedimentSeed = seed;
 }
 
 }   // namespace orovista::cli

@@ -15,7 +15,7 @@ namespace orovista::cli {
 QString applyOverrides(NoiseSettings &settings, const QStringList &overrides);
 
 /// Gives every seeded node the seed n mod 17 (INPUT 1 and 2, the combiner's control noise and
-/// the final node's turbulence), the range a node's seed box takes; a negative n counts back
+/// the final node's turbulence and rain), the range a node's seed box takes; a negative n counts back
 /// from 17.
 void setAllSeeds(NoiseSettings &settings, int n);
 

@@ -307,7 +307,7 @@ void FF::buildErosionPage(QWidget *page)
 {
     FFErosionFrame = new QFrame(page);
     FFErosionFrame->setObjectName(QStringLiteral("FFErosionFrame"));
-    FFErosionFrame->setGeometry(0, 0, expandedSize.width() - 2, 200);
+    FFErosionFrame->setGeometry(0, 0, expandedSize.width() - 2, 260);
     FFErosionTypeLabel = panel::label(FFErosionFrame, QStringLiteral("FFErosionTypeLabel"), QStringLiteral("erosion type"));
     FFErosionTypeLabel->setGeometry(6, 10, 140, 20);
     FFErosionTypeComboBox = panel::comboBox(FFErosionFrame, QStringLiteral("FFErosionTypeComboBox"), erosionTypeNames);
@@ -329,14 +329,34 @@ void FF::buildErosionPage(QWidget *page)
          "set how much water evaporates from each pixel each iteration [1-150]", 1, 150, 90},
         {FFErosionCapacitySpinBox, FFErosionCapacityLabel, "FFErosionCapacity", "capacity", "", 1, 100, 1},
     };
-    int y = 40;
-    for (const Row &r : rows) {
-        const ValueRow made = valueRow(FFErosionFrame, y, QLatin1String(r.name), QStringLiteral("SpinBox"),
-                                       QLatin1String(r.text), r.lo, r.hi, r.value, QLatin1String(r.tip));
-        r.box = made.box;
-        r.label = made.label;
-        y += 26;
-    }
+    // Sediment erosion's rows sit where the hydraulic ones do: only one set shows at a time.
+    const Row sedimentRows[] = {
+        {FFSedimentRainSpinBox, FFSedimentRainLabel, "FFSedimentRain", "rain (mm)",
+         "millimetres of rain falling on the terrain in each iteration [1-1000]", 1, 1000, 10},
+        {FFSedimentErosionSpinBox, FFSedimentErosionLabel, "FFSedimentErosion", "erosion strength",
+         "how deep running water cuts; streams with more water and steeper beds cut deeper [0-1000]", 0, 1000, 20},
+        {FFSedimentDepositionSpinBox, FFSedimentDepositionLabel, "FFSedimentDeposition", "deposition",
+         "percent of the load the flow cannot carry that it lays down per metre [0-100]", 0, 100, 50},
+        {FFSedimentCapacitySpinBox, FFSedimentCapacityLabel, "FFSedimentCapacity", "sediment capacity",
+         "how much soil the flow carries, in hundredths of its water at slope 1 [0-1000]", 0, 1000, 100},
+        {FFSedimentEvaporationSpinBox, FFSedimentEvaporationLabel, "FFSedimentEvaporation", "evaporation",
+         "water lost per metre of flow, in ten-thousandths [0-1000]", 0, 1000, 10},
+        {FFSedimentMinSlopeSpinBox, FFSedimentMinSlopeLabel, "FFSedimentMinSlope", "minimum slope",
+         "slopes below this, in thousandths, are not worn [0-1000]", 0, 1000, 0},
+        {FFSedimentSeedSpinBox, FFSedimentSeedLabel, "FFSedimentSeed", "rain seed",
+         "varies where the rain falls heavier or lighter [0-99999]", 0, 99999, 1},
+    };
+    const auto place = [this](const auto &list, int y) {
+        for (const Row &r : list) {
+            const ValueRow made = valueRow(FFErosionFrame, y, QLatin1String(r.name), QStringLiteral("SpinBox"),
+                                           QLatin1String(r.text), r.lo, r.hi, r.value, QLatin1String(r.tip));
+            r.box = made.box;
+            r.label = made.label;
+            y += 26;
+        }
+    };
+    place(rows, 40);
+    place(sedimentRows, 66);
     updateErosionControls();
 }
 
@@ -363,7 +383,11 @@ void FF::connectPanel()
     for (QSpinBox *b : {FFBoundsSpinBox.data(), FFTurbulenceFrequency.data(), FFTurbulencePower.data(),
                         FFTurbulenceRoughness.data(), FFErosionIterationsSpinBox.data(),
                         FFErosionRainAmountSpinBox.data(), FFErosionSolubilitySpinBox.data(),
-                        FFErosionEvaporationSpinBox.data(), FFErosionCapacitySpinBox.data()})
+                        FFErosionEvaporationSpinBox.data(), FFErosionCapacitySpinBox.data(),
+                        FFSedimentRainSpinBox.data(), FFSedimentErosionSpinBox.data(),
+                        FFSedimentDepositionSpinBox.data(), FFSedimentCapacitySpinBox.data(),
+                        FFSedimentEvaporationSpinBox.data(), FFSedimentMinSlopeSpinBox.data(),
+                        FFSedimentSeedSpinBox.data()})
         connect(b, &QSpinBox::valueChanged, this, changed);
     for (QAbstractSlider *s : std::initializer_list<QAbstractSlider *>{FFAzimuthDial, FFElevationDial,
                                                                        FFLightIntensitySlider, FFLightContrastSlider})
@@ -391,6 +415,14 @@ void FF::updateErosionControls()
     panel::setRowVisible(FFErosionSolubilityLabel, FFErosionSolubilitySpinBox, hydraulics);
     panel::setRowVisible(FFErosionEvaporationLabel, FFErosionEvaporationSpinBox, hydraulics);
     panel::setRowVisible(FFErosionCapacityLabel, FFErosionCapacitySpinBox, hydraulics);
+    const bool sediment = type == erosionTypeNames[int(ErosionType::Sediment)];
+    panel::setRowVisible(FFSedimentRainLabel, FFSedimentRainSpinBox, sediment);
+    panel::setRowVisible(FFSedimentErosionLabel, FFSedimentErosionSpinBox, sediment);
+    panel::setRowVisible(FFSedimentDepositionLabel, FFSedimentDepositionSpinBox, sediment);
+    panel::setRowVisible(FFSedimentCapacityLabel, FFSedimentCapacitySpinBox, sediment);
+    panel::setRowVisible(FFSedimentEvaporationLabel, FFSedimentEvaporationSpinBox, sediment);
+    panel::setRowVisible(FFSedimentMinSlopeLabel, FFSedimentMinSlopeSpinBox, sediment);
+    panel::setRowVisible(FFSedimentSeedLabel, FFSedimentSeedSpinBox, sediment);
 }
 
 // --- Slots ---------------------------------------------------------------------------------------
@@ -580,6 +612,13 @@ void FF::readSettings(NoiseSettings &s) const
     f.erosionSolubility = FFErosionSolubilitySpinBox->value();
     f.erosionEvaporation = FFErosionEvaporationSpinBox->value();
     f.erosionCapacity = FFErosionCapacitySpinBox->value();
+    f.sedimentRain = FFSedimentRainSpinBox->value();
+    f.sedimentErosion = FFSedimentErosionSpinBox->value();
+    f.sedimentDeposition = FFSedimentDepositionSpinBox->value();
+    f.sedimentCapacity = FFSedimentCapacitySpinBox->value();
+    f.sedimentEvaporation = FFSedimentEvaporationSpinBox->value();
+    f.sedimentMinSlope = FFSedimentMinSlopeSpinBox->value();
+    f.sedimentSeed = FFSedimentSeedSpinBox->value();
     f.terrainSizeExponent = FFTerrainSizeSlider->value();
     f.terrainSize = terrainSize();
     f.elevationLow = FFTerrainElevationLowSpinBox->value();
@@ -617,6 +656,13 @@ void FF::applySettings(const NoiseSettings &s)
                                                 {FFErosionSolubilitySpinBox, f.erosionSolubility},
                                                 {FFErosionEvaporationSpinBox, f.erosionEvaporation},
                                                 {FFErosionCapacitySpinBox, f.erosionCapacity},
+                                                {FFSedimentRainSpinBox, f.sedimentRain},
+                                                {FFSedimentErosionSpinBox, f.sedimentErosion},
+                                                {FFSedimentDepositionSpinBox, f.sedimentDeposition},
+                                                {FFSedimentCapacitySpinBox, f.sedimentCapacity},
+                                                {FFSedimentEvaporationSpinBox, f.sedimentEvaporation},
+                                                {FFSedimentMinSlopeSpinBox, f.sedimentMinSlope},
+                                                {FFSedimentSeedSpinBox, f.sedimentSeed},
                                                 {FFTerrainElevationLowSpinBox, f.elevationLow},
                                                 {FFTerrainElevationUpSpinBox, f.elevationHigh}};
     for (const auto &[box, value] : spins) {

@@ -86,6 +86,11 @@ public:
         FFErosionEvaporationSpinBox, FFErosionCapacitySpinBox;
     QPointer<QLabel> FFErosionTypeLabel, FFErosionIterationsLabel, FFErosionRainAmountLabel,
         FFErosionSolubilityLabel, FFErosionEvaporationLabel, FFErosionCapacityLabel;
+    // Sediment erosion's controls, shown in place of the hydraulic ones.
+    QPointer<QSpinBox> FFSedimentRainSpinBox, FFSedimentErosionSpinBox, FFSedimentDepositionSpinBox,
+        FFSedimentCapacitySpinBox, FFSedimentEvaporationSpinBox, FFSedimentMinSlopeSpinBox, FFSedimentSeedSpinBox;
+    QPointer<QLabel> FFSedimentRainLabel, FFSedimentErosionLabel, FFSedimentDepositionLabel, FFSedimentCapacityLabel,
+        FFSedimentEvaporationLabel, FFSedimentMinSlopeLabel, FFSedimentSeedLabel;
     // Terrain size
     QPointer<QSlider> FFTerrainSizeSlider;
     QPointer<QLineEdit> FFTerrainSizeLineEdit;

@@ -22,9 +22,9 @@ enum class CombinerType { Add, Max, Min, Multiply, Pow, Blend, Select };
 inline const QStringList combinerTypeNames = {"Add", "Max", "Min", "Multiply", "Pow", "Blend", "Select"};
 
 /// Erosion types, in combo order.
-enum class ErosionType { None, Thermal, ImprovedThermal, Hydraulics, Smooth };
+enum class ErosionType { None, Thermal, ImprovedThermal, Hydraulics, Smooth, Sediment };
 inline const QStringList erosionTypeNames = {"no erosion", "thermal", "improved thermal", "hydraulics",
-                                             "smooth terrain"};
+                                             "smooth terrain", "sediment erosion"};
 
 /// A generator: an INPUT node, or the COMBINER's control noise.
 struct GeneratorSettings {
@@ -100,6 +100,14 @@ struct FinalSettings {
     int erosionSolubility = 1;     ///< × 0.01
     int erosionEvaporation = 90;   ///< × 0.01
     int erosionCapacity = 1;       ///< × 0.01
+    // Sediment erosion (terrain/sedimenterosion.h); the iterations are erosionIterations.
+    int sedimentRain = 10;          ///< millimetres per iteration
+    int sedimentErosion = 20;       ///< erosion strength
+    int sedimentDeposition = 50;    ///< × 0.01 per metre
+    int sedimentCapacity = 100;     ///< × 0.01
+    int sedimentEvaporation = 10;   ///< × 0.0001 per metre
+    int sedimentMinSlope = 0;       ///< × 0.001
+    int sedimentSeed = 1;
     int terrainSizeExponent = 2;   ///< the terrain-size slider: 10^value
     int terrainSize = 100;         ///< the terrain-size field (scene units), normally 10^terrainSizeExponent
     int elevationLow = 0;

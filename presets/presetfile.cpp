@@ -136,12 +136,19 @@ const std::vector<Key> &keys()
         k.push_back(intKey("T1power", 0, 250, fin(&FinalSettings::turbulencePower)));
         k.push_back(intKey("T1roughness", 1, 30, fin(&FinalSettings::turbulenceRoughness)));
         k.push_back(intKey("T1seed", INT_MIN, INT_MAX, fin(&FinalSettings::turbulenceSeed)));
-        k.push_back(intKey("erosionType", 0, 4, fin(&FinalSettings::erosionType)));
+        k.push_back(intKey("erosionType", 0, 5, fin(&FinalSettings::erosionType)));
         k.push_back(intKey("erosionIterations", 0, 1000, fin(&FinalSettings::erosionIterations)));
         k.push_back(intKey("erosionRain", 1, 100, fin(&FinalSettings::erosionRain)));
         k.push_back(intKey("erosionSolubility", 1, 100, fin(&FinalSettings::erosionSolubility)));
         k.push_back(intKey("erosionEvaporation", 1, 150, fin(&FinalSettings::erosionEvaporation)));
         k.push_back(intKey("erosionCapacity", 1, 100, fin(&FinalSettings::erosionCapacity)));
+        k.push_back(intKey("sedimentRain", 1, 1000, fin(&FinalSettings::sedimentRain)));
+        k.push_back(intKey("sedimentErosion", 0, 1000, fin(&FinalSettings::sedimentErosion)));
+        k.push_back(intKey("sedimentDeposition", 0, 100, fin(&FinalSettings::sedimentDeposition)));
+        k.push_back(intKey("sedimentCapacity", 0, 1000, fin(&FinalSettings::sedimentCapacity)));
+        k.push_back(intKey("sedimentEvaporation", 0, 1000, fin(&FinalSettings::sedimentEvaporation)));
+        k.push_back(intKey("sedimentMinSlope", 0, 1000, fin(&FinalSettings::sedimentMinSlope)));
+        k.push_back(intKey("sedimentSeed", 0, 99999, fin(&FinalSettings::sedimentSeed)));
         return k;
     }();
     return table;
@@ -246,7 +253,13 @@ QByteArray write(const NoiseSettings &settings)
 {
     NoiseSettings s = settings;   // the accessors hand out references
     QByteArray out;
+    // Sediment erosion's keys follow the others, and only when it is chosen: every other preset
+    // keeps the form other programs read.
+    const int written = s.final.erosion() == ErosionType::Sediment ? keyCount + sedimentKeyCount : keyCount;
+    int index = 0;
     for (const Key &k : keys()) {
+        if (index++ == written)
+            break;
         out += k.name;
         out += '=';
         switch (k.kind) {

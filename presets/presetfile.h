@@ -63,7 +63,10 @@ bool save(const QString &folder, const QString &name, const NoiseSettings &setti
 bool saveThumbnail(const QString &folder, const QString &name, const QString &picture, QString *error = nullptr,
                    files::Batch *batch = nullptr);
 
-/// The number of keys a preset holds.
+/// The number of keys every preset holds.
 inline constexpr int keyCount = 70;
+/// The keys of sediment erosion, written after those only when it is the erosion type; a preset
+/// without them reads with their start values.
+inline constexpr int sedimentKeyCount = 7;
 
 }   // namespace orovista::presets

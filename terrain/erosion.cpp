@@ -941,6 +941,20 @@ void ErosionGrid::smooth(int iterations, int threads)
     }
 }
 
+SedimentSettings sedimentSettings(const FinalSettings &f)
+{
+    SedimentSettings s;
+    s.iterations = f.erosionIterations;
+    s.rain = float(f.sedimentRain);
+    s.erosion = float(f.sedimentErosion);
+    s.deposition = float(f.sedimentDeposition) * kControlStep;
+    s.capacity = float(f.sedimentCapacity) * kControlStep;
+    s.evaporation = float(double(f.sedimentEvaporation) * 0.0001);
+    s.minSlope = float(double(f.sedimentMinSlope) * 0.001);
+    s.seed = f.sedimentSeed;
+    return s;
+}
+
 ErosionRequest ErosionRequest::fromSettings(const FinalSettings &settings, bool greyscaleMapMode,
                                             const QString &mapsFolder)
 {
@@ -948,6 +962,9 @@ ErosionRequest ErosionRequest::fromSettings(const FinalSettings &settings, bool 
     request.type = settings.erosion();
     request.iterations = settings.erosionIterations;
     request.hydraulic = HydraulicParams::fromSettings(settings);
+    request.sediment = sedimentSettings(settings);
+    request.terrainSize = settings.terrainSize;
+    request.elevationRange = double(settings.elevationHigh) - double(settings.elevationLow);
     request.greyscaleMapMode = greyscaleMapMode;
     request.picturePath = QDir(mapsFolder).filePath(QStringLiteral("HFFnoisePreview.jpg"));
     return request;
@@ -958,7 +975,39 @@ bool erosionRequested(const FinalSettings &settings)
     return settings.erosion() != ErosionType::None && settings.erosionIterations > 0;
 }
 
-void runErosion(ErosionGrid &grid, const ErosionRequest &request)
+namespace {
+
+/// Sediment erosion of the normalised grid: in metres, and back.
+void sedimentOnGrid(ErosionGrid &grid, const ErosionRequest &request, noise::utils::ProgressReporter *progress)
+{
+    const double range = request.elevationRange;
+    const int n = grid.size();
+    if (!(range > 0.0) || !(request.terrainSize > 0.0) || n < 3)
+        return;
+    std::vector<float> &cells = grid.cells();
+    for (float &v : cells)
+        v = float(double(v) * range);
+    SedimentSettings settings = request.sediment;
+    settings.iterations = request.iterations;
+    const int threads = request.threads == ErosionGrid::kAutomaticThreads ? 0 : request.threads;
+    bool cancelled = false;
+    erodeSediment(cells, n, request.terrainSize, settings, request.sedimentMaps, threads, [&](int done, int total) {
+        if (!progress)
+            return true;
+        progress->SetPanelText(QStringLiteral("eroding terrain ...\n\n%1/%2").arg(done).arg(total));
+        progress->ProcessEvents();
+        cancelled = progress->IsCancelled();
+        return !cancelled;
+    });
+    for (float &v : cells)
+        v = float(double(v) / range);
+    if (cancelled)
+        progress->CheckCancelled();
+}
+
+}   // namespace
+
+void runErosion(ErosionGrid &grid, const ErosionRequest &request, noise::utils::ProgressReporter *progress)
 {
     const int iterations = request.iterations;
     switch (request.type) {
@@ -978,6 +1027,9 @@ void runErosion(ErosionGrid &grid, const ErosionRequest &request)
     case ErosionType::Smooth:
         if (request.greyscaleMapMode)
             grid.smooth(iterations, request.threads);
+        break;
+    case ErosionType::Sediment:
+        sedimentOnGrid(grid, request, progress);
         break;
     case ErosionType::None:
         break;
@@ -1079,6 +1131,7 @@ ErosionResult erodeHeightMap(noise::utils::NoiseMap &map, const ErosionRequest &
     case ErosionType::ImprovedThermal:
     case ErosionType::Hydraulics:
     case ErosionType::Smooth:
+    case ErosionType::Sediment:
         break;
     default:
         return result;
@@ -1116,7 +1169,7 @@ ErosionResult erodeHeightMap(noise::utils::NoiseMap &map, const ErosionRequest &
     try {
         ErosionGrid grid(n);
         grid.loadNormalised(map, minimum, range);
-        runErosion(grid, request);
+        runErosion(grid, request, &progress);
         grid.storeScaled(map, minimum, range);
         result.pictureRewritten = rewriteGreyPicture(request.picturePath, grid, &result.writeError);
     } catch (const std::bad_alloc &) {

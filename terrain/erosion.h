@@ -14,6 +14,7 @@
 // (smoothing: over strips of columns; see erosion.cpp); the result is bit for bit the one of the
 // sequential sweep.
 #include "graph/noisesettings.h"
+#include "terrain/sedimenterosion.h"
 
 #include <QString>
 
@@ -99,11 +100,22 @@ private:
     std::vector<float> m_cells;
 };
 
+/// The sediment erosion settings of the final node's controls.
+SedimentSettings sedimentSettings(const FinalSettings &settings);
+
 /// One erosion step as the final node sets it up.
 struct ErosionRequest {
     ErosionType type = ErosionType::None;
     int iterations = 0;
     HydraulicParams hydraulic;
+    /// Sediment erosion: its settings (iterations above), and the terrain it runs on in metres:
+    /// the side and the height of the working grid's 0 … 1.
+    SedimentSettings sediment;
+    double terrainSize = 100.0;
+    double elevationRange = 15.0;
+    /// Where sediment erosion puts its flow, wear and deposit maps (in the working grid's rows,
+    /// row 0 the map's last row); none when null.
+    SedimentMaps *sedimentMaps = nullptr;
     /// The greyscale map flag: "smooth terrain" acts only while it is set.
     bool greyscaleMapMode = true;
     /// The grey picture rewritten from the grid ("HFFnoisePreview.jpg"); empty for none.
@@ -141,8 +153,10 @@ struct ErosionResult {
 
 /// Runs the chosen algorithm on a loaded grid, with the follow-up smoothing of each type:
 /// thermal and improved thermal are followed by I / 8 + 1 smoothing passes, hydraulics by one
-/// pass when I > 50; "smooth terrain" runs I passes while the greyscale map flag is set.
-void runErosion(ErosionGrid &grid, const ErosionRequest &request);
+/// pass when I > 50; "smooth terrain" runs I passes while the greyscale map flag is set;
+/// sediment erosion runs on the grid in metres (× elevationRange) and has no smoothing.
+/// @a progress (when given) hears of each sediment iteration and can stop the run (Cancelled).
+void runErosion(ErosionGrid &grid, const ErosionRequest &request, noise::utils::ProgressReporter *progress = nullptr);
 
 /// The whole erosion step on the final height map.
 ///

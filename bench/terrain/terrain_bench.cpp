@@ -11,6 +11,7 @@
 // over threads), so run them on an otherwise idle machine.
 
 #include "terrain/erosion.h"
+#include "terrain/sedimenterosion.h"
 #include "terrain/normalmap.h"
 #include "terrain/terrainarrays.h"
 
@@ -177,6 +178,36 @@ void BM_ThermalBandsVsPlain(benchmark::State &state)
     state.SetLabel(perlin ? "perlin" : "wavy");
 }
 
+/// Sediment erosion with the default settings (50 iterations on the 512 simulation grid) of a
+/// 100 m terrain with 15 m of relief (perlinMap), range(0) × range(0) samples, one thread and the
+/// automatic count side by side; both must give the same bytes.
+///   cell_updates/s  simulation cells × iterations per second of the threaded run
+void BM_SedimentErosion(benchmark::State &state)
+{
+    const int side = int(state.range(0));
+    const NoiseMap map = perlinMap(side);
+    std::vector<float> start(std::size_t(side) * std::size_t(side));
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            start[std::size_t(y) * std::size_t(side) + std::size_t(x)] = (map.GetValue(x, y) + 1.0f) * 7.5f;
+    const orovista::SedimentSettings settings;
+    {
+        std::vector<float> a = start, b = start;
+        orovista::erodeSediment(a, side, 100.0, settings, nullptr, 1);
+        orovista::erodeSediment(b, side, 100.0, settings, nullptr, 0);
+        if (a != b) {
+            state.SkipWithError("threads changed the result");
+            return;
+        }
+    }
+    std::vector<float> heights;
+    sidebyside::run(
+        state, [&] { orovista::erodeSediment(heights, side, 100.0, settings, nullptr, 1); },
+        [&] { orovista::erodeSediment(heights, side, 100.0, settings, nullptr, 0); }, 3, [&] { heights = start; });
+    const double m = std::min(side, orovista::kSimulationSize);
+    state.counters["cell_updates/s"] = m * m * settings.iterations / (state.counters["after_ms"] * 1e-3);
+}
+
 /// One mesh build; range(0) = 1 rebuilds into the arrays of the previous build (what every
 /// TERRAFORM! after the first one does), 0 builds into fresh arrays.
 void meshBuild(benchmark::State &state, bool decimated)
@@ -274,6 +305,7 @@ BENCHMARK(BM_ThermalBandsVsPlain)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+BENCHMARK(BM_SedimentErosion)->ArgName("side")->Arg(1024)->Arg(4096)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_BuildTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_BuildDecimatedTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_NormalMap4096)->ArgName("file")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -380,6 +380,45 @@ TEST_F(Generate, NodeMapsAreTheMachinesMapsValueForValue)
     EXPECT_EQ(json["texturePassSize"].toInt(), 512);
 }
 
+TEST(CommandLine, SedimentErosionWritesItsMapsAndRefusesThemWithoutIt)
+{
+    QTemporaryDir dir;
+    const QString preset = writePreset(dir), out = dir.filePath("out");
+    const QStringList base = {"generate", "--preset", preset, "--out", out, "--resources", resources, "--quiet"};
+
+    // Thermal erosion makes no such maps: refused before anything is written.
+    const Outcome refused = orovista(base + QStringList{"--erosion-maps"});
+    EXPECT_NE(refused.status, 0);
+    EXPECT_TRUE(refused.err.contains("--erosion-maps needs sediment erosion, but the terrain's erosion is \"thermal\""))
+        << refused.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out + "/my Terrain 1.obj"));
+
+    const Outcome made = orovista(base + QStringList{"--set", "erosionType=5", "--set", "erosionIterations=20", "--set",
+                                                     "sedimentErosion=200", "--terrain-size", "500", "--elevation",
+                                                     "0:80", "--erosion-maps"});
+    ASSERT_EQ(made.status, 0) << made.err.toStdString();
+    double sums[3] = {};
+    const char *kinds[] = {"flow", "wear", "deposit"};
+    for (int k = 0; k < 3; ++k) {
+        int size = 0;
+        const QString file = out + "/my Terrain 1_erosion_" + kinds[k];
+        const std::vector<float> values = readFloatExr(file + ".exr", size);
+        ASSERT_EQ(size, 512) << kinds[k];
+        for (float v : values) {
+            EXPECT_GE(v, 0.0f) << kinds[k];
+            sums[k] += v;
+        }
+        const QImage grey(file + ".png");
+        EXPECT_EQ(grey.size(), QSize(512, 512)) << kinds[k];
+        EXPECT_TRUE(grey.isGrayscale()) << kinds[k];
+    }
+    EXPECT_GT(sums[0], 0.0);
+    EXPECT_GT(sums[1], 0.0);
+    // What was worn was laid down or ran off the edge: never more laid down than worn.
+    EXPECT_GT(sums[2], 0.0);
+    EXPECT_LE(sums[2], sums[1] * 1.0001);
+}
+
 TEST(CommandLine, SkyTextureWithTheSunWhereAsked)
 {
     QTemporaryDir dir;

@@ -260,12 +260,13 @@ TEST_F(Visibility, ErosionRowsFollowTheErosionType)
 {
     open(false);
     FF &f = finalNode();
-    // iterations, rain, solubility, evaporation, capacity
-    const std::map<QString, std::string> table = {{"no erosion", "00000"},     {"thermal", "10000"},
-                                                  {"improved thermal", "10000"}, {"hydraulics", "11111"},
-                                                  {"smooth terrain", "10000"}};
-    ASSERT_EQ(f.FFErosionTypeComboBox->count(), 5);
-    for (int i : {3, 0, 1, 2, 4, 3, 0}) {
+    // iterations, the four hydraulic rows, the seven sediment rows
+    const std::map<QString, std::string> table = {
+        {"no erosion", "000000000000"},       {"thermal", "100000000000"},
+        {"improved thermal", "100000000000"}, {"hydraulics", "111110000000"},
+        {"smooth terrain", "100000000000"},   {"sediment erosion", "100001111111"}};
+    ASSERT_EQ(f.FFErosionTypeComboBox->count(), 6);
+    for (int i : {3, 0, 1, 5, 2, 4, 3, 5, 0}) {
         f.FFErosionTypeComboBox->setCurrentIndex(i);
         const QString type = f.FFErosionTypeComboBox->currentText();
         const std::pair<QWidget *, QWidget *> rows[] = {
@@ -273,7 +274,14 @@ TEST_F(Visibility, ErosionRowsFollowTheErosionType)
             {f.FFErosionRainAmountLabel, f.FFErosionRainAmountSpinBox},
             {f.FFErosionSolubilityLabel, f.FFErosionSolubilitySpinBox},
             {f.FFErosionEvaporationLabel, f.FFErosionEvaporationSpinBox},
-            {f.FFErosionCapacityLabel, f.FFErosionCapacitySpinBox}};
+            {f.FFErosionCapacityLabel, f.FFErosionCapacitySpinBox},
+            {f.FFSedimentRainLabel, f.FFSedimentRainSpinBox},
+            {f.FFSedimentErosionLabel, f.FFSedimentErosionSpinBox},
+            {f.FFSedimentDepositionLabel, f.FFSedimentDepositionSpinBox},
+            {f.FFSedimentCapacityLabel, f.FFSedimentCapacitySpinBox},
+            {f.FFSedimentEvaporationLabel, f.FFSedimentEvaporationSpinBox},
+            {f.FFSedimentMinSlopeLabel, f.FFSedimentMinSlopeSpinBox},
+            {f.FFSedimentSeedLabel, f.FFSedimentSeedSpinBox}};
         std::string shown;
         for (const auto &[label, box] : rows) {
             EXPECT_EQ(label->isHidden(), box->isHidden());
@@ -281,6 +289,18 @@ TEST_F(Visibility, ErosionRowsFollowTheErosionType)
         }
         EXPECT_EQ(shown, table.at(type)) << type.toStdString();
         EXPECT_FALSE(f.FFReGenerateNoise->isHidden());
+    }
+    // The sediment rows lie inside the page, below the iterations, one under the other.
+    f.FFErosionTypeComboBox->setCurrentIndex(int(orovista::ErosionType::Sediment));
+    const QRect page = f.FFErosionFrame->rect();
+    int last = f.FFErosionIterationsSpinBox->geometry().bottom();
+    for (QSpinBox *box : {f.FFSedimentRainSpinBox.data(), f.FFSedimentErosionSpinBox.data(),
+                          f.FFSedimentDepositionSpinBox.data(), f.FFSedimentCapacitySpinBox.data(),
+                          f.FFSedimentEvaporationSpinBox.data(), f.FFSedimentMinSlopeSpinBox.data(),
+                          f.FFSedimentSeedSpinBox.data()}) {
+        EXPECT_TRUE(page.contains(box->geometry())) << box->objectName().toStdString();
+        EXPECT_GT(box->geometry().top(), last) << box->objectName().toStdString();
+        last = box->geometry().bottom();
     }
     // Settings applied without signals still show the right rows.
     orovista::NoiseSettings s = orovista::readNodeSettings();

@@ -225,6 +225,14 @@ NoiseSettings unusualSettings()
     f.erosionIterations = 640;
     f.erosionRain = 66;
     f.erosionSolubility = 44;
+    // Not the shown type's controls, but kept all the same.
+    f.sedimentRain = 250;
+    f.sedimentErosion = 75;
+    f.sedimentDeposition = 12;
+    f.sedimentCapacity = 333;
+    f.sedimentEvaporation = 42;
+    f.sedimentMinSlope = 7;
+    f.sedimentSeed = 4321;
     f.erosionEvaporation = 140;
     f.erosionCapacity = 88;
     f.terrainSizeExponent = 4;
@@ -296,6 +304,13 @@ void expectSameSettings(const NoiseSettings &a, const NoiseSettings &b)
     EXPECT_EQ(f.erosionSolubility, g.erosionSolubility);
     EXPECT_EQ(f.erosionEvaporation, g.erosionEvaporation);
     EXPECT_EQ(f.erosionCapacity, g.erosionCapacity);
+    EXPECT_EQ(f.sedimentRain, g.sedimentRain);
+    EXPECT_EQ(f.sedimentErosion, g.sedimentErosion);
+    EXPECT_EQ(f.sedimentDeposition, g.sedimentDeposition);
+    EXPECT_EQ(f.sedimentCapacity, g.sedimentCapacity);
+    EXPECT_EQ(f.sedimentEvaporation, g.sedimentEvaporation);
+    EXPECT_EQ(f.sedimentMinSlope, g.sedimentMinSlope);
+    EXPECT_EQ(f.sedimentSeed, g.sedimentSeed);
     EXPECT_EQ(f.terrainSizeExponent, g.terrainSizeExponent);
     EXPECT_EQ(f.terrainSize, g.terrainSize);
     EXPECT_EQ(f.elevationLow, g.elevationLow);

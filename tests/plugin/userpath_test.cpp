@@ -348,27 +348,9 @@ TEST_F(UserPath, SmoothTerrainChosenOnTheErosionTabSmoothsTheHeightMap)
     ASSERT_GT(rough, 1.5) << "the noise has some detail to smooth";
 
     openTab(0);
-    auto *finalPanel = find<QTabWidget>(QStringLiteral("FFPanel"));
-    ASSERT_NE(finalPanel, nullptr);
     EXPECT_EQ(find<QSlider>(QStringLiteral("FFSetCurrentMapSlider"))->value(), 0)
         << "the final node shows the height map, where smoothing acts";
-    int erosionPage = -1;
-    for (int i = 0; i < finalPanel->count(); ++i)
-        if (finalPanel->tabText(i) == QLatin1String("EROSION"))
-            erosionPage = i;
-    ASSERT_GE(erosionPage, 0);
-    QTabBar *pages = finalPanel->tabBar();
-    QTest::mouseClick(pages, Qt::LeftButton, {}, pages->tabRect(erosionPage).center());
-    ASSERT_EQ(finalPanel->currentIndex(), erosionPage);
-
-    auto *type = find<QComboBox>(QStringLiteral("FFErosionTypeComboBox"));
-    ASSERT_NE(type, nullptr);
-    type->setFocus();
-    while (type->currentText() != QLatin1String("smooth terrain")) {
-        const int was = type->currentIndex();
-        QTest::keyClick(type, Qt::Key_Down);
-        ASSERT_NE(type->currentIndex(), was) << "no smooth terrain in the combo";
-    }
+    ASSERT_NO_FATAL_FAILURE(chooseErosionType(QStringLiteral("smooth terrain")));
     auto *iterations = find<QSpinBox>(QStringLiteral("FFErosionIterationsSpinBox"));
     ASSERT_NE(iterations, nullptr);
     ASSERT_TRUE(iterations->isVisible());
@@ -384,6 +366,52 @@ TEST_F(UserPath, SmoothTerrainChosenOnTheErosionTabSmoothsTheHeightMap)
     ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
     const double smoothed = roughness(QImage(maps("HFFnoisePreview.jpg")));
     EXPECT_LT(smoothed, rough / 2) << "before " << rough << ", after " << smoothed;
+}
+
+/// Mean absolute difference of two grey pictures of one size, in grey levels.
+double meanDifference(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_Grayscale8), y = b.convertToFormat(QImage::Format_Grayscale8);
+    if (x.size() != y.size() || x.isNull())
+        return -1.0;
+    double sum = 0.0;
+    for (int r = 0; r < x.height(); ++r)
+        for (int c = 0; c < x.width(); ++c)
+            sum += std::abs(int(x.constScanLine(r)[c]) - int(y.constScanLine(r)[c]));
+    return sum / double(x.width() * x.height());
+}
+
+TEST_F(UserPath, SedimentErosionChosenOnTheErosionTabCutsTheTerrain)
+{
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    const QImage plain(maps("HFFnoisePreview.jpg"));
+    ASSERT_FALSE(plain.isNull());
+
+    openTab(0);
+    ASSERT_NO_FATAL_FAILURE(chooseErosionType(QStringLiteral("sediment erosion")));
+    const auto typeInto = [&](const char *name, const QString &value) {
+        auto *box = find<QSpinBox>(QString::fromLatin1(name));
+        ASSERT_NE(box, nullptr) << name;
+        ASSERT_TRUE(box->isVisible()) << name;
+        QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, value);
+        EXPECT_EQ(box->text(), value) << name;
+    };
+    typeInto("FFErosionIterationsSpinBox", QStringLiteral("30"));
+    typeInto("FFSedimentErosionSpinBox", QStringLiteral("300"));
+    typeInto("FFSedimentRainSpinBox", QStringLiteral("40"));
+    EXPECT_FALSE(find<QSpinBox>(QStringLiteral("FFErosionSolubilitySpinBox"))->isVisible());
+
+    QPushButton *terraform = find<QPushButton>(QStringLiteral("terraformButton"));
+    ASSERT_TRUE(waitFor([&] { return terraform->isEnabled() && !button(QStringLiteral("cancel")); }));
+    click(terraform);
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }, 60000));
+    const QImage eroded(maps("HFFnoisePreview.jpg"));
+    // The picture is the map normalised again: the cut streams and the filled hollows change it
+    // by some grey levels on average.
+    const double changed = meanDifference(plain, eroded);
+    EXPECT_GT(changed, 1.0) << "mean grey change " << changed;
 }
 
 /// Pixels that are not the clear colour: how much of the view the terrain fills.

@@ -228,6 +228,30 @@ protected:
         return true;
     }
 
+    /// Opens the final node's EROSION page with a click on its tab and picks @a type in the erosion
+    /// combo with the arrow keys.
+    static void chooseErosionType(const QString &type)
+    {
+        auto *finalPanel = find<QTabWidget>(QStringLiteral("FFPanel"));
+        ASSERT_NE(finalPanel, nullptr);
+        int erosionPage = -1;
+        for (int i = 0; i < finalPanel->count(); ++i)
+            if (finalPanel->tabText(i) == QLatin1String("EROSION"))
+                erosionPage = i;
+        ASSERT_GE(erosionPage, 0);
+        QTabBar *pages = finalPanel->tabBar();
+        QTest::mouseClick(pages, Qt::LeftButton, {}, pages->tabRect(erosionPage).center());
+        ASSERT_EQ(finalPanel->currentIndex(), erosionPage);
+        auto *combo = find<QComboBox>(QStringLiteral("FFErosionTypeComboBox"));
+        ASSERT_NE(combo, nullptr);
+        combo->setFocus();
+        while (combo->currentText() != type) {
+            const int was = combo->currentIndex();
+            QTest::keyClick(combo, Qt::Key_Down);
+            ASSERT_NE(combo->currentIndex(), was) << "no " << type.toStdString() << " in the combo";
+        }
+    }
+
     /// A node change, TERRAFORM !, and the POPULATE tab it ends on.
     static void terraform()
     {

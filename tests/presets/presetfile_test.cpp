@@ -92,6 +92,43 @@ TEST(PresetWriter, RoundTripsEveryValue)
     EXPECT_EQ(r.gradient2.value_or(""), "tropical coast.bmp");
 }
 
+TEST(PresetWriter, SedimentErosionAddsItsKeysAndOlderPresetsReadWithTheirStartValues)
+{
+    NoiseSettings s = unusualSettings();
+    s.final.erosionType = int(ErosionType::Sediment);
+    s.final.sedimentRain = 250;
+    s.final.sedimentErosion = 75;
+    s.final.sedimentDeposition = 12;
+    s.final.sedimentCapacity = 333;
+    s.final.sedimentEvaporation = 42;
+    s.final.sedimentMinSlope = 7;
+    s.final.sedimentSeed = 4321;
+    const QByteArray text = presets::write(s);
+    EXPECT_EQ(text.count('\n'), presets::keyCount + presets::sedimentKeyCount);
+    EXPECT_TRUE(text.endsWith("erosionCapacity=70\nsedimentRain=250\nsedimentErosion=75\nsedimentDeposition=12\n"
+                              "sedimentCapacity=333\nsedimentEvaporation=42\nsedimentMinSlope=7\nsedimentSeed=4321\n"));
+    NoiseSettings back;
+    EXPECT_EQ(presets::read(text, back, {}).keysRead, presets::keyCount + presets::sedimentKeyCount);
+    EXPECT_TRUE(back.final == s.final);
+
+    // The same preset with another erosion type: the seventy keys only, and read fresh it gives
+    // the sediment start values.
+    s.final.erosionType = int(ErosionType::Hydraulics);
+    const QByteArray older = presets::write(s);
+    EXPECT_EQ(older.count('\n'), presets::keyCount);
+    EXPECT_FALSE(older.contains("sediment"));
+    NoiseSettings fresh;
+    presets::read(older, fresh, {});
+    EXPECT_EQ(fresh.final.sedimentRain, FinalSettings{}.sedimentRain);
+    EXPECT_EQ(fresh.final.sedimentSeed, FinalSettings{}.sedimentSeed);
+    // Values outside a control's range are clamped into it, as for every key.
+    NoiseSettings bad;
+    presets::read("erosionType=5\nsedimentDeposition=500\nsedimentSeed=-3\n", bad, {});
+    EXPECT_EQ(bad.final.erosionType, int(ErosionType::Sediment));
+    EXPECT_EQ(bad.final.sedimentDeposition, 100);
+    EXPECT_EQ(bad.final.sedimentSeed, 0);
+}
+
 TEST(PresetReader, SplitsAtEqualsSigns)
 {
     EXPECT_EQ(readText("noiseSize=12=3").final.noiseSize, 12);
