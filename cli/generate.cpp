@@ -743,7 +743,8 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         stage(QStringLiteral("terrain 512 × 512"));
         SedimentMaps sedimentMaps;
         observer.keepBeforeErosion = true;
-        observer.sedimentMaps = o.erosionMaps ? &sedimentMaps : nullptr;
+        // Kept whenever sediment erosion runs: the splat map takes its streams and deposits.
+        observer.sedimentMaps = f.erosion() == ErosionType::Sediment ? &sedimentMaps : nullptr;
         runMachine(512, false, true);
         observer.keepBeforeErosion = false;
         observer.sedimentMaps = nullptr;
@@ -796,7 +797,9 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         }
         if (!writeTerrainObj(mesh, out.filePath(o.name + QStringLiteral(".obj")), &error, &outputs, extras))
             return error;
-        const SurfaceFiles asked = surfaceFiles(o);
+        SurfaceFiles asked = surfaceFiles(o);
+        if (sedimentMaps.size > 0)
+            asked.erosion = &sedimentMaps;
         QString engineReport;
         if (const QString problem = writeSurfaceFiles(surface, asked, outputs, [&](const QString &text) { stage(text); }, &engineReport); !problem.isEmpty())
             return problem;

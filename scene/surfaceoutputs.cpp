@@ -237,7 +237,7 @@ QString writeTiles(const ElevationGrid &surface, const SurfaceFiles &o, files::B
 QString writeSplat(const ElevationGrid &surface, const SurfaceFiles &o, files::Batch &outputs)
 {
     const QString path = QDir(o.folder).filePath(o.name + QStringLiteral("_splat.png"));
-    QImage splat = splatMap(resampledGrid(surface, o.textureSize), o.terrainSize, o.splatSettings);
+    QImage splat = splatMap(resampledGrid(surface, o.textureSize), o.terrainSize, o.splatSettings, o.erosion);
     if (splat.isNull())
         return QStringLiteral("not enough memory for the splat map");
     const QByteArray bytes = files::encodePicture(splat, "PNG");

@@ -76,6 +76,9 @@ struct SurfaceFiles {
     int tileColumn = -1, tileRow = -1;   ///< only this tile (both ≥ 0)
     bool splat = false;            ///< NAME_splat.png at the texture size
     SplatSettings splatSettings;
+    /// Sediment erosion's maps of the surface (streams to rock, deposits to sand in the splat
+    /// map); none when null.
+    const SedimentMaps *erosion = nullptr;
 };
 
 /// The heightmaps, engine files, tiles and splat map asked for, staged in outputs. stage(text) is

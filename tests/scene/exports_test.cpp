@@ -131,6 +131,38 @@ TEST(SplatMap, WeightsSumTo255AndFollowSlopeAndHeight)
     EXPECT_TRUE(splatMap(ElevationGrid{}, 100.0).isNull());
 }
 
+TEST(SplatMap, SedimentErosionTurnsStreamBedsToRockAndDepositsToSand)
+{
+    // A gentle ramp (all grass in the middle band) with erosion maps at a quarter of its size: a
+    // stream down column 8 of the maps, 30 cm of deposit round (r, c) = (10, 4).
+    const ElevationGrid gentle = rampGrid(65, 0.0f, 10.0f);
+    orovista::SedimentMaps maps;
+    maps.size = 17;
+    maps.flow.assign(17 * 17, 1.0f);
+    maps.deposit.assign(17 * 17, 0.0f);
+    maps.wear.assign(17 * 17, 0.0f);
+    for (int r = 0; r < 17; ++r)
+        maps.flow[std::size_t(r) * 17 + 8] = 5000.0f;
+    for (int r = 9; r <= 11; ++r)
+        for (int c = 3; c <= 5; ++c)
+            maps.deposit[std::size_t(r) * 17 + std::size_t(c)] = 0.3f;
+    const QImage plain = splatMap(gentle, 1000.0), eroded = splatMap(gentle, 1000.0, {}, &maps);
+    // Row 26 of the grid (row 6.5 of the maps) lies in the grass band.
+    EXPECT_EQ(plain.pixelColor(32, 26).green(), 255);
+    EXPECT_EQ(eroded.pixelColor(32, 26).blue(), 255) << "the stream bed is rock";
+    EXPECT_EQ(eroded.pixelColor(56, 26).green(), 255) << "beside the stream, grass";
+    EXPECT_EQ(eroded.pixelColor(16, 40).red(), 255) << "the deposit is sand";
+    EXPECT_EQ(plain.pixelColor(16, 40).green(), 255);
+    for (int y = 0; y < 65; y += 4)
+        for (int x = 0; x < 65; x += 4) {
+            const QColor c = eroded.pixelColor(x, y);
+            EXPECT_EQ(c.red() + c.green() + c.blue() + c.alpha(), 255);
+        }
+    // Maps of the wrong size are left out.
+    maps.flow.pop_back();
+    EXPECT_EQ(splatMap(gentle, 1000.0, {}, &maps), plain);
+}
+
 class TexturedObj : public ::testing::Test {
 protected:
     void SetUp() override
