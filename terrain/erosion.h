@@ -62,8 +62,9 @@ public:
     void storeScaled(noise::utils::NoiseMap &map, float minimum, float range) const;
 
     /// The threads argument of the erosion algorithms: 0 lets the grid choose (see
-    /// automaticThreads()), 1 runs the plain sequential sweep, 2 or more use that many threads
-    /// whatever the size. Every choice gives bit for bit the same grid.
+    /// automaticThreads()), 1 runs on the calling thread alone (the plain sweep, or thermal
+    /// erosion's vector bands), 2 or more use that many threads whatever the size. Every choice
+    /// gives bit for bit the same grid.
     static constexpr int kAutomaticThreads = 0;
     /// The threads an erosion call with threads = 0 uses on an N × N grid for that many passes:
     /// 1 (sequential) for small work, otherwise one per core that is free now (at most 8; see

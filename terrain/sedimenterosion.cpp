@@ -34,25 +34,26 @@ double overDistance(double perMetre, double metres)
 }
 
 /// Bilinear value of the m × m grid g at (x, y) in its cells.
-double bilinear(const std::vector<double> &g, int m, double x, double y)
+template <class T>
+double bilinear(const std::vector<T> &g, int m, double x, double y)
 {
     const int x0 = std::clamp(int(x), 0, std::max(m - 2, 0)), y0 = std::clamp(int(y), 0, std::max(m - 2, 0));
     const int x1 = std::min(x0 + 1, m - 1), y1 = std::min(y0 + 1, m - 1);
     const double u = x - x0, v = y - y0;
-    const auto at = [&](int cx, int cy) { return g[std::size_t(cy) * std::size_t(m) + std::size_t(cx)]; };
+    const auto at = [&](int cx, int cy) { return double(g[std::size_t(cy) * std::size_t(m) + std::size_t(cx)]); };
     return at(x0, y0) * (1 - u) * (1 - v) + at(x1, y0) * u * (1 - v) + at(x0, y1) * (1 - u) * v + at(x1, y1) * u * v;
 }
 
-/// Resamples an m × m grid to n × n (corners on corners), rows on threads.
-std::vector<double> resample(const std::vector<double> &g, int m, int n, int threads)
+/// Calls put(i, value) for every cell i of an n × n grid with the m × m grid g interpolated onto
+/// it (corners on corners), rows on threads. No n × n copy is made: a 16384 map stays one map.
+template <class T, class Put>
+void resampleInto(const std::vector<T> &g, int m, int n, int threads, const Put &put)
 {
-    std::vector<double> out(std::size_t(n) * std::size_t(n));
     const double scale = n > 1 ? double(m - 1) / double(n - 1) : 0.0;
     forEachOnThreads(n, threads, [&](int y) {
         for (int x = 0; x < n; ++x)
-            out[std::size_t(y) * std::size_t(n) + std::size_t(x)] = bilinear(g, m, x * scale, y * scale);
+            put(std::size_t(y) * std::size_t(n) + std::size_t(x), bilinear(g, m, x * scale, y * scale));
     });
-    return out;
 }
 
 /// The flow network of one iteration on the m × m simulation grid.
@@ -141,11 +142,8 @@ SedimentBalance erodeSediment(std::vector<float> &heights, int n, double terrain
     const std::size_t cells = std::size_t(m) * std::size_t(m);
     const double cell = terrainSize / double(m - 1), area = cell * cell;
 
-    std::vector<double> h;
-    {
-        std::vector<double> full(heights.begin(), heights.end());
-        h = m == n ? std::move(full) : resample(full, n, m, threads);
-    }
+    std::vector<double> h(cells);
+    resampleInto(heights, n, m, threads, [&](std::size_t i, double v) { h[i] = v; });
     const std::vector<double> start = h;
 
     Network net;
@@ -255,13 +253,13 @@ SedimentBalance erodeSediment(std::vector<float> &heights, int n, double terrain
     std::vector<double> change(cells);
     for (std::size_t i = 0; i < cells; ++i)
         change[i] = h[i] - start[i];
-    const std::vector<double> fullChange = m == n ? std::move(change) : resample(change, m, n, threads);
-    for (std::size_t i = 0; i < heights.size(); ++i)
-        heights[i] = float(double(heights[i]) + fullChange[i]);
+    resampleInto(change, m, n, threads,
+                 [&](std::size_t i, double v) { heights[i] = float(double(heights[i]) + v); });
     if (maps) {
         const auto toMap = [&](const std::vector<double> &values) {
-            const std::vector<double> full = m == n ? values : resample(values, m, n, threads);
-            return std::vector<float>(full.begin(), full.end());
+            std::vector<float> full(std::size_t(n) * std::size_t(n));
+            resampleInto(values, m, n, threads, [&](std::size_t i, double v) { full[i] = float(v); });
+            return full;
         };
         const auto inMetres = [&](const std::vector<std::int64_t> &units) {
             std::vector<double> d(cells);
