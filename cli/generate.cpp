@@ -298,7 +298,7 @@ public:
     /// The terrain pass's map as the graph made it, before erosion (empty when none ran).
     bool keepBeforeErosion = false;
     std::vector<float> beforeErosion;
-    /// Where the terrain pass's sediment erosion puts its maps (none when null).
+    /// Where sediment erosion puts its maps: set for the terrain pass only (none when null).
     SedimentMaps *sedimentMaps = nullptr;
     void nodeDone(int node, const NoiseMap &map, const QString &, const QString &) override
     {
@@ -315,8 +315,7 @@ public:
             beforeErosion = mapValues(map);
         ErosionRequest request = ErosionRequest::fromSettings(m_settings, false, m_maps);
         request.picturePath = greyPicture;
-        if (keepBeforeErosion)
-            request.sedimentMaps = sedimentMaps;
+        request.sedimentMaps = sedimentMaps;
         const ErosionResult result = erodeHeightMap(map, request, m_output.progress);
         if (!result.writeError.isEmpty())
             throw files::WriteError(result.writeError);

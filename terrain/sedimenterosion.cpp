@@ -33,6 +33,20 @@ double overDistance(double perMetre, double metres)
     return rate >= 1.0 ? 1.0 : 1.0 - std::pow(1.0 - rate, metres);
 }
 
+/// A per-metre share over a link: links are one cell long or one diagonal, so the two values are
+/// worked out once per run rather than once per cell and iteration.
+struct LinkShare {
+    float straight, diagonal;
+    double overStraight, overDiagonal;
+
+    LinkShare(double perMetre, float straightLink, float diagonalLink)
+        : straight(straightLink), diagonal(diagonalLink), overStraight(overDistance(perMetre, straightLink)),
+          overDiagonal(overDistance(perMetre, diagonalLink))
+    {
+    }
+    double over(float link) const { return link == straight ? overStraight : overDiagonal; }
+};
+
 /// Bilinear value of the m × m grid g at (x, y) in its cells.
 template <class T>
 double bilinear(const std::vector<T> &g, int m, double x, double y)
@@ -166,6 +180,9 @@ SedimentBalance erodeSediment(std::vector<float> &heights, int n, double terrain
     const double strength = std::max(0.0, double(s.erosion)) * 0.001;
     const double capacity = std::max(0.0, double(s.capacity));
     const double minSlope = std::max(0.0, double(s.minSlope));
+    const float straightLink = float(cell), diagonalLink = float(cell * std::sqrt(2.0));
+    const LinkShare evaporation(s.evaporation, straightLink, diagonalLink);
+    const LinkShare deposition(s.deposition, straightLink, diagonalLink);
 
     for (int iteration = 0; iteration < s.iterations; ++iteration) {
         net.link(h, cell, threads);
@@ -181,7 +198,7 @@ SedimentBalance erodeSediment(std::vector<float> &heights, int n, double terrain
             const std::int32_t i = net.order[p], r = net.receiver[std::size_t(i)];
             if (r != i)
                 discharge[std::size_t(r)] +=
-                    discharge[std::size_t(i)] * (1.0 - overDistance(s.evaporation, net.distance[std::size_t(i)]));
+                    discharge[std::size_t(i)] * (1.0 - evaporation.over(net.distance[std::size_t(i)]));
         }
 
         // Wear, receivers first: h_i' = (h_i + F h_r') / (1 + F), F = strength √Q / d, which
@@ -189,7 +206,7 @@ SedimentBalance erodeSediment(std::vector<float> &heights, int n, double terrain
         for (std::size_t p = 0; p < cells; ++p) {
             const std::int32_t i = net.order[p], r = net.receiver[std::size_t(i)];
             worn[std::size_t(i)] = 0;
-            if (r == i || net.border(i))
+            if (r == i)   // pits, flats and the border
                 continue;
             const double d = net.distance[std::size_t(i)];
             const double hi = h[std::size_t(i)], hr = h[std::size_t(r)];
@@ -211,12 +228,12 @@ SedimentBalance erodeSediment(std::vector<float> &heights, int n, double terrain
             const std::int32_t i = net.order[p], r = net.receiver[std::size_t(i)];
             std::int64_t carried = load[std::size_t(i)] + worn[std::size_t(i)];
             balance.wornUnits += worn[std::size_t(i)];
-            if (net.border(i)) {
-                balance.outflowUnits += carried;
-                continue;
-            }
             std::int64_t laid = 0;
             if (r == i) {
+                if (net.border(i)) {
+                    balance.outflowUnits += carried;
+                    continue;
+                }
                 laid = carried;
             } else {
                 const double d = net.distance[std::size_t(i)];
@@ -224,7 +241,7 @@ SedimentBalance erodeSediment(std::vector<float> &heights, int n, double terrain
                 const double limit = capacity * discharge[std::size_t(i)] * slope / area / kUnit;
                 if (double(carried) > limit)
                     laid = std::min(carried, std::int64_t(std::floor((double(carried) - limit) *
-                                                                     overDistance(s.deposition, d))));
+                                                                     deposition.over(net.distance[std::size_t(i)]))));
             }
             if (laid > 0) {
                 h[std::size_t(i)] += double(laid) * kUnit;
