@@ -11,6 +11,7 @@
 #include "scene/instancelist.h"
 #include "scene/surfaceoutputs.h"
 #include "scene/terrainobj.h"
+#include "terrain/sedimentmarks.h"
 #include "terrain/erosion.h"
 #include "terrain/heightmapimport.h"
 #include "terrain/normalmap.h"
@@ -212,43 +213,6 @@ QString checkOptions(const GenerateOptions &o)
 
 namespace {
 
-/// Sediment erosion's maps, each as 32-bit floats (NAME_erosion_KIND.exr: m³ of water for the
-/// flow, metres for wear and deposit) and as a grey picture (NAME_erosion_KIND.png: white at the
-/// map's largest value; the flow on a logarithmic scale, as it spans orders of magnitude). Rows
-/// as the height pictures: the first is the map's last row.
-QString writeErosionMaps(const SedimentMaps &maps, const QDir &out, const QString &name, files::Batch *batch)
-{
-    const int n = maps.size;
-    const std::pair<QString, const std::vector<float> *> kinds[] = {
-        {QStringLiteral("flow"), &maps.flow}, {QStringLiteral("wear"), &maps.wear}, {QStringLiteral("deposit"), &maps.deposit}};
-    for (const auto &[kind, values] : kinds) {
-        if (n < 1 || values->size() != std::size_t(n) * std::size_t(n))
-            return QStringLiteral("sediment erosion made no %1 map").arg(kind);
-        const QString base = out.filePath(name + QStringLiteral("_erosion_") + kind);
-        QString error;
-        if (!writeFloatExr(values->data(), n, n, base + QStringLiteral(".exr"), &error, batch))
-            return error;
-        const bool logarithmic = kind == QLatin1String("flow");
-        const auto scale = [logarithmic](float v) { return logarithmic ? std::log1p(double(std::max(v, 0.0f))) : double(v); };
-        const double top = scale(*std::max_element(values->begin(), values->end()));
-        QImage grey(n, n, QImage::Format_Grayscale8);
-        for (int r = 0; r < n; ++r) {
-            uchar *line = grey.scanLine(r);
-            for (int c = 0; c < n; ++c) {
-                const double t = top > 0.0 ? scale((*values)[std::size_t(r) * std::size_t(n) + std::size_t(c)]) / top : 0.0;
-                line[c] = uchar(std::clamp(std::lround(t * 255.0), 0L, 255L));
-            }
-        }
-        const QByteArray png = files::encodePicture(grey, "PNG");
-        if (png.isEmpty())
-            return QStringLiteral("cannot compress %1.png").arg(base);
-        error = files::writeFile(base + QStringLiteral(".png"), {png}, batch);
-        if (!error.isEmpty())
-            return error;
-    }
-    return QString();
-}
-
 /// The machine's warnings go to the user; erosion runs as in the window after a preset load.
 class Observer : public MachineObserver {
 public:
@@ -379,6 +343,7 @@ SurfaceFiles surfaceFiles(const GenerateOptions &o)
     asked.tileRow = o.tileRow;
     asked.splat = o.splat;
     asked.splatSettings = o.splatSettings;
+    asked.erosionMaps = o.erosionMaps;
     return asked;
 }
 
@@ -635,7 +600,11 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     f.terrainSize = o.terrainSize;
     f.elevationLow = o.elevationLow;
     f.elevationHigh = o.elevationHigh;
-    if (o.erosionMaps && (f.erosion() != ErosionType::Sediment || f.erosionIterations < 1))
+    const bool sedimentEroded = f.erosion() == ErosionType::Sediment && f.erosionIterations > 0;
+    // A work's heightmaps come with sediment erosion's maps, as CREATE in the window writes them.
+    if (o.work && sedimentEroded && !o.heightmapFormats.isEmpty())
+        o.erosionMaps = true;
+    if (o.erosionMaps && !sedimentEroded)
         return QStringLiteral("--erosion-maps needs sediment erosion, but the terrain's erosion is \"%1\" with %2 "
                               "iterations (set erosionType=%3 and erosionIterations)")
             .arg(erosionTypeNames.value(f.erosionType))
@@ -707,10 +676,13 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     observer.nodeMaps.name = o.name;
     observer.nodeMaps.batch = &outputs;
     observer.wholeNodeMaps = o.wholeNodeMaps;
+    SedimentMaps sedimentMaps;
+    std::unique_ptr<SedimentTint> textureTint;
     auto runMachine = [&](int size, bool fullOctaves, bool nodeMaps = false, const QString &prefix = QString(),
                           const HeightShift *shift = nullptr) {
         MachineRun run;
         run.shift = shift;
+        run.tint = shift ? textureTint.get() : nullptr;   // the pictures on the surface take its marks
         run.size = size;
         run.fullOctaves = fullOctaves;
         run.batchNoise = o.batchNoise;
@@ -740,18 +712,12 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     };
     try {
         stage(QStringLiteral("terrain 512 × 512"));
-        SedimentMaps sedimentMaps;
         observer.keepBeforeErosion = true;
         // Kept whenever sediment erosion runs: the splat map takes its streams and deposits.
         observer.sedimentMaps = f.erosion() == ErosionType::Sediment ? &sedimentMaps : nullptr;
         runMachine(512, false, true);
         observer.keepBeforeErosion = false;
         observer.sedimentMaps = nullptr;
-        if (o.erosionMaps) {
-            error = writeErosionMaps(sedimentMaps, out, o.name, &outputs);
-            if (!error.isEmpty())
-                return error;
-        }
         // The run's one surface: the terrain the mesh is built from. Every other output is taken
         // from it or moved onto it.
         // An elevation model's range as it is; the options hold it in whole metres.
@@ -797,8 +763,10 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
         if (!writeTerrainObj(mesh, out.filePath(o.name + QStringLiteral(".obj")), &error, &outputs, extras))
             return error;
         SurfaceFiles asked = surfaceFiles(o);
-        if (sedimentMaps.size > 0)
+        if (sedimentMaps.size > 0) {
             asked.erosion = &sedimentMaps;
+            textureTint = std::make_unique<SedimentTint>(sedimentMaps, imported.has_value());
+        }
         QString engineReport;
         if (const QString problem = writeSurfaceFiles(surface, asked, outputs, [&](const QString &text) { stage(text); }, &engineReport); !problem.isEmpty())
             return problem;

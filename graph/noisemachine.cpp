@@ -28,6 +28,7 @@ using noise::utils::ProgressReporter;
 
 MachineObserver::~MachineObserver() = default;
 HeightShift::~HeightShift() = default;
+PictureTint::~PictureTint() = default;
 void MachineObserver::warning(const QString &) {}
 void MachineObserver::unreadableImage(const QString &file, const QString &reason)
 {
@@ -251,6 +252,9 @@ struct PictureJob {
     int blendPart = -1;         ///< 0 … 2: the control, left or right part of the blend
 };
 
+/// Whether a job makes the colour texture (the final node's colour picture, blended or not).
+bool isTexture(const PictureJob &job) { return job.file == colourPictureName(6) && job.look != Look::Grey; }
+
 /// The pictures of nodes 1 … 9, node by node, grey before colour.
 std::vector<PictureJob> pictureJobs(const FinalSettings &f, bool composite)
 {
@@ -316,13 +320,16 @@ public:
     /// The renderer as the last configure() left it.
     const noise::utils::RendererImage &renderer() const { return m_renderer; }
 
-    /// Renders a whole map as the last configure() set up; returns where the picture is until
-    /// the run ends.
-    QString render(const NoiseMap &map, const QString &file)
+    /// Renders a whole map as the last configure() set up, lets @a change alter the picture, and
+    /// writes it; returns where the picture is until the run ends.
+    QString render(const NoiseMap &map, const QString &file,
+                   const std::function<void(noise::utils::Image &)> &change = {})
     {
         m_renderer.SetSourceNoiseMap(map);
         m_renderer.SetDestImage(m_image);
         m_renderer.Render();
+        if (change)
+            change(m_image);
         return write(m_image, file);
     }
 
@@ -434,7 +441,8 @@ void pictureRows(const noise::utils::Image &rendered, int lo, int y0, int y1, QI
 std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const std::vector<PictureJob> &jobs,
                                       const std::vector<int> &jobOutput, int finalOutput, int n, int bandRows,
                                       Pictures &pictures, files::Batch &batch, NoiseMap &result,
-                                      const HeightShift *shift, const std::vector<int> &shifted, int threads)
+                                      const HeightShift *shift, const std::vector<int> &shifted, int threads,
+                                      const PictureTint *tint)
 {
     struct Stream {
         noise::utils::RendererImage renderer;
@@ -530,7 +538,11 @@ std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const st
         for (int y = y0; y < y1; ++y)
             std::memcpy(result.GetSlabPtr(y), window[std::size_t(finalOutput)].GetConstSlabPtr(y - lo), rowBytes);
 
-        const auto write = [&](Stream &stream) {
+        const auto write = [&](std::size_t j) {
+            Stream &stream = streams[j];
+            if (tint && isTexture(jobs[j]))
+                for (int y = y0; y < y1; ++y)
+                    tint->tintRow(y, n, stream.band.GetSlabPtr(y - lo));
             pictureRows(stream.band, lo, y0, y1, stream.rows);
             stream.jpeg->write(reinterpret_cast<const QRgb *>(stream.rows.constBits()), y1 - y0,
                                stream.rows.bytesPerLine() / qsizetype(sizeof(QRgb)));
@@ -541,12 +553,12 @@ std::vector<QString> buildFusedBanded(FusedSampler &sampler, int count, const st
             stream.renderer.SetSourceNoiseMap(window[std::size_t(jobOutput[j])]);
             stream.renderer.SetDestImage(stream.band);
             stream.renderer.RenderRows(y0 - lo, y1 - lo);
-            write(stream);
+            write(j);
         });
         for (const int j : blends) {
             Stream &stream = streams[std::size_t(j)];
             stream.band = blendComposite(*parts[0], *parts[1], *parts[2]);
-            write(stream);
+            write(std::size_t(j));
         }
         std::swap(window, previous);
         previousLo = lo;
@@ -628,7 +640,8 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
             Pictures pictures(s, folders, observer, batch);
             FusedSampler sampler(factory, outputs, n, window, threads, run.batchNoise, reporter);
             paths = buildFusedBanded(sampler, int(outputs.size()), jobs, jobOutput, finalOutput, n, bandRows,
-                                     pictures, batch, result, run.shift, shifted, run.parallelPictures ? threads : 1);
+                                     pictures, batch, result, run.shift, shifted, run.parallelPictures ? threads : 1,
+                                     run.tint);
         }
         reporter.SetStatusText(QStringLiteral("noise maps generated"));
         const NoiseMap none;
@@ -674,6 +687,11 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
         Pictures pictures(s, folders, observer, batch);
         std::vector<QString> paths(jobs.size());
         noise::utils::Image blendParts[3];   // control, left and right turbulence pictures
+        const auto tintTexture = [&](const PictureJob &job, noise::utils::Image &image) {
+            if (run.tint && isTexture(job))
+                for (int y = 0; y < image.GetHeight(); ++y)
+                    run.tint->tintRow(y, image.GetWidth(), image.GetSlabPtr(y));
+        };
         for (int node : nodes) {
             NoiseMap &map = mapOf(node);
             if (!fused) {
@@ -690,13 +708,15 @@ void runNoiseMachine(const NoiseSettings &s, const MachineRun &run, const Machin
                     if (job.node != node)
                         continue;
                     if (job.look == Look::Blend) {
-                        paths[j] = pictures.write(blendComposite(blendParts[0], blendParts[1], blendParts[2]), job.file);
+                        noise::utils::Image blend = blendComposite(blendParts[0], blendParts[1], blendParts[2]);
+                        tintTexture(job, blend);
+                        paths[j] = pictures.write(blend, job.file);
                         for (noise::utils::Image &part : blendParts)
                             part.SetSize(0, 0);
                         continue;
                     }
                     pictures.configure(job);
-                    paths[j] = pictures.render(map, job.file);
+                    paths[j] = pictures.render(map, job.file, [&](noise::utils::Image &image) { tintTexture(job, image); });
                     if (job.blendPart >= 0)
                         blendParts[job.blendPart] = pictures.image();
                 }

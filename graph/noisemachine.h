@@ -14,6 +14,7 @@
 // way the generators are computed a row at a time (noise::utils::RowBatch) unless
 // MachineRun::batchNoise is false; that too gives the same bits.
 #include "graph/noisesettings.h"
+#include "noise/image.h"
 #include "noise/noisemap.h"
 #include "noise/progressreporter.h"
 
@@ -61,6 +62,17 @@ public:
                           float *shift) const = 0;
 };
 
+/// Changes the colour texture (the final node's colour picture) after the gradients and the light
+/// coloured it and before it is compressed, a row at a time: the marks sediment erosion left, for
+/// instance. Every other picture of the run stays as the graph makes it.
+class PictureTint {
+public:
+    virtual ~PictureTint();
+    /// Row y (map order: row 0 is the picture's last) of an n × n texture, n colours. Rows come in
+    /// any order, one call at a time.
+    virtual void tintRow(int y, int n, noise::utils::Color *row) const = 0;
+};
+
 struct MachineFolders {
     QString maps;        ///< where the pictures go
     QString gradients;   ///< the colour gradients
@@ -94,6 +106,8 @@ struct MachineRun {
     files::Batch *batch = nullptr;
     /// The surface the maps are moved onto (not owned); null: the graph's maps as they are.
     const HeightShift *shift = nullptr;
+    /// What changes the colour texture (not owned); null: the texture as coloured.
+    const PictureTint *tint = nullptr;
 };
 
 /// Runs the machine once. finalMap receives node 6 (and then erosion, through the observer).

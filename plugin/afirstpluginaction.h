@@ -17,6 +17,9 @@ class Batch;
 namespace orovista::work {
 struct Work;
 }
+namespace orovista {
+struct SedimentMaps;
+}
 
 class DzBrickMaterial;
 class QFrame;
@@ -109,7 +112,8 @@ public:
     bool buildTerrainFromMachine();
     /// Erodes map as the final node's settings say and rewrites its grey picture greyPicture.
     /// Returns why the picture could not be written (empty when it was, or needed not be).
-    QString erodeMap(noise::utils::NoiseMap &map, const QString &greyPicture);
+    /// Sediment erosion puts its maps in @a sedimentMaps (when given).
+    QString erodeMap(noise::utils::NoiseMap &map, const QString &greyPicture, orovista::SedimentMaps *sedimentMaps = nullptr);
     /// What a node does after one of its parameters changed: run the machine at once in AUTO
     /// mode (at the preview resolution), else show the final node's regenerate button.
     void noiseParameterChanged();

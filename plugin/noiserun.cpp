@@ -89,10 +89,13 @@ public:
 
     void erode(noise::utils::NoiseMap &map, const QString &greyPicture) override
     {
-        const QString failure = m_action.erodeMap(map, greyPicture);
+        const QString failure = m_action.erodeMap(map, greyPicture, &sedimentMaps);
         if (!failure.isEmpty())
             throw files::WriteError(failure);
     }
+
+    /// Sediment erosion's maps of the final map, when the run eroded it so.
+    SedimentMaps sedimentMaps;
 
 private:
     DzOrovistaPluginAction &m_action;
@@ -156,6 +159,7 @@ bool DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
     run.size = n;
     run.fullOctaves = fullOctaves;
     run.shift = s.runShift;
+    run.tint = s.runTint;
     const MachineFolders folders{s.workFolder + QStringLiteral("/maps"),
                                  resourcePath + QStringLiteral("/resources/gradients")};
     WindowProgress progress;
@@ -177,6 +181,9 @@ bool DzOrovistaPluginAction::runNoiseMachine(bool terrainCreated, int size, bool
         showPicture(o.finalNode.FFPreviewLabel, s.workFolder + QStringLiteral("/maps/") +
                                                     (settings.final.mapStyle == 0 ? QStringLiteral("HFFnoisePreview.jpg")
                                                                                   : QStringLiteral("TFFnoisePreview.jpg")));
+        // A run on a surface leaves the final map's erosion as it was.
+        if (!run.shift)
+            s.sedimentMaps = std::move(observer.sedimentMaps);
         done = true;
     } catch (const noise::utils::Cancelled &) {
         runLog() << "noise run cancelled\n";

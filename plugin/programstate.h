@@ -4,6 +4,7 @@
 #include "graph/noisesettings.h"
 #include "populate/painteditem.h"
 #include "populate/painting.h"
+#include "terrain/sedimenterosion.h"
 #include "terrain/terrainarrays.h"
 
 #include <QPointer>
@@ -32,6 +33,7 @@ namespace orovista {
 
 struct ImportedTerrain;
 class HeightShift;
+class PictureTint;
 
 /// Nominal size of the tool window.
 inline constexpr int W = 1198;
@@ -127,6 +129,10 @@ struct ProgramState {
     std::optional<NoiseRunRequest> pendingNoiseRun;
     /// CREATE's picture runs are moved onto the terrain the user made (not owned; null otherwise).
     const HeightShift *runShift = nullptr;
+    /// … and their colour texture takes the marks of sediment erosion (not owned; null: none).
+    const PictureTint *runTint = nullptr;
+    /// Sediment erosion's maps of the final map the last run made (size 0: it was not eroded so).
+    SedimentMaps sedimentMaps;
     int panReference[2] = {0, 0};   ///< last value of the horizontal and vertical pan sliders
     int terrainSize = 100;          ///< scene units of the current terrain
     bool greyscaleMapMode = true;   ///< the final node shows height maps, not textures

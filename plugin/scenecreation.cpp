@@ -25,6 +25,7 @@
 #include "presets/workfile.h"
 #include "scene/sceneassembly.h"
 #include "scene/surfaceoutputs.h"
+#include "terrain/sedimentmarks.h"
 #include "scene/terrainobj.h"
 #include "sky/skytexture.h"
 #include "graph/noisemachine.h"
@@ -152,6 +153,11 @@ SurfaceFiles surfaceFilesAsked(const QString &folder, const QString &name, int t
     asked.heightmapSize = ui.heightmapSize ? ui.heightmapSize->value() : 512;
     if (ui.engineChoice)
         asked.engine = work::engineChoice(ui.engineChoice->currentIndex());
+    // Sediment erosion's flow, wear and deposit maps come beside the heightmaps.
+    if (state().sedimentMaps.size > 0) {
+        asked.erosion = &state().sedimentMaps;
+        asked.erosionMaps = !asked.heightmapFormats.isEmpty();
+    }
     return asked;
 }
 
@@ -327,10 +333,22 @@ void DzOrovistaPluginAction::createDAZScene()
                                      imported != nullptr,
                                      imported ? -imported->shift : 0.0);
             const std::unique_ptr<SurfaceDetail> detail = surface.detail();
+            // Sediment erosion's streams and deposits on the texture, as the command line colours it.
+            std::unique_ptr<SedimentTint> tint;
+            if (s.sedimentMaps.size > 0)
+                tint = std::make_unique<SedimentTint>(s.sedimentMaps, imported != nullptr);
             struct Moved {
-                explicit Moved(const HeightShift *shift) { state().runShift = shift; }
-                ~Moved() { state().runShift = nullptr; }
-            } moved(detail.get());
+                Moved(const HeightShift *shift, const PictureTint *tint)
+                {
+                    state().runShift = shift;
+                    state().runTint = tint;
+                }
+                ~Moved()
+                {
+                    state().runShift = nullptr;
+                    state().runTint = nullptr;
+                }
+            } moved(detail.get(), tint.get());
             if (filesMade && !generateNoiseMaps(true, textureSize, true))
                 fail(QStringLiteral("the %1 × %1 texture could not be computed").arg(textureSize));
             if (filesMade)

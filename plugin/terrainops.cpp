@@ -52,18 +52,22 @@ TerrainSource terrainSource()
 
 void DzOrovistaPluginAction::erodeTerrain()
 {
+    SedimentMaps maps;
     const QString failure =
-        erodeMap(statics().finalHeightMap, QDir(mapsFolder()).filePath(QStringLiteral("HFFnoisePreview.jpg")));
+        erodeMap(statics().finalHeightMap, QDir(mapsFolder()).filePath(QStringLiteral("HFFnoisePreview.jpg")), &maps);
+    state().sedimentMaps = std::move(maps);
     if (!failure.isEmpty())
         dialogs::message(state().ui.mainWindow, QStringLiteral("Warning"), failure);
 }
 
-QString DzOrovistaPluginAction::erodeMap(noise::utils::NoiseMap &map, const QString &greyPicture)
+QString DzOrovistaPluginAction::erodeMap(noise::utils::NoiseMap &map, const QString &greyPicture,
+                                         orovista::SedimentMaps *sedimentMaps)
 {
     ProgramState &s = state();
     const NoiseSettings settings = readNodeSettings();
     ErosionRequest request = ErosionRequest::fromSettings(settings.final, s.greyscaleMapMode, mapsFolder());
     request.picturePath = greyPicture;
+    request.sedimentMaps = sedimentMaps;
     WindowProgress progress;
     const ErosionResult result = erodeHeightMap(map, request, &progress);
     if (result.eroded() && result.writeError.isEmpty() && !s.terrainCreated && settings.final.mapStyle == 0)

@@ -17,7 +17,7 @@
 // depositSandFrom to depositSandFull metres of deposit, sand ramps to all that rock and snow
 // leave). A stream's rock counts like a slope's: the larger of the two.
 #include "scene/heightmapexport.h"
-#include "terrain/sedimenterosion.h"
+#include "terrain/sedimentmarks.h"
 
 #include <QImage>
 

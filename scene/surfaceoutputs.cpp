@@ -246,6 +246,43 @@ QString writeSplat(const ElevationGrid &surface, const SurfaceFiles &o, files::B
     return files::writeFile(path, {bytes}, &outputs);
 }
 
+/// Sediment erosion's maps, each as 32-bit floats (NAME_erosion_KIND.exr: m³ of water for the
+/// flow, metres for wear and deposit) and as a grey picture (NAME_erosion_KIND.png: white at the
+/// map's largest value; the flow on a logarithmic scale, as it spans orders of magnitude). Rows
+/// as the height pictures: the first is the map's last row.
+QString writeErosionMaps(const SedimentMaps &maps, const SurfaceFiles &o, files::Batch &outputs)
+{
+    const int n = maps.size;
+    const std::pair<QString, const std::vector<float> *> kinds[] = {
+        {QStringLiteral("flow"), &maps.flow}, {QStringLiteral("wear"), &maps.wear}, {QStringLiteral("deposit"), &maps.deposit}};
+    for (const auto &[kind, values] : kinds) {
+        if (n < 1 || values->size() != std::size_t(n) * std::size_t(n))
+            return QStringLiteral("sediment erosion made no %1 map").arg(kind);
+        const QString base = QDir(o.folder).filePath(o.name + QStringLiteral("_erosion_") + kind);
+        QString error;
+        if (!writeFloatExr(values->data(), n, n, base + QStringLiteral(".exr"), &error, &outputs))
+            return error;
+        const bool logarithmic = kind == QLatin1String("flow");
+        const auto scale = [logarithmic](float v) { return logarithmic ? std::log1p(double(std::max(v, 0.0f))) : double(v); };
+        const double top = scale(*std::max_element(values->begin(), values->end()));
+        QImage grey(n, n, QImage::Format_Grayscale8);
+        for (int r = 0; r < n; ++r) {
+            uchar *line = grey.scanLine(r);
+            for (int c = 0; c < n; ++c) {
+                const double t = top > 0.0 ? scale((*values)[std::size_t(r) * std::size_t(n) + std::size_t(c)]) / top : 0.0;
+                line[c] = uchar(std::clamp(std::lround(t * 255.0), 0L, 255L));
+            }
+        }
+        const QByteArray png = files::encodePicture(grey, "PNG");
+        if (png.isEmpty())
+            return QStringLiteral("cannot compress %1.png").arg(base);
+        error = files::writeFile(base + QStringLiteral(".png"), {png}, &outputs);
+        if (!error.isEmpty())
+            return error;
+    }
+    return QString();
+}
+
 }   // namespace
 
 int surfaceFileStages(const SurfaceFiles &asked)
@@ -274,6 +311,12 @@ QString writeSurfaceFiles(const RunSurface &surface, const SurfaceFiles &asked, 
     if (asked.splat)
         if (error = writeSplat(grid, asked, outputs); !error.isEmpty())
             return error;
+    if (asked.erosionMaps) {
+        if (!asked.erosion)
+            return QStringLiteral("no sediment erosion ran, so there are no erosion maps");
+        if (error = writeErosionMaps(*asked.erosion, asked, outputs); !error.isEmpty())
+            return error;
+    }
     return {};
 }
 

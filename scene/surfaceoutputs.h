@@ -79,6 +79,9 @@ struct SurfaceFiles {
     /// Sediment erosion's maps of the surface (streams to rock, deposits to sand in the splat
     /// map); none when null.
     const SedimentMaps *erosion = nullptr;
+    /// NAME_erosion_flow, _wear and _deposit, each .exr (32-bit floats: m³ of water, metres) and
+    /// .png (grey, white at the largest value; the flow on a log scale); needs erosion.
+    bool erosionMaps = false;
 };
 
 /// The heightmaps, engine files, tiles and splat map asked for, staged in outputs. stage(text) is

@@ -417,6 +417,28 @@ TEST(CommandLine, SedimentErosionWritesItsMapsAndRefusesThemWithoutIt)
     // What was worn was laid down or ran off the edge: never more laid down than worn.
     EXPECT_GT(sums[2], 0.0);
     EXPECT_LE(sums[2], sums[1] * 1.0001);
+
+    // The texture is darker along the great streams of the flow map (its rows lie as the map's)
+    // than where the map turned upside down puts them.
+    int size = 0;
+    const std::vector<float> flow = readFloatExr(out + "/my Terrain 1_erosion_flow.exr", size);
+    const QImage texture(out + "/my Terrain 1.jpg");
+    ASSERT_EQ(texture.size(), QSize(size, size));
+    const double top = std::log1p(double(*std::max_element(flow.begin(), flow.end())));
+    const auto brightness = [&](bool flipped) {
+        double sum = 0.0;
+        int count = 0;
+        for (int r = 0; r < size; ++r)
+            for (int c = 0; c < size; ++c)
+                if (std::log1p(double(flow[std::size_t(flipped ? size - 1 - r : r) * size + c])) >= 0.85 * top) {
+                    sum += qGray(texture.pixel(c, r));
+                    ++count;
+                }
+        return count > 100 ? sum / count : 0.0;
+    };
+    const double streams = brightness(false), elsewhere = brightness(true);
+    EXPECT_GT(streams, 0.0);
+    EXPECT_LT(streams, elsewhere * 0.8) << streams << " " << elsewhere;
 }
 
 TEST(CommandLine, SkyTextureWithTheSunWhereAsked)

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <sys/stat.h>
 #include <cstring>
@@ -419,6 +420,55 @@ TEST_F(Machine, AShiftedRunMovesItsFinalMapAndTexture)
         run(33, evaluation, 3, evaluation == Evaluation::PerNode, bandRows);
         EXPECT_TRUE(sameBits(finalMap, expectedFinal)) << bandRows;
         EXPECT_EQ(pictureBytes(folders.maps), expected) << bandRows;
+    }
+}
+
+/// Paints the red of the map's first third full and counts the rows it is given.
+struct StripeTint : PictureTint {
+    void tintRow(int y, int n, noise::utils::Color *row) const override
+    {
+        rows += 1;
+        if (y < n / 3)
+            for (int x = 0; x < n; ++x)
+                row[x].red = 255;
+    }
+    mutable std::atomic<int> rows{0};
+};
+
+// A tint changes the colour texture alone, blended or not, row by row once, the same in bands as
+// whole.
+TEST_F(Machine, ATintChangesOnlyTheColourTexture)
+{
+    settings.combiner.control.type = int(NoiseType::Perlin);
+    for (const char *right : {"australia 2.bmp", "alpine.bmp"}) {
+        settings.final.rightGradient = right;
+        MachineRun plainRun;
+        plainRun.size = 33;
+        Recorder recorder;
+        runNoiseMachine(settings, plainRun, folders, finalMap, noise::utils::ProgressReporter::Null(), recorder);
+        const std::map<QString, QByteArray> plain = pictureBytes(folders.maps);
+        std::map<QString, QByteArray> expected;
+        for (const auto &[evaluation, bandRows] : {std::pair{Evaluation::PerNode, 0}, std::pair{Evaluation::Fused, 1},
+                                                   std::pair{Evaluation::Fused, 7}, std::pair{Evaluation::Fused, 0}}) {
+            StripeTint tint;
+            MachineRun r = plainRun;
+            r.evaluation = evaluation;
+            r.pictureBandRows = bandRows;
+            r.threads = 3;
+            r.tint = &tint;
+            recorder.wholeMaps = evaluation == Evaluation::PerNode;
+            runNoiseMachine(settings, r, folders, finalMap, noise::utils::ProgressReporter::Null(), recorder);
+            EXPECT_EQ(tint.rows.load(), 33) << right << " " << bandRows;
+            const std::map<QString, QByteArray> tinted = pictureBytes(folders.maps);
+            ASSERT_EQ(tinted.size(), plain.size());
+            for (const auto &[name, bytes] : plain)
+                EXPECT_EQ(tinted.at(name) == bytes, name != "TFFnoisePreview.jpg") << name.toStdString() << " " << right;
+            if (expected.empty())
+                expected = tinted;
+            EXPECT_EQ(tinted, expected) << right << " " << bandRows;
+        }
+        const QImage texture(maps("TFFnoisePreview.jpg"));
+        EXPECT_GT(texture.pixelColor(5, 30).red(), 240) << "row 0 of the map is the picture's last";
     }
 }
 

@@ -9,7 +9,10 @@
 #include "dzscene.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QProcess>
+#include <QSpinBox>
+#include <QTemporaryDir>
 
 #include <map>
 
@@ -225,6 +228,51 @@ TEST_F(Work, CreateOfAReopenedWorkAndTheCommandLineGiveTheSameFiles)
     DzScene fromCli;
     ASSERT_TRUE(DzGltfImporter::readScene(out.filePath("scene/sunset.glb"), &fromCli, &error)) << error.toStdString();
     EXPECT_EQ(outline(&fromCli), studio);
+}
+
+// Sediment erosion chosen in the window marks the texture CREATE writes with its streams and
+// deposits, and its maps come beside the heightmaps: the same files as the command line makes
+// from the work CREATE keeps.
+TEST_F(Work, SedimentErosionMarksTheCreatedTextureAsOnTheCommandLine)
+{
+    ASSERT_NO_FATAL_FAILURE(terraform());
+    openTab(0);
+    ASSERT_NO_FATAL_FAILURE(chooseErosionType(QStringLiteral("sediment erosion")));
+    for (const auto &[name, value] : {std::pair{"FFErosionIterationsSpinBox", "20"}, std::pair{"FFSedimentErosionSpinBox", "300"}}) {
+        auto *box = find<QSpinBox>(QString::fromLatin1(name));
+        ASSERT_NE(box, nullptr) << name;
+        QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, QString::fromLatin1(value));
+    }
+    QPushButton *terraformButton = find<QPushButton>(QStringLiteral("terraformButton"));
+    ASSERT_TRUE(waitFor([&] { return terraformButton->isEnabled() && !button(QStringLiteral("cancel")); }));
+    click(terraformButton);
+    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }, 60000));
+
+    openTab(2);
+    const QString name = QStringLiteral("my Terrain 1");
+    find<QComboBox>(QStringLiteral("heightmapFormatComboBox"))->setCurrentIndex(3);   // OpenEXR float
+    click(find<QPushButton>(QStringLiteral("createDAZTerrainButton")));
+    ASSERT_TRUE(waitFor([&] { return statusLine() == QStringLiteral("Studio scene created: ") + name; }, 120000))
+        << statusLine().toStdString();
+    const QString folder = documents + "/orovistaData/maps";
+    const std::map<QString, QByteArray> created = filesOf(folder, name);
+    for (const char *file : {".jpg", ".orovista", "_height.exr", "_erosion_flow.exr", "_erosion_wear.png", "_erosion_deposit.exr"})
+        EXPECT_EQ(created.count(name + QLatin1String(file)), 1u) << file;
+
+    QTemporaryDir out;
+    QProcess cli;
+    cli.start(QStringLiteral(OROVISTA_CLI), {"generate", "--work", folder + QLatin1Char('/') + name + QStringLiteral(".orovista"),
+                                             "--out", out.path(), "--resources",
+                                             QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData"), "--quiet"});
+    ASSERT_TRUE(cli.waitForFinished(300000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const std::map<QString, QByteArray> made = filesOf(out.path(), name);
+    for (const auto &[file, bytes] : created)
+        if (!file.endsWith(QLatin1String(".orovista"))) {
+            EXPECT_TRUE(made.count(file) && made.at(file) == bytes) << file.toStdString() << " differs on the command line";
+        }
 }
 
 TEST_F(Work, AfterTheStudioWentDownTheWindowOffersTheKeptWork)
