@@ -153,8 +153,8 @@ void DzOrovistaPluginAction::buildCreateTab(QWidget *page)
                                {"no thanks", "PNG 16-bit", "RAW 16-bit", "OpenEXR float", "all three"},
                                QRect(190, 210, 120, 20));
     ui.heightmapFormat->setToolTip(QStringLiteral("the terrain's heights as NAME_height.png / .r16 / .exr with a .json "
-                                                  "that says what the values stand for; after sediment erosion also "
-                                                  "where the water ran, wore and laid down as NAME_erosion_flow, _wear "
+                                                  "that says what the values stand for;\nafter sediment erosion also "
+                                                  "where the water ran, wore and laid down:\nNAME_erosion_flow, _wear "
                                                   "and _deposit (.exr and .png)"));
     ui.heightmapSize = named(new QSpinBox(f), "heightmapSizeSpinBox", QRect(320, 210, 80, 20));
     ui.heightmapSize->setRange(2, 16384);

@@ -20,27 +20,42 @@ SedimentMarks::SedimentMarks(const SedimentMaps *maps, const SedimentMarkRamps &
         return;
     m_maps = maps;
     m_size = maps->size;
-    m_topFlow = std::log1p(double(std::max(0.0f, *std::max_element(maps->flow.begin(), maps->flow.end()))));
-}
-
-double SedimentMarks::read(const std::vector<float> &map, double column, double row) const
-{
+    // The flow's share on its log scale, once a cell: places between cells read it interpolated.
+    const double top = std::log1p(double(std::max(0.0f, *std::max_element(maps->flow.begin(), maps->flow.end()))));
+    m_flowShare.resize(cells);
+    for (std::size_t i = 0; i < cells; ++i)
+        m_flowShare[i] = top > 0.0 ? float(std::log1p(double(std::max(0.0f, maps->flow[i]))) / top) : 0.0f;
+    // Interpolation never exceeds its largest corner: a square whose corners are all unmarked
+    // holds no mark, which is most of the terrain.
     const int m = m_size;
-    const double x = std::clamp(column, 0.0, double(m - 1)), y = std::clamp(row, 0.0, double(m - 1));
-    const int x0 = std::min(int(x), m - 2), y0 = std::min(int(y), m - 2);
-    const double u = x - x0, v = y - y0;
-    const auto at = [&](int cx, int cy) { return double(map[std::size_t(cy) * std::size_t(m) + std::size_t(cx)]); };
-    return at(x0, y0) * (1 - u) * (1 - v) + at(x0 + 1, y0) * u * (1 - v) + at(x0, y0 + 1) * (1 - u) * v +
-           at(x0 + 1, y0 + 1) * u * v;
+    std::vector<std::uint8_t> marked(cells);
+    for (std::size_t i = 0; i < cells; ++i)
+        marked[i] = smoothRamp(ramps.streamFrom, ramps.streamFull, m_flowShare[i]) > 0.0 ||
+                    smoothRamp(ramps.depositFrom, ramps.depositFull, maps->deposit[i]) > 0.0;
+    m_squareMarked.assign(cells, 0);
+    for (int y = 0; y + 1 < m; ++y)
+        for (int x = 0; x + 1 < m; ++x) {
+            const std::size_t i = std::size_t(y) * std::size_t(m) + std::size_t(x);
+            m_squareMarked[i] = marked[i] | marked[i + 1] | marked[i + std::size_t(m)] | marked[i + std::size_t(m) + 1];
+        }
 }
 
 SedimentMarks::Shares SedimentMarks::at(double column, double row) const
 {
     if (empty())
         return {};
-    const double flow = m_topFlow > 0.0 ? std::log1p(std::max(0.0, read(m_maps->flow, column, row))) / m_topFlow : 0.0;
-    return {smoothRamp(m_ramps.streamFrom, m_ramps.streamFull, flow),
-            smoothRamp(m_ramps.depositFrom, m_ramps.depositFull, read(m_maps->deposit, column, row))};
+    const int m = m_size;
+    const double x = std::clamp(column, 0.0, double(m - 1)), y = std::clamp(row, 0.0, double(m - 1));
+    const int x0 = std::min(int(x), m - 2), y0 = std::min(int(y), m - 2);
+    const std::size_t i = std::size_t(y0) * std::size_t(m) + std::size_t(x0), below = i + std::size_t(m);
+    if (!m_squareMarked[i])
+        return {};
+    const double u = x - x0, v = y - y0;
+    const auto read = [&](const std::vector<float> &map) {
+        return (map[i] * (1 - u) + map[i + 1] * u) * (1 - v) + (map[below] * (1 - u) + map[below + 1] * u) * v;
+    };
+    return {smoothRamp(m_ramps.streamFrom, m_ramps.streamFull, read(m_flowShare)),
+            smoothRamp(m_ramps.depositFrom, m_ramps.depositFull, read(m_maps->deposit))};
 }
 
 SedimentTint::SedimentTint(const SedimentMaps &maps, bool imported)
@@ -63,8 +78,9 @@ void SedimentTint::tintRow(int y, int n, noise::utils::Color *row) const
     constexpr double silt[3] = {190.0, 170.0, 130.0};
     // The maps lie as erosion leaves them: their row 0 is the map's last row.
     const double r = double(m_size - 1) - place(y, n);
+    const double step = place(1, n);
     for (int x = 0; x < n; ++x) {
-        const SedimentMarks::Shares s = m_marks.at(place(x, n), r);
+        const SedimentMarks::Shares s = m_marks.at(x * step, r);
         if (s.stream <= 0.0 && s.deposit <= 0.0)
             continue;
         const double dark = 1.0 - wetDarkening * s.stream, cover = siltCover * s.deposit;

@@ -3,8 +3,9 @@
 //
 // Sediment erosion leaves maps of the water's flow and of the soil it laid down
 // (terrain/sedimenterosion.h). Read at a place of the surface they give two shares, 0 … 1:
-//   stream:  log(1 + flow) / log(1 + the largest flow) ramps smoothly from streamFrom to
-//            streamFull, so that only the gathered streams count, not every wet slope;
+//   stream:  log(1 + flow) / log(1 + the largest flow) (taken per cell, read between cells)
+//            ramps smoothly from streamFrom to streamFull, so that only the gathered streams
+//            count, not every wet slope;
 //   deposit: the metres laid down ramp smoothly from depositFrom to depositFull.
 // The splat map turns streams to rock and deposits to sand (scene/splatmap.h). SedimentTint puts
 // the same shares on the colour texture after the gradients coloured it:
@@ -18,6 +19,9 @@
 // wide as a cell of the maps (a terrain size / 511 metres on the usual 512 maps).
 #include "graph/noisemachine.h"
 #include "terrain/sedimenterosion.h"
+
+#include <cstdint>
+#include <vector>
 
 namespace orovista {
 
@@ -47,12 +51,11 @@ public:
     Shares at(double column, double row) const;
 
 private:
-    double read(const std::vector<float> &map, double column, double row) const;
-
     const SedimentMaps *m_maps = nullptr;
     int m_size = 0;
     SedimentMarkRamps m_ramps;
-    double m_topFlow = 0.0;   ///< log(1 + the largest flow)
+    std::vector<float> m_flowShare;   ///< log(1 + flow) / log(1 + the largest flow), per cell
+    std::vector<std::uint8_t> m_squareMarked;   ///< per cell: a corner of the square to its right and below has a mark
 };
 
 /// The colours of SedimentMarks on the colour texture of a machine run.

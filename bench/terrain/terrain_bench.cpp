@@ -12,11 +12,13 @@
 
 #include "terrain/erosion.h"
 #include "terrain/sedimenterosion.h"
+#include "terrain/sedimentmarks.h"
 #include "terrain/normalmap.h"
 #include "terrain/terrainarrays.h"
 
 #include "noise/image.h"
 #include "noise/noisemap.h"
+#include "noise/rendererimage.h"
 #include "noise/renderernormalmap.h"
 
 #include "bench/sidebyside.h"
@@ -208,6 +210,41 @@ void BM_SedimentErosion(benchmark::State &state)
     state.counters["cell_updates/s"] = m * m * settings.iterations / (state.counters["after_ms"] * 1e-3);
 }
 
+/// Sediment erosion's marks on a colour texture of range(0) × range(0) pixels from the 512 maps
+/// of a default run: the texture coloured and lit (before) against the same with the marks put
+/// on every row (after), side by side on one thread.
+///   tint_MP/s  megapixels a second the marks alone take (after − before)
+void BM_SedimentTintOnTheTexture(benchmark::State &state)
+{
+    const int side = int(state.range(0));
+    std::vector<float> heights(512 * 512);
+    {
+        const NoiseMap small = perlinMap(512);
+        for (int y = 0; y < 512; ++y)
+            for (int x = 0; x < 512; ++x)
+                heights[std::size_t(y) * 512 + std::size_t(x)] = (small.GetValue(x, y) + 1.0f) * 7.5f;
+    }
+    orovista::SedimentMaps maps;
+    orovista::erodeSediment(heights, 512, 100.0, orovista::SedimentSettings{}, &maps, 0);
+    const orovista::SedimentTint tint(maps, false);
+    const NoiseMap map = perlinMap(side);
+    noise::utils::Image image;
+    noise::utils::RendererImage renderer;
+    renderer.SetSourceNoiseMap(map);
+    renderer.SetDestImage(image);
+    renderer.BuildGrayscaleGradient();
+    renderer.EnableLight(true);
+    sidebyside::run(state, [&] { renderer.Render(); },
+                    [&] {
+                        renderer.Render();
+                        for (int y = 0; y < side; ++y)
+                            tint.tintRow(y, side, image.GetSlabPtr(y));
+                    },
+                    3);
+    const double tintSeconds = (state.counters["after_ms"] - state.counters["before_ms"]) * 1e-3;
+    state.counters["tint_MP/s"] = tintSeconds > 0.0 ? double(side) * side * 1e-6 / tintSeconds : 0.0;
+}
+
 /// One mesh build; range(0) = 1 rebuilds into the arrays of the previous build (what every
 /// TERRAFORM! after the first one does), 0 builds into fresh arrays.
 void meshBuild(benchmark::State &state, bool decimated)
@@ -306,6 +343,7 @@ BENCHMARK(BM_ThermalBandsVsPlain)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK(BM_SedimentErosion)->ArgName("side")->Arg(1024)->Arg(4096)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_SedimentTintOnTheTexture)->ArgName("side")->Arg(4096)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_BuildTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_BuildDecimatedTerrainArrays)->ArgName("rebuild")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_NormalMap4096)->ArgName("file")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
