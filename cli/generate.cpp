@@ -600,7 +600,7 @@ QString generate(const GenerateOptions &options, const GenerateOutput &output)
     f.terrainSize = o.terrainSize;
     f.elevationLow = o.elevationLow;
     f.elevationHigh = o.elevationHigh;
-    const bool sedimentEroded = f.erosion() == ErosionType::Sediment && f.erosionIterations > 0;
+    const bool sedimentEroded = f.erosion() == ErosionType::Sediment && erosionRequested(f);
     // A work's heightmaps come with sediment erosion's maps, as CREATE in the window writes them.
     if (o.work && sedimentEroded && !o.heightmapFormats.isEmpty())
         o.erosionMaps = true;

@@ -256,10 +256,8 @@ QByteArray write(const NoiseSettings &settings)
     // Sediment erosion's keys follow the others, and only when it is chosen: every other preset
     // keeps the form other programs read.
     const int written = s.final.erosion() == ErosionType::Sediment ? keyCount + sedimentKeyCount : keyCount;
-    int index = 0;
-    for (const Key &k : keys()) {
-        if (index++ == written)
-            break;
+    for (int i = 0; i < written; ++i) {
+        const Key &k = keys()[std::size_t(i)];
         out += k.name;
         out += '=';
         switch (k.kind) {

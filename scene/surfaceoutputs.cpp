@@ -275,7 +275,7 @@ QString writeErosionMaps(const SedimentMaps &maps, const SurfaceFiles &o, files:
         }
         const QByteArray png = files::encodePicture(grey, "PNG");
         if (png.isEmpty())
-            return QStringLiteral("cannot compress %1.png").arg(base);
+            return files::cannotWrite(base + QStringLiteral(".png"), QStringLiteral("the picture could not be compressed"));
         error = files::writeFile(base + QStringLiteral(".png"), {png}, &outputs);
         if (!error.isEmpty())
             return error;

@@ -1,4 +1,5 @@
 #include "terrain/sedimenterosion.h"
+#include "terrain/bilinear.h"
 #include "terrain/freecores.h"
 
 #include "noise/onthreads.h"
@@ -46,17 +47,6 @@ struct LinkShare {
     }
     double over(float link) const { return link == straight ? overStraight : overDiagonal; }
 };
-
-/// Bilinear value of the m × m grid g at (x, y) in its cells.
-template <class T>
-double bilinear(const std::vector<T> &g, int m, double x, double y)
-{
-    const int x0 = std::clamp(int(x), 0, std::max(m - 2, 0)), y0 = std::clamp(int(y), 0, std::max(m - 2, 0));
-    const int x1 = std::min(x0 + 1, m - 1), y1 = std::min(y0 + 1, m - 1);
-    const double u = x - x0, v = y - y0;
-    const auto at = [&](int cx, int cy) { return double(g[std::size_t(cy) * std::size_t(m) + std::size_t(cx)]); };
-    return at(x0, y0) * (1 - u) * (1 - v) + at(x1, y0) * u * (1 - v) + at(x0, y1) * (1 - u) * v + at(x1, y1) * u * v;
-}
 
 /// Calls put(i, value) for every cell i of an n × n grid with the m × m grid g interpolated onto
 /// it (corners on corners), rows on threads. No n × n copy is made: a 16384 map stays one map.

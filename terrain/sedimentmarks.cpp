@@ -1,4 +1,5 @@
 #include "terrain/sedimentmarks.h"
+#include "terrain/bilinear.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,15 +48,10 @@ SedimentMarks::Shares SedimentMarks::at(double column, double row) const
     const int m = m_size;
     const double x = std::clamp(column, 0.0, double(m - 1)), y = std::clamp(row, 0.0, double(m - 1));
     const int x0 = std::min(int(x), m - 2), y0 = std::min(int(y), m - 2);
-    const std::size_t i = std::size_t(y0) * std::size_t(m) + std::size_t(x0), below = i + std::size_t(m);
-    if (!m_squareMarked[i])
+    if (!m_squareMarked[std::size_t(y0) * std::size_t(m) + std::size_t(x0)])
         return {};
-    const double u = x - x0, v = y - y0;
-    const auto read = [&](const std::vector<float> &map) {
-        return (map[i] * (1 - u) + map[i + 1] * u) * (1 - v) + (map[below] * (1 - u) + map[below + 1] * u) * v;
-    };
-    return {smoothRamp(m_ramps.streamFrom, m_ramps.streamFull, read(m_flowShare)),
-            smoothRamp(m_ramps.depositFrom, m_ramps.depositFull, read(m_maps->deposit))};
+    return {smoothRamp(m_ramps.streamFrom, m_ramps.streamFull, bilinear(m_flowShare, m, x, y)),
+            smoothRamp(m_ramps.depositFrom, m_ramps.depositFull, bilinear(m_maps->deposit, m, x, y))};
 }
 
 SedimentTint::SedimentTint(const SedimentMaps &maps, bool imported)

@@ -351,19 +351,11 @@ TEST_F(UserPath, SmoothTerrainChosenOnTheErosionTabSmoothsTheHeightMap)
     EXPECT_EQ(find<QSlider>(QStringLiteral("FFSetCurrentMapSlider"))->value(), 0)
         << "the final node shows the height map, where smoothing acts";
     ASSERT_NO_FATAL_FAILURE(chooseErosionType(QStringLiteral("smooth terrain")));
-    auto *iterations = find<QSpinBox>(QStringLiteral("FFErosionIterationsSpinBox"));
-    ASSERT_NE(iterations, nullptr);
-    ASSERT_TRUE(iterations->isVisible());
-    QTest::mouseClick(iterations, Qt::LeftButton, {}, iterations->rect().center());
-    QTest::keyClick(iterations, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(iterations, QStringLiteral("40"));
-    EXPECT_EQ(iterations->value(), 40);
+    ASSERT_NO_FATAL_FAILURE(typeInto("FFErosionIterationsSpinBox", QStringLiteral("40")));
+    EXPECT_EQ(find<QSpinBox>(QStringLiteral("FFErosionIterationsSpinBox"))->value(), 40);
 
     // 40 passes over the 512 × 512 map: enough work for the threads.
-    QPushButton *terraform = find<QPushButton>(QStringLiteral("terraformButton"));
-    ASSERT_TRUE(waitFor([&] { return terraform->isEnabled() && !button(QStringLiteral("cancel")); }));
-    click(terraform);
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }));
+    ASSERT_NO_FATAL_FAILURE(terraformAgain());
     const double smoothed = roughness(QImage(maps("HFFnoisePreview.jpg")));
     EXPECT_LT(smoothed, rough / 2) << "before " << rough << ", after " << smoothed;
 }
@@ -389,24 +381,12 @@ TEST_F(UserPath, SedimentErosionChosenOnTheErosionTabCutsTheTerrain)
 
     openTab(0);
     ASSERT_NO_FATAL_FAILURE(chooseErosionType(QStringLiteral("sediment erosion")));
-    const auto typeInto = [&](const char *name, const QString &value) {
-        auto *box = find<QSpinBox>(QString::fromLatin1(name));
-        ASSERT_NE(box, nullptr) << name;
-        ASSERT_TRUE(box->isVisible()) << name;
-        QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(box, value);
-        EXPECT_EQ(box->text(), value) << name;
-    };
-    typeInto("FFErosionIterationsSpinBox", QStringLiteral("30"));
-    typeInto("FFSedimentErosionSpinBox", QStringLiteral("300"));
-    typeInto("FFSedimentRainSpinBox", QStringLiteral("40"));
+    ASSERT_NO_FATAL_FAILURE(typeInto("FFErosionIterationsSpinBox", QStringLiteral("30")));
+    ASSERT_NO_FATAL_FAILURE(typeInto("FFSedimentErosionSpinBox", QStringLiteral("300")));
+    ASSERT_NO_FATAL_FAILURE(typeInto("FFSedimentRainSpinBox", QStringLiteral("40")));
     EXPECT_FALSE(find<QSpinBox>(QStringLiteral("FFErosionSolubilitySpinBox"))->isVisible());
 
-    QPushButton *terraform = find<QPushButton>(QStringLiteral("terraformButton"));
-    ASSERT_TRUE(waitFor([&] { return terraform->isEnabled() && !button(QStringLiteral("cancel")); }));
-    click(terraform);
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }, 60000));
+    ASSERT_NO_FATAL_FAILURE(terraformAgain(60000));
     const QImage eroded(maps("HFFnoisePreview.jpg"));
     // The picture is the map normalised again: the cut streams and the filled hollows change it
     // by some grey levels on average.

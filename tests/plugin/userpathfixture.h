@@ -252,6 +252,25 @@ protected:
         }
     }
 
+    /// type() into a spin box the user can see, which then shows the value.
+    static void typeInto(const char *name, const QString &value)
+    {
+        auto *box = find<QSpinBox>(QString::fromLatin1(name));
+        ASSERT_NE(box, nullptr) << name;
+        ASSERT_TRUE(box->isVisible()) << name;
+        ASSERT_NO_FATAL_FAILURE(type(name, value));
+        EXPECT_EQ(box->text(), value) << name;
+    }
+
+    /// TERRAFORM ! once the run in progress is over, and the POPULATE tab it ends on (within ms).
+    static void terraformAgain(int ms = 20000)
+    {
+        QPushButton *terraform = find<QPushButton>(QStringLiteral("terraformButton"));
+        ASSERT_TRUE(waitFor([&] { return terraform->isEnabled() && !button(QStringLiteral("cancel")); }));
+        click(terraform);
+        ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }, ms));
+    }
+
     /// A node change, TERRAFORM !, and the POPULATE tab it ends on.
     static void terraform()
     {

@@ -83,6 +83,31 @@ protected:
         return lines;
     }
 
+    /// CREATE Studio SCENE !, and the wait until the status line names the scene.
+    static void create(const QString &name)
+    {
+        click(find<QPushButton>(QStringLiteral("createDAZTerrainButton")));
+        ASSERT_TRUE(waitFor([&] { return statusLine() == QStringLiteral("Studio scene created: ") + name; }, 120000))
+            << statusLine().toStdString();
+    }
+
+    /// `orovista generate --work` of a work file into a folder: every file but the work itself
+    /// must be the bytes of the window's CREATE in expected.
+    static void expectTheCommandLineMakes(const QString &work, const QString &out, const QString &name,
+                                          const std::map<QString, QByteArray> &expected)
+    {
+        QProcess cli;
+        cli.start(QStringLiteral(OROVISTA_CLI), {"generate", "--work", work, "--out", out, "--resources",
+                                                 QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData"), "--quiet"});
+        ASSERT_TRUE(cli.waitForFinished(300000));
+        ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        const std::map<QString, QByteArray> made = filesOf(out, name);
+        for (const auto &[file, bytes] : expected)
+            if (!file.endsWith(QLatin1String(".orovista"))) {
+                EXPECT_TRUE(made.count(file) && made.at(file) == bytes) << file.toStdString() << " differs on the command line";
+            }
+    }
+
     void TearDown() override
     {
         UserPathWithProps::TearDown();
@@ -167,12 +192,7 @@ TEST_F(Work, CreateOfAReopenedWorkAndTheCommandLineGiveTheSameFiles)
     find<QComboBox>(QStringLiteral("heightmapFormatComboBox"))->setCurrentIndex(4);
     find<QComboBox>(QStringLiteral("engineComboBox"))->setCurrentIndex(1);
     find<QCheckBox>(QStringLiteral("instanceListCheckBox"))->setChecked(true);
-    auto create = [&] {
-        click(find<QPushButton>(QStringLiteral("createDAZTerrainButton")));
-        ASSERT_TRUE(waitFor([&] { return statusLine() == QStringLiteral("Studio scene created: ") + name; }, 120000))
-            << statusLine().toStdString();
-    };
-    ASSERT_NO_FATAL_FAILURE(create());
+    ASSERT_NO_FATAL_FAILURE(create(name));
     const QString folder = documents + "/orovistaData/maps";
     const std::map<QString, QByteArray> before = filesOf(folder, name);
     for (const char *file : {".obj", ".jpg", "_skyDome.jpg", "_height.png", "_height.r16", "_height.exr",
@@ -189,7 +209,7 @@ TEST_F(Work, CreateOfAReopenedWorkAndTheCommandLineGiveTheSameFiles)
     ASSERT_NO_FATAL_FAILURE(openWork(work));
     openTab(2);
     answers.push_back({QStringLiteral("Yes"), {}});   // overwrite the files of that name
-    ASSERT_NO_FATAL_FAILURE(create());
+    ASSERT_NO_FATAL_FAILURE(create(name));
     const std::map<QString, QByteArray> after = filesOf(folder, name);
     ASSERT_EQ(after.size(), before.size());
     for (const auto &[file, bytes] : before)
@@ -197,16 +217,7 @@ TEST_F(Work, CreateOfAReopenedWorkAndTheCommandLineGiveTheSameFiles)
 
     // The command line makes the same files from the same work.
     QTemporaryDir out;
-    QProcess cli;
-    cli.start(QStringLiteral(OROVISTA_CLI), {"generate", "--work", work, "--out", out.path(), "--resources",
-                                             QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData"), "--quiet"});
-    ASSERT_TRUE(cli.waitForFinished(300000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    const std::map<QString, QByteArray> made = filesOf(out.path(), name);
-    for (const auto &[file, bytes] : before)
-        if (!file.endsWith(QLatin1String(".orovista"))) {
-            EXPECT_TRUE(made.count(file) && made.at(file) == bytes) << file.toStdString() << " differs on the command line";
-        }
+    ASSERT_NO_FATAL_FAILURE(expectTheCommandLineMakes(work, out.path(), name, before));
 
     // The scene: the studio's after CREATE, the same saved and opened again, and the command
     // line's with the props found in the content folder show the same outliner.
@@ -238,41 +249,22 @@ TEST_F(Work, SedimentErosionMarksTheCreatedTextureAsOnTheCommandLine)
     ASSERT_NO_FATAL_FAILURE(terraform());
     openTab(0);
     ASSERT_NO_FATAL_FAILURE(chooseErosionType(QStringLiteral("sediment erosion")));
-    for (const auto &[name, value] : {std::pair{"FFErosionIterationsSpinBox", "20"}, std::pair{"FFSedimentErosionSpinBox", "300"}}) {
-        auto *box = find<QSpinBox>(QString::fromLatin1(name));
-        ASSERT_NE(box, nullptr) << name;
-        QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(box, QString::fromLatin1(value));
-    }
-    QPushButton *terraformButton = find<QPushButton>(QStringLiteral("terraformButton"));
-    ASSERT_TRUE(waitFor([&] { return terraformButton->isEnabled() && !button(QStringLiteral("cancel")); }));
-    click(terraformButton);
-    ASSERT_TRUE(waitFor([] { return tabs()->currentIndex() == 1; }, 60000));
+    ASSERT_NO_FATAL_FAILURE(typeInto("FFErosionIterationsSpinBox", QStringLiteral("20")));
+    ASSERT_NO_FATAL_FAILURE(typeInto("FFSedimentErosionSpinBox", QStringLiteral("300")));
+    ASSERT_NO_FATAL_FAILURE(terraformAgain(60000));
 
     openTab(2);
     const QString name = QStringLiteral("my Terrain 1");
     find<QComboBox>(QStringLiteral("heightmapFormatComboBox"))->setCurrentIndex(3);   // OpenEXR float
-    click(find<QPushButton>(QStringLiteral("createDAZTerrainButton")));
-    ASSERT_TRUE(waitFor([&] { return statusLine() == QStringLiteral("Studio scene created: ") + name; }, 120000))
-        << statusLine().toStdString();
+    ASSERT_NO_FATAL_FAILURE(create(name));
     const QString folder = documents + "/orovistaData/maps";
     const std::map<QString, QByteArray> created = filesOf(folder, name);
     for (const char *file : {".jpg", ".orovista", "_height.exr", "_erosion_flow.exr", "_erosion_wear.png", "_erosion_deposit.exr"})
         EXPECT_EQ(created.count(name + QLatin1String(file)), 1u) << file;
 
     QTemporaryDir out;
-    QProcess cli;
-    cli.start(QStringLiteral(OROVISTA_CLI), {"generate", "--work", folder + QLatin1Char('/') + name + QStringLiteral(".orovista"),
-                                             "--out", out.path(), "--resources",
-                                             QStringLiteral(OROVISTA_PLUGINS_DIR "/orovistaData"), "--quiet"});
-    ASSERT_TRUE(cli.waitForFinished(300000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    const std::map<QString, QByteArray> made = filesOf(out.path(), name);
-    for (const auto &[file, bytes] : created)
-        if (!file.endsWith(QLatin1String(".orovista"))) {
-            EXPECT_TRUE(made.count(file) && made.at(file) == bytes) << file.toStdString() << " differs on the command line";
-        }
+    ASSERT_NO_FATAL_FAILURE(
+        expectTheCommandLineMakes(folder + QLatin1Char('/') + name + QStringLiteral(".orovista"), out.path(), name, created));
 }
 
 TEST_F(Work, AfterTheStudioWentDownTheWindowOffersTheKeptWork)
